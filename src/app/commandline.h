@@ -1,0 +1,5 @@
+#pragma once
+
+// Runs the isolumen executable: the viewer, or one of the headless modes (--info, --export)
+// that scripts use. Returns the process exit status.
+int runIsolumen(int argc, char** argv);

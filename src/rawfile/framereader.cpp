@@ -1,0 +1,72 @@
+#include "rawfile/framereader.h"
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace {
+
+template <typename T>
+void decode(const uchar* bytes, int side, bool bigEndian, double* out, double& lo, double& hi)
+{
+    double mn = std::numeric_limits<double>::max();
+    double mx = std::numeric_limits<double>::lowest();
+    for (int r = 0; r < side; ++r) {
+        const uchar* row = bytes + std::size_t(r) * side * sizeof(T);
+        double* dst = out + std::size_t(r) * side;
+        for (int k = 0; k < side; ++k) {
+            const T raw = bigEndian ? qFromBigEndian<T>(row + k * sizeof(T))
+                                    : qFromLittleEndian<T>(row + k * sizeof(T));
+            const double v = raw;
+            dst[side - 1 - k] = v; // first sample of the file row at the right-hand end
+            mn = std::min(mn, v);
+            mx = std::max(mx, v);
+        }
+    }
+    lo = mn;
+    hi = mx;
+}
+
+} // namespace
+
+std::optional<Plane> readPlane(QIODevice& device, qint64 offset, int side, SampleFormat format)
+{
+    if (side <= 0 || (format.bytesPerSample != 2 && format.bytesPerSample != 4))
+        return std::nullopt;
+    const std::size_t count = std::size_t(side) * std::size_t(side);
+    const std::size_t byteCount = count * std::size_t(format.bytesPerSample);
+
+    Plane plane;
+    plane.side = side;
+    std::vector<uchar> raw;
+    try {
+        plane.samples.resize(count);
+        raw.assign(byteCount, 0);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+
+    // Whatever the file does not hold stays zero.
+    if (offset >= 0 && device.seek(offset)) {
+        qint64 got = 0;
+        while (got < qint64(byteCount)) {
+            const qint64 n = device.read(reinterpret_cast<char*>(raw.data()) + got,
+                                         qint64(byteCount) - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+    }
+
+    const bool big = format.byteOrder == QDataStream::BigEndian;
+    if (format.bytesPerSample == 2)
+        decode<quint16>(raw.data(), side, big, plane.samples.data(), plane.min, plane.max);
+    else
+        decode<quint32>(raw.data(), side, big, plane.samples.data(), plane.min, plane.max);
+    if (plane.max == plane.min)
+        plane.max += 1;
+    return plane;
+}
