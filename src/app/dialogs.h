@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QImage>
+#include <QRgb>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+// Modal dialogs go through these seams. The defaults show the real Qt dialogs; tests install
+// recorders so that no test ever waits on a dialog. Each setter returns the seam it replaces;
+// an empty function restores the default.
+namespace Dialogs {
+
+// Open dialog: the chosen file's path, or empty when the user cancels.
+using OpenFileSeam =
+    std::function<QString(QWidget* parent, const QString& title, const QString& filter)>;
+// Colour picker: the picked colour, or nothing when the user cancels.
+using SelectColorSeam =
+    std::function<std::optional<QRgb>(QWidget* parent, QRgb initial, const QString& prompt)>;
+// Picture export: asks for a file and a format, then writes the picture.
+using ExportPictureSeam = std::function<void(QWidget* parent, const QImage& picture)>;
+
+OpenFileSeam setOpenFile(OpenFileSeam seam);
+SelectColorSeam setSelectColor(SelectColorSeam seam);
+ExportPictureSeam setExportPicture(ExportPictureSeam seam);
+
+QString openFile(QWidget* parent, const QString& title, const QString& filter);
+std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt);
+void exportPicture(QWidget* parent, const QImage& picture);
+
+// Installs the modal message box as the handler of MsgBox (app/msgbox.h).
+void installMessageBox();
+
+} // namespace Dialogs
