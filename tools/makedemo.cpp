@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
-
 #include <cmath>
 #include <cstdint>
 #include <random>

@@ -27,27 +27,28 @@ std::optional<QRgb> defaultSelectColor(QWidget* parent, QRgb initial, const QStr
 
 void defaultExportPicture(QWidget* parent, const QImage& picture)
 {
-    const QString filters = QStringLiteral(
-        "PNG image (*.png);;TIFF image (*.tif *.tiff);;JPEG image (*.jpg *.jpeg);;"
-        "BMP image (*.bmp)");
+    const QString filters =
+        QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff);;JPEG image (*.jpg *.jpeg);;"
+                       "BMP image (*.bmp)");
     QString chosenFilter;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Image As"),
-                                                QStringLiteral("image.png"), filters,
-                                                &chosenFilter);
+    QString path =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Save Image As"),
+                                     QStringLiteral("image.png"), filters, &chosenFilter);
     if (path.isEmpty())
         return;
     QImageWriter writer(path);
     if (writer.format().isEmpty()) {
         // No known suffix: take the format the user chose in the dialog.
-        const QString suffix = chosenFilter.section(QStringLiteral("*."), 1, 1).section(' ', 0, 0)
+        const QString suffix = chosenFilter.section(QStringLiteral("*."), 1, 1)
+                                   .section(' ', 0, 0)
                                    .remove(QLatin1Char(')'));
         path += QLatin1Char('.') + suffix;
         writer.setFileName(path);
     }
     if (!writer.write(picture)) {
-        QMessageBox::warning(parent, QStringLiteral("Save Image As"),
-                             QStringLiteral("The picture could not be saved: %1")
-                                 .arg(writer.errorString()));
+        QMessageBox::warning(
+            parent, QStringLiteral("Save Image As"),
+            QStringLiteral("The picture could not be saved: %1").arg(writer.errorString()));
     }
 }
 

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QRgb>
 #include <QString>
-
 #include <functional>
 #include <optional>
 

@@ -3,7 +3,6 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 
 // The little state that several windows share for the whole run: the frame side of the open

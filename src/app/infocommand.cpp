@@ -1,7 +1,7 @@
 #include "app/infocommand.h"
 
-#include "rawfile/imheader.h"
 #include "rawfile/imfile.h"
+#include "rawfile/imheader.h"
 
 #include <QTextStream>
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 // The one way the viewer tells the user about an inconsistency. The windowed program installs a

@@ -1,7 +1,6 @@
 #include "app/textnumber.h"
 
 #include <QStringList>
-
 #include <cmath>
 #include <cstdlib>
 
@@ -67,8 +66,8 @@ QString Str(double x)
     if (x == 0)
         return QStringLiteral("0"); // also for -0
     if (!std::isfinite(x))
-        return std::isnan(x) ? QStringLiteral("nan") : (x > 0 ? QStringLiteral("inf")
-                                                              : QStringLiteral("-inf"));
+        return std::isnan(x) ? QStringLiteral("nan")
+                             : (x > 0 ? QStringLiteral("inf") : QStringLiteral("-inf"));
     return QString::number(x, 'g', 15);
 }
 

@@ -7,10 +7,10 @@
 
 // The four number patterns the viewer shows values with.
 enum class NumberPattern {
-    OneDecimal,       // "#.0": 12.34 -> "12.3"
-    Grouped,          // "###,###,###": 2622440 -> "2,622,440"
-    SignedGrouped,    // "+###,###": sign always shown, grouped
-    UpToTenDecimals,  // "#.##########": at most ten decimals, no trailing zeros
+    OneDecimal,      // "#.0": 12.34 -> "12.3"
+    Grouped,         // "###,###,###": 2622440 -> "2,622,440"
+    SignedGrouped,   // "+###,###": sign always shown, grouped
+    UpToTenDecimals, // "#.##########": at most ten decimals, no trailing zeros
 };
 
 // Formats x with pattern p, rounding at the last place shown. Values that are not numbers

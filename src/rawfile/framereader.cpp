@@ -2,7 +2,6 @@
 
 #include <QIODevice>
 #include <QtEndian>
-
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -53,8 +52,8 @@ std::optional<Plane> readPlane(QIODevice& device, qint64 offset, int side, Sampl
     if (offset >= 0 && device.seek(offset)) {
         qint64 got = 0;
         while (got < qint64(byteCount)) {
-            const qint64 n = device.read(reinterpret_cast<char*>(raw.data()) + got,
-                                         qint64(byteCount) - got);
+            const qint64 n =
+                device.read(reinterpret_cast<char*>(raw.data()) + got, qint64(byteCount) - got);
             if (n <= 0)
                 break;
             got += n;

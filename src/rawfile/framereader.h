@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDataStream>
-
 #include <cstddef>
 #include <optional>
 #include <vector>

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
 

@@ -4,7 +4,6 @@
 
 #include <QIODevice>
 #include <QtEndian>
-
 #include <algorithm>
 #include <cmath>
 
@@ -131,8 +130,7 @@ std::optional<Layout> recognise(const HeaderBytes& in, qint64 length)
         Layout layout;
         layout.order = order;
         layout.variant = true;
-        layout.labelBase =
-            order == QDataStream::LittleEndian ? laterLabelBase : classicLabelBase;
+        layout.labelBase = order == QDataStream::LittleEndian ? laterLabelBase : classicLabelBase;
         return layout;
     }
     return std::nullopt;
@@ -154,8 +152,7 @@ QString dateText(const QString& d)
 {
     static const QString months = QStringLiteral("Jan.Feb.Mar.Apr.May.Jun.Jul.Aug.Sep.Oct.Nov.Dec");
     const QString day = NthField(d, QStringLiteral("."), 1);
-    const double monthNumber = Val(NthField(d, QStringLiteral(".")
-                                            , 2));
+    const double monthNumber = Val(NthField(d, QStringLiteral("."), 2));
     const int n = static_cast<int>(monthNumber);
     const QString month =
         (n >= 1 && n <= 12) ? NthField(months, QStringLiteral("."), n) : QString();
@@ -217,8 +214,7 @@ HeaderReadResult readImHeader(QIODevice& device, qint64 length, const QString& d
     h.bytesPerSample = h.PixelDepth == 4 ? 4 : 2;
     h.FrameSize = qint64(h.PixelWidth) * h.PixelHeight * h.bytesPerSample;
 
-    const qint64 expected =
-        qint64(h.HeaderSize) + qint64(h.Nplanes) * h.Nspecies * h.FrameSize;
+    const qint64 expected = qint64(h.HeaderSize) + qint64(h.Nplanes) * h.Nspecies * h.FrameSize;
     if (expected != h.FileSize)
         result.messages << QStringLiteral("File size does not compute correctly.");
 

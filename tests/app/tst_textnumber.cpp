@@ -3,7 +3,6 @@
 #include "app/textnumber.h"
 
 #include <QTest>
-
 #include <limits>
 
 class TestTextNumber : public QObject
@@ -38,8 +37,8 @@ void TestTextNumber::format_data()
     QTest::newRow("one decimal rounds up 0.96") << 0.96 << one << "1.0";
     QTest::newRow("one decimal of a whole number") << 20.0 << one << "20.0";
     QTest::newRow("one decimal negative") << -2.25001 << one << "-2.3";
-    QTest::newRow("one decimal of not-a-number") << std::numeric_limits<double>::quiet_NaN()
-                                                 << one << "-";
+    QTest::newRow("one decimal of not-a-number")
+        << std::numeric_limits<double>::quiet_NaN() << one << "-";
     QTest::newRow("grouped millions") << 2622440.0 << grouped << "2,622,440";
     QTest::newRow("grouped below a thousand") << 999.0 << grouped << "999";
     QTest::newRow("grouped zero") << 0.0 << grouped << "0";
@@ -125,14 +124,18 @@ void TestTextNumber::sansSerifChoice_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("platform");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("first preferred") << QStringList{"Arial", "Geneva"} << "DejaVu Sans" << "Geneva";
+    QTest::newRow("first preferred") << QStringList{"Arial", "Geneva"} << "DejaVu Sans"
+                                     << "Geneva";
     QTest::newRow("Geneva missing, Arial present") << QStringList{"Verdana", "Arial"} << ""
                                                    << "Arial";
     QTest::newRow("usual Linux desktop: platform's own")
-        << QStringList{"DejaVu Serif", "DejaVu Sans"} << "DejaVu Sans" << "DejaVu Sans";
+        << QStringList{"DejaVu Serif", "DejaVu Sans"} << "DejaVu Sans"
+        << "DejaVu Sans";
     QTest::newRow("platform name unknown: any installed")
-        << QStringList{"Liberation Sans"} << "Nonexistent" << "Liberation Sans";
-    QTest::newRow("no font at all") << QStringList{} << "DejaVu Sans" << "";
+        << QStringList{"Liberation Sans"} << "Nonexistent"
+        << "Liberation Sans";
+    QTest::newRow("no font at all") << QStringList{} << "DejaVu Sans"
+                                    << "";
 }
 
 void TestTextNumber::sansSerifChoice()
@@ -151,8 +154,8 @@ void TestTextNumber::defaultImagePositions_data()
     QTest::addColumn<int>("top4");
     QTest::newRow("1280 wide") << QRect(0, 22, 1280, 800) << QList<int>{316, 557, 798, 1039} << 22
                                << 337;
-    QTest::newRow("2560 wide, step capped") << QRect(0, 0, 2560, 1400)
-                                            << QList<int>{316, 691, 1066, 1441} << 0 << 315;
+    QTest::newRow("2560 wide, step capped")
+        << QRect(0, 0, 2560, 1400) << QList<int>{316, 691, 1066, 1441} << 0 << 315;
 }
 
 void TestTextNumber::defaultImagePositions()

@@ -403,8 +403,7 @@ void TestImHeader::randomAndTruncatedHeaders()
 
 void TestImHeader::realInstrumentFile()
 {
-    const QString path =
-        QDir(ISOLUMEN_REALDATA).filePath("OpenMIMS_doc_040702_06-05mos-03a.im");
+    const QString path = QDir(ISOLUMEN_REALDATA).filePath("OpenMIMS_doc_040702_06-05mos-03a.im");
     if (!QFile::exists(path))
         QSKIP("The folder of instrument files is absent; skipping.");
     ImFile file;

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMap>
 #include <QString>
-
 #include <functional>
 
 // Writes raw image files with any header field, label and frame, so that tests and tools make
@@ -25,9 +24,9 @@ struct ImBuilder
     QByteArray date = "05.03.07";
     QByteArray time = "14:30";
     qint32 duration = 600;
-    qint32 nSpecies = 1;            // offset 408
-    QList<QByteArray> labels;       // 16-byte fields; missing ones are empty
-    int labelBase = -1;             // -1: 717 for version 4108, else 517
+    qint32 nSpecies = 1;      // offset 408
+    QList<QByteArray> labels; // 16-byte fields; missing ones are empty
+    int labelBase = -1;       // -1: 717 for version 4108, else 517
     QByteArray origName = "builder acquisition";
     QByteArray origName2 = "second name";
     bool writeImageBlockSize = true; // the Int32 84 just before the 80-byte tail
@@ -41,8 +40,9 @@ struct ImBuilder
     QMap<qint64, QByteArray> patches; // header bytes overwritten last, by offset
 
     // Value of the k-th sample (file order) of row r of a frame, species and plane from 1.
-    std::function<quint32(int species, int plane, int row, int k)> sample =
-        [](int, int, int, int) { return 0u; };
+    std::function<quint32(int species, int plane, int row, int k)> sample = [](int, int, int, int) {
+        return 0u;
+    };
 
     int bytesPerSample() const { return depth == 4 ? 4 : 2; }
     qint64 frameSize() const { return qint64(width) * height * bytesPerSample(); }
