@@ -138,6 +138,16 @@ std::optional<Layout> recognise(const HeaderBytes& in, qint64 length)
 
 } // namespace
 
+std::optional<qint64> product(std::initializer_list<qint64> factors)
+{
+    qint64 p = 1;
+    for (const qint64 f : factors) {
+        if (__builtin_mul_overflow(p, f, &p))
+            return std::nullopt;
+    }
+    return p;
+}
+
 int ImHeader::shownSpecies() const
 {
     return std::clamp(Nspecies, 0, 8);
@@ -214,8 +224,11 @@ HeaderReadResult readImHeader(QIODevice& device, qint64 length, const QString& d
     h.bytesPerSample = h.PixelDepth == 4 ? 4 : 2;
     h.FrameSize = qint64(h.PixelWidth) * h.PixelHeight * h.bytesPerSample;
 
-    const qint64 expected = qint64(h.HeaderSize) + qint64(h.Nplanes) * h.Nspecies * h.FrameSize;
-    if (expected != h.FileSize)
+    // Absurd counts in a damaged header must not overflow: a product that does not fit 64 bits
+    // cannot equal the file's length either.
+    const std::optional<qint64> data =
+        product({qint64(h.Nplanes), qint64(h.Nspecies), h.FrameSize});
+    if (!data || qint64(h.HeaderSize) + *data != h.FileSize)
         result.messages << QStringLiteral("File size does not compute correctly.");
 
     static constexpr int sides[] = {64, 128, 256, 512, 1024, 2048};
@@ -285,6 +298,12 @@ QList<SummaryRow> detailRows(const ImHeader& h)
 
 qint64 Position(const ImHeader& h, int species, int plane)
 {
-    return qint64(h.HeaderSize) + h.FrameSize * h.Nspecies * (qint64(plane) - 1) +
-           h.FrameSize * (qint64(species) - 1);
+    const std::optional<qint64> planes =
+        product({h.FrameSize, qint64(h.Nspecies), qint64(plane) - 1});
+    const std::optional<qint64> withinPlane = product({h.FrameSize, qint64(species) - 1});
+    qint64 offset = 0;
+    if (!planes || !withinPlane || __builtin_add_overflow(*planes, *withinPlane, &offset) ||
+        __builtin_add_overflow(offset, qint64(h.HeaderSize), &offset))
+        return -1;
+    return offset;
 }

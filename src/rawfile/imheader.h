@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <initializer_list>
 #include <optional>
 
 class QIODevice;
@@ -83,5 +84,9 @@ QString micronSizeText(const ImHeader& h); // "20.0 µm"
 QList<SummaryRow> detailRows(const ImHeader& h);
 
 // Byte offset of the frame of a species in a plane, both counted from 1. 64-bit, so frames of
-// acquisitions of several GB are addressed right. Checks nothing: callers keep both in range.
+// acquisitions of several GB are addressed right. Callers keep both in range; -1 when a damaged
+// header's counts would put the frame beyond any 64-bit offset.
 qint64 Position(const ImHeader& h, int species, int plane);
+
+// The product of the factors, or nothing when it does not fit 64 bits.
+std::optional<qint64> product(std::initializer_list<qint64> factors);

@@ -65,6 +65,7 @@ private slots:
     void position();
     void fileLargerThan4GiB();
     void randomAndTruncatedHeaders();
+    void absurdCountsDoNotOverflow();
     void realInstrumentFile();
     void infoCommand();
 };
@@ -399,6 +400,30 @@ void TestImHeader::randomAndTruncatedHeaders()
     }
     for (qint64 cut = 0; cut < good.size(); cut += 997)
         readBytes(good.left(cut));
+}
+
+void TestImHeader::absurdCountsDoNotOverflow()
+{
+    // Found by fuzzing: counts whose product exceeds 64 bits.
+    ImBuilder b = smallFile();
+    b.nSpecies = 16974096;
+    b.labels = {};
+    b.width = 9217;
+    b.height = 13825;
+    b.nPlanes = 27649;
+    HeaderReadResult r = readBytes(b.header() + QByteArray(5911, '\0'));
+    QVERIFY(r.header);
+    QCOMPARE(r.messages, QStringList({"File size does not compute correctly.",
+                                      "Cannot handle this pixel size."}));
+    QCOMPARE(Position(*r.header, 16974096, 27649), qint64(-1));
+
+    b.width = b.height = 2048; // a frame size the viewer shows, with absurd counts
+    b.nSpecies = 2147483647;
+    b.nPlanes = 32767;
+    r = readBytes(b.header() + QByteArray(5911, '\0'));
+    QCOMPARE(r.frameSide, std::optional(2048));
+    QCOMPARE(Position(*r.header, 2147483647, 32767), qint64(-1));
+    QCOMPARE(Position(*r.header, 1, 1), qint64(b.headerSize));
 }
 
 void TestImHeader::realInstrumentFile()

@@ -1,0 +1,27 @@
+# Installs the build into a temporary prefix and checks that the executable, the menu entry,
+# the file type and the icon land in their standard places.
+set(prefix "${BUILD_DIR}/install-check")
+file(REMOVE_RECURSE "${prefix}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}"
+  RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+foreach(f bin/isolumen share/applications/isolumen.desktop share/mime/packages/isolumen.xml
+    share/icons/hicolor/scalable/apps/isolumen.svg)
+  if(NOT EXISTS "${prefix}/${f}")
+    message(FATAL_ERROR "missing after install: ${f}")
+  endif()
+endforeach()
+file(READ "${prefix}/share/applications/isolumen.desktop" desktop)
+file(READ "${prefix}/share/mime/packages/isolumen.xml" mime)
+string(REGEX MATCH "MimeType=([^;\n]+)" _ "${desktop}")
+set(type "${CMAKE_MATCH_1}")
+if(NOT type OR NOT mime MATCHES "type=\"${type}\"" OR NOT mime MATCHES "pattern=\"\\*\\.im\"")
+  message(FATAL_ERROR "the menu entry's file type '${type}' is not the one installed for *.im")
+endif()
+if(NOT desktop MATCHES "Exec=isolumen %f")
+  message(FATAL_ERROR "the menu entry does not pass the file to isolumen")
+endif()
+file(REMOVE_RECURSE "${prefix}")
+message(STATUS "install layout ok")
