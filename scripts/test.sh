@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite: a bounded fuzzing run, the
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, then the tests as shipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+
+echo "== Fuzz the reader for ${ISOLUMEN_FUZZ_SECONDS:-60} seconds"
+scripts/fuzz.sh "${ISOLUMEN_FUZZ_SECONDS:-60}" 2>&1 | tail -n 8
+
+echo "== Tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-asan -DISOLUMEN_SANITIZE=ON
+(cd build-asan && QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j2)
+
+echo "== Tests"
 scripts/build.sh build
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2

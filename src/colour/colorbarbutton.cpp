@@ -1,0 +1,107 @@
+#include "colour/colorbarbutton.h"
+
+#include "colour/catalogue.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+constexpr QRgb frameGrey = 0xFF888888;  // (136, 136, 136)
+constexpr QRgb groundGrey = 0xFFD8D8D8; // (216, 216, 216)
+
+// Rows 2 to 255 show entries 254 down to 1: high display levels at the top.
+void drawBar(QImage& picture, int colorTable, int fromX, int toX)
+{
+    for (int y = 2; y <= 255; ++y) {
+        const QRgb c = 0xFF000000 | Globals::lut(colorTable, 256 - y);
+        QRgb* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        std::fill(line + fromX, line + toX + 1, c);
+    }
+}
+
+void outline(QImage& picture, int x, int y, int w, int h, QRgb c)
+{
+    for (int i = x; i < x + w; ++i) {
+        picture.setPixel(i, y, c);
+        picture.setPixel(i, y + h - 1, c);
+    }
+    for (int j = y; j < y + h; ++j) {
+        picture.setPixel(x, j, c);
+        picture.setPixel(x + w - 1, j, c);
+    }
+}
+
+} // namespace
+
+ColorBarButton::ColorBarButton(int colorTable, QWidget* parent)
+    : QWidget(parent), m_colorTable(colorTable), m_pictureUp(unselectedLook(colorTable)),
+      m_pictureDown(selectedLook(colorTable))
+{
+    setFixedSize(Width, Height);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    redraw();
+}
+
+QImage ColorBarButton::selectedLook(int colorTable)
+{
+    QImage p(Width, Height, QImage::Format_RGB32);
+    p.fill(Qt::white);
+    drawBar(p, colorTable, 1, 23);
+    // The two outlines cover the ends of the bar lines: the visible bar is columns 2 to 21.
+    outline(p, 0, 0, Width, Height, frameGrey);
+    outline(p, 1, 1, Width - 2, Height - 2, frameGrey);
+    return p;
+}
+
+QImage ColorBarButton::unselectedLook(int colorTable)
+{
+    QImage p(Width, Height, QImage::Format_RGB32);
+    p.fill(groundGrey);
+    drawBar(p, colorTable, 8, 14);
+    return p;
+}
+
+void ColorBarButton::setValue(bool v)
+{
+    m_value = v;
+    if (v)
+        drawWhenDown();
+    else
+        drawWhenUp();
+}
+
+void ColorBarButton::redraw()
+{
+    if (m_value)
+        drawWhenDown();
+    else
+        drawWhenUp();
+}
+
+void ColorBarButton::drawWhenDown()
+{
+    m_showDown = true;
+    update();
+}
+
+void ColorBarButton::drawWhenUp()
+{
+    m_showDown = false;
+    update();
+}
+
+void ColorBarButton::mousePressEvent(QMouseEvent* event)
+{
+    // A press is complete on mouse-down: the button shows itself selected at once.
+    drawWhenDown();
+    m_value = true;
+    event->accept();
+    emit Action();
+}
+
+void ColorBarButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_showDown ? m_pictureDown : m_pictureUp);
+}
