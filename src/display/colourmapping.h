@@ -1,0 +1,38 @@
+#pragma once
+
+#include "colour/catalogue.h"
+
+#include <QImage>
+
+struct Plane;
+
+// How a sample value becomes an entry of a window's colour table, and the false-colour picture
+// of a whole plane. The colour of a pixel depends on the sample, the display range and the table
+// only; the scaling mode of the value axis never changes it.
+
+// Entry (0 to 255) of the table for sample v in the display range min..max, with
+// scale = 253 / (max - min): k = (v - min) * scale + 1, held to 0..255 and truncated. Values
+// below the range get 0 (the low colour), values a ramp step or more above it 255 (the high
+// colour).
+inline int colourIndex(double v, double min, double scale)
+{
+    double k = (v - min) * scale + 1.0;
+    k = k > 0.0 ? k : 0.0; // also catches NaN
+    k = k < 255.0 ? k : 255.0;
+    return static_cast<int>(k);
+}
+
+// Picks how imagePicture maps samples. The results are identical; only the speed differs.
+enum class MappingMethod {
+    Fastest,   // the by-value table where the samples allow it
+    PerSample, // the formula for every sample
+    ByValue,   // a table of colours for every whole sample value 0..max, computed once per
+               // picture with the same formula; other samples use the formula
+};
+
+// The picture of a plane: (side + 2) x (side + 2) pixels, a one-pixel black frame around the
+// samples, sample (c, r) at pixel (c + 1, r + 1). Null when min < max does not hold (nothing is
+// drawn for an empty or reversed range) or the memory for the picture cannot be had. Only the
+// plane's own samples are read.
+QImage imagePicture(const Plane& plane, double min, double max, const ColorTable& lut,
+                    MappingMethod method = MappingMethod::Fastest);
