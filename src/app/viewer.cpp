@@ -1,13 +1,69 @@
 #include "app/viewer.h"
 
+#include "app/dialogs.h"
 #include "app/infocommand.h"
+#include "app/menu.h"
+#include "colour/catalogue.h"
+#include "mainwindow/mainwindow.h"
 
+#include <QApplication>
 #include <QTextStream>
+#include <QTimer>
 
-int runViewer(int, char**, const QString& file)
+bool displayAvailable(const QProcessEnvironment& environment)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!environment.value(QLatin1String(name)).isEmpty())
+            return true;
+    }
+    return false;
+#else
+    Q_UNUSED(environment);
+    return true;
+#endif
+}
+
+namespace {
+
+int printSummaryInstead(const QString& file)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    err << "The viewer window is not available yet; showing the summary instead." << Qt::endl;
-    return file.isEmpty() ? 2 : printInfo(file, out, err);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+    if (file.isEmpty()) {
+        err << "No display available, and no file given whose summary could be printed."
+            << Qt::endl;
+        return 2;
+    }
+    err << "No display available: printing the summary instead." << Qt::endl;
+    return printInfo(file, out, err);
+}
+
+} // namespace
+
+int runViewer(int argc, char** argv, const QString& file)
+{
+    if (!displayAvailable(QProcessEnvironment::systemEnvironment()))
+        return printSummaryInstead(file);
+
+    // Globals start at their values with the program; the file types are static records.
+    QApplication app(argc, argv);
+    Menu::instance();
+    Dialogs::installMessageBox();
+    // The colour tables are built once, before the first window can ask for one.
+    Globals::catalogue();
+
+    Main* main = Main::instance();
+    if (!file.isEmpty()) {
+        // Once the event loop runs, as a drop would arrive.
+        QTimer::singleShot(0, main, [main, file] { main->OpenImage(file); });
+    }
+    const int status = QApplication::exec();
+
+    // Windows closed during the quit delete themselves; let them go before the menus do.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Menu::release();
+    return status;
 }

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 
 // Runs the windowed viewer; file, when not empty, is opened as if dropped on the main window.
-// Returns the exit status.
+// Without a display it prints the summary of file instead. Returns the exit status.
 int runViewer(int argc, char** argv, const QString& file);
+
+// Whether the environment offers a display to open windows on. Only X11/Wayland systems can
+// lack one; there an explicit QT_QPA_PLATFORM counts as a display.
+bool displayAvailable(const QProcessEnvironment& environment);
