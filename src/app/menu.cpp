@@ -22,6 +22,10 @@ Menu::Menu()
     Untitled1();
     Untitled2();
     Untitled3();
+#ifdef Q_OS_MACOS
+    m_applicationBar = std::make_unique<QMenuBar>();
+    attachTo(m_applicationBar.get());
+#endif
 }
 
 Menu::~Menu() = default;

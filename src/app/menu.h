@@ -69,4 +69,6 @@ private:
     void addMenu(const char* name, const char* text, std::initializer_list<Entry> entries);
 
     std::vector<std::unique_ptr<QMenu>> m_menus;
+    // macOS: the bar shown while a window without a bar of its own is in front.
+    std::unique_ptr<QMenuBar> m_applicationBar;
 };

@@ -58,7 +58,6 @@ private slots:
 
     void historyAddAndClear();
     void historyClosedStartsAnew();
-    void historyListFollowsWindowSize();
 
     void fileTypes_data();
     void fileTypes();
@@ -254,6 +253,11 @@ void TestShell::historyAddAndClear()
     QCOMPARE(TextListWindow::existing(), history);
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->item(0)->text(), QStringLiteral("after"));
+
+    // The list follows the window's size; the button keeps its place.
+    history->resize(455, 495);
+    QCOMPARE(list->geometry(), QRect(20, 46, 420, 429));
+    QCOMPARE(history->ClearButton()->geometry(), QRect(20, 14, 199, 20));
 }
 
 void TestShell::historyClosedStartsAnew()
@@ -272,14 +276,6 @@ void TestShell::historyClosedStartsAnew()
     QTRY_VERIFY(first.isNull());
 }
 
-void TestShell::historyListFollowsWindowSize()
-{
-    TextListWindow* history = TextListWindow::instance();
-    history->resize(455, 495);
-    QCOMPARE(history->ListBox1()->geometry(), QRect(20, 46, 420, 429));
-    QCOMPARE(history->ClearButton()->geometry(), QRect(20, 14, 199, 20));
-}
-
 void TestShell::fileTypes_data()
 {
     QTest::addColumn<QString>("path");
@@ -287,7 +283,6 @@ void TestShell::fileTypes_data()
     QTest::newRow("raw image") << "/data/a.im" << true;
     QTest::newRow("upper case") << "/data/A.IM" << true;
     QTest::newRow("longer extension") << "/data/a.img" << false;
-    QTest::newRow("tiff") << "/data/a.tif" << false;
     QTest::newRow("no extension") << "/data/im" << false;
 }
 
@@ -297,8 +292,6 @@ void TestShell::fileTypes()
     QFETCH(bool, image);
     QCOMPARE(FileTypes::pImageNanoSIMS().matches(path), image);
     QCOMPARE(FileTypes::pImageNanoSIMS().dialogFilter(), QStringLiteral("image/NanoSIMS (*.im)"));
-    QCOMPARE(FileTypes::pImageTiff().Name, QStringLiteral("image/tiff"));
-    QVERIFY(FileTypes::pImageTiff().matches("/data/a.tiff"));
 }
 
 void TestShell::displayAvailable_data()
@@ -306,7 +299,6 @@ void TestShell::displayAvailable_data()
     QTest::addColumn<QStringList>("variables");
     QTest::addColumn<bool>("available");
     QTest::newRow("nothing set") << QStringList{} << false;
-    QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << false;
     QTest::newRow("X11") << QStringList{"DISPLAY=:0"} << true;
     QTest::newRow("Wayland") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << true;
     QTest::newRow("platform chosen") << QStringList{"QT_QPA_PLATFORM=offscreen"} << true;
