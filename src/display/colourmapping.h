@@ -22,17 +22,11 @@ inline int colourIndex(double v, double min, double scale)
     return static_cast<int>(k);
 }
 
-// Picks how imagePicture maps samples. The results are identical; only the speed differs.
-enum class MappingMethod {
-    Fastest,   // the by-value table where the samples allow it
-    PerSample, // the formula for every sample
-    ByValue,   // a table of colours for every whole sample value 0..max, computed once per
-               // picture with the same formula; other samples use the formula
-};
-
 // The picture of a plane: (side + 2) x (side + 2) pixels, a one-pixel black frame around the
 // samples, sample (c, r) at pixel (c + 1, r + 1). Null when min < max does not hold (nothing is
 // drawn for an empty or reversed range) or the memory for the picture cannot be had. Only the
 // plane's own samples are read.
-QImage imagePicture(const Plane& plane, double min, double max, const ColorTable& lut,
-                    MappingMethod method = MappingMethod::Fastest);
+//
+// Every sample goes through colourIndex: measured on 2048 x 2048 planes this is faster than
+// looking colours up in a table made per redraw for every 16-bit sample value.
+QImage imagePicture(const Plane& plane, double min, double max, const ColorTable& lut);

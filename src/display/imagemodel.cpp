@@ -53,6 +53,16 @@ void takePlane(ImageModel& m, Plane plane, const QString& minFieldText, const QS
     settleDisplayRange(m, minFieldText, maxFieldText);
 }
 
+bool loadIntoModel(ImageModel& m, QIODevice& stream, const ImHeader& header, int side, int species,
+                   int plane, const QString& minFieldText, const QString& maxFieldText)
+{
+    std::optional<Plane> read = loadPlane(stream, header, side, species, plane);
+    if (!read)
+        return false;
+    takePlane(m, std::move(*read), minFieldText, maxFieldText);
+    return true;
+}
+
 void settleDisplayRange(ImageModel& m, const QString& minFieldText, const QString& maxFieldText)
 {
     m.ColorMaxValue = m.AutoMax ? m.ImArrayMax : Val(maxFieldText);

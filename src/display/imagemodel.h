@@ -53,5 +53,10 @@ std::optional<Plane> loadPlane(QIODevice& stream, const ImHeader& header, int si
 void takePlane(ImageModel& m, Plane plane, const QString& minFieldText,
                const QString& maxFieldText);
 
+// A load as the window makes it: loadPlane, then takePlane. Returns false, leaving the model as
+// it was, when the memory for the frame cannot be had.
+bool loadIntoModel(ImageModel& m, QIODevice& stream, const ImHeader& header, int side, int species,
+                   int plane, const QString& minFieldText, const QString& maxFieldText);
+
 // The display range part of takePlane, for a model that already holds its plane.
 void settleDisplayRange(ImageModel& m, const QString& minFieldText, const QString& maxFieldText);

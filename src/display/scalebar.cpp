@@ -27,6 +27,11 @@ std::optional<ScaleBarLength> scaleBarLength(double micronSize, int side)
     return bar;
 }
 
+QString scaleBarLabel(double distance)
+{
+    return Str(distance) + QStringLiteral(" µm");
+}
+
 ScalePicture scalePicture(double micronSize, int side)
 {
     ScalePicture result;
@@ -42,6 +47,6 @@ ScalePicture scalePicture(double micronSize, int side)
     p.fillRect(0, 7, bar->width, 6, grey);
     p.setPen(grey);
     p.setFont(pictureFont());
-    p.drawText(QPoint(bar->width + 5, 13), Str(bar->distance) + QStringLiteral(" µm"));
+    p.drawText(QPoint(bar->width + 5, 13), scaleBarLabel(bar->distance));
     return result;
 }

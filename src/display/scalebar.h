@@ -17,6 +17,9 @@ struct ScaleBarLength
 // side is zero, negative or not a number: there is no bar to draw.
 std::optional<ScaleBarLength> scaleBarLength(double micronSize, int side);
 
+// The text beside the bar: Str(distance) followed by " µm" ("10 µm", "0.1 µm").
+QString scaleBarLabel(double distance);
+
 struct ScalePicture
 {
     QImage picture;  // 258 x 28, white
