@@ -185,10 +185,9 @@ std::variant<QImage, Failure> drawPicture(const ExportRequest& r)
     m.AutoMin = !r.minText;
     m.AutoMax = !r.maxText;
     SetColors(m, r.table - 1, r.high, r.low);
-    std::optional<Plane> samples = loadPlane(*file.stream(), h, side, species, plane);
-    if (!samples)
+    if (!loadIntoModel(m, *file.stream(), h, side, species, plane, r.minText.value_or(QString()),
+                       r.maxText.value_or(QString())))
         return Failure{QStringLiteral("Not enough memory for a frame of %1 x %1.").arg(side)};
-    takePlane(m, std::move(*samples), r.minText.value_or(QString()), r.maxText.value_or(QString()));
 
     const std::optional<DisplayPictures> pictures = displayPictures(m, h.micronSize);
     if (!pictures)

@@ -94,6 +94,7 @@ private slots:
     void failures_data();
     void failures();
     void failureKeepsAnEarlierPicture();
+    void zeroFieldSize();
 
 private:
     QTemporaryDir m_dir;
@@ -309,6 +310,26 @@ void TestExport::failureKeepsAnEarlierPicture()
     QCOMPARE(digest(out), first);
     QCOMPARE(run({"--export", out, m_small, "--table", "3"}).code, 0);
     QVERIFY(digest(out) != first);
+}
+
+void TestExport::zeroFieldSize()
+{
+    ImBuilder b;
+    b.nmSize = 0;
+    b.sample = [](int, int, int r, int k) { return quint32(r + k); };
+    const QString in = m_dir.filePath("nofield.im");
+    QVERIFY(b.write(in));
+    const QString out = m_dir.filePath("nofield.png");
+    const Run r = run({"--export", out, in, "--layout", "figure"});
+    QCOMPARE(r.code, 0); // the picture is still worth having; the message says what is missing
+    QVERIFY2(r.err.contains("Scale bar problem."), qPrintable(r.err));
+    const QImage got = readBack(out);
+    QCOMPARE(got.size(), QSize(377, 315));
+    for (int y = 285; y < 313; ++y) {
+        for (int x = 20; x < 278; ++x)
+            QCOMPARE(got.pixel(x, y), qRgb(255, 255, 255)); // no bar, no label
+    }
+    QFile::remove(out);
 }
 
 QTEST_MAIN(TestExport)
