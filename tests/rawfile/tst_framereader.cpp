@@ -37,7 +37,6 @@ private slots:
     void extremes_data();
     void extremes();
     void mirroredRows();
-    void offsetIntoTheFile();
     void shortFile_data();
     void shortFile();
     void nothingToRead_data();
@@ -104,17 +103,6 @@ void TestFrameReader::mirroredRows()
         for (int c = 0; c < side; ++c)
             QCOMPARE(plane->at(c, r), double(r * 100 + (side - 1 - c)));
     }
-}
-
-void TestFrameReader::offsetIntoTheFile()
-{
-    const QByteArray header(1000, 'h');
-    const QByteArray first = frameBytes(64, [](int, int) { return 1; });
-    const QByteArray second = frameBytes(64, [](int r, int k) { return 2 + r + k; });
-    const std::optional<Plane> plane = read(header + first + second, 1000 + first.size(), 64);
-    QVERIFY(plane);
-    QCOMPARE(plane->min, 2.0);
-    QCOMPARE(plane->max, 2.0 + 63 + 63);
 }
 
 void TestFrameReader::shortFile_data()
