@@ -2,6 +2,7 @@
 
 #include "app/systemfont.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QListWidget>
 #include <QPointer>
@@ -42,11 +43,28 @@ TextListWindow::TextListWindow() : QWidget(nullptr, Qt::Window)
     m_listBox->setGeometry(listLeft, listTop, 320, 329);
 }
 
+namespace {
+
+const QWidget* mainWindow()
+{
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->inherits("Main") && w->isVisible())
+            return w;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 TextListWindow* TextListWindow::instance()
 {
     QPointer<TextListWindow>& window = shared();
     if (!window) {
         window = new TextListWindow;
+        // Under the main window, where it covers neither the summary nor the image windows,
+        // which open to the right of the main window.
+        if (const QWidget* main = mainWindow())
+            window->move(main->frameGeometry().left(), main->frameGeometry().bottom() + 8);
         window->show();
     }
     return window;

@@ -497,6 +497,23 @@ void Main::LayerPlus_Action()
         m_layerPopUp->setCurrentIndex(index + 1);
 }
 
+void Main::stepLayer(int delta)
+{
+    if (delta < 0)
+        LayerMinus_Action();
+    else if (delta > 0)
+        LayerPlus_Action();
+}
+
+void Main::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+        stepLayer(event->key() == Qt::Key_PageDown ? 1 : -1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void Main::Details_Action(bool expanded)
 {
     m_details->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);

@@ -39,6 +39,9 @@ public:
     void OpenImage(const QString& path);
     // Reloads every open image window, unless a header is being read.
     void SendUpdate();
+    // Moves one layer back (delta < 0) or on (delta > 0), as the "-1" and "+1" buttons do, so
+    // that Page Up and Page Down scrub through the layers from any image window.
+    void stepLayer(int delta);
 
     // The open file: its stream and the values of the last accepted header. After a cancelled
     // or refused open the stream is closed and the previous values remain.
@@ -77,6 +80,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Main();
