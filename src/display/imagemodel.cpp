@@ -56,10 +56,13 @@ void takePlane(ImageModel& m, Plane plane, const QString& minFieldText, const QS
 bool loadIntoModel(ImageModel& m, QIODevice& stream, const ImHeader& header, int side, int species,
                    int plane, const QString& minFieldText, const QString& maxFieldText)
 {
-    std::optional<Plane> read = loadPlane(stream, header, side, species, plane);
-    if (!read)
+    // Read into the plane the model holds, reusing its memory.
+    const SampleFormat format{header.bytesPerSample, header.byteOrder};
+    if (!readPlaneInto(stream, Position(header, species, plane), side, format, m.ImArray))
         return false;
-    takePlane(m, std::move(*read), minFieldText, maxFieldText);
+    m.ImArrayMin = m.ImArray.min;
+    m.ImArrayMax = m.ImArray.max;
+    settleDisplayRange(m, minFieldText, maxFieldText);
     return true;
 }
 

@@ -31,26 +31,26 @@ void decode(const uchar* bytes, int side, bool bigEndian, double* out, double& l
 
 } // namespace
 
-std::optional<Plane> readPlane(QIODevice& device, qint64 offset, int side, SampleFormat format)
+bool readPlaneInto(QIODevice& device, qint64 offset, int side, SampleFormat format, Plane& into)
 {
     if (side <= 0 || (format.bytesPerSample != 2 && format.bytesPerSample != 4))
-        return std::nullopt;
+        return false;
     const std::size_t count = std::size_t(side) * std::size_t(side);
     const std::size_t byteCount = count * std::size_t(format.bytesPerSample);
 
-    Plane plane;
-    plane.side = side;
-    std::vector<uchar> raw;
+    // The raw bytes go through one buffer kept for the next read: a fresh block of this size is
+    // mapped and zeroed by the system at every allocation, which costs as much as the read.
+    static thread_local std::vector<uchar> raw;
     try {
-        plane.samples.resize(count);
-        raw.assign(byteCount, 0);
+        if (raw.size() < byteCount)
+            raw.resize(byteCount);
+        into.samples.resize(count);
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        return false;
     }
 
-    // Whatever the file does not hold stays zero.
+    qint64 got = 0;
     if (offset >= 0 && device.seek(offset)) {
-        qint64 got = 0;
         while (got < qint64(byteCount)) {
             const qint64 n =
                 device.read(reinterpret_cast<char*>(raw.data()) + got, qint64(byteCount) - got);
@@ -59,13 +59,24 @@ std::optional<Plane> readPlane(QIODevice& device, qint64 offset, int side, Sampl
             got += n;
         }
     }
+    // Whatever the file does not hold reads as zero.
+    std::fill(raw.begin() + got, raw.begin() + qint64(byteCount), uchar(0));
 
+    into.side = side;
     const bool big = format.byteOrder == QDataStream::BigEndian;
     if (format.bytesPerSample == 2)
-        decode<quint16>(raw.data(), side, big, plane.samples.data(), plane.min, plane.max);
+        decode<quint16>(raw.data(), side, big, into.samples.data(), into.min, into.max);
     else
-        decode<quint32>(raw.data(), side, big, plane.samples.data(), plane.min, plane.max);
-    if (plane.max == plane.min)
-        plane.max += 1;
+        decode<quint32>(raw.data(), side, big, into.samples.data(), into.min, into.max);
+    if (into.max == into.min)
+        into.max += 1;
+    return true;
+}
+
+std::optional<Plane> readPlane(QIODevice& device, qint64 offset, int side, SampleFormat format)
+{
+    Plane plane;
+    if (!readPlaneInto(device, offset, side, format, plane))
+        return std::nullopt;
     return plane;
 }

@@ -31,3 +31,8 @@ struct SampleFormat
 // is read with one bulk read; samples that lie past the end of a short file read as 0.
 // Absent when side is not positive or the memory for the frame cannot be had.
 std::optional<Plane> readPlane(QIODevice& device, qint64 offset, int side, SampleFormat format);
+
+// The same read into a plane that already exists, reusing its memory: a layer switch then
+// allocates nothing. Returns false, leaving into unchanged, when side is not positive or the
+// memory cannot be had.
+bool readPlaneInto(QIODevice& device, qint64 offset, int side, SampleFormat format, Plane& into);
