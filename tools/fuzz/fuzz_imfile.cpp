@@ -1,11 +1,21 @@
 // libFuzzer target: arbitrary bytes, taken as a file, go through the header reader, frame
 // addressing and reading, and colour mapping, as a file opened by the viewer would.
-#include "rawfile/framereader.h"
+#include "display/displaypictures.h"
+#include "display/imagemodel.h"
 #include "rawfile/imheader.h"
 
 #include <QBuffer>
-
+#include <QGuiApplication>
 #include <cstdint>
+#include <cstdlib>
+
+// Drawing the axis labels and the scale bar needs the font database of a GUI application.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -20,11 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read.frameSide || !h.hasFrames())
         return 0;
     const int side = *read.frameSide;
-    const SampleFormat format{h.bytesPerSample, h.byteOrder};
-    for (const auto& [species, plane] : {std::pair{1, 1}, std::pair{h.Nspecies, h.Nplanes}}) {
-        const std::optional<Plane> p = readPlane(buffer, Position(h, species, plane), side, format);
-        if (!p || !(p->min < p->max))
+    // The first and the last frame, as an image window loads and draws them; the last frame
+    // may lie beyond the end of a short file.
+    ImageModel model;
+    for (const auto& [species, plane] : {std::pair{1, 1}, std::pair{h.shownSpecies(), h.Nplanes}}) {
+        if (!loadIntoModel(model, buffer, h, side, species, plane, QString(), QString()))
+            return 0;
+        if (!(model.ImArrayMin < model.ImArrayMax))
             __builtin_trap(); // a loaded plane always has an increasing range
+        const std::optional<DisplayPictures> pictures = displayPictures(model, h.micronSize);
+        if (!pictures || pictures->image.width() != side + 2)
+            __builtin_trap();
     }
     return 0;
 }
