@@ -53,7 +53,9 @@ int runIsolumen(int argc, char** argv)
         return 2;
     }
     if (parser.isSet(help)) {
-        out << parser.helpText();
+        // No application object exists yet to name the executable.
+        out << parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                         QStringLiteral("isolumen"));
         return 0;
     }
     if (parser.isSet(version)) {
