@@ -31,14 +31,14 @@ struct Anchor
     std::uint32_t rgb; // 0xRRGGBB
 };
 
-struct TableSpec
+struct TableRecipe
 {
     const char* name;
     std::vector<Anchor> anchors; // ascending entries from 1 to 254; empty for a rule table
 };
 
 // clang-format off
-const std::array<TableSpec, 20> kTables{{
+const std::array<TableRecipe, 20> kTables{{
     {"01 Hot Metal", {
         {1, 0x010000}, {32, 0x350000}, {64, 0x6D0000}, {96, 0xA50000}, {128, 0xDE0000},
         {150, 0xFF0000},                                    // full red, then green ramps
@@ -176,10 +176,10 @@ std::array<std::uint32_t, 256> interpolate(const std::vector<Anchor>& anchors)
     return t;
 }
 
-std::array<std::uint32_t, 256> entries(const TableSpec& spec)
+std::array<std::uint32_t, 256> entries(const TableRecipe& recipe)
 {
     std::array<std::uint32_t, 256> t{};
-    const std::string name = spec.name;
+    const std::string name = recipe.name;
     if (name == "07 GrayScale") {
         for (int i = 1; i <= 254; ++i)
             t[std::size_t(i)] = gray(grayLevel(i));
@@ -188,7 +188,7 @@ std::array<std::uint32_t, 256> entries(const TableSpec& spec)
         for (int i = 1; i <= 254; ++i)
             t[std::size_t(i)] = gray(grayLevel(255 - i));
     } else {
-        t = interpolate(spec.anchors);
+        t = interpolate(recipe.anchors);
     }
     t[0] = kWhite;
     t[255] = 0;
@@ -198,9 +198,9 @@ std::array<std::uint32_t, 256> entries(const TableSpec& spec)
 std::string catalogueText()
 {
     std::ostringstream out;
-    for (const TableSpec& spec : kTables) {
-        out << spec.name;
-        for (std::uint32_t v : entries(spec))
+    for (const TableRecipe& recipe : kTables) {
+        out << recipe.name;
+        for (std::uint32_t v : entries(recipe))
             out << ',' << v;
         out << '\n';
     }
@@ -212,15 +212,15 @@ std::string catalogueText()
 bool anchorsWellFormed()
 {
     bool ok = true;
-    for (const TableSpec& spec : kTables) {
-        if (spec.anchors.empty())
+    for (const TableRecipe& recipe : kTables) {
+        if (recipe.anchors.empty())
             continue;
-        bool ordered = spec.anchors.front().entry == 1 && spec.anchors.back().entry == 254;
-        for (std::size_t k = 0; k + 1 < spec.anchors.size(); ++k)
-            ordered = ordered && spec.anchors[k].entry < spec.anchors[k + 1].entry;
+        bool ordered = recipe.anchors.front().entry == 1 && recipe.anchors.back().entry == 254;
+        for (std::size_t k = 0; k + 1 < recipe.anchors.size(); ++k)
+            ordered = ordered && recipe.anchors[k].entry < recipe.anchors[k + 1].entry;
         if (!ordered) {
             std::fprintf(stderr, "gencatalogue: anchors of \"%s\" must rise from 1 to 254\n",
-                         spec.name);
+                         recipe.name);
             ok = false;
         }
     }
