@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QSaveFile>
 
 namespace Dialogs {
 
@@ -31,25 +34,23 @@ void defaultExportPicture(QWidget* parent, const QImage& picture)
         QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff);;JPEG image (*.jpg *.jpeg);;"
                        "BMP image (*.bmp)");
     QString chosenFilter;
-    QString path =
+    const QString path =
         QFileDialog::getSaveFileName(parent, QStringLiteral("Save Image As"),
                                      QStringLiteral("image.png"), filters, &chosenFilter);
     if (path.isEmpty())
         return;
-    QImageWriter writer(path);
-    if (writer.format().isEmpty()) {
-        // No known suffix: take the format the user chose in the dialog.
-        const QString suffix = chosenFilter.section(QStringLiteral("*."), 1, 1)
-                                   .section(' ', 0, 0)
-                                   .remove(QLatin1Char(')'));
-        path += QLatin1Char('.') + suffix;
-        writer.setFileName(path);
-    }
-    if (!writer.write(picture)) {
-        QMessageBox::warning(
-            parent, QStringLiteral("Save Image As"),
-            QStringLiteral("The picture could not be saved: %1").arg(writer.errorString()));
-    }
+    QString error;
+    if (!writePicture(picture, pictureFileName(path, chosenFilter), &error))
+        MsgBox(QStringLiteral("The picture could not be saved: %1").arg(error));
+}
+
+// The writer's format for a file name's suffix; empty when pictures cannot be written so.
+QByteArray writableFormat(const QString& path)
+{
+    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
+    if (suffix.isEmpty() || !QImageWriter::supportedImageFormats().contains(suffix))
+        return {};
+    return suffix;
 }
 
 OpenFileSeam& openSeam()
@@ -105,6 +106,41 @@ std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& pr
 void exportPicture(QWidget* parent, const QImage& picture)
 {
     exportSeam()(parent, picture);
+}
+
+bool writePicture(const QImage& picture, const QString& path, QString* error)
+{
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QByteArray format = writableFormat(path);
+    if (format.isEmpty())
+        return fail(QStringLiteral("%1 names no picture format that can be written.")
+                        .arg(QFileInfo(path).fileName()));
+    if (picture.isNull())
+        return fail(QStringLiteral("there is no picture."));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    QImageWriter writer(&file, format);
+    if (!writer.write(picture)) {
+        file.cancelWriting();
+        return fail(writer.errorString());
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+QString pictureFileName(const QString& chosen, const QString& chosenFilter)
+{
+    if (chosen.isEmpty() || !writableFormat(chosen).isEmpty())
+        return chosen;
+    static const QRegularExpression firstSuffix(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch m = firstSuffix.match(chosenFilter);
+    return m.hasMatch() ? chosen + QLatin1Char('.') + m.captured(1) : chosen;
 }
 
 void installMessageBox()

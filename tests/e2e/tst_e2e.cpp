@@ -57,13 +57,15 @@ QImage expectedPicture(int species, int plane)
     }
     const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
     const double min = *lo;
-    const double max = *hi;
+    // The scale first, then the product, as the mapping is defined: for the plane's maximum
+    // this may land just below 254 and give entry 253.
+    const double scale = 253.0 / (*hi - min);
     QImage want(kSide + 2, kSide + 2, QImage::Format_RGB32);
     want.fill(qRgb(0, 0, 0));
     for (int r = 0; r < kSide; ++r) {
         for (int c = 0; c < kSide; ++c) {
-            const double k = std::clamp(
-                (v[std::size_t(r) * kSide + c] - min) * 253.0 / (max - min) + 1, 0.0, 255.0);
+            const double k =
+                std::clamp((v[std::size_t(r) * kSide + c] - min) * scale + 1, 0.0, 255.0);
             const int entry = int(k);
             const QRgb colour = entry == 0     ? 0x999999
                                 : entry == 255 ? 0xFFFFFF
