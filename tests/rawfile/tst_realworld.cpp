@@ -1,5 +1,6 @@
 // Files as the instruments' software versions write them: both byte orders, 4-byte samples,
 // header-only acquisitions, and the seven recorded files in the shared data folder.
+#include "display/imagemodel.h"
 #include "imbuilder.h"
 #include "rawfile/framereader.h"
 #include "rawfile/imfile.h"
@@ -7,6 +8,8 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
