@@ -176,6 +176,10 @@ void ImageWindow::LoadNewImage()
 
 void ImageWindow::UpdateDisplay()
 {
+    // A window opened while the file was closed holds no plane: a range typed into it must not
+    // draw an empty frame, nor complain about a scale bar for no image.
+    if (m_model.ImArray.side <= 0)
+        return;
     const Main* main = Main::existing();
     const double micronSize = main ? main->header().micronSize : 0;
     const std::optional<DisplayPictures> pictures = displayPictures(m_model, micronSize);

@@ -36,7 +36,7 @@ public:
     // when the open file has no such species or no frames it can show.
     void LoadNewImage();
     // Redraws the picture, the colour bar and the scale bar from the model; draws nothing while
-    // the display range is empty or reversed.
+    // the display range is empty or reversed, or before a plane has been loaded.
     void UpdateDisplay();
     // Takes catalogue table `table` with the given high and low colours, and redraws.
     void SetColors(int table, QRgb high, QRgb low);

@@ -1,0 +1,112 @@
+#pragma once
+
+// Helpers shared by the GUI tests of the image windows: a file whose every sample is known, the
+// picture an image window must show for it, worked out here from the samples and the mapping's
+// definition rather than taken from the code under test, and the history window's lines.
+
+#include "app/textlistwindow.h"
+#include "colour/catalogue.h"
+#include "imbuilder.h"
+
+#include <QImage>
+#include <QListWidget>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+namespace WindowTesting {
+
+inline const QList<QByteArray> speciesNames = {"12C", "13C",  "14N", "16O",
+                                               "19F", "28Si", "32S", "S.E."};
+
+// Every sample of plane p is a multiple of p from 0 to 253 p, so each plane's range is
+// 0 .. 253 p, and the display range then maps sample v to entry v / p + 1 without rounding.
+// Species shift the pattern; within a row the pattern runs one way, so a mirrored row shows.
+// `offset` is added to every sample (a different file with the same layout).
+inline ImBuilder patternFile(int species, int planes, int side, quint32 offset = 0)
+{
+    ImBuilder b;
+    b.nSpecies = species;
+    b.nPlanes = qint16(planes);
+    b.labels = speciesNames.mid(0, species);
+    b.width = qint16(side);
+    b.height = qint16(side);
+    b.headerSize = 10000;
+    b.sample = [side, offset](int s, int p, int r, int k) {
+        return quint32((r * side + k + 17 * (s - 1)) % 254) * quint32(p) + offset;
+    };
+    return b;
+}
+
+// The colour a new window (table 10 Rainbow, grey below the range, white above) gives sample v
+// in the display range min .. max.
+inline QRgb expectedColour(double v, double min, double max)
+{
+    const double scale = 253.0 / (max - min);
+    const double k = std::clamp((v - min) * scale + 1, 0.0, 255.0);
+    const int entry = int(std::trunc(k));
+    if (entry == 0)
+        return qRgb(0x99, 0x99, 0x99);
+    if (entry == 255)
+        return qRgb(0xFF, 0xFF, 0xFF);
+    return Globals::lut(9, entry) | 0xFF000000u;
+}
+
+// The image picture of plane `plane` of species `species` (both from 1) of the file: a black
+// frame around the samples; the first sample of a file row at the right-hand end of its row.
+inline QImage expectedPicture(const ImBuilder& b, int species, int plane, double min, double max)
+{
+    const int side = b.width;
+    QImage picture(side + 2, side + 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 0));
+    for (int r = 0; r < side; ++r) {
+        for (int k = 0; k < side; ++k)
+            picture.setPixel(side - k, r + 1,
+                             expectedColour(b.sample(species, plane, r, k), min, max));
+    }
+    return picture;
+}
+
+// Empty when the two pictures have the same size and colours; else where they first differ.
+inline QString pictureDifference(const QImage& got, const QImage& want)
+{
+    if (got.size() != want.size()) {
+        return QStringLiteral("size %1 x %2, expected %3 x %4")
+            .arg(got.width())
+            .arg(got.height())
+            .arg(want.width())
+            .arg(want.height());
+    }
+    for (int y = 0; y < want.height(); ++y) {
+        for (int x = 0; x < want.width(); ++x) {
+            const QRgb g = got.pixel(x, y) & 0xFFFFFFu;
+            const QRgb w = want.pixel(x, y) & 0xFFFFFFu;
+            if (g != w) {
+                return QStringLiteral("pixel (%1, %2) is %3, expected %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(g, 6, 16, QLatin1Char('0'))
+                    .arg(w, 6, 16, QLatin1Char('0'));
+            }
+        }
+    }
+    return {};
+}
+
+// The lines of the history window, top to bottom; none when there is no history window.
+inline QStringList historyLines()
+{
+    QStringList lines;
+    if (const TextListWindow* history = TextListWindow::existing()) {
+        for (int i = 0; i < history->ListBox1()->count(); ++i)
+            lines << history->ListBox1()->item(i)->text();
+    }
+    return lines;
+}
+
+inline const QString maxLine = QStringLiteral("Max TextChange calls Update Display");
+inline const QString minLine = QStringLiteral("Min TextChange calls Update Display");
+inline const QString loadLine = QStringLiteral("LoadNewImage calls Update Display");
+inline const QString drawLine = QStringLiteral("Update Display called");
+
+} // namespace WindowTesting
