@@ -1,21 +1,34 @@
-// Times the image pipeline: one layer switch of an image window's cores (read the frame, settle
-// the display range, draw every picture of a redraw) against the floor that any viewer pays for
-// the same frame (read its bytes from the page cache, write the samples and the pixels once).
+// Times the image pipeline and the viewer's windows against the floor that any viewer pays for
+// the same frame (read its bytes from the page cache, write the samples and the pixels once),
+// and measures what they keep in memory.
 //
-//   benchmark [--switches N]
+//   benchmark [--switches N] [--measure NAME]
 //
-// Makes its own acquisitions in a temporary folder, prints one table row per frame side and then
-// the memory measurements. Build it in a release configuration (RelWithDebInfo or Release).
+// The cores alone: one layer switch (read the frame, settle the display range, draw every
+// picture of a redraw). The windows: the real Main and ImageWindow on the offscreen platform, a
+// layer switch until the new picture is painted on the canvas, a layer change with eight
+// 2048 x 2048 windows open, and resident memory. Each measurement runs in a process of its own,
+// so that memory one of them frees cannot hide what the next one takes; --measure runs one.
+// Makes its own acquisitions in a temporary folder. Build it in a release configuration
+// (RelWithDebInfo or Release).
+#include "app/menu.h"
+#include "app/textlistwindow.h"
+#include "display/canvas.h"
 #include "display/colourmapping.h"
 #include "display/displaypictures.h"
 #include "display/imagemodel.h"
+#include "display/imagewindow.h"
 #include "imbuilder.h"
+#include "mainwindow/mainwindow.h"
 #include "rawfile/imfile.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
+#include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
@@ -50,17 +63,28 @@ std::vector<double> timed(int runs, const std::function<void(int)>& f)
     return ms;
 }
 
-// Resident memory of this process in MiB.
-double residentMiB()
+// A value of /proc/self/status in MiB: "VmRSS:" resident memory, "VmHWM:" its peak.
+double statusMiB(const char* field = "VmRSS:")
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024;
     }
     return -1;
+}
+
+double residentMiB()
+{
+    return statusMiB("VmRSS:");
+}
+
+QString mib(double v)
+{
+    return QString::number(v, 'f', 0) + QStringLiteral(" MiB (") +
+           QString::number(v * 1.048576, 'f', 0) + QStringLiteral(" MB)");
 }
 
 // Counts as an instrument records them: a background with bright round cells, different in
@@ -178,30 +202,184 @@ PipelineRow measurePipeline(const QString& path, int side, int switches)
     return row;
 }
 
+// ---- The windows: the real Main and ImageWindow on the offscreen platform ----
+
+// Lets shown, resized and updated windows paint, and closed ones go.
+void settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The main window with the file at path open and the image windows of the first `species`
+// species open, as the species buttons open them.
+QList<ImageWindow*> openWindows(const QString& path, int species)
+{
+    Main* main = Main::instance();
+    main->OpenImage(path);
+    for (int i = 0; i < species; ++i)
+        main->ButtonSpecies(i)->click();
+    settle();
+    return Main::imageWindows();
+}
+
+void closeImageWindows()
+{
+    for (ImageWindow* w : Main::imageWindows())
+        w->close();
+    if (Main* main = Main::existing())
+        main->OpenImage(QString()); // closes the file
+    settle();
+}
+
+// The new pictures on screen: the image canvas at once, then whatever else the redraw marked.
+void paint(const QList<ImageWindow*>& windows)
+{
+    for (ImageWindow* w : windows)
+        w->ImageCanvas()->repaint();
+    QCoreApplication::processEvents();
+}
+
+struct WindowRow
+{
+    double switchMs = 0; // layer chosen on the main window until the picture is painted
+    double loadMs = 0;   // of which LoadNewImage with UpdateDisplay
+    double paintMs = 0;  // of which the painting
+};
+
+// One image window open; each switch chooses the next layer in the main window's pop-up, which
+// reloads the window (LoadNewImage, UpdateDisplay), and paints it. The history window starts
+// with historyLines lines (each switch adds four).
+WindowRow measureWindowSwitch(const QString& path, int switches, int historyLines = 0)
+{
+    WindowRow row;
+    if (TextListWindow* history = TextListWindow::existing())
+        history->close();
+    settle();
+    for (int i = 0; i < historyLines; ++i)
+        TextListWindow::Add(QStringLiteral("Update Display called"));
+    const QList<ImageWindow*> windows = openWindows(path, 1);
+    if (windows.size() != 1) {
+        closeImageWindows();
+        return row;
+    }
+    QComboBox* layers = Main::instance()->LayerPopUp();
+    int next = 0;
+    std::vector<double> loads;
+    std::vector<double> paints;
+    QElapsedTimer t;
+    row.switchMs = median(timed(switches, [&](int) {
+        next = (next + 1) % kPlanes;
+        t.start();
+        layers->setCurrentIndex(next);
+        const qint64 loaded = t.nsecsElapsed();
+        paint(windows);
+        loads.push_back(loaded / 1e6);
+        paints.push_back((t.nsecsElapsed() - loaded) / 1e6);
+    }));
+    row.loadMs = median(loads);
+    row.paintMs = median(paints);
+    closeImageWindows();
+    return row;
+}
+
+QString ms(double v)
+{
+    return QString::number(v, 'f', 2);
+}
+
 void pipelineTable(const QTemporaryDir& dir, int switches)
 {
-    out << "Layer switch of the core pipeline (median of " << switches << " switches, ms)\n\n";
-    out << "| side | switch | floor | switch/floor | read + range | pictures | map per sample "
-           "| map by value |\n";
-    out << "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    std::vector<std::pair<PipelineRow, WindowRow>> rows;
+    constexpr int kLongHistory = 4000;
+    WindowRow longHistory;
     for (int side : {256, 512, 1024, 2048}) {
         const QString path = dir.filePath(QStringLiteral("bench%1.im").arg(side));
         if (!acquisition(side).write(path)) {
-            out << "| " << side << " | cannot write " << path << " |\n";
-            continue;
+            out << "Cannot write " << path << '\n';
+            return;
         }
         warmPageCache(path);
-        const PipelineRow r = measurePipeline(path, side, switches);
-        out << "| " << r.side << " | " << QString::number(r.switchMs, 'f', 2) << " | "
-            << QString::number(r.floorMs, 'f', 2) << " | "
-            << QString::number(r.switchMs / r.floorMs, 'f', 2) << " | "
-            << QString::number(r.readMs, 'f', 2) << " | " << QString::number(r.drawMs, 'f', 2)
-            << " | " << QString::number(r.perSampleMs, 'f', 2) << " | "
-            << QString::number(r.byValueMs, 'f', 2) << " |\n";
-        out.flush();
+        const PipelineRow core = measurePipeline(path, side, switches);
+        const WindowRow window = measureWindowSwitch(path, switches);
+        rows.emplace_back(core, window);
+        if (side == 2048)
+            longHistory = measureWindowSwitch(path, switches, kLongHistory);
         QFile::remove(path);
     }
+
+    out << "Layer switch of an image window: the layer chosen on the main window until the new "
+           "picture is painted (median of "
+        << switches << " switches, ms)\n\n";
+    out << "| side | window switch | floor | switch/floor | LoadNewImage | paint |\n";
+    out << "|---:|---:|---:|---:|---:|---:|\n";
+    for (const auto& [core, window] : rows) {
+        out << "| " << core.side << " | " << ms(window.switchMs) << " | " << ms(core.floorMs)
+            << " | " << ms(window.switchMs / core.floorMs) << " | " << ms(window.loadMs) << " | "
+            << ms(window.paintMs) << " |\n";
+    }
+    out << "\nEach side starts with an empty history window. With " << kLongHistory
+        << " lines in it, a 2048 switch takes " << ms(longHistory.switchMs) << " ms (LoadNewImage "
+        << ms(longHistory.loadMs) << ", paint " << ms(longHistory.paintMs) << ").\n";
+    out << "\nThe same switch in the cores alone (ms)\n\n";
+    out << "| side | switch | floor | switch/floor | read + range | pictures | map per sample "
+           "| map by value |\n";
+    out << "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (const auto& [r, window] : rows) {
+        out << "| " << r.side << " | " << ms(r.switchMs) << " | " << ms(r.floorMs) << " | "
+            << ms(r.switchMs / r.floorMs) << " | " << ms(r.readMs) << " | " << ms(r.drawMs) << " | "
+            << ms(r.perSampleMs) << " | " << ms(r.byValueMs) << " |\n";
+    }
     out << '\n';
+}
+
+// Eight image windows on 2048 x 2048 frames: the memory they hold, and a layer change, which
+// reloads and repaints all eight.
+void eightWindows(const QTemporaryDir& dir, int)
+{
+    const int side = 2048;
+    const int runs = 9;
+    ImBuilder b = acquisition(side);
+    b.nSpecies = 8;
+    b.nPlanes = 2;
+    const QString path = dir.filePath(QStringLiteral("eight.im"));
+    if (!b.write(path)) {
+        out << "Cannot write " << path << '\n';
+        return;
+    }
+    warmPageCache(path);
+    Main::instance();
+    settle();
+    const double before = residentMiB();
+    const QList<ImageWindow*> windows = openWindows(path, 8);
+    const double open = residentMiB();
+    int delta = 1;
+    std::vector<double> reloads;
+    QElapsedTimer t;
+    const std::vector<double> change = timed(runs, [&](int) {
+        t.start();
+        Main::instance()->stepLayer(delta);
+        reloads.push_back(t.nsecsElapsed() / 1e6);
+        delta = -delta;
+        paint(windows);
+    });
+    const double after = residentMiB();
+    const double peak = statusMiB("VmHWM:");
+    out << "Eight 2048 x 2048 image windows (" << windows.size() << " open), median of " << runs
+        << " layer changes: Main::stepLayer reloads all eight in " << ms(median(reloads))
+        << " ms (fastest " << ms(*std::min_element(reloads.begin(), reloads.end())) << ", slowest "
+        << ms(*std::max_element(reloads.begin(), reloads.end()))
+        << "); until all eight are painted " << ms(median(change)) << " ms\n";
+    out << "Resident memory with them open: " << mib(open) << "; after the layer changes "
+        << mib(after) << "; peak " << mib(peak) << ". Opening them added " << mib(open - before)
+        << ": per window samples " << QString::number(double(side) * side * 8 / (1 << 20), 'f', 0)
+        << " MiB, picture "
+        << QString::number(double(side + 2) * (side + 2) * 4 / (1 << 20), 'f', 0)
+        << " MiB, and the window's own backing store.\n";
+    closeImageWindows();
+    QFile::remove(path);
 }
 
 // Resident memory of eight image windows' models on 2048 x 2048 frames, with the pictures of
@@ -224,31 +402,43 @@ void eightModelsMemory(const QTemporaryDir& dir)
         pictures.push_back(*displayPictures(models[i], file.header().micronSize));
     }
     const double after = residentMiB();
-    out << "Eight 2048 x 2048 models with their pictures: resident memory grew by "
+    out << "Eight 2048 x 2048 models with their pictures, without windows: resident memory grew "
+           "by "
         << QString::number(after - before, 'f', 0) << " MiB (samples "
         << QString::number(8.0 * side * side * 8 / (1 << 20), 'f', 0) << " MiB, pictures "
         << QString::number(8.0 * (side + 2) * (side + 2) * 4 / (1 << 20), 'f', 0) << " MiB)\n";
     QFile::remove(path);
 }
 
-// Opening an acquisition of more than 4 GiB (a sparse file) and loading its last plane: only
-// the header and that frame may be read into memory.
-void sparseFileMemory(const QTemporaryDir& dir)
+// An acquisition of more than 4 GiB of 512 x 512 frames, all but its header a hole in the file.
+QString sparseFile(const QTemporaryDir& dir, ImBuilder& b)
 {
-    ImBuilder b;
     b.width = b.height = 512;
     b.nSpecies = 2;
     b.nPlanes = 4100;
-    const qint64 size = b.expectedFileSize();
     const QString path = dir.filePath(QStringLiteral("sparse.im"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(b.header()) != b.headerSize ||
-            !f.resize(size)) {
-            out << "Cannot make the sparse file in " << dir.path() << '\n';
-            return;
-        }
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(b.header()) != b.headerSize ||
+        !f.resize(b.expectedFileSize())) {
+        out << "Cannot make the sparse file in " << dir.path() << '\n';
+        return {};
     }
+    return path;
+}
+
+QString gib(qint64 bytes)
+{
+    return QString::number(bytes / double(1 << 30), 'f', 2) + QStringLiteral(" GiB");
+}
+
+// Opening the sparse acquisition and loading its last plane: only the header and that frame
+// may be read into memory.
+void sparseFileMemory(const QTemporaryDir& dir)
+{
+    ImBuilder b;
+    const QString path = sparseFile(dir, b);
+    if (path.isEmpty())
+        return;
     const double before = residentMiB();
     ImFile file;
     QElapsedTimer t;
@@ -260,16 +450,38 @@ void sparseFileMemory(const QTemporaryDir& dir)
         loadIntoModel(m, *file.stream(), file.header(), 512, 2, 4100, QString(), QString());
     }
     const double after = residentMiB();
-    out << "Sparse file of " << QString::number(size / double(1 << 30), 'f', 2)
-        << " GiB: " << (opened ? "opened" : "NOT opened") << " in "
-        << QString::number(openMs, 'f', 2) << " ms; resident memory grew by "
-        << QString::number(after - before, 'f', 1) << " MiB with its last 512 x 512 plane ("
+    out << "Sparse file of " << gib(b.expectedFileSize())
+        << ", cores: " << (opened ? "opened" : "NOT opened") << " in " << ms(openMs)
+        << " ms; resident memory grew by " << QString::number(after - before, 'f', 1)
+        << " MiB with its last 512 x 512 plane ("
         << QString::number(512.0 * 512 * 8 / (1 << 20), 'f', 1) << " MiB of samples)\n";
     QFile::remove(path);
 }
 
-// Further measurements (for example a layer change with eight image windows open, which needs
-// the widgets of isolumen_ui) are added to this list.
+// The same file opened in the main window, no image window open.
+void sparseFileInMainWindow(const QTemporaryDir& dir)
+{
+    ImBuilder b;
+    const QString path = sparseFile(dir, b);
+    if (path.isEmpty())
+        return;
+    Main* main = Main::instance();
+    settle();
+    const double before = residentMiB();
+    QElapsedTimer t;
+    t.start();
+    main->OpenImage(path);
+    const double openMs = t.nsecsElapsed() / 1e6;
+    settle();
+    const double after = residentMiB();
+    out << "Sparse file of " << gib(b.expectedFileSize())
+        << " in the main window: " << (main->file().isOpen() ? "opened" : "NOT opened") << " in "
+        << ms(openMs) << " ms; resident memory grew by " << QString::number(after - before, 'f', 1)
+        << " MiB\n";
+    main->OpenImage(QString());
+    QFile::remove(path);
+}
+
 struct Measurement
 {
     const char* name;
@@ -277,11 +489,30 @@ struct Measurement
 };
 
 const Measurement kMeasurements[] = {
-    // Memory first: memory freed by the timings would hide the growth.
     {"sparse", [](const QTemporaryDir& d, int) { sparseFileMemory(d); }},
+    {"sparse-window", [](const QTemporaryDir& d, int) { sparseFileInMainWindow(d); }},
+    {"eight-windows", eightWindows},
     {"models", [](const QTemporaryDir& d, int) { eightModelsMemory(d); }},
-    {"pipeline", pipelineTable},
+    {"switch", pipelineTable},
 };
+
+// Runs each measurement in a process of its own and passes on what it prints.
+int runAll(int switches)
+{
+    for (const Measurement& m : kMeasurements) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--measure"), QString::fromLatin1(m.name),
+                     QStringLiteral("--switches"), QString::number(switches)});
+        if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
+            child.exitCode() != 0) {
+            QTextStream(stderr) << "The measurement " << m.name << " failed.\n";
+            return 1;
+        }
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -289,25 +520,54 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv); // fonts for the axis and scale bar labels
+    // The offscreen platform says so for every window that is given a fixed size.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& m) {
+        if (!m.contains(QLatin1String("does not support propagateSizeHints")))
+            QTextStream(stderr) << qFormatLogMessage(type, context, m) << '\n';
+    });
+    QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Times the image pipeline of Isolumen."));
+    parser.setApplicationDescription(
+        QStringLiteral("Times the image pipeline and the windows of Isolumen."));
     parser.addHelpOption();
     const QCommandLineOption switchesOption(QStringLiteral("switches"),
                                             QStringLiteral("Layer switches per side (>= 20)."),
                                             QStringLiteral("N"), QStringLiteral("30"));
+    QStringList names;
+    for (const Measurement& m : kMeasurements)
+        names << QString::fromLatin1(m.name);
+    const QCommandLineOption measureOption(
+        QStringLiteral("measure"),
+        QStringLiteral("Only this measurement, in this process: %1.").arg(names.join(", ")),
+        QStringLiteral("NAME"));
     parser.addOption(switchesOption);
+    parser.addOption(measureOption);
     parser.process(app);
     const int switches = std::max(20, parser.value(switchesOption).toInt());
+    if (!parser.isSet(measureOption))
+        return runAll(switches);
 
+    const auto* m =
+        std::find_if(std::begin(kMeasurements), std::end(kMeasurements), [&](const Measurement& k) {
+            return QLatin1String(k.name) == parser.value(measureOption);
+        });
+    if (m == std::end(kMeasurements)) {
+        QTextStream(stderr) << "No measurement " << parser.value(measureOption) << ": "
+                            << names.join(", ") << '\n';
+        return 2;
+    }
     QTemporaryDir dir;
     if (!dir.isValid()) {
         QTextStream(stderr) << "Cannot make a temporary folder.\n";
         return 2;
     }
-    for (const Measurement& m : kMeasurements) {
-        m.run(dir, switches);
-        out.flush();
-    }
+    m->run(dir, switches);
+    out.flush();
+
+    // Windows go before the shared menus, as at the end of a run.
+    if (Main* main = Main::existing())
+        main->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Menu::release();
     return 0;
 }
