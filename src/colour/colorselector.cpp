@@ -216,8 +216,9 @@ void ColorSelector::SetAll(int calledFrom, QRgb hi, QRgb lo, int ct)
 
 void ColorSelector::SendColorUpdate()
 {
-    // The windows are collected first; each is checked again when its turn comes, so a window
-    // closed meanwhile is skipped and none is updated twice.
+    // The windows are collected first; each is checked again when its turn comes, so none is
+    // updated twice, and one closed meanwhile (by a handler that ran during another window's
+    // redraw) is skipped: a closed window is hidden at once but deleted only later.
     QList<QPointer<ImageWindow>> windows;
     QPointer<ImageWindow> current;
     for (ImageWindow* w : Main::imageWindows()) {
@@ -225,13 +226,10 @@ void ColorSelector::SendColorUpdate()
         if (w->IDnumber == m_calledFrom)
             current = w;
     }
-    if (m_onlyCurrent->isChecked()) {
-        if (current)
-            current->SetColors(m_ct, m_hiColor, m_loColor);
-        return;
-    }
+    if (m_onlyCurrent->isChecked())
+        windows = {current};
     for (const QPointer<ImageWindow>& w : windows) {
-        if (w)
+        if (w && w->isVisible())
             w->SetColors(m_ct, m_hiColor, m_loColor);
     }
 }
