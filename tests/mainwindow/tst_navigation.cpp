@@ -2,8 +2,8 @@
 #include "app/msgbox.h"
 #include "display/canvas.h"
 #include "display/imagewindow.h"
-#include "display/windowtesting.h"
 #include "mainwindow/mainwindow.h"
+#include "windowtesting.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -16,9 +16,6 @@
 
 namespace WindowTesting {
 
-inline const QList<QByteArray> speciesNames = {"12C", "13C",  "14N", "16O",
-                                               "19F", "28Si", "32S", "S.E."};
-
 // Every sample of plane p is a multiple of p from 0 to 253 p, so each plane's range is
 // 0 .. 253 p, and the display range then maps sample v to entry v / p + 1 without rounding.
 // Species shift the pattern; within a row the pattern runs one way, so a mirrored row shows.
@@ -28,9 +25,9 @@ inline ImBuilder patternFile(int species, int planes, int side, quint32 offset =
     ImBuilder b;
     b.nSpecies = species;
     b.nPlanes = qint16(planes);
-    b.labels = speciesNames.mid(0, species);
-    b.width = qint16(side);
-    b.height = qint16(side);
+    b.labels = QList<QByteArray>{"12C", "13C", "14N", "16O", "19F", "28Si", "32S", "S.E."}.mid(
+        0, species);
+    b.width = b.height = qint16(side);
     b.headerSize = 10000;
     b.sample = [side, offset](int s, int p, int r, int k) {
         return quint32((r * side + k + 17 * (s - 1)) % 254) * quint32(p) + offset;
@@ -38,31 +35,23 @@ inline ImBuilder patternFile(int species, int planes, int side, quint32 offset =
     return b;
 }
 
-// The colour a new window (table 10 Rainbow, grey below the range, white above) gives sample v
-// in the display range min .. max.
-inline QRgb expectedColour(double v, double min, double max)
-{
-    const double scale = 253.0 / (max - min);
-    const double k = std::clamp((v - min) * scale + 1, 0.0, 255.0);
-    const int entry = int(std::trunc(k));
-    if (entry == 0)
-        return qRgb(0x99, 0x99, 0x99);
-    if (entry == 255)
-        return qRgb(0xFF, 0xFF, 0xFF);
-    return Globals::lut(9, entry) | 0xFF000000u;
-}
-
-// The image picture of plane `plane` of species `species` (both from 1) of the file: a black
-// frame around the samples; the first sample of a file row at the right-hand end of its row.
+// The picture of plane `plane` of species `species` (both from 1) of the file in a new window
+// (table 10, grey below the range, white above) for the display range min .. max: a black frame
+// around the samples, the first sample of a file row at the right-hand end of its row.
 inline QImage expectedPicture(const ImBuilder& b, int species, int plane, double min, double max)
 {
     const int side = b.width;
     QImage picture(side + 2, side + 2, QImage::Format_RGB32);
     picture.fill(qRgb(0, 0, 0));
     for (int r = 0; r < side; ++r) {
-        for (int k = 0; k < side; ++k)
+        for (int k = 0; k < side; ++k) {
+            const double v = b.sample(species, plane, r, k);
+            const int entry = int(std::clamp((v - min) * (253.0 / (max - min)) + 1, 0.0, 255.0));
             picture.setPixel(side - k, r + 1,
-                             expectedColour(b.sample(species, plane, r, k), min, max));
+                             entry == 0     ? qRgb(0x99, 0x99, 0x99)
+                             : entry == 255 ? qRgb(0xFF, 0xFF, 0xFF)
+                                            : Globals::lut(9, entry) | 0xFF000000u);
+        }
     }
     return picture;
 }
@@ -70,24 +59,16 @@ inline QImage expectedPicture(const ImBuilder& b, int species, int plane, double
 // Empty when the two pictures have the same size and colours; else where they first differ.
 inline QString pictureDifference(const QImage& got, const QImage& want)
 {
-    if (got.size() != want.size()) {
-        return QStringLiteral("size %1 x %2, expected %3 x %4")
-            .arg(got.width())
-            .arg(got.height())
-            .arg(want.width())
-            .arg(want.height());
-    }
+    if (got.size() != want.size())
+        return QStringLiteral("size %1 x %2").arg(got.width()).arg(got.height());
     for (int y = 0; y < want.height(); ++y) {
         for (int x = 0; x < want.width(); ++x) {
-            const QRgb g = got.pixel(x, y) & 0xFFFFFFu;
-            const QRgb w = want.pixel(x, y) & 0xFFFFFFu;
-            if (g != w) {
+            if ((got.pixel(x, y) ^ want.pixel(x, y)) & 0xFFFFFFu)
                 return QStringLiteral("pixel (%1, %2) is %3, expected %4")
                     .arg(x)
                     .arg(y)
-                    .arg(g, 6, 16, QLatin1Char('0'))
-                    .arg(w, 6, 16, QLatin1Char('0'));
-            }
+                    .arg(got.pixel(x, y) & 0xFFFFFFu, 6, 16, QLatin1Char('0'))
+                    .arg(want.pixel(x, y) & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
         }
     }
     return {};
