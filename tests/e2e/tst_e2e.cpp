@@ -14,7 +14,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -114,10 +113,19 @@ public:
     Processes& operator=(const Processes&) = delete;
     ~Processes() { endAll(); }
 
-    QProcess* start(const QString& program, const QStringList& args, const QProcessEnvironment& env)
+    // What the process writes goes to the file log, never into a pipe that nobody reads;
+    // with keepOutput, its standard output stays readable here and only its errors go there.
+    QProcess* start(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                    const QString& log, bool keepOutput = false)
     {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
+        if (keepOutput) {
+            p->setStandardErrorFile(log, QIODevice::Append);
+        } else {
+            p->setProcessChannelMode(QProcess::MergedChannels);
+            p->setStandardOutputFile(log, QIODevice::Append);
+        }
 #ifdef Q_OS_LINUX
         p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 #endif
@@ -175,6 +183,10 @@ private:
     void click(quint64 window, const QPoint& at);
     // Waits until the canvas of the image window shows want; fails with the last difference.
     void checkCanvas(quint64 window, const QImage& want);
+    // Waits one polling interval; false once the viewer has ended.
+    bool pause();
+    // A log file of a started process.
+    QString log(const QString& name);
     QString viewerOutput();
 
     QTemporaryDir m_dir;
@@ -207,7 +219,9 @@ void TestEndToEnd::initTestCase()
     QVERIFY(b.write(file));
 
     const QString display = startXvfb();
-    QVERIFY2(!display.isEmpty(), "Xvfb did not start on any display from :90 on");
+    QVERIFY2(!display.isEmpty(),
+             qPrintable("Xvfb did not start on any display from :90 on. It said: " +
+                        log(QStringLiteral("xvfb.log"))));
 
     m_env = QProcessEnvironment::systemEnvironment();
     m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -215,11 +229,13 @@ void TestEndToEnd::initTestCase()
     m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
 
-    m_viewer = m_processes.start(QStringLiteral(ISOLUMEN_EXECUTABLE), {file}, m_env);
+    m_viewer = m_processes.start(QStringLiteral(ISOLUMEN_EXECUTABLE), {file}, m_env,
+                                 m_dir.filePath(QStringLiteral("viewer.log")));
     QVERIFY2(m_viewer->waitForStarted(10000), qPrintable(m_viewer->errorString()));
 
     m_main = waitForWindow(QStringLiteral("Isolumen  0.0.1"));
-    QVERIFY2(m_main, qPrintable("The main window did not show. " + viewerOutput()));
+    if (!m_main)
+        QFAIL(qPrintable("The main window did not show. " + viewerOutput()));
     const QRect main = geometry(m_main);
     QCOMPARE(main.topLeft(), QPoint(0, 24)); // the top of the screen's free area + 24
     QCOMPARE(main.width(), 316);
@@ -241,13 +257,16 @@ QString TestEndToEnd::startXvfb()
             continue;
         const QString display = QStringLiteral(":%1").arg(n);
         // -displayfd 1: the server writes its display number to standard output once it
-        // accepts clients.
+        // accepts clients. -noreset: it does not reset each time its last client leaves, as
+        // the test's short-lived tools do before the viewer has connected; a viewer connecting
+        // during such a reset was refused now and then.
         QProcess* x = m_processes.start(QStringLiteral("Xvfb"),
                                         {display, QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                         QStringLiteral("-screen"), QStringLiteral("0"),
-                                         QStringLiteral("1280x1024x24"),
+                                         QStringLiteral("-noreset"), QStringLiteral("-screen"),
+                                         QStringLiteral("0"), QStringLiteral("1280x1024x24"),
                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")},
-                                        QProcessEnvironment::systemEnvironment());
+                                        QProcessEnvironment::systemEnvironment(),
+                                        m_dir.filePath(QStringLiteral("xvfb.log")), true);
         QByteArray said;
         QElapsedTimer t;
         t.start();
@@ -284,13 +303,14 @@ quint64 TestEndToEnd::waitForWindow(const QString& title)
     const QString pattern = QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$');
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < kTimeoutMs && m_viewer->state() == QProcess::Running) {
+    while (t.elapsed() < kTimeoutMs) {
         const Run r = tool(m_xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                        QStringLiteral("--name"), pattern});
         const QList<QByteArray> ids = r.out.trimmed().split('\n');
         if (r.code == 0 && ids.size() == 1 && !ids.first().isEmpty())
             return ids.first().toULongLong();
-        QThread::msleep(kPollMs);
+        if (!pause())
+            break;
     }
     return 0;
 }
@@ -345,14 +365,44 @@ void TestEndToEnd::checkCanvas(quint64 window, const QImage& want)
                              : difference(shot.copy(canvas), want);
         if (last.isEmpty())
             return;
-        QThread::msleep(kPollMs);
+        if (!pause())
+            break;
     }
-    QFAIL(qPrintable(QStringLiteral("The canvas does not show the layer: ") + last));
+    QFAIL(qPrintable(QStringLiteral("The canvas does not show the layer: ") + last + ". " +
+                     viewerOutput()));
 }
 
+bool TestEndToEnd::pause()
+{
+    return !m_viewer->waitForFinished(kPollMs) && m_viewer->state() == QProcess::Running;
+}
+
+QString TestEndToEnd::log(const QString& name)
+{
+    QFile f(m_dir.filePath(name));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).trimmed() : QString();
+}
+
+// Whether the viewer still runs, which windows are on the screen, and what the viewer said.
 QString TestEndToEnd::viewerOutput()
 {
-    return QStringLiteral("Viewer's output: ") + QString::fromLocal8Bit(m_viewer->readAll());
+    QStringList windows;
+    const Run r = tool(m_xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                   QStringLiteral("--name"), QStringLiteral(".")});
+    for (const QByteArray& id : r.out.trimmed().split('\n')) {
+        if (id.isEmpty())
+            continue;
+        const Run name =
+            tool(m_xdotool, {QStringLiteral("getwindowname"), QString::fromLatin1(id)});
+        windows << QStringLiteral("\"%1\"").arg(QString::fromUtf8(name.out.trimmed()));
+    }
+    m_viewer->waitForFinished(0);
+    const QString state = m_viewer->state() == QProcess::Running ? QStringLiteral("runs")
+                          : m_viewer->exitStatus() == QProcess::CrashExit
+                              ? QStringLiteral("crashed")
+                              : QStringLiteral("ended with status %1").arg(m_viewer->exitCode());
+    return QStringLiteral("The viewer %1; windows on the screen: %2; the viewer said: %3")
+        .arg(state, windows.join(QStringLiteral(", ")), log(QStringLiteral("viewer.log")));
 }
 
 void TestEndToEnd::speciesButtonOpensItsWindow()
@@ -370,16 +420,18 @@ void TestEndToEnd::speciesButtonOpensItsWindow()
             for (int x = 0; x < area.width() && !drawn; ++x)
                 drawn = area.pixel(x, y) != area.pixel(0, 0);
         }
-        if (!drawn)
-            QThread::msleep(kPollMs);
+        if (!drawn && !pause())
+            break;
     }
-    QVERIFY2(drawn, "The species button never showed.");
+    if (!drawn)
+        QFAIL(qPrintable("The species button never showed. " + viewerOutput()));
 
     click(m_main, button.center());
     if (QTest::currentTestFailed())
         return;
     m_image = waitForWindow(QStringLiteral("16O (Layer 1)"));
-    QVERIFY2(m_image, qPrintable("No window \"16O (Layer 1)\" opened. " + viewerOutput()));
+    if (!m_image)
+        QFAIL(qPrintable("No window \"16O (Layer 1)\" opened. " + viewerOutput()));
     // Species 0 opens right of the main window, at the top of the screen's free area.
     QCOMPARE(geometry(m_image).topLeft(), QPoint(316, 0));
     checkCanvas(m_image, expectedPicture(1, 1));
