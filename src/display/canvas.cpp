@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 Canvas::Canvas(QWidget* parent) : QWidget(parent)
 {
@@ -17,7 +18,12 @@ void Canvas::setBackdrop(const QImage& picture)
 void Canvas::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+    // White only where an opaque picture does not cover the canvas: filling under it too
+    // would paint every pixel twice.
+    const bool covers = !m_backdrop.isNull() && !m_backdrop.hasAlphaChannel();
+    const QRegion blank = covers ? QRegion(rect()).subtracted(m_backdrop.rect()) : QRegion(rect());
+    for (const QRect& r : blank)
+        painter.fillRect(r, Qt::white);
     if (!m_backdrop.isNull())
         painter.drawImage(0, 0, m_backdrop);
 }
