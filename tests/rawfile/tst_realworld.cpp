@@ -1,6 +1,5 @@
 // Files as the instruments' software versions write them: both byte orders, 4-byte samples,
 // header-only acquisitions, and the seven recorded files in the shared data folder.
-#include "display/imagemodel.h"
 #include "imbuilder.h"
 #include "rawfile/framereader.h"
 #include "rawfile/imfile.h"
@@ -15,37 +14,26 @@
 
 namespace {
 
-struct Read
+HeaderReadResult readBytes(QByteArray bytes)
 {
-    HeaderReadResult result;
-    QByteArray bytes;
-};
-
-Read readBytes(const QByteArray& bytes)
-{
-    Read r{{}, bytes};
-    QBuffer buffer(&r.bytes);
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    r.result = readImHeader(buffer, r.bytes.size(), "x.im");
-    return r;
+    return readImHeader(buffer, bytes.size(), "x.im");
 }
 
-std::optional<Plane> planeOf(const Read& r, int species, int plane)
+std::optional<Plane> planeOf(QByteArray bytes, const ImHeader& h, int species, int plane)
 {
-    QByteArray copy = r.bytes;
-    QBuffer buffer(&copy);
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    const ImHeader& h = *r.result.header;
     return readPlane(buffer, Position(h, species, plane), h.PixelWidth,
                      {h.bytesPerSample, h.byteOrder});
 }
 
-// A later-version file: big-endian version 9 unless changed, with the image block.
+// A later-version file: big-endian version 9 with the image block.
 ImBuilder laterFile()
 {
     ImBuilder b;
     b.version = 9;
-    b.analysisType = 27;
     b.headerSize = 25184;
     b.nSpecies = 2;
     b.labels = {"12C ", "13C "};
@@ -55,9 +43,21 @@ ImBuilder laterFile()
     return b;
 }
 
-QStringList shownLabels(const ImHeader& h)
+QStringList texts(const ImHeader& h)
 {
-    return QStringList(h.Species.begin(), h.Species.begin() + h.shownSpecies());
+    QStringList out;
+    for (const SummaryRow& row : detailRows(h))
+        out << row.caption + row.text;
+    return out;
+}
+
+// Runs the program with args: exit status and standard error.
+std::pair<int, QString> run(const QStringList& args)
+{
+    QProcess p;
+    p.start(ISOLUMEN_EXECUTABLE, args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace
@@ -70,8 +70,7 @@ private slots:
     void variants_data();
     void variants();
     void littleEndianDepth4Twin();
-    void classicFilesUnchanged();
-    void headerOnlyFile();
+    void classicFileWithOrWithoutImageBlock();
     void instrumentFiles_data();
     void instrumentFiles();
 };
@@ -80,66 +79,28 @@ void TestRealWorld::variants_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("big-endian version 9 with an image block") << laterFile().bytes() << true;
-    {
+    const auto row = [](const char* name, bool accepted, auto change) {
         ImBuilder b = laterFile();
-        b.writeImageBlockSize = false; // zeros at header size - 84
-        QTest::newRow("same file without the image block") << b.bytes() << false;
-    }
-    for (qint32 v : {5, 10, 11}) {
-        ImBuilder b = laterFile();
-        b.version = v;
-        b.marker = "GRAIN MODE - IMAGE";
-        QTest::addRow("big-endian version %d, grain mode", v) << b.bytes() << true;
-    }
-    {
-        ImBuilder b = laterFile();
-        b.version = 7;
-        QTest::newRow("type code 7") << b.bytes() << false;
-    }
-    {
-        ImBuilder b = laterFile();
-        b.marker = "DEPTH PROFILE";
-        QTest::newRow("unknown marker") << b.bytes() << false;
-    }
-    for (qint32 t : {27, 29, 39, 41}) {
-        ImBuilder b = laterFile();
-        b.analysisType = t;
-        QTest::addRow("analysis type %d", t) << b.bytes() << true;
-    }
-    {
-        ImBuilder b = laterFile();
-        b.analysisType = 26;
-        QTest::newRow("analysis type that is no image") << b.bytes() << false;
-    }
-    {
-        ImBuilder b = laterFile();
-        b.byteOrder = QDataStream::LittleEndian;
-        b.version = 4108;
-        b.marker = "NANOSIMS 50 - IMAGE RTI";
-        QTest::newRow("little-endian version 4108") << b.bytes() << true;
-        b.version = 9;
-        QTest::newRow("little-endian with a big-endian version") << b.bytes() << false;
-    }
-    {
-        ImBuilder b = laterFile();
-        b.version = 4108; // little-endian version in a big-endian file
-        QTest::newRow("big-endian with version 4108") << b.bytes() << false;
-    }
-    {
-        ImBuilder b = laterFile();
-        b.nPlanes = 0;
-        b.headerSize = 10000;
-        QTest::newRow("10,000 bytes") << b.bytes() << false;
-    }
+        change(b);
+        QTest::newRow(name) << b.bytes() << accepted;
+    };
+    row("big-endian version 9 with an image block", true, [](ImBuilder&) {});
+    row("the same with zeros at header size - 84", false,
+        [](ImBuilder& b) { b.writeImageBlockSize = false; });
+    row("type code 7", false, [](ImBuilder& b) { b.version = 7; });
+    row("unknown marker", false, [](ImBuilder& b) { b.marker = "DEPTH PROFILE"; });
+    row("analysis type 41", true, [](ImBuilder& b) { b.analysisType = 41; });
+    row("analysis type 26, no image", false, [](ImBuilder& b) { b.analysisType = 26; });
+    row("big-endian with version 4108", false, [](ImBuilder& b) { b.version = 4108; });
+    row("little-endian with version 9", false,
+        [](ImBuilder& b) { b.byteOrder = QDataStream::LittleEndian; });
 }
 
 void TestRealWorld::variants()
 {
     QFETCH(QByteArray, file);
     QFETCH(bool, accepted);
-    QCOMPARE(readBytes(file).result.header.has_value(), accepted);
+    QCOMPARE(readBytes(file).header.has_value(), accepted);
 }
 
 void TestRealWorld::littleEndianDepth4Twin()
@@ -150,37 +111,30 @@ void TestRealWorld::littleEndianDepth4Twin()
     little.version = 4108;
     little.depth = 4;
     little.marker = "NANOSIMS 50 - IMAGE RTI";
-    const Read b = readBytes(big.bytes());
-    const Read l = readBytes(little.bytes());
-    QVERIFY(b.result.header && l.result.header);
-    QVERIFY(b.result.messages.isEmpty());
-    QVERIFY(l.result.messages.isEmpty()); // the size identity holds with 4-byte samples
-    const ImHeader& lh = *l.result.header;
-    QCOMPARE(lh.FrameSize, 64 * 64 * 4);
-    QCOMPARE(shownLabels(lh), shownLabels(*b.result.header)); // labels found at 717
-    QCOMPARE(lh.Nplanes, 2);
+    const HeaderReadResult b = readBytes(big.bytes());
+    const HeaderReadResult l = readBytes(little.bytes());
+    QVERIFY(b.header && l.header);
+    QVERIFY(l.messages.isEmpty());                  // the size identity holds with 4-byte samples
+    QCOMPARE(l.header->Species, b.header->Species); // labels found at 717
     for (int s = 1; s <= 2; ++s) {
         for (int p = 1; p <= 2; ++p) {
-            const std::optional<Plane> pb = planeOf(b, s, p);
-            const std::optional<Plane> pl = planeOf(l, s, p);
-            QVERIFY(pb && pl);
-            QCOMPARE(pl->samples, pb->samples);
+            const std::optional<Plane> pl = planeOf(little.bytes(), *l.header, s, p);
+            QVERIFY(pl);
+            QCOMPARE(pl->samples, planeOf(big.bytes(), *b.header, s, p)->samples);
             QCOMPARE(pl->min, double(s * 1000 + p * 100));
         }
     }
-
     // Samples above 16 bits are kept whole.
     little.sample = [](int, int, int r, int k) { return quint32(70000 + r * 64 + k); };
-    const Read wide = readBytes(little.bytes());
-    const std::optional<Plane> p = planeOf(wide, 1, 1);
-    QCOMPARE(p->max, 70000.0 + 63 * 64 + 63);
-    QCOMPARE(p->at(63, 0), 70000.0);
+    const std::optional<Plane> wide = planeOf(little.bytes(), *l.header, 1, 1);
+    QCOMPARE(wide->max, 70000.0 + 63 * 64 + 63);
+    QCOMPARE(wide->at(63, 0), 70000.0);
 }
 
-void TestRealWorld::classicFilesUnchanged()
+// A file the classic checks accept reads the same whether or not it also carries an image
+// block, so files that were always accepted keep their summary.
+void TestRealWorld::classicFileWithOrWithoutImageBlock()
 {
-    // A file the classic checks accept reads the same whether or not it also carries an image
-    // block, so files that were always accepted keep their summary.
     ImBuilder b;
     b.nSpecies = 3;
     b.labels = {"12C", "13C", ""};
@@ -188,37 +142,12 @@ void TestRealWorld::classicFilesUnchanged()
     b.nPlanes = 3;
     b.headerSize = 10000;
     b.writeImageBlockSize = false;
-    const Read plain = readBytes(b.bytes());
+    const HeaderReadResult plain = readBytes(b.bytes());
     b.writeImageBlockSize = true;
-    const Read withBlock = readBytes(b.bytes());
-    QVERIFY(plain.result.header && withBlock.result.header);
-    const QList<SummaryRow> a = detailRows(*plain.result.header);
-    const QList<SummaryRow> c = detailRows(*withBlock.result.header);
-    QCOMPARE(a.size(), c.size());
-    for (int i = 0; i < a.size(); ++i)
-        QCOMPARE(a[i].text, c[i].text);
-    QCOMPARE(plain.result.header->byteOrder, QDataStream::BigEndian);
-    QCOMPARE(plain.result.header->Species[2], "S.E.");
-}
-
-void TestRealWorld::headerOnlyFile()
-{
-    ImBuilder b = laterFile();
-    b.byteOrder = QDataStream::LittleEndian;
-    b.version = 4108;
-    b.analysisType = 29;
-    b.marker = "GRAIN MODE - IMAGE";
-    b.depth = 4;
-    b.nSpecies = 8;
-    b.labels = {"12C2 ", "a", "b", "c", "d", "", "e", "f"};
-    b.nPlanes = 0;
-    b.headerSize = 27400;
-    const Read r = readBytes(b.bytes());
-    QVERIFY(r.result.header);
-    QCOMPARE(r.bytes.size(), 27400);
-    QVERIFY(r.result.messages.isEmpty());
-    QVERIFY(!r.result.header->hasFrames());
-    QCOMPARE(r.result.header->Species[5], ""); // an empty label that is not the last
+    const HeaderReadResult withBlock = readBytes(b.bytes());
+    QVERIFY(plain.header && withBlock.header);
+    QCOMPARE(texts(*plain.header), texts(*withBlock.header));
+    QCOMPARE(texts(*plain.header).last(), "Species 3:S.E.");
 }
 
 void TestRealWorld::instrumentFiles_data()
@@ -248,6 +177,8 @@ void TestRealWorld::instrumentFiles_data()
         QTest::newRow(name) << name << grain << 256 << 0 << 4 << QList<double>{};
 }
 
+// Each file is accepted without messages and summarised; every species of every plane reads and
+// exports, and a file without frames refuses the export.
 void TestRealWorld::instrumentFiles()
 {
     QFETCH(QString, name);
@@ -262,14 +193,18 @@ void TestRealWorld::instrumentFiles()
     ImFile file;
     QCOMPARE(file.open(path), ImFile::Status::Accepted);
     const ImHeader& h = file.header();
-    QCOMPARE(shownLabels(h), labels);
+    QCOMPARE(QStringList(h.Species.begin(), h.Species.begin() + h.shownSpecies()), labels);
     QCOMPARE(h.PixelWidth, side);
     QCOMPARE(h.PixelHeight, side);
     QCOMPARE(h.Nplanes, planes);
     QCOMPARE(h.PixelDepth, depth);
     QVERIFY2(file.messages().isEmpty(), qPrintable(file.messages().join(' ')));
     QCOMPARE(file.frameSide(), std::optional(side));
+    QCOMPARE(texts(h).last(), QString("Species %1:%2").arg(labels.size()).arg(labels.last()));
     QCOMPARE(h.hasFrames(), !ranges.isEmpty());
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.png");
     for (int s = 1; s <= ranges.size() / 2; ++s) {
         for (int p = 1; p <= planes; ++p) {
             const std::optional<Plane> plane =
@@ -279,7 +214,18 @@ void TestRealWorld::instrumentFiles()
                 QCOMPARE(plane->min, ranges[2 * (s - 1)]);
                 QCOMPARE(plane->max, ranges[2 * (s - 1) + 1]);
             }
+            const auto [code, err] = run({"--export", out, "--species", QString::number(s),
+                                          "--plane", QString::number(p), path});
+            QVERIFY2(code == 0, qPrintable(err));
+            QCOMPARE(QImage(out).size(), QSize(side + 2, side + 2));
+            QVERIFY(QFile::remove(out));
         }
+    }
+    if (ranges.isEmpty()) {
+        const auto [code, err] = run({"--export", out, path});
+        QCOMPARE(code, 2);
+        QVERIFY2(err.contains(path + " holds no frames."), qPrintable(err));
+        QVERIFY(!QFile::exists(out));
     }
 }
 
