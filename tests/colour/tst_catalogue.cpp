@@ -16,41 +16,23 @@ QString hex(int table, int entry)
     return hex(Globals::lut(table, entry));
 }
 
-// Grey level of entry i (1 to 254) of "07 GrayScale", written out independently of the tables:
+// Grey of entry i (1 to 254) of "07 GrayScale", written out independently of the tables:
 // levels 86 and 172 are left out.
-int grayLevel(int i)
+QString gray(int i)
 {
-    return i <= 86 ? i - 1 : i <= 171 ? i : i + 1;
-}
-
-QString grayHex(int level)
-{
+    const int level = i <= 86 ? i - 1 : i <= 171 ? i : i + 1;
     return hex(qRgb(level, level, level));
 }
 
-QString compiledTexts()
+// Twenty tables, all black but for the usual white entry 0.
+QStringList wellFormedLines()
 {
-    Globals::catalogue(); // registers the compiled-in resource
-    QFile file(QStringLiteral(":/colour/colourtables.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLatin1(file.readAll());
+    QStringList lines;
+    for (int i = 1; i <= 20; ++i)
+        lines << QStringLiteral("%1 Table,16777215").arg(i, 2, 10, QLatin1Char('0')) +
+                     QStringLiteral(",0").repeated(255);
+    return lines;
 }
-
-// A well-formed text of twenty tables, all black but for the usual white entry 0.
-QString wellFormedTexts()
-{
-    QString text;
-    for (int i = 1; i <= 20; ++i) {
-        text += QStringLiteral("%1 Table,16777215").arg(i, 2, 10, QLatin1Char('0'));
-        for (int j = 1; j < 256; ++j)
-            text += QStringLiteral(",0");
-        text += QLatin1Char('\n');
-    }
-    return text;
-}
-
-constexpr int kListed[9] = {1, 32, 64, 96, 128, 160, 192, 224, 254};
 
 } // namespace
 
@@ -59,44 +41,20 @@ class TestCatalogue : public QObject
     Q_OBJECT
 
 private slots:
-    void everyTableRunsFromWhiteToBlack();
-    void namesAreNumberedFromOne();
-    void listedEntries_data();
-    void listedEntries();
-    void grayScaleFollowsItsLevelRule();
-    void grayScaleLandmarks();
-    void invertedGrayScaleFollowsTheRuleBackwards();
-    void earthJumpsAtTheCoast();
-    void hotMetalHasNoBlueAndRedComesFirst();
+    void tables_data();
+    void tables();
+    void grayScalesAndLandmarks();
     void everyTextHas257Fields();
-    void damagedTextsAreRefused_data();
-    void damagedTextsAreRefused();
-    void lineEndsAndTrailingLinesAreTolerated();
+    void parse_data();
+    void parse();
 };
 
-void TestCatalogue::everyTableRunsFromWhiteToBlack()
-{
-    for (int i = 0; i < 20; ++i) {
-        QCOMPARE(hex(i, 0), QStringLiteral("FFFFFF"));
-        QCOMPARE(hex(i, 255), QStringLiteral("000000"));
-    }
-}
-
-void TestCatalogue::namesAreNumberedFromOne()
-{
-    for (int i = 0; i < 20; ++i) {
-        QCOMPARE(Globals::lutname(i).left(3), QStringLiteral("%1 ").arg(i + 1, 2, 10, QChar('0')));
-    }
-    QCOMPARE(Globals::lutname(9), QStringLiteral("10 Rainbow"));
-}
-
-void TestCatalogue::listedEntries_data()
+void TestCatalogue::tables_data()
 {
     QTest::addColumn<int>("table");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("colours"); // entries 1, 32, 64, ..., 224, 254
-    const auto row = [](int table, const char* name, const QString& colours) {
-        QTest::newRow(name) << table << QString::fromLatin1(name) << colours.split(' ');
+    QTest::addColumn<QString>("colours"); // entries 1, 32, 64, ..., 224, 254
+    const auto row = [](int table, const char* name, const char* colours) {
+        QTest::newRow(name) << table << QString::fromLatin1(colours);
     };
     // clang-format off
     row(0, "01 Hot Metal", "010000 350000 6D0000 A50000 DE0000 FF1700 FF7600 FFD400 FFFF00");
@@ -122,67 +80,39 @@ void TestCatalogue::listedEntries_data()
     // clang-format on
 }
 
-void TestCatalogue::listedEntries()
+// Each table's name (numbered from 01), its listed entries, and entry 0 white, 255 black.
+void TestCatalogue::tables()
 {
     QFETCH(int, table);
-    QFETCH(QString, name);
-    QFETCH(QStringList, colours);
-    QCOMPARE(Globals::lutname(table), name);
-    QCOMPARE(colours.size(), 9);
-    for (int k = 0; k < 9; ++k) {
-        QVERIFY2(hex(table, kListed[k]) == colours[k],
-                 qPrintable(QStringLiteral("entry %1 is %2, not %3")
-                                .arg(kListed[k])
-                                .arg(hex(table, kListed[k]), colours[k])));
-    }
+    QFETCH(QString, colours);
+    QCOMPARE(Globals::lutname(table), QString::fromLatin1(QTest::currentDataTag()));
+    QStringList got;
+    for (int j : {0, 1, 32, 64, 96, 128, 160, 192, 224, 254, 255})
+        got << hex(table, j);
+    QCOMPARE(got, ("FFFFFF " + colours + " 000000").split(' '));
 }
 
-void TestCatalogue::grayScaleFollowsItsLevelRule()
+void TestCatalogue::grayScalesAndLandmarks()
 {
     for (int i = 1; i <= 254; ++i) {
         if (i != 5)
-            QCOMPARE(hex(6, i), grayHex(grayLevel(i)));
+            QCOMPARE(hex(6, i), gray(i));
+        QCOMPARE(hex(8, i), gray(255 - i)); // "09 GrayScale-Inverted": the same, backwards
     }
-}
-
-void TestCatalogue::grayScaleLandmarks()
-{
-    QCOMPARE(hex(6, 5), QStringLiteral("040403"));
-    QCOMPARE(hex(6, 86), QStringLiteral("555555"));
-    QCOMPARE(hex(6, 87), QStringLiteral("575757"));
-}
-
-void TestCatalogue::invertedGrayScaleFollowsTheRuleBackwards()
-{
-    for (int i = 1; i <= 254; ++i)
-        QCOMPARE(hex(8, i), grayHex(grayLevel(255 - i)));
-}
-
-void TestCatalogue::earthJumpsAtTheCoast()
-{
-    QCOMPARE(hex(3, 145), QStringLiteral("C6FBDE"));
-    QCOMPARE(hex(3, 146), QStringLiteral("1B3C28"));
-}
-
-void TestCatalogue::hotMetalHasNoBlueAndRedComesFirst()
-{
-    for (int table : {0, 1}) {
-        for (int j = 1; j <= 254; ++j) {
-            const QRgb c = Globals::lut(table, j);
-            QCOMPARE(qBlue(c), 0);
-            if (qGreen(c) > 0)
-                QCOMPARE(qRed(c), 255);
-        }
-    }
-    QCOMPARE(qRed(Globals::lut(0, 150)), 255);
-    QVERIFY(qRed(Globals::lut(0, 149)) < 255);
-    QCOMPARE(qRed(Globals::lut(1, 50)), 255);
-    QVERIFY(qRed(Globals::lut(1, 49)) < 255);
+    QCOMPARE(hex(6, 5), "040403");
+    QCOMPARE(hex(6, 86), "555555");
+    QCOMPARE(hex(6, 87), "575757");
+    // "04 Earth" jumps at the coast.
+    QCOMPARE(hex(3, 145), "C6FBDE");
+    QCOMPARE(hex(3, 146), "1B3C28");
 }
 
 void TestCatalogue::everyTextHas257Fields()
 {
-    const QString texts = compiledTexts();
+    Globals::catalogue(); // registers the compiled-in resource
+    QFile file(QStringLiteral(":/colour/colourtables.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString texts = QString::fromLatin1(file.readAll());
     QString error;
     QVERIFY2(parseCatalogue(texts, &error), qPrintable(error));
     const QStringList lines = texts.split('\n', Qt::SkipEmptyParts);
@@ -191,67 +121,42 @@ void TestCatalogue::everyTextHas257Fields()
         QCOMPARE(line.split(',').size(), 257);
 }
 
-void TestCatalogue::damagedTextsAreRefused_data()
+void TestCatalogue::parse_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("error");
-    const QString good = wellFormedTexts();
-    QStringList lines = good.split('\n', Qt::SkipEmptyParts);
-
-    QTest::newRow("empty") << QString() << "0 tables instead of 20";
-    QTest::newRow("nineteen tables")
-        << QStringList(lines.mid(1)).join('\n') << "19 tables instead of 20";
-    QTest::newRow("blank line between tables")
-        << QStringList(lines.mid(0, 3)).join('\n') + "\n\n" + QStringList(lines.mid(3)).join('\n')
-        << "21 tables instead of 20";
-
+    QTest::addColumn<QString>("error"); // empty: accepted
+    const QStringList lines = wellFormedLines();
     auto damaged = [&](int table, const QString& line) {
         QStringList copy = lines;
         copy[table] = line;
         return copy.join('\n');
     };
-    QString line = lines[4];
+    const QString line = lines[4];
+    QTest::newRow("CRLF line ends, trailing blank lines") << lines.join("\r\n") + "\r\n\n"
+                                                          << "";
+    QTest::newRow("nineteen tables") << lines.mid(1).join('\n') << "19 tables instead of 20";
     QTest::newRow("entry missing")
         << damaged(4, line.left(line.lastIndexOf(','))) << "table 5 has 256 fields instead of 257";
-    QTest::newRow("entry too many")
-        << damaged(4, line + ",0") << "table 5 has 258 fields instead of 257";
     QTest::newRow("trailing separator")
         << damaged(4, line + ",") << "table 5 has 258 fields instead of 257";
     QTest::newRow("no name") << damaged(0, lines[0].mid(lines[0].indexOf(',')))
                              << "table 1 has no name";
     QTest::newRow("not a number") << damaged(19, QString(line).replace(",16777215,", ",white,"))
                                   << "entry 0 of table 20 is not a colour: \"white\"";
-    QTest::newRow("negative") << damaged(2, QString(line).replace(",16777215,", ",-1,"))
-                              << "entry 0 of table 3 is not a colour: \"-1\"";
     QTest::newRow("blank around a value")
         << damaged(2, QString(line).replace(",16777215,", ", 16777215,"))
         << "entry 0 of table 3 is not a colour: \" 16777215\"";
     QTest::newRow("beyond 24 bits") << damaged(2, QString(line).replace(",16777215,", ",16777216,"))
                                     << "entry 0 of table 3 is not a colour: \"16777216\"";
-    QTest::newRow("beyond 32 bits")
-        << damaged(2, QString(line).replace(",16777215,", ",4294967296,"))
-        << "entry 0 of table 3 is not a colour: \"4294967296\"";
 }
 
-void TestCatalogue::damagedTextsAreRefused()
+void TestCatalogue::parse()
 {
     QFETCH(QString, text);
     QFETCH(QString, error);
     QString got;
-    QVERIFY(!parseCatalogue(text, &got));
+    QCOMPARE(parseCatalogue(text, &got).has_value(), error.isEmpty());
     QCOMPARE(got, error);
-}
-
-void TestCatalogue::lineEndsAndTrailingLinesAreTolerated()
-{
-    QString text = wellFormedTexts();
-    text.replace("\n", "\r\n");
-    text += "\r\n\n";
-    const std::optional<Catalogue> c = parseCatalogue(text);
-    QVERIFY(c);
-    QCOMPARE(c->lutname[19], QStringLiteral("20 Table"));
-    QCOMPARE(hex(c->lut[19][0]), QStringLiteral("FFFFFF"));
-    QCOMPARE(hex(c->lut[19][255]), QStringLiteral("000000"));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
