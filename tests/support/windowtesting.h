@@ -25,8 +25,8 @@ inline ImBuilder patternFile(int species, int planes, int side, quint32 offset =
     ImBuilder b;
     b.nSpecies = species;
     b.nPlanes = qint16(planes);
-    b.labels = QList<QByteArray>{"12C", "13C", "14N", "16O", "19F", "28Si", "32S", "S.E."}.mid(
-        0, species);
+    b.labels =
+        QList<QByteArray>{"12C", "13C", "14N", "16O", "19F", "28Si", "32S", "S.E."}.mid(0, species);
     b.width = b.height = qint16(side);
     b.headerSize = 10000;
     b.sample = [side, offset](int s, int p, int r, int k) {
@@ -59,19 +59,20 @@ inline QImage expectedPicture(const ImBuilder& b, int species, int plane, double
 // Empty when the two pictures have the same size and colours; else where they first differ.
 inline QString pictureDifference(const QImage& got, const QImage& want)
 {
-    if (got.size() != want.size())
-        return QStringLiteral("size %1 x %2").arg(got.width()).arg(got.height());
-    for (int y = 0; y < want.height(); ++y) {
-        for (int x = 0; x < want.width(); ++x) {
-            if ((got.pixel(x, y) ^ want.pixel(x, y)) & 0xFFFFFFu)
+    const QImage g = got.convertToFormat(QImage::Format_RGB32);
+    const QImage w = want.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; g.size() == w.size() && y < w.height(); ++y) {
+        for (int x = 0; x < w.width(); ++x) {
+            if (g.pixel(x, y) != w.pixel(x, y))
                 return QStringLiteral("pixel (%1, %2) is %3, expected %4")
                     .arg(x)
                     .arg(y)
-                    .arg(got.pixel(x, y) & 0xFFFFFFu, 6, 16, QLatin1Char('0'))
-                    .arg(want.pixel(x, y) & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
+                    .arg(g.pixel(x, y), 0, 16)
+                    .arg(w.pixel(x, y), 0, 16);
         }
     }
-    return {};
+    return g.size() == w.size() ? QString()
+                                : QStringLiteral("size %1 x %2").arg(g.width()).arg(g.height());
 }
 
 // The lines of the history window, top to bottom; none when there is no history window.
