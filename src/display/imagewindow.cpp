@@ -213,54 +213,59 @@ void ImageWindow::LinLogButton_Action()
 
 void ImageWindow::MinButton_Action()
 {
-    m_model.AutoMin = !m_model.AutoMin;
-    if (m_model.AutoMin) {
-        m_minButton->setText(QStringLiteral("Auto Min:"));
-        m_model.ColorMinValue = m_model.ImArrayMin;
-        // The field's change handler redraws.
-        m_minValueField->setText(Str(m_model.ColorMinValue));
-    } else {
-        m_minButton->setText(QStringLiteral("Man Min:"));
-    }
+    toggleLimit(m_model.AutoMin, m_model.ColorMinValue, m_model.ImArrayMin, m_minButton,
+                m_minValueField, QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
 }
 
 void ImageWindow::MaxButton_Action()
 {
-    m_model.AutoMax = !m_model.AutoMax;
-    if (m_model.AutoMax) {
-        m_maxButton->setText(QStringLiteral("Auto Max:"));
-        m_model.ColorMaxValue = m_model.ImArrayMax;
-        m_maxValueField->setText(Str(m_model.ColorMaxValue));
+    toggleLimit(m_model.AutoMax, m_model.ColorMaxValue, m_model.ImArrayMax, m_maxButton,
+                m_maxValueField, QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
+}
+
+void ImageWindow::toggleLimit(bool& automatic, double& limit, double extreme, QPushButton* button,
+                              QLineEdit* field, const QString& autoCaption,
+                              const QString& manualCaption)
+{
+    automatic = !automatic;
+    if (automatic) {
+        button->setText(autoCaption);
+        limit = extreme;
+        // The field's change handler redraws.
+        field->setText(Str(limit));
     } else {
-        m_maxButton->setText(QStringLiteral("Man Max:"));
+        button->setText(manualCaption);
     }
 }
 
 void ImageWindow::MinValueField_TextChange(const QString& text)
 {
-    if (!m_model.AutoMin) {
-        m_model.ColorMinValue = Val(text);
-    } else if (Str(m_model.ColorMinValue) != text) {
-        // Typed by the user: the limit becomes manual.
-        m_model.AutoMin = false;
-        m_minButton->setText(QStringLiteral("Man Min:"));
-        m_model.ColorMinValue = Val(text);
-    }
-    TextListWindow::Add(QStringLiteral("Min TextChange calls Update Display"));
-    if (!m_loading)
-        UpdateDisplay();
+    limitTextChanged(text, m_model.AutoMin, m_model.ColorMinValue, m_minButton,
+                     QStringLiteral("Man Min:"),
+                     QStringLiteral("Min TextChange calls Update Display"));
 }
 
 void ImageWindow::MaxValueField_TextChange(const QString& text)
 {
-    if (!m_model.AutoMax) {
-        m_model.ColorMaxValue = Val(text);
-    } else if (Str(m_model.ColorMaxValue) != text) {
-        m_model.AutoMax = false;
-        m_maxButton->setText(QStringLiteral("Man Max:"));
-        m_model.ColorMaxValue = Val(text);
+    limitTextChanged(text, m_model.AutoMax, m_model.ColorMaxValue, m_maxButton,
+                     QStringLiteral("Man Max:"),
+                     QStringLiteral("Max TextChange calls Update Display"));
+}
+
+void ImageWindow::limitTextChanged(const QString& text, bool& automatic, double& limit,
+                                   QPushButton* button, const QString& manualCaption,
+                                   const QString& historyLine)
+{
+    if (!automatic) {
+        limit = Val(text);
+    } else if (Str(limit) != text) {
+        // Typed by the user: the limit becomes manual. A text the program wrote equals the
+        // limit it set just before.
+        automatic = false;
+        button->setText(manualCaption);
+        limit = Val(text);
     }
-    TextListWindow::Add(QStringLiteral("Max TextChange calls Update Display"));
+    TextListWindow::Add(historyLine);
     if (!m_loading)
         UpdateDisplay();
 }

@@ -73,6 +73,11 @@ private:
     void MaxButton_Action();
     void MinValueField_TextChange(const QString& text);
     void MaxValueField_TextChange(const QString& text);
+    // What the two limits' mode buttons and fields share.
+    void toggleLimit(bool& automatic, double& limit, double extreme, QPushButton* button,
+                     QLineEdit* field, const QString& autoCaption, const QString& manualCaption);
+    void limitTextChanged(const QString& text, bool& automatic, double& limit, QPushButton* button,
+                          const QString& manualCaption, const QString& historyLine);
     void ColorButton_Action();
 
     ImageModel m_model;
