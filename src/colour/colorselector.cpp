@@ -110,40 +110,47 @@ void ColorSelector::Layout()
         label->setGeometry(x, y, 80, 20);
     };
     // The colour buttons act on mouse-down.
-    auto bevel = [this](const char* name, const QString& caption, QRect r, auto action) {
+    auto bevel = [this](const QString& name, const QString& caption, QRect r, auto action) {
         auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
+        b->setObjectName(name);
         b->setGeometry(r);
         b->setAutoDefault(false);
         connect(b, &QPushButton::pressed, this, action);
         return b;
     };
 
-    text("StaticText1", QStringLiteral("High Color"), 26, 316);
-    m_hiColorDisp = new ColorSwatch(this);
-    m_hiColorDisp->setObjectName(QStringLiteral("HiColorDisp"));
-    m_hiColorDisp->setGeometry(108, 316, 32, 22);
-    connect(m_hiColorDisp, &ColorSwatch::pressed, this, [this] { pickColor(true); });
-    bevel("HiBlack", QStringLiteral("Black"), {152, 316, 60, 22},
-          [this] { SetHiColorLocal(black); });
-    bevel("HiGray", QStringLiteral("Gray"), {224, 316, 60, 22}, [this] { SetHiColorLocal(gray); });
-    bevel("HiWhite", QStringLiteral("White"), {296, 316, 60, 22},
-          [this] { SetHiColorLocal(white); });
-    bevel("HiSame", QStringLiteral("Same as Max Color"), {368, 316, 144, 22},
-          [this] { SetHiColorLocal(Globals::lut(m_ct, 254) & 0xFFFFFF); });
-
-    text("StaticText2", QStringLiteral("Low Color"), 26, 350);
-    m_loColorDisp = new ColorSwatch(this);
-    m_loColorDisp->setObjectName(QStringLiteral("LoColorDisp"));
-    m_loColorDisp->setGeometry(108, 350, 32, 22);
-    connect(m_loColorDisp, &ColorSwatch::pressed, this, [this] { pickColor(false); });
-    bevel("LoBlack", QStringLiteral("Black"), {152, 350, 60, 22},
-          [this] { SetLoColorLocal(black); });
-    bevel("LoGray", QStringLiteral("Gray"), {224, 350, 60, 22}, [this] { SetLoColorLocal(gray); });
-    bevel("LoWhite", QStringLiteral("White"), {296, 350, 60, 22},
-          [this] { SetLoColorLocal(white); });
-    bevel("LoSame", QStringLiteral("Same as Min Color"), {368, 350, 144, 22},
-          [this] { SetLoColorLocal(Globals::lut(m_ct, 1) & 0xFFFFFF); });
+    // The high colour's row and the low colour's row, alike but for the colour they set and the
+    // table entry "Same as" copies: the top of the ramp or its bottom.
+    struct ColourRow
+    {
+        bool high;
+        const char* prefix;
+        const char* labelName;
+        const char* label;
+        int top;
+        const char* sameCaption;
+        int sameEntry;
+    };
+    for (const ColourRow& row :
+         {ColourRow{true, "Hi", "StaticText1", "High Color", 316, "Same as Max Color", 254},
+          ColourRow{false, "Lo", "StaticText2", "Low Color", 350, "Same as Min Color", 1}}) {
+        const QString prefix = QLatin1String(row.prefix);
+        const int y = row.top;
+        text(row.labelName, QLatin1String(row.label), 26, y);
+        auto* swatch = new ColorSwatch(this);
+        swatch->setObjectName(prefix + QStringLiteral("ColorDisp"));
+        swatch->setGeometry(108, y, 32, 22);
+        (row.high ? m_hiColorDisp : m_loColorDisp) = swatch;
+        const bool high = row.high;
+        connect(swatch, &ColorSwatch::pressed, this, [this, high] { pickColor(high); });
+        const auto set = [this, high](QRgb c) { high ? SetHiColorLocal(c) : SetLoColorLocal(c); };
+        bevel(prefix + "Black", QStringLiteral("Black"), {152, y, 60, 22}, [set] { set(black); });
+        bevel(prefix + "Gray", QStringLiteral("Gray"), {224, y, 60, 22}, [set] { set(gray); });
+        bevel(prefix + "White", QStringLiteral("White"), {296, y, 60, 22}, [set] { set(white); });
+        const int entry = row.sameEntry;
+        bevel(prefix + "Same", QLatin1String(row.sameCaption), {368, y, 144, 22},
+              [this, set, entry] { set(Globals::lut(m_ct, entry) & 0xFFFFFF); });
+    }
 
     auto* group = new QGroupBox(QStringLiteral("Apply to"), this);
     group->setObjectName(QStringLiteral("GroupBox1"));
