@@ -1,5 +1,6 @@
 #include "app/exportcommand.h"
 
+#include "app/dialogs.h"
 #include "app/msgbox.h"
 #include "app/textnumber.h"
 #include "display/displaypictures.h"
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextStream>
 #include <limits>
 #include <optional>
@@ -209,18 +209,10 @@ std::optional<Failure> save(const QImage& picture, const ExportRequest& r)
     if (out.exists() && out.canonicalFilePath() == in.canonicalFilePath())
         return Failure{
             QStringLiteral("The picture would replace the .im file it shows: %1").arg(r.out)};
-    // Written beside the target and renamed over it only when complete, so a failed export
-    // leaves no partial picture behind.
-    QSaveFile file(r.out);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, file.errorString())};
-    QImageWriter writer(&file, r.format);
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, writer.errorString())};
-    }
-    if (!file.commit())
-        return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, file.errorString())};
+    // The same writing as "Save Image As...": complete or not at all.
+    QString error;
+    if (!Dialogs::writePicture(picture, r.out, &error))
+        return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, error)};
     return std::nullopt;
 }
 
