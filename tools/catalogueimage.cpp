@@ -4,8 +4,8 @@
 //
 //     QT_QPA_PLATFORM=offscreen catalogueimage docs/catalogue.png
 
-#include "app/globals.h"
-#include "colour/catalogue.h"
+#include "core/colour/catalogue.h"
+#include "core/render/picturefont.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -29,7 +29,7 @@ QImage catalogueImage()
     image.fill(Qt::white);
 
     QPainter painter(&image);
-    QFont font(Globals::SansSerifFont());
+    QFont font(sansSerifFamily());
     font.setPixelSize(13);
     painter.setFont(font);
 
@@ -37,7 +37,7 @@ QImage catalogueImage()
         const int left = kMargin + i * kColumn + (kColumn - kBarWidth) / 2;
         for (int j = 1; j <= 254; ++j) {
             const int y = kMargin + 254 - j;
-            painter.fillRect(left, y, kBarWidth, 1, QColor::fromRgb(Globals::lut(i, j)));
+            painter.fillRect(left, y, kBarWidth, 1, QColor::fromRgb(colourTable(i)[j]));
         }
         painter.setPen(Qt::gray);
         painter.drawRect(left - 1, kMargin - 1, kBarWidth + 1, kBarHeight + 1);
@@ -48,7 +48,7 @@ QImage catalogueImage()
         painter.rotate(-90);
         painter.setPen(Qt::black);
         painter.drawText(QRect(-kNameSpace, -kColumn / 2, kNameSpace, kColumn),
-                         Qt::AlignRight | Qt::AlignVCenter, Globals::lutname(i));
+                         Qt::AlignRight | Qt::AlignVCenter, colourTableName(i));
         painter.restore();
     }
     return image;

@@ -2,6 +2,7 @@
 
 #include "app/exportcommand.h"
 #include "app/infocommand.h"
+#include "app/planeoptions.h"
 #include "app/viewer.h"
 
 #include <QCommandLineParser>
@@ -45,6 +46,7 @@ int runIsolumen(int argc, char** argv)
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(info);
+    addPlaneOptions(parser);
     addExportOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
 

@@ -1,27 +1,20 @@
 #include "app/exportcommand.h"
 
-#include "app/dialogs.h"
-#include "app/msgbox.h"
-#include "app/textnumber.h"
-#include "display/displaypictures.h"
-#include "display/imagemodel.h"
-#include "rawfile/imfile.h"
+#include "app/planeoptions.h"
+#include "core/io/picturewriter.h"
+#include "core/render/displaypictures.h"
+#include "core/render/displaysettings.h"
+#include "core/text/numbertext.h"
 
-#include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QRegularExpression>
 #include <QTextStream>
-#include <limits>
-#include <optional>
-#include <variant>
 
 namespace {
 
 const QString kExport = QStringLiteral("export");
-const QString kSpecies = QStringLiteral("species");
-const QString kPlane = QStringLiteral("plane");
 const QString kTable = QStringLiteral("table");
 const QString kMin = QStringLiteral("min");
 const QString kMax = QStringLiteral("max");
@@ -30,59 +23,22 @@ const QString kLow = QStringLiteral("low");
 const QString kHigh = QStringLiteral("high");
 const QString kLayout = QStringLiteral("layout");
 
-// What went wrong, for standard error; the export then ends with status 2.
-struct Failure
-{
-    QString message;
-};
-
-// Picture format written for the suffix of the output's name.
-std::optional<QByteArray> formatFor(const QString& path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("png"))
-        return QByteArray("png");
-    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
-        return QByteArray("tiff");
-    if (suffix == QLatin1String("bmp"))
-        return QByteArray("bmp");
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return QByteArray("jpeg");
-    return std::nullopt;
-}
-
-// A whole number given to an option, within first..last.
-std::optional<int> wholeNumber(const QString& text, int first, int last)
-{
-    bool ok = false;
-    const int n = text.trimmed().toInt(&ok);
-    if (!ok || n < first || n > last)
-        return std::nullopt;
-    return n;
-}
-
 std::optional<QRgb> colour(const QString& text)
 {
     static const QRegularExpression sixHex(QStringLiteral("^[0-9A-Fa-f]{6}$"));
     if (!sixHex.match(text).hasMatch())
         return std::nullopt;
-    return qRgb(text.mid(0, 2).toInt(nullptr, 16), text.mid(2, 2).toInt(nullptr, 16),
-                text.mid(4, 2).toInt(nullptr, 16));
+    return text.toUInt(nullptr, 16);
 }
 
 struct ExportRequest
 {
     QString out;
     QString in;
-    QByteArray format;
-    std::optional<int> species; // as the user counts, from 1; checked against the file later
-    std::optional<int> plane;
-    int table = 10;
-    std::optional<QString> minText; // manual limits; absent: automatic
-    std::optional<QString> maxText;
-    bool log = false;
-    QRgb low = qRgb(153, 153, 153);
-    QRgb high = qRgb(255, 255, 255);
+    PlaneChoice planes;
+    DisplaySettings settings;
+    QString minText; // the manual limits as typed
+    QString maxText;
     bool figure = false;
 };
 
@@ -97,7 +53,7 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     if (files.size() != 1)
         return Failure{QStringLiteral("--export needs exactly one .im file.")};
     r.in = files.first();
-    const std::optional<QByteArray> format = formatFor(r.out);
+    const std::optional<QByteArray> format = pictureFormatFor(r.out);
     if (!format)
         return Failure{QStringLiteral("Cannot tell the picture format of %1: use .png, .tif, "
                                       ".tiff, .bmp, .jpg or .jpeg.")
@@ -105,34 +61,26 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     if (!QImageWriter::supportedImageFormats().contains(*format))
         return Failure{QStringLiteral("This build cannot write %1 pictures.")
                            .arg(QString::fromLatin1(*format))};
-    r.format = *format;
 
-    auto positive = [&](const QString& name, std::optional<int>& into) -> std::optional<Failure> {
-        if (!parser.isSet(name))
-            return std::nullopt;
-        into = wholeNumber(parser.value(name), 1, std::numeric_limits<int>::max());
-        if (!into)
-            return Failure{QStringLiteral("--%1 needs a whole number from 1: %2")
-                               .arg(name, parser.value(name))};
-        return std::nullopt;
-    };
-    if (auto f = positive(kSpecies, r.species))
+    std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, false);
+    if (const Failure* f = std::get_if<Failure>(&planes))
         return *f;
-    if (auto f = positive(kPlane, r.plane))
-        return *f;
+    r.planes = std::get<PlaneChoice>(planes);
+    if (r.planes.layers && !r.planes.sum)
+        return Failure{QStringLiteral("A picture shows one plane: --layers needs --sum.")};
+
+    int table = 10;
     if (parser.isSet(kTable)) {
         const std::optional<int> t = wholeNumber(parser.value(kTable), 1, 20);
         if (!t)
             return Failure{QStringLiteral("--table needs a table number from 1 to 20: %1")
                                .arg(parser.value(kTable))};
-        r.table = *t;
+        table = *t;
     }
-    if (parser.isSet(kMin))
-        r.minText = parser.value(kMin);
-    if (parser.isSet(kMax))
-        r.maxText = parser.value(kMax);
-    r.log = parser.isSet(kLog);
-    for (const auto& [name, into] : {std::pair{kLow, &r.low}, std::pair{kHigh, &r.high}}) {
+    ColourChoice colours;
+    colours.table = table - 1;
+    for (const auto& [name, into] :
+         {std::pair{kLow, &colours.low}, std::pair{kHigh, &colours.high}}) {
         if (!parser.isSet(name))
             continue;
         const std::optional<QRgb> c = colour(parser.value(name));
@@ -141,6 +89,12 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
                                .arg(name, parser.value(name))};
         *into = *c;
     }
+    setColours(r.settings, colours);
+    r.settings.logScale = parser.isSet(kLog);
+    r.settings.autoMin = !parser.isSet(kMin);
+    r.settings.autoMax = !parser.isSet(kMax);
+    r.minText = parser.value(kMin);
+    r.maxText = parser.value(kMax);
     const QString layout = parser.isSet(kLayout) ? parser.value(kLayout) : QStringLiteral("image");
     if (layout != QLatin1String("image") && layout != QLatin1String("figure"))
         return Failure{QStringLiteral("--layout is either image or figure, not %1.").arg(layout)};
@@ -149,54 +103,36 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
 }
 
 // The picture an image window of the request would show, drawn by the window's own cores.
-std::variant<QImage, Failure> drawPicture(const ExportRequest& r)
+std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
 {
-    ImFile file;
-    const ImFile::Status status = file.open(r.in);
-    if (status == ImFile::Status::Unusable)
-        return Failure{file.errorString()};
-    if (status == ImFile::Status::Refused)
-        return Failure{QStringLiteral("%1: (not an image file)").arg(r.in)};
-    for (const QString& m : file.messages())
-        MsgBox(m);
-    const ImHeader& h = file.header();
-    if (!file.frameSide())
-        return Failure{QStringLiteral("%1: frames of %2 x %3 pixels cannot be shown.")
-                           .arg(r.in)
-                           .arg(h.PixelWidth)
-                           .arg(h.PixelHeight)};
-    if (!h.hasFrames())
-        return Failure{QStringLiteral("%1 holds no frames.").arg(r.in)};
-    const int side = *file.frameSide();
-    const int species = r.species.value_or(1);
-    const int plane = r.plane.value_or(1);
-    if (species > h.shownSpecies())
-        return Failure{QStringLiteral("--species %1 is out of range: the file has species 1 to %2.")
-                           .arg(species)
-                           .arg(h.shownSpecies())};
-    if (plane > h.Nplanes)
-        return Failure{QStringLiteral("--plane %1 is out of range: the file has planes 1 to %2.")
-                           .arg(plane)
-                           .arg(h.Nplanes)};
+    Acquisition acquisition;
+    if (std::optional<Failure> f =
+            openForMode(acquisition, r.in, [&](const QString& m) { err << m << Qt::endl; }))
+        return *f;
+    const std::variant<QList<int>, Failure> species = chosenSpecies(r.planes, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&species))
+        return *f;
+    const std::variant<QList<std::pair<int, int>>, Failure> layers =
+        chosenLayers(r.planes, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&layers))
+        return *f;
 
-    ImageModel m;
-    m.IDnumber = species - 1;
-    m.LogScale = r.log;
-    m.AutoMin = !r.minText;
-    m.AutoMax = !r.maxText;
-    SetColors(m, r.table - 1, r.high, r.low);
-    if (!loadIntoModel(m, *file.stream(), h, side, species, plane, r.minText.value_or(QString()),
-                       r.maxText.value_or(QString())))
-        return Failure{QStringLiteral("Not enough memory for a frame of %1 x %1.").arg(side)};
-
-    const std::optional<DisplayPictures> pictures = displayPictures(m, h.micronSize);
+    PlaneRequest request = acquisition.request({std::get<QList<int>>(species).first(), {}});
+    std::tie(request.firstLayer, request.lastLayer) =
+        std::get<QList<std::pair<int, int>>>(layers).first();
+    const PlaneResult planes = acquisition.plane(request);
+    if (!planes.shown)
+        return Failure{planes.error};
+    settleDisplayRange(r.settings, *planes.shown, r.minText, r.maxText);
+    const std::optional<DisplayPictures> pictures =
+        displayPictures(*planes.shown, r.settings, acquisition.header().micronSize);
     if (!pictures)
         return Failure{QStringLiteral("The display range is empty (minimum %1, maximum %2): "
                                       "nothing would be drawn.")
-                           .arg(Str(m.ColorMinValue), Str(m.ColorMaxValue))};
+                           .arg(numberText(r.settings.minValue), numberText(r.settings.maxValue))};
     if (!pictures->scaleProblem.isEmpty())
-        MsgBox(pictures->scaleProblem);
-    QImage picture = r.figure ? figurePicture(*pictures, side) : pictures->image;
+        err << pictures->scaleProblem << Qt::endl;
+    QImage picture = r.figure ? figurePicture(*pictures, planes.shown->side) : pictures->image;
     if (picture.isNull())
         return Failure{QStringLiteral("Not enough memory for the picture.")};
     return picture;
@@ -211,7 +147,7 @@ std::optional<Failure> save(const QImage& picture, const ExportRequest& r)
             QStringLiteral("The picture would replace the .im file it shows: %1").arg(r.out)};
     // The same writing as "Save Image As...": complete or not at all.
     QString error;
-    if (!Dialogs::writePicture(picture, r.out, &error))
+    if (!writePicture(picture, r.out, &error))
         return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, error)};
     return std::nullopt;
 }
@@ -224,10 +160,6 @@ void addExportOptions(QCommandLineParser& parser)
                       QStringLiteral("Write the picture an image window shows of FILE.im to OUT "
                                      "(.png, .tif, .tiff, .bmp, .jpg or .jpeg) and exit."),
                       QStringLiteral("OUT")});
-    parser.addOption({kSpecies, QStringLiteral("With --export: the species, from 1 (default 1)."),
-                      QStringLiteral("N")});
-    parser.addOption({kPlane, QStringLiteral("With --export: the layer, from 1 (default 1)."),
-                      QStringLiteral("P")});
     parser.addOption({kTable,
                       QStringLiteral("With --export: the colour table, 1 to 20 (default 10)."),
                       QStringLiteral("T")});
@@ -262,11 +194,11 @@ int runExport(const QCommandLineParser& parser, QTextStream& err)
         err << f.message << Qt::endl;
         return 2;
     };
-    const std::variant<ExportRequest, Failure> request = readOptions(parser);
+    std::variant<ExportRequest, Failure> request = readOptions(parser);
     if (const Failure* f = std::get_if<Failure>(&request))
         return fail(*f);
-    const ExportRequest& r = std::get<ExportRequest>(request);
-    const std::variant<QImage, Failure> picture = drawPicture(r);
+    ExportRequest& r = std::get<ExportRequest>(request);
+    const std::variant<QImage, Failure> picture = drawPicture(r, err);
     if (const Failure* f = std::get_if<Failure>(&picture))
         return fail(*f);
     if (const std::optional<Failure> f = save(std::get<QImage>(picture), r))

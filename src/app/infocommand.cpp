@@ -1,29 +1,29 @@
 #include "app/infocommand.h"
 
-#include "rawfile/imfile.h"
-#include "rawfile/imheader.h"
+#include "core/imfile/summary.h"
+#include "core/model/acquisition.h"
 
 #include <QTextStream>
 
 int printInfo(const QString& path, QTextStream& out, QTextStream& err)
 {
-    ImFile file;
-    const ImFile::Status status = file.open(path);
+    Acquisition acquisition;
+    const ImFile::Status status = acquisition.open(path);
     if (status == ImFile::Status::Unusable) {
-        err << file.errorString() << Qt::endl;
+        err << acquisition.errorString() << Qt::endl;
         return 2;
     }
     if (status == ImFile::Status::Refused) {
         out << "File: (not an image file)" << Qt::endl;
         return 2;
     }
-    const ImHeader& h = file.header();
-    for (const QString& m : file.messages())
+    const ImHeader& h = acquisition.header();
+    for (const QString& m : acquisition.messages())
         err << m << Qt::endl;
-    out << "File: " << h.FileName << '\n';
+    out << "File: " << h.fileName << '\n';
     out << "Frame: " << pixelSizeText(h) << '\n';
     out << "Field: " << micronSizeText(h) << '\n';
-    for (const SummaryRow& row : detailRows(h))
+    for (const SummaryRow& row : detailRows(h, acquisition.layerCount()))
         out << row.caption << ' ' << row.text << '\n';
     out.flush();
     return 0;

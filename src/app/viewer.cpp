@@ -1,10 +1,13 @@
 #include "app/viewer.h"
 
-#include "app/dialogs.h"
 #include "app/infocommand.h"
-#include "app/menu.h"
-#include "colour/catalogue.h"
-#include "mainwindow/mainwindow.h"
+#include "core/colour/catalogue.h"
+#include "core/model/acquisition.h"
+#include "core/render/picturefont.h"
+#include "ui/dialogs.h"
+#include "ui/mainwindow.h"
+#include "ui/menu.h"
+#include "ui/messagebox.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -48,17 +51,20 @@ int runViewer(int argc, char** argv, const QString& file)
     if (!displayAvailable(QProcessEnvironment::systemEnvironment()))
         return printSummaryInstead(file);
 
-    // Globals start at their values with the program; the file types are static records.
     QApplication app(argc, argv);
     Menu::instance();
     Dialogs::installMessageBox();
     // The colour tables are built once, before the first window can ask for one.
-    Globals::catalogue();
+    catalogue();
+    if (sansSerifFamily().isEmpty())
+        showMessage(QStringLiteral("Is there no sans serif font installed?"));
 
-    Main* main = Main::instance();
+    Acquisition acquisition;
+    auto* main = new MainWindow(acquisition); // deletes itself when closed
+    main->show();
     if (!file.isEmpty()) {
         // Once the event loop runs, as a drop would arrive.
-        QTimer::singleShot(0, main, [main, file] { main->OpenImage(file); });
+        QTimer::singleShot(0, main, [main, file] { main->openImage(file); });
     }
     const int status = QApplication::exec();
 

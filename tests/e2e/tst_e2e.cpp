@@ -185,7 +185,8 @@ private:
     {
         const QRect frame = geometry(window);
         QCOMPARE(frame.width(), kSide + 121);
-        const QRect canvas(kImageCanvas + QPoint(0, frame.height() - (kSide + 59)), want.size());
+        // Below the menu bar: the content, its readout strip of 16 pixels included.
+        const QRect canvas(kImageCanvas + QPoint(0, frame.height() - (kSide + 59 + 16)), want.size());
         QString last;
         if (!waitUntil([&] {
                 last = WindowTesting::pictureDifference(grab(window).copy(canvas), want);

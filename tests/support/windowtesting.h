@@ -4,8 +4,8 @@
 // picture an image window must show for it, worked out here from the samples and the mapping's
 // definition rather than taken from the code under test, and the history window's lines.
 
-#include "app/textlistwindow.h"
-#include "colour/catalogue.h"
+#include "ui/historywindow.h"
+#include "core/colour/catalogue.h"
 #include "imbuilder.h"
 
 #include <QImage>
@@ -50,7 +50,7 @@ inline QImage expectedPicture(const ImBuilder& b, int species, int plane, double
             picture.setPixel(side - k, r + 1,
                              entry == 0     ? qRgb(0x99, 0x99, 0x99)
                              : entry == 255 ? qRgb(0xFF, 0xFF, 0xFF)
-                                            : Globals::lut(9, entry) | 0xFF000000u);
+                                            : colourTable(9)[entry] | 0xFF000000u);
         }
     }
     return picture;
@@ -79,9 +79,9 @@ inline QString pictureDifference(const QImage& got, const QImage& want)
 inline QStringList historyLines()
 {
     QStringList lines;
-    if (const TextListWindow* history = TextListWindow::existing()) {
-        for (int i = 0; i < history->ListBox1()->count(); ++i)
-            lines << history->ListBox1()->item(i)->text();
+    if (const HistoryWindow* history = HistoryWindow::existing()) {
+        for (int i = 0; i < history->lines()->count(); ++i)
+            lines << history->lines()->item(i)->text();
     }
     return lines;
 }

@@ -1,46 +1,80 @@
-// libFuzzer target: arbitrary bytes, taken as a file, go through the header reader, frame
-// addressing and reading, and colour mapping, as a file opened by the viewer would.
-#include "display/displaypictures.h"
-#include "display/imagemodel.h"
-#include "rawfile/imheader.h"
+// libFuzzer target: arbitrary bytes, taken as a file, go through the acquisition model as a
+// file opened by the viewer would: the header reader and summary, frame reading of the first
+// and last layer, a sum of layers and a ratio, and the pictures of a window.
+#include "core/imfile/summary.h"
+#include "core/model/acquisition.h"
+#include "core/render/displaypictures.h"
+#include "core/render/displaysettings.h"
 
-#include <QBuffer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
+
+namespace {
+
+QString& inputPath()
+{
+    static QString path;
+    return path;
+}
+
+void draw(const Plane& plane, double micronSize)
+{
+    DisplaySettings settings;
+    settleDisplayRange(settings, plane, {}, {});
+    if (plane.hasValues && !(settings.minValue < settings.maxValue))
+        __builtin_trap(); // a plane with values always has an increasing range
+    const std::optional<DisplayPictures> pictures = displayPictures(plane, settings, micronSize);
+    if (pictures && pictures->image.width() != plane.side + 2)
+        __builtin_trap();
+}
+
+} // namespace
 
 // Drawing the axis labels and the scale bar needs the font database of a GUI application.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static QGuiApplication app(*argc, *argv);
+    static QTemporaryDir dir;
+    inputPath() = dir.filePath(QStringLiteral("fuzz.im"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const HeaderReadResult read = readImHeader(buffer, bytes.size(), QStringLiteral("fuzz.im"));
-    if (!read.header)
-        return 0;
-    const ImHeader& h = *read.header;
-    (void)detailRows(h);
-    if (!read.frameSide || !h.hasFrames())
-        return 0;
-    const int side = *read.frameSide;
-    // The first and the last frame, as an image window loads and draws them; the last frame
-    // may lie beyond the end of a short file.
-    ImageModel model;
-    for (const auto& [species, plane] : {std::pair{1, 1}, std::pair{h.shownSpecies(), h.Nplanes}}) {
-        if (!loadIntoModel(model, buffer, h, side, species, plane, QString(), QString()))
+    {
+        QFile file(inputPath());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 0;
-        if (!(model.ImArrayMin < model.ImArrayMax))
-            __builtin_trap(); // a loaded plane always has an increasing range
-        const std::optional<DisplayPictures> pictures = displayPictures(model, h.micronSize);
-        if (!pictures || pictures->image.width() != side + 2)
-            __builtin_trap();
+        file.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    Acquisition acquisition;
+    if (acquisition.open(inputPath()) != ImFile::Status::Accepted)
+        return 0;
+    const ImHeader& h = acquisition.header();
+    (void)detailRows(h, acquisition.layerCount());
+    if (!acquisition.unshowableReason().isEmpty())
+        return 0;
+    const int last = acquisition.layerCount();
+    const int species = acquisition.speciesCount();
+    QList<PlaneRequest> requests;
+    for (const auto& [s, first, end] :
+         {std::tuple{0, 1, 1}, std::tuple{species - 1, last, last}, std::tuple{0, 1, last}}) {
+        PlaneRequest r = acquisition.request({s, std::nullopt});
+        r.firstLayer = first;
+        r.lastLayer = end;
+        requests << r;
+    }
+    PlaneRequest ratio = acquisition.request({0, RatioSpec{species - 1, 0, 1, 0, 0}});
+    requests << ratio;
+    for (const PlaneRequest& r : requests) {
+        const PlaneResult result = acquisition.plane(r);
+        if (!result.shown)
+            __builtin_trap(); // every offered layer of every species can be read
+        draw(*result.shown, h.micronSize);
     }
     return 0;
 }

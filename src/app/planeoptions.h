@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/model/acquisition.h"
+
+#include <QString>
+#include <optional>
+#include <variant>
+
+class QCommandLineParser;
+
+// The options that choose planes, shared by the command-line modes that read them: which
+// species (--species N or all), which layers (--plane P, --layers A-B, --sum). Numbers are
+// counted from 1 as the user counts them.
+
+// What went wrong, for standard error; the mode then ends with status 2.
+struct Failure
+{
+    QString message;
+};
+
+struct PlaneChoice
+{
+    std::optional<int> species;                // from 1; absent: the first
+    bool allSpecies = false;                   // --species all
+    std::optional<int> plane;                  // --plane P
+    std::optional<std::pair<int, int>> layers; // --layers A-B
+    bool sum = false;                          // --sum
+};
+
+// Adds --species, --plane, --layers and --sum to a parser; allSpecies whether "all" is
+// accepted.
+void addPlaneOptions(QCommandLineParser& parser);
+
+// Reads the options without touching any file.
+std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
+                                                   bool allowAllSpecies);
+
+// Opens an acquisition for a command-line mode. Compressed files are expanded first. Absent,
+// with the reason, for a missing, unreadable or refused file, or one whose frames cannot be
+// shown; the reader's messages about the file go to warn.
+std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
+                                   const std::function<void(const QString&)>& warn);
+
+// The species (0-based) a choice names, checked against the file: every species for
+// --species all.
+std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
+                                                const Acquisition& acquisition);
+
+// The layer ranges a choice names, checked against the file's complete layers: one range for a
+// single layer or a sum, one range per layer for --layers A-B without --sum.
+std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice& choice,
+                                                               const Acquisition& acquisition);
+
+// A whole number given to an option, within first..last.
+std::optional<int> wholeNumber(const QString& text, int first, int last);

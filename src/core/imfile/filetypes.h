@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The names of the files the viewer opens: raw images, plain or compressed. The open dialog's
+// filter and the main window's drop acceptance are both made from this list, so the two routes
+// agree.
+
+// Whether the path ends, in any letter case, in .im or a compressed form of it (.im.gz,
+// .im.bz2, .im.xz, .im.zst, or .zip holding one .im).
+bool isRawImageName(const QString& path);
+
+// The open dialog's filter: "image/NanoSIMS (*.im *.im.gz ...)".
+QString rawImageDialogFilter();

@@ -1,0 +1,152 @@
+#include "core/imfile/imfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+ImFile::ImFile() = default;
+ImFile::~ImFile() = default;
+
+namespace {
+
+// Layers whose frames all lie inside the file: an acquisition stopped early leaves a file
+// shorter than its header says, and the layers it lacks must not be shown as zeros.
+int wholeLayers(const ImHeader& h)
+{
+    const std::optional<qint64> layerBytes = product({qint64(h.speciesCount), h.frameSize});
+    if (!layerBytes || *layerBytes <= 0 || h.planeCount <= 0 || h.fileSize <= h.headerSize)
+        return 0;
+    const qint64 fit = (h.fileSize - h.headerSize) / *layerBytes;
+    return int(std::min<qint64>(fit, h.planeCount));
+}
+
+} // namespace
+
+ImFile::Status ImFile::open(const QString& path, const QString& displayName)
+{
+    close();
+    m_error.clear();
+    const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (path.isEmpty() || !info.exists()) {
+        m_error = QStringLiteral("No such file: %1").arg(shown);
+        return Status::Unusable;
+    }
+    if (info.isDir()) {
+        m_error = QStringLiteral("This is a folder, not a file: %1").arg(shown);
+        return Status::Unusable;
+    }
+    auto file = std::make_unique<QFile>(path);
+    if (!info.isReadable() || !file->open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("Cannot read %1: %2").arg(shown, file->errorString());
+        return Status::Unusable;
+    }
+    HeaderReadResult read =
+        readImHeader(*file, file->size(), displayName.isEmpty() ? info.fileName() : displayName);
+    if (!read.header)
+        return Status::Refused;
+    m_file = std::move(file);
+    m_header = std::move(*read.header);
+    m_frameSide = read.frameSide;
+    m_messages = std::move(read.messages);
+    m_completePlanes = wholeLayers(m_header);
+    if (m_completePlanes < m_header.planeCount && m_header.speciesCount > 0 &&
+        m_header.frameSize > 0)
+        m_messages << QStringLiteral("The file ends after layer %1 of %2.")
+                          .arg(m_completePlanes)
+                          .arg(m_header.planeCount);
+    return Status::Accepted;
+}
+
+void ImFile::close()
+{
+    m_file.reset();
+    m_completePlanes = 0;
+}
+
+qint64 ImFile::readAt(qint64 offset, void* dst, qint64 n) const
+{
+    if (!m_file || offset < 0 || n <= 0)
+        return 0;
+#ifdef Q_OS_UNIX
+    const int fd = m_file->handle();
+    qint64 got = 0;
+    while (got < n) {
+        const ssize_t r =
+            ::pread(fd, static_cast<char*>(dst) + got, size_t(n - got), off_t(offset + got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        got += r;
+    }
+    return got;
+#else
+    const std::lock_guard<std::mutex> lock(m_readLock);
+    if (!m_file->seek(offset))
+        return 0;
+    qint64 got = 0;
+    while (got < n) {
+        const qint64 r = m_file->read(static_cast<char*>(dst) + got, n - got);
+        if (r <= 0)
+            break;
+        got += r;
+    }
+    return got;
+#endif
+}
+
+void ImFile::readRawRows(int species, int plane, int firstRow, int rows,
+                         std::vector<uchar>& scratch) const
+{
+    const int side = m_frameSide.value_or(0);
+    const qint64 rowBytes = qint64(side) * m_header.bytesPerSample;
+    const qint64 bytes = rowBytes * rows;
+    scratch.resize(size_t(bytes));
+    const qint64 frame = framePosition(m_header, species, plane);
+    const qint64 got = frame < 0 ? 0 : readAt(frame + rowBytes * firstRow, scratch.data(), bytes);
+    // Whatever the file does not hold reads as zero.
+    std::memset(scratch.data() + got, 0, size_t(bytes - got));
+}
+
+template <typename T>
+void ImFile::readFrameRows(int species, int plane, int firstRow, int rows, T* out,
+                           std::vector<uchar>& scratch) const
+{
+    const int side = m_frameSide.value_or(0);
+    if (side <= 0 || rows <= 0)
+        return;
+    readRawRows(species, plane, firstRow, rows, scratch);
+    const bool big = m_header.byteOrder == QDataStream::BigEndian;
+    const uchar* src = scratch.data();
+    auto decode = [&](auto sampleType) {
+        using S = decltype(sampleType);
+        for (int r = 0; r < rows; ++r) {
+            const uchar* row = src + qsizetype(r) * side * sizeof(S);
+            // The first sample of the file row goes to the right-hand end.
+            T* dst = out + qsizetype(r) * side + (side - 1);
+            for (int k = 0; k < side; ++k) {
+                const S raw = big ? qFromBigEndian<S>(row + k * sizeof(S))
+                                  : qFromLittleEndian<S>(row + k * sizeof(S));
+                dst[-k] = T(raw);
+            }
+        }
+    };
+    if (m_header.bytesPerSample == 4)
+        decode(quint32());
+    else
+        decode(quint16());
+}
+
+template void ImFile::readFrameRows<quint16>(int, int, int, int, quint16*,
+                                             std::vector<uchar>&) const;
+template void ImFile::readFrameRows<quint32>(int, int, int, int, quint32*,
+                                             std::vector<uchar>&) const;
+template void ImFile::readFrameRows<double>(int, int, int, int, double*, std::vector<uchar>&) const;

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/imfile/imheader.h"
+
+#include <QFile>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+// An open raw image file: the read-only file and its accepted header. The acquisition model
+// holds one while a file is shown, and every command-line mode reads through the same class.
+// The file is never written, locked or changed. Reads take an offset and are safe from several
+// threads at once, so sums and alignment can read on all cores.
+class ImFile
+{
+public:
+    enum class Status {
+        Accepted, // a raw image file; header() holds its values
+        Refused,  // readable, but not a raw image file
+        Unusable, // missing, a folder, or not readable; errorString() says which
+    };
+
+    ImFile();
+    ~ImFile();
+    ImFile(const ImFile&) = delete;
+    ImFile& operator=(const ImFile&) = delete;
+
+    // Opens the file at path. displayName, when given, is the name the user sees in its place
+    // (the compressed file a temporary file was expanded from).
+    Status open(const QString& path, const QString& displayName = {});
+    void close();
+
+    bool isOpen() const { return m_file != nullptr; }
+    const ImHeader& header() const { return m_header; }
+    // Side of the frames when the viewer can show them.
+    std::optional<int> frameSide() const { return m_frameSide; }
+    // Layers whose every frame lies wholly inside the file, at most the header's planes.
+    int completePlanes() const { return m_completePlanes; }
+    // Inconsistencies the reader found, in order, for the user.
+    const QStringList& messages() const { return m_messages; }
+    QString errorString() const { return m_error; }
+
+    // Reads up to n bytes at offset into dst. Returns the bytes read: fewer at the end of the
+    // file, 0 for an offset outside it. Safe from several threads at once.
+    qint64 readAt(qint64 offset, void* dst, qint64 n) const;
+
+    // Reads rows [firstRow, firstRow + rows) of the frame of a species in a plane (both from 1)
+    // as counts in shown orientation: row by row, each file row mirrored so that its first
+    // sample is shown at the right. out holds rows x side values. Bytes the file does not hold
+    // read as 0. scratch is the caller's buffer for the raw bytes, reused between calls.
+    template <typename T>
+    void readFrameRows(int species, int plane, int firstRow, int rows, T* out,
+                       std::vector<uchar>& scratch) const;
+
+private:
+    void readRawRows(int species, int plane, int firstRow, int rows,
+                     std::vector<uchar>& scratch) const;
+
+    std::unique_ptr<QFile> m_file;
+    ImHeader m_header;
+    std::optional<int> m_frameSide;
+    int m_completePlanes = 0;
+    QStringList m_messages;
+    QString m_error;
+    mutable std::mutex m_readLock; // only where positional reads are not available
+};

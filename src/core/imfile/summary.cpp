@@ -1,0 +1,65 @@
+#include "core/imfile/summary.h"
+
+#include "core/imfile/imheader.h"
+#include "core/text/numbertext.h"
+
+#include <cmath>
+
+namespace {
+
+// A per-plane or per-pixel figure: "-" when the counts make it meaningless (zero planes or
+// pixels), never "inf" or "nan".
+QString perUnit(double value, const QString& unit)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("-");
+    return formatNumber(value, NumberPattern::OneDecimal) + unit;
+}
+
+QString grouped(double v)
+{
+    return formatNumber(v, NumberPattern::Grouped);
+}
+
+} // namespace
+
+QString pixelSizeText(const ImHeader& h)
+{
+    return numberText(h.pixelWidth) + QStringLiteral(" x ") + numberText(h.pixelHeight);
+}
+
+QString micronSizeText(const ImHeader& h)
+{
+    return formatNumber(h.micronSize, NumberPattern::OneDecimal) + QStringLiteral(" µm");
+}
+
+QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes)
+{
+    const double duration = h.duration;
+    const QString min = QStringLiteral(" min");
+    QList<SummaryRow> rows = {
+        {"Original Name:", h.originalName},
+        {"Date, Time:", h.date},
+        {"File Size:", grouped(double(h.fileSize)) + " bytes"},
+        {"Header Size:", grouped(h.headerSize) + " bytes"},
+        {"X Position:", formatNumber(h.positionX, NumberPattern::SignedGrouped)},
+        {"Y Position:", formatNumber(h.positionY, NumberPattern::SignedGrouped)},
+        {"Duration (total):", perUnit(duration / 60, min)},
+        {"Duration/Layer:", perUnit(duration / h.planeCount / 60, min)},
+        {"Duration/Pixel:",
+         perUnit(duration / h.planeCount / h.pixelHeight / h.pixelWidth * 1000, " ms")},
+        {"User Name:", h.userName},
+        {"Image Type:", numberText(h.imageType)},
+        {"Pixel Width:", numberText(h.pixelWidth)},
+        {"Pixel Height:", numberText(h.pixelHeight)},
+        {"Pixel Depth:", numberText(h.pixelDepth)},
+        {"Image Size:", grouped(h.nmSize) + " nm"},
+        {"Number of Planes:", numberText(h.planeCount)},
+    };
+    if (completePlanes < h.planeCount)
+        rows.append({"Complete Planes:", numberText(completePlanes)});
+    rows.append({"Number of Species:", numberText(h.speciesCount)});
+    for (int i = 0; i < h.species.size(); ++i)
+        rows.append({QStringLiteral("Species %1:").arg(i + 1), h.species[i]});
+    return rows;
+}

@@ -1,0 +1,263 @@
+#include "core/model/acquisition.h"
+
+#include "core/progress.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// Sums kept for quick reuse: eight 2048 x 2048 planes of doubles with room to spare.
+constexpr qint64 kCacheBudget = qint64(1) << 30;
+
+qint64 planeBytes(const Plane& p)
+{
+    return std::visit([](const auto& v) { return qint64(v.size() * sizeof(v[0])); }, p.samples);
+}
+
+} // namespace
+
+Acquisition::Acquisition(QObject* parent) : QObject(parent) {}
+
+Acquisition::~Acquisition() = default;
+
+ImFile::Status Acquisition::open(const QString& path, const QString& displayName,
+                                 std::shared_ptr<void> keepAlive)
+{
+    close();
+    auto file = std::make_shared<ImFile>();
+    const ImFile::Status status = file->open(path, displayName);
+    if (status != ImFile::Status::Accepted) {
+        m_error = file->errorString();
+        return status;
+    }
+    m_error.clear();
+    m_header = file->header();
+    m_file = std::move(file);
+    m_keepAlive = std::move(keepAlive);
+    m_firstLayer = m_lastLayer = 1;
+    m_corrections.reset();
+    m_alignment.reset();
+    emit fileChanged();
+    return status;
+}
+
+void Acquisition::close()
+{
+    m_file.reset();
+    m_keepAlive.reset();
+    clearCache();
+}
+
+QStringList Acquisition::messages() const
+{
+    return m_file ? m_file->messages() : QStringList();
+}
+
+int Acquisition::layerCount() const
+{
+    return m_file ? m_file->completePlanes() : 0;
+}
+
+QString Acquisition::speciesName(int species) const
+{
+    return species >= 0 && species < m_header.species.size() ? m_header.species[species]
+                                                             : QString();
+}
+
+std::optional<int> Acquisition::frameSide() const
+{
+    return m_file ? m_file->frameSide() : std::nullopt;
+}
+
+QString Acquisition::unshowableReason() const
+{
+    if (!m_file)
+        return QStringLiteral("No file is open.");
+    if (layerCount() < 1 || speciesCount() < 1)
+        return QStringLiteral("This file holds no frames to show.");
+    if (!m_file->frameSide()) {
+        return QStringLiteral("Frames of %1 x %2 pixels cannot be shown: only square frames of "
+                              "64, 128, 256, 512, 1024 or 2048 pixels can.")
+            .arg(m_header.pixelWidth)
+            .arg(m_header.pixelHeight);
+    }
+    return {};
+}
+
+void Acquisition::setLayer(int layer)
+{
+    setLayerRange(layer, layer);
+}
+
+void Acquisition::setLayerRange(int first, int last)
+{
+    if (first == m_firstLayer && last == m_lastLayer)
+        return;
+    m_firstLayer = first;
+    m_lastLayer = std::max(first, last);
+    emit layersChanged();
+}
+
+void Acquisition::setCorrections(std::shared_ptr<const Corrections> corrections)
+{
+    m_corrections = std::move(corrections);
+    emit correctionsChanged();
+}
+
+void Acquisition::setAlignment(std::shared_ptr<const Alignment> alignment)
+{
+    m_alignment = std::move(alignment);
+    emit alignmentChanged();
+}
+
+PlaneRequest Acquisition::request(const PlaneSource& source) const
+{
+    PlaneRequest r;
+    r.source = source;
+    r.firstLayer = m_firstLayer;
+    r.lastLayer = m_lastLayer;
+    r.corrections = m_corrections;
+    r.alignment = m_alignment;
+    return r;
+}
+
+bool Acquisition::isQuick(const PlaneRequest& request) const
+{
+    if (!request.isSum())
+        return true;
+    QList<int> species = {request.source.species};
+    if (request.source.ratio)
+        species = {request.source.ratio->numerator, request.source.ratio->denominator};
+    const std::lock_guard<std::mutex> lock(m_cacheLock);
+    for (const int s : species) {
+        const CacheKey key{s, request.firstLayer, request.lastLayer, request.corrections.get(),
+                           request.alignment.get()};
+        if (!m_cache.count(key))
+            return false;
+    }
+    return true;
+}
+
+qint64 Acquisition::work(const QList<PlaneRequest>& requests) const
+{
+    const int side = frameSide().value_or(0);
+    qint64 units = 0;
+    for (const PlaneRequest& r : requests)
+        units += speciesPlaneWork(side, r.firstLayer, r.lastLayer) * (r.source.ratio ? 2 : 1);
+    return units;
+}
+
+std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request, int species,
+                                                    Progress* progress, QString* error) const
+{
+    const std::shared_ptr<const ImFile> file = m_file; // kept open while this runs
+    if (!file) {
+        if (error)
+            *error = QStringLiteral("No file is open.");
+        return std::nullopt;
+    }
+    const CountCorrection* correction =
+        request.corrections ? request.corrections->forSpecies(species) : nullptr;
+    const CacheKey key{species, request.firstLayer, request.lastLayer, request.corrections.get(),
+                       request.alignment.get()};
+    if (request.isSum()) {
+        const std::lock_guard<std::mutex> lock(m_cacheLock);
+        auto it = m_cache.find(key);
+        if (it != m_cache.end()) {
+            it->second.lastUse = ++m_useCounter;
+            advance(progress, speciesPlaneWork(file->frameSide().value_or(0), request.firstLayer,
+                                               request.lastLayer));
+            return BuiltPlane{std::const_pointer_cast<Plane>(it->second.plane),
+                              it->second.saturated};
+        }
+    }
+    std::optional<BuiltPlane> built =
+        buildSpeciesPlane(*file, species, request.firstLayer, request.lastLayer, correction,
+                          request.alignment.get(), progress, error);
+    if (!built || !request.isSum())
+        return built;
+
+    const std::lock_guard<std::mutex> lock(m_cacheLock);
+    if (m_file != file) // the file changed while this was computed
+        return built;
+    m_cache[key] = CachedPlane{built->plane, built->saturatedPixels, ++m_useCounter,
+                               request.corrections, request.alignment};
+    qint64 bytes = 0;
+    for (const auto& [k, entry] : m_cache)
+        bytes += planeBytes(*entry.plane);
+    while (bytes > kCacheBudget && m_cache.size() > 1) {
+        auto oldest = m_cache.begin();
+        for (auto it = m_cache.begin(); it != m_cache.end(); ++it) {
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        }
+        bytes -= planeBytes(*oldest->second.plane);
+        m_cache.erase(oldest);
+    }
+    return built;
+}
+
+PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) const
+{
+    PlaneResult result;
+    if (!request.source.ratio) {
+        std::optional<BuiltPlane> built =
+            speciesPlane(request, request.source.species, progress, &result.error);
+        if (built) {
+            result.shown = built->plane;
+            result.saturatedPixels = built->saturatedPixels;
+        }
+        return result;
+    }
+    const RatioSpec& spec = *request.source.ratio;
+    std::optional<BuiltPlane> n = speciesPlane(request, spec.numerator, progress, &result.error);
+    if (!n)
+        return result;
+    std::optional<BuiltPlane> d = speciesPlane(request, spec.denominator, progress, &result.error);
+    if (!d)
+        return result;
+    try {
+        result.shown = buildRatioPlane(*n->plane, *d->plane, spec);
+    } catch (const std::bad_alloc&) {
+        result.error = QStringLiteral("There is not enough memory for this plane.");
+        return result;
+    }
+    result.numerator = n->plane;
+    result.denominator = d->plane;
+    result.saturatedPixels = n->saturatedPixels + d->saturatedPixels;
+    return result;
+}
+
+bool Acquisition::prepare(const QList<PlaneRequest>& requests, Progress* progress) const
+{
+    for (const PlaneRequest& r : requests) {
+        if (!plane(r, progress).shown)
+            return false;
+    }
+    return true;
+}
+
+void Acquisition::clearCache()
+{
+    const std::lock_guard<std::mutex> lock(m_cacheLock);
+    m_cache.clear();
+}
+
+QString Acquisition::sourceName(const PlaneSource& source) const
+{
+    if (source.ratio)
+        return speciesName(source.ratio->numerator) + QLatin1Char('/') +
+               speciesName(source.ratio->denominator);
+    return speciesName(source.species);
+}
+
+QString Acquisition::title(const PlaneRequest& request) const
+{
+    QString layers =
+        request.isSum()
+            ? QStringLiteral("Sum of Layers %1-%2").arg(request.firstLayer).arg(request.lastLayer)
+            : QStringLiteral("Layer %1").arg(request.firstLayer);
+    if (request.alignment)
+        layers += QStringLiteral(", aligned");
+    return sourceName(request.source) + QStringLiteral(" (") + layers + QLatin1Char(')');
+}

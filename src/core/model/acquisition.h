@@ -1,0 +1,164 @@
+#pragma once
+
+#include "core/imfile/imfile.h"
+#include "core/model/alignment.h"
+#include "core/model/corrections.h"
+#include "core/model/plane.h"
+#include "core/model/planebuilder.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <tuple>
+
+class Progress;
+
+// What a window shows: the counts of one species, or the ratio of two.
+struct PlaneSource
+{
+    int species = 0; // 0-based, when there is no ratio
+    std::optional<RatioSpec> ratio;
+
+    bool operator==(const PlaneSource&) const = default;
+};
+
+// Everything that decides a plane: its source, its layers (a sum when lastLayer > firstLayer),
+// and the corrections and alignment in force. A request is a value: it can be handed to a
+// worker thread while the model goes on.
+struct PlaneRequest
+{
+    PlaneSource source;
+    int firstLayer = 1; // from 1
+    int lastLayer = 1;
+    std::shared_ptr<const Corrections> corrections; // null: counts as recorded
+    std::shared_ptr<const Alignment> alignment;     // null: layers as recorded
+
+    bool isSum() const { return lastLayer > firstLayer; }
+};
+
+// A plane as the model serves it: what is shown, and for a ratio the counts it was made of
+// (the readout and the region statistics use them).
+struct PlaneResult
+{
+    PlanePtr shown;
+    PlanePtr numerator;
+    PlanePtr denominator;
+    qint64 saturatedPixels = 0; // pixels without value because a detector was saturated
+    QString error;              // why there is no plane (cancelled, memory, no such layer)
+};
+
+// The open acquisition: the one object every window and every command-line mode asks for
+// planes. It owns the open file, the selected layer or range of layers, the corrections and the
+// alignment, and serves the plane of any request through plane(). Sums are computed on all
+// cores and kept (bounded in memory), so a colour or range change never recomputes them.
+// Signals tell the windows when the file or the selection changes.
+class Acquisition : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Acquisition(QObject* parent = nullptr);
+    ~Acquisition() override;
+
+    // Opens the raw image file at path; displayName, when given, is the name to show instead
+    // (a compressed file it was expanded from), and keepAlive is held as long as the file is
+    // open (the expanded file's owner). An accepted file becomes the acquisition, at layer 1
+    // without corrections or alignment, and fileChanged() follows. Any other outcome closes
+    // the previous file but keeps its header, which windows keep showing.
+    ImFile::Status open(const QString& path, const QString& displayName = {},
+                        std::shared_ptr<void> keepAlive = {});
+    void close();
+
+    bool isOpen() const { return m_file != nullptr; }
+    // The last accepted header (kept after a refused open).
+    const ImHeader& header() const { return m_header; }
+    // The open file; null while none is open.
+    std::shared_ptr<const ImFile> file() const { return m_file; }
+    // Why the last open did not succeed.
+    QString errorString() const { return m_error; }
+    // Inconsistencies of the last accepted file, for the user.
+    QStringList messages() const;
+
+    // Layers offered: those the file holds whole.
+    int layerCount() const;
+    int speciesCount() const { return m_header.usableSpecies(); }
+    QString speciesName(int species) const;
+    // Empty when the file's frames can be shown; else why not.
+    QString unshowableReason() const;
+    std::optional<int> frameSide() const;
+
+    // The layers windows show: one layer (first == last), or the sum of first..last.
+    int firstLayer() const { return m_firstLayer; }
+    int lastLayer() const { return m_lastLayer; }
+    bool isSum() const { return m_lastLayer > m_firstLayer; }
+    // Selects one layer; layersChanged() when it differs.
+    void setLayer(int layer);
+    // Selects the sum of first..last (a range of one layer is that layer).
+    void setLayerRange(int first, int last);
+
+    std::shared_ptr<const Corrections> corrections() const { return m_corrections; }
+    void setCorrections(std::shared_ptr<const Corrections> corrections);
+    std::shared_ptr<const Alignment> alignment() const { return m_alignment; }
+    void setAlignment(std::shared_ptr<const Alignment> alignment);
+
+    // The request for a source under the current selection, corrections and alignment.
+    PlaneRequest request(const PlaneSource& source) const;
+    // Whether plane() answers at once (no sum to compute): no progress needs showing.
+    bool isQuick(const PlaneRequest& request) const;
+    // Progress units plane() works through for these requests.
+    qint64 work(const QList<PlaneRequest>& requests) const;
+
+    // The plane of a request. Safe to call from a worker thread while the model stays put;
+    // a cancelled or failed request returns no plane and changes nothing.
+    PlaneResult plane(const PlaneRequest& request, Progress* progress = nullptr) const;
+    // Computes and keeps the planes of requests, so that a following change of selection shows
+    // them at once. False when cancelled.
+    bool prepare(const QList<PlaneRequest>& requests, Progress* progress) const;
+
+    // "12C", "13C/12C"
+    QString sourceName(const PlaneSource& source) const;
+    // A window's title: "12C (Layer 3)", "13C/12C (Sum of Layers 1-50, aligned)".
+    QString title(const PlaneRequest& request) const;
+
+signals:
+    void fileChanged();
+    void layersChanged();
+    void correctionsChanged();
+    void alignmentChanged();
+
+private:
+    struct CachedPlane
+    {
+        PlanePtr plane;
+        qint64 saturated = 0;
+        quint64 lastUse = 0;
+        // Held with the entry, so that the pointers of its key are never reused by newer
+        // objects while it exists.
+        std::shared_ptr<const Corrections> corrections;
+        std::shared_ptr<const Alignment> alignment;
+    };
+    using CacheKey = std::tuple<int, int, int, const Corrections*, const Alignment*>;
+
+    // The counts of one species under a request's layers, corrections and alignment.
+    std::optional<BuiltPlane> speciesPlane(const PlaneRequest& request, int species,
+                                           Progress* progress, QString* error) const;
+    void clearCache();
+
+    std::shared_ptr<const ImFile> m_file;
+    std::shared_ptr<void> m_keepAlive;
+    ImHeader m_header;
+    QString m_error;
+    int m_firstLayer = 1;
+    int m_lastLayer = 1;
+    std::shared_ptr<const Corrections> m_corrections;
+    std::shared_ptr<const Alignment> m_alignment;
+
+    // Sums already computed, the least recently used dropped first beyond a memory budget.
+    mutable std::mutex m_cacheLock;
+    mutable std::map<CacheKey, CachedPlane> m_cache;
+    mutable quint64 m_useCounter = 0;
+};

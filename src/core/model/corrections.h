@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+// How the counts of one species are corrected before they are shown, summed, put in a ratio,
+// read out or exported. At high count rates a detector misses the ions that arrive while it is
+// dead: N' = N / (1 - N tau / t), with t the dwell time per pixel of one layer. QSA (the yield's
+// dependence on the secondary-ion rate) follows on request: N'' = N' (1 + beta K), with
+// K = Kexp / (1 - Kexp / 2) and Kexp = N' / (t I 6.2415e6), I the primary current in pA.
+struct CountCorrection
+{
+    double deadTimeNs = 0;       // tau; 0 leaves dead time uncorrected
+    double dwellSeconds = 0;     // t
+    double qsaBeta = 0;          // beta; 0 leaves QSA uncorrected
+    double primaryCurrentPa = 0; // I
+
+    bool active() const
+    {
+        return (deadTimeNs > 0 && dwellSeconds > 0) ||
+               (qsaBeta != 0 && dwellSeconds > 0 && primaryCurrentPa > 0);
+    }
+
+    // The corrected count; NaN where the detector was saturated (N tau / t >= 1), for such a
+    // pixel has no meaningful count.
+    double apply(double n) const
+    {
+        if (deadTimeNs > 0 && dwellSeconds > 0) {
+            const double deadFraction = n * deadTimeNs * 1e-9 / dwellSeconds;
+            if (!(deadFraction < 1))
+                return std::numeric_limits<double>::quiet_NaN();
+            n = n / (1 - deadFraction);
+        }
+        if (qsaBeta != 0 && dwellSeconds > 0 && primaryCurrentPa > 0) {
+            const double kExp = n / (dwellSeconds * primaryCurrentPa * 6.2415e6);
+            const double k = kExp / (1 - kExp / 2);
+            n = n * (1 + qsaBeta * k);
+        }
+        return n;
+    }
+};
+
+// The corrections of every species of an acquisition, by species index. A species beyond the
+// list is left as counted.
+struct Corrections
+{
+    std::vector<CountCorrection> species;
+
+    const CountCorrection* forSpecies(int index) const
+    {
+        if (index < 0 || index >= int(species.size()) || !species[index].active())
+            return nullptr;
+        return &species[index];
+    }
+};

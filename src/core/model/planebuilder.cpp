@@ -1,0 +1,283 @@
+#include "core/model/planebuilder.h"
+
+#include "core/imfile/imfile.h"
+#include "core/model/alignment.h"
+#include "core/model/corrections.h"
+#include "core/parallel.h"
+#include "core/progress.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <new>
+
+namespace {
+
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// Rows per band: a band of a 2048-wide layer (and its accumulator) stays in the cache while
+// all layers are added into it.
+int bandRows(int side)
+{
+    return std::max(1, 32768 / side);
+}
+
+struct Bands
+{
+    int side;
+    int rows;
+    int count() const { return (side + rows - 1) / rows; }
+    int first(int band) const { return band * rows; }
+    int size(int band) const { return std::min(rows, side - band * rows); }
+};
+
+// Integer counts, as recorded: one layer in the file's type, a sum in 64 bits (32-bit samples
+// can overflow any narrower sum) and then in 32 bits when every value fits.
+template <typename Sample>
+bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer, Plane& out,
+                  Progress* progress)
+{
+    const int side = *file.frameSide();
+    const Bands bands{side, bandRows(side)};
+    const bool sum = lastLayer > firstLayer;
+    std::atomic<bool> cancelled{false};
+
+    if (!sum) {
+        std::vector<Sample> values(size_t(side) * side);
+        parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
+            std::vector<uchar> scratch;
+            for (qsizetype b = begin; b < end; ++b) {
+                file.readFrameRows(species + 1, firstLayer, bands.first(int(b)), bands.size(int(b)),
+                                   values.data() + qsizetype(bands.first(int(b))) * side, scratch);
+                advance(progress, bands.size(int(b)));
+            }
+        });
+        out.samples = std::move(values);
+        return true;
+    }
+
+    // A 16-bit file cannot overflow a 32-bit sum of fewer than 65537 layers.
+    const bool narrow = sizeof(Sample) == 2 && lastLayer - firstLayer < 65536;
+    std::vector<quint64> wide(narrow ? 0 : size_t(side) * side);
+    std::vector<quint32> sums(narrow ? size_t(side) * side : 0);
+    parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
+        std::vector<uchar> scratch;
+        std::vector<Sample> layer(size_t(bands.rows) * side);
+        for (qsizetype b = begin; b < end && !cancelled; ++b) {
+            const int y0 = bands.first(int(b));
+            const qsizetype n = qsizetype(bands.size(int(b))) * side;
+            for (int l = firstLayer; l <= lastLayer; ++l) {
+                if (isCancelled(progress)) {
+                    cancelled = true;
+                    return;
+                }
+                file.readFrameRows(species + 1, l, y0, bands.size(int(b)), layer.data(), scratch);
+                if (narrow) {
+                    quint32* acc = sums.data() + qsizetype(y0) * side;
+                    for (qsizetype i = 0; i < n; ++i)
+                        acc[i] += layer[i];
+                } else {
+                    quint64* acc = wide.data() + qsizetype(y0) * side;
+                    for (qsizetype i = 0; i < n; ++i)
+                        acc[i] += layer[i];
+                }
+                advance(progress, bands.size(int(b)));
+            }
+        }
+    });
+    if (cancelled)
+        return false;
+    if (narrow) {
+        out.samples = std::move(sums);
+        return true;
+    }
+    const quint64 largest = wide.empty() ? 0 : *std::max_element(wide.begin(), wide.end());
+    if (largest <= std::numeric_limits<quint32>::max())
+        out.samples = std::vector<quint32>(wide.begin(), wide.end());
+    else
+        out.samples = std::vector<double>(wide.begin(), wide.end());
+    return true;
+}
+
+// One layer's values at shown (x, y), after the detector correction and the alignment shift.
+// The raw rows a band needs are read with a margin that covers the shift.
+class TransformedLayer
+{
+public:
+    TransformedLayer(const ImFile& file, int species, const CountCorrection* correction,
+                     const Alignment* alignment)
+        : m_file(file), m_species(species), m_correction(correction), m_alignment(alignment),
+          m_side(*file.frameSide())
+    {
+    }
+
+    // Rows [y0, y0 + rows) of layer l into out; returns the pixels that lost their value to
+    // saturation.
+    qint64 read(int l, int y0, int rows, double* out)
+    {
+        const Shift shift = m_alignment ? m_alignment->forLayer(l) : Shift{};
+        const bool subpixel = m_alignment && m_alignment->subpixel;
+        const double dx = subpixel ? shift.dx : std::round(shift.dx);
+        const double dy = subpixel ? shift.dy : std::round(shift.dy);
+        // Source rows: shown y of the aligned layer comes from y + dy of the recorded one.
+        const int from = std::clamp(int(std::floor(y0 + dy)), 0, m_side);
+        const int to = std::clamp(int(std::floor(y0 + rows - 1 + dy)) + 2, 0, m_side);
+        m_raw.resize(size_t(std::max(0, to - from)) * m_side);
+        qint64 saturated = 0;
+        if (to > from) {
+            m_file.readFrameRows(m_species + 1, l, from, to - from, m_raw.data(), m_scratch);
+            if (m_correction) {
+                for (double& v : m_raw) {
+                    v = m_correction->apply(v);
+                    saturated += std::isnan(v);
+                }
+            }
+        }
+        auto source = [&](int x, int y) -> double {
+            if (x < 0 || x >= m_side || y < from || y >= to)
+                return kNoValue;
+            return m_raw[size_t(y - from) * m_side + x];
+        };
+        for (int r = 0; r < rows; ++r) {
+            const double sy = y0 + r + dy;
+            double* line = out + qsizetype(r) * m_side;
+            for (int x = 0; x < m_side; ++x) {
+                const double sx = x + dx;
+                if (!subpixel) {
+                    // Whole shifts: sx and sy are whole numbers.
+                    line[x] = source(int(sx), int(sy));
+                    continue;
+                }
+                const double x0 = std::floor(sx);
+                const double y0f = std::floor(sy);
+                const double fx = sx - x0;
+                const double fy = sy - y0f;
+                const int ix = int(x0);
+                const int iy = int(y0f);
+                // A neighbour that carries no weight may lie outside the frame.
+                const double a = source(ix, iy);
+                const double b = fx > 0 ? source(ix + 1, iy) : 0.0;
+                const double c = fy > 0 ? source(ix, iy + 1) : 0.0;
+                const double d = fx > 0 && fy > 0 ? source(ix + 1, iy + 1) : 0.0;
+                line[x] = (a * (1 - fx) + b * fx) * (1 - fy) + (c * (1 - fx) + d * fx) * fy;
+            }
+        }
+        return saturated;
+    }
+
+private:
+    const ImFile& m_file;
+    int m_species;
+    const CountCorrection* m_correction;
+    const Alignment* m_alignment;
+    int m_side;
+    std::vector<double> m_raw;
+    std::vector<uchar> m_scratch;
+};
+
+// Corrected or aligned values: doubles, and a sum has a value only where every layer has one
+// (NaN propagates through the addition).
+bool realPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
+               const CountCorrection* correction, const Alignment* alignment, Plane& out,
+               qint64& saturated, Progress* progress)
+{
+    const int side = *file.frameSide();
+    const Bands bands{side, bandRows(side)};
+    std::vector<double> sums(size_t(side) * side, 0.0);
+    std::atomic<bool> cancelled{false};
+    std::atomic<qint64> lost{0};
+    parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
+        TransformedLayer layer(file, species, correction, alignment);
+        std::vector<double> values(size_t(bands.rows) * side);
+        for (qsizetype b = begin; b < end && !cancelled; ++b) {
+            const int y0 = bands.first(int(b));
+            const int rows = bands.size(int(b));
+            double* acc = sums.data() + qsizetype(y0) * side;
+            for (int l = firstLayer; l <= lastLayer; ++l) {
+                if (isCancelled(progress)) {
+                    cancelled = true;
+                    return;
+                }
+                lost += layer.read(l, y0, rows, values.data());
+                for (qsizetype i = 0; i < qsizetype(rows) * side; ++i)
+                    acc[i] += values[i];
+                advance(progress, rows);
+            }
+        }
+    });
+    if (cancelled)
+        return false;
+    saturated = lost;
+    out.samples = std::move(sums);
+    return true;
+}
+
+} // namespace
+
+qint64 speciesPlaneWork(int side, int firstLayer, int lastLayer)
+{
+    return qint64(side) * std::max(0, lastLayer - firstLayer + 1);
+}
+
+std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
+                                            int lastLayer, const CountCorrection* correction,
+                                            const Alignment* alignment, Progress* progress,
+                                            QString* error)
+{
+    auto fail = [error](const QString& why) -> std::optional<BuiltPlane> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (!file.isOpen() || !file.frameSide() || species < 0 ||
+        species >= file.header().usableSpecies() || firstLayer < 1 || lastLayer < firstLayer ||
+        lastLayer > file.completePlanes())
+        return fail(QStringLiteral("There is no such layer or species in this file."));
+    BuiltPlane built;
+    try {
+        built.plane = std::make_shared<Plane>();
+        Plane& p = *built.plane;
+        p.side = *file.frameSide();
+        bool done = false;
+        if (correction || alignment)
+            done = realPlane(file, species, firstLayer, lastLayer, correction, alignment, p,
+                             built.saturatedPixels, progress);
+        else if (file.header().bytesPerSample == 4)
+            done = integerPlane<quint32>(file, species, firstLayer, lastLayer, p, progress);
+        else
+            done = integerPlane<quint16>(file, species, firstLayer, lastLayer, p, progress);
+        if (!done)
+            return fail(QStringLiteral("Cancelled."));
+        p.findExtremes();
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("There is not enough memory for this plane."));
+    }
+    return built;
+}
+
+std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
+                                       const RatioSpec& spec)
+{
+    if (numerator.side != denominator.side)
+        return nullptr;
+    auto ratio = std::make_shared<Plane>();
+    ratio->side = numerator.side;
+    std::vector<double> values(size_t(numerator.size()));
+    std::visit(
+        [&](const auto& n, const auto& d) {
+            parallelFor(qsizetype(values.size()), 65536, [&](qsizetype begin, qsizetype end) {
+                for (qsizetype i = begin; i < end; ++i) {
+                    const double nv = double(n[i]);
+                    const double dv = double(d[i]);
+                    // NaN fails both comparisons: a pixel without counts has no ratio.
+                    values[i] = dv > spec.denominatorThreshold && nv >= spec.numeratorThreshold
+                                    ? spec.scale * nv / dv
+                                    : kNoValue;
+                }
+            });
+        },
+        numerator.samples, denominator.samples);
+    ratio->samples = std::move(values);
+    ratio->findExtremes();
+    return ratio;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/model/plane.h"
+
+#include <QString>
+#include <optional>
+
+class ImFile;
+class Progress;
+struct Alignment;
+struct CountCorrection;
+
+// The pure computations behind the acquisition model's planes: one species' counts over one
+// layer or the sum of a range of layers, corrected and aligned as asked, and the ratio of two
+// such planes. Work is spread over all cores by bands of rows, and a sum never holds more than
+// its result and one band per core of a layer.
+
+// Progress units of a species plane: one per row of every layer read.
+qint64 speciesPlaneWork(int side, int firstLayer, int lastLayer);
+
+struct BuiltPlane
+{
+    std::shared_ptr<Plane> plane;
+    qint64 saturatedPixels = 0; // pixels that lost their value to a saturated detector
+};
+
+// The plane of a species (0-based) over layers firstLayer..lastLayer (from 1; a sum when
+// lastLayer > firstLayer) of an accepted file with a frame side. Uncorrected and unaligned
+// counts keep an integer type: a layer the file's, a sum 32-bit while every value fits, else
+// double. With a correction or an alignment the values are doubles, and a sum has a value only
+// where every summed layer has one. Absent, with the reason in error, when cancelled or when
+// the memory cannot be had.
+std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
+                                            int lastLayer, const CountCorrection* correction,
+                                            const Alignment* alignment, Progress* progress,
+                                            QString* error);
+
+// What makes a ratio: numerator and denominator species, a scale factor and thresholds.
+struct RatioSpec
+{
+    int numerator = 0;   // species, 0-based
+    int denominator = 1; // species, 0-based
+    double scale = 1;
+    double numeratorThreshold = 0;   // tN: a ratio needs N >= tN
+    double denominatorThreshold = 0; // tD: and D > tD
+
+    bool operator==(const RatioSpec&) const = default;
+};
+
+// scale x N / D at every pixel where D > tD and N >= tN (both with values); elsewhere no value.
+// A numerator of 0 over a positive denominator is a valid ratio of 0.
+std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
+                                       const RatioSpec& spec);

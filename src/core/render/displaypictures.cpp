@@ -1,0 +1,59 @@
+#include "core/render/displaypictures.h"
+
+#include "core/model/plane.h"
+#include "core/render/colourbar.h"
+#include "core/render/colourmapping.h"
+#include "core/render/displaysettings.h"
+#include "core/render/scalebar.h"
+
+#include <QPainter>
+
+std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
+                                               double micronSize)
+{
+    if (!(s.minValue < s.maxValue))
+        return std::nullopt;
+    DisplayPictures out;
+    out.image = imagePicture(plane, s.minValue, s.maxValue, s.lut, s.noValue);
+    if (out.image.isNull())
+        return std::nullopt;
+    out.colorBar = colorBarPicture(s.lut, s.maxValue, s.minValue, s.logScale);
+    ScalePicture scale = scalePicture(micronSize, plane.side);
+    out.scale = std::move(scale.picture);
+    out.scaleProblem = std::move(scale.problem);
+    return out;
+}
+
+QSize figureSize(int side)
+{
+    return {side + 121, side + 59};
+}
+
+QPoint figureImagePlace()
+{
+    return {20, 27};
+}
+
+QPoint figureColorBarPlace(int side)
+{
+    return {side + 39, 27};
+}
+
+QPoint figureScalePlace(int side)
+{
+    return {20, side + 29};
+}
+
+QImage figurePicture(const DisplayPictures& pictures, int side)
+{
+    QImage figure(figureSize(side), QImage::Format_RGB32);
+    if (figure.isNull())
+        return {};
+    figure.fill(Qt::white);
+    QPainter p(&figure);
+    p.drawImage(figureImagePlace(), pictures.image);
+    p.drawImage(figureColorBarPlace(side), pictures.colorBar,
+                QRect(0, 0, pictures.colorBar.width(), kColorBarCanvasHeight));
+    p.drawImage(figureScalePlace(side), pictures.scale);
+    return figure;
+}

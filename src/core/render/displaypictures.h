@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+struct DisplaySettings;
+struct Plane;
+
+// Everything an image window shows of its model, made anew on each redraw.
+struct DisplayPictures
+{
+    QImage image;         // (side + 2) x (side + 2): the samples inside a black frame
+    QImage colorBar;      // 80 x 300: ramp, caps and value axis; the window shows the top 266 rows
+    QImage scale;         // 258 x 28: the scale bar
+    QString scaleProblem; // "Scale bar problem." when the field size gives no bar; else empty
+};
+
+// The pictures of a redraw of a plane for a field of micronSize micrometres. Absent when
+// minValue < maxValue does not hold: nothing is drawn and the window keeps showing its
+// previous pictures. Sizes follow the plane itself.
+std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
+                                               double micronSize);
+
+// Where the window shows its three pictures, for an image of side pixels: the window is
+// side + 121 by side + 59, the image at (20, 27), the visible 80 x 266 of the colour bar at
+// (side + 39, 27) and the scale bar at (20, side + 29).
+QSize figureSize(int side);
+QPoint figureImagePlace();
+QPoint figureColorBarPlace(int side);
+QPoint figureScalePlace(int side);
+constexpr int kColorBarCanvasHeight = 266;
+
+// The window's canvases composed on white at their places, the button row left blank; the
+// pictures are drawn in the window's stacking order (image, colour bar, scale bar) and clipped.
+QImage figurePicture(const DisplayPictures& pictures, int side);

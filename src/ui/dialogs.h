@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QImage>
+#include <QRgb>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+
+class Progress;
+class QWidget;
+
+// Modal dialogs go through these seams. The defaults show the real Qt dialogs; tests install
+// stand-ins so that no test ever waits on a dialog. Each setter returns the seam it replaces;
+// an empty function restores the default.
+namespace Dialogs {
+
+// Open dialog: the chosen file's path, or empty when the user cancels.
+using OpenFileSeam =
+    std::function<QString(QWidget* parent, const QString& title, const QString& filter)>;
+// Save dialog: the chosen path (empty when cancelled) and the filter chosen with it.
+using SaveFileSeam = std::function<std::pair<QString, QString>(
+    QWidget* parent, const QString& title, const QString& suggestedName, const QString& filters)>;
+// Colour picker: the picked colour, or nothing when the user cancels.
+using SelectColorSeam =
+    std::function<std::optional<QRgb>(QWidget* parent, QRgb initial, const QString& prompt)>;
+// "Sum of Layers...": the first and last layer chosen (from 1), or nothing when cancelled.
+using LayerRangeSeam = std::function<std::optional<std::pair<int, int>>(QWidget* parent, int first,
+                                                                        int last, int layerCount)>;
+// Watches long work while the GUI waits for it, every few tens of milliseconds from its start:
+// the default shows a progress dialog with Cancel once the work has taken half a second.
+using ProgressSeam = std::function<void(QWidget* parent, const QString& label, Progress& progress,
+                                        qint64 elapsedMs)>;
+
+OpenFileSeam setOpenFile(OpenFileSeam seam);
+SaveFileSeam setSaveFile(SaveFileSeam seam);
+SelectColorSeam setSelectColor(SelectColorSeam seam);
+LayerRangeSeam setLayerRange(LayerRangeSeam seam);
+ProgressSeam setProgress(ProgressSeam seam);
+
+QString openFile(QWidget* parent, const QString& title, const QString& filter);
+std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
+                                     const QString& suggestedName, const QString& filters);
+std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt);
+std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount);
+
+// Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
+// returns what work returned, or false when it was cancelled. work must stop soon after the
+// progress it gets is cancelled.
+bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work);
+
+// "Save Image As...": asks for a file and a picture format, then writes the picture; a failure
+// is told in a message.
+void exportPicture(QWidget* parent, const QImage& picture);
+// The name a picture chosen in the save dialog is written under: the chosen name when its
+// suffix names a picture format, else the name with the first suffix of the chosen filter
+// ("pic" with "TIFF image (*.tif *.tiff)" gives "pic.tif").
+QString pictureFileName(const QString& chosen, const QString& chosenFilter);
+
+// Installs the modal message box as the handler of showMessage (ui/messagebox.h).
+void installMessageBox();
+
+} // namespace Dialogs

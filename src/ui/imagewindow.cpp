@@ -1,0 +1,376 @@
+#include "ui/imagewindow.h"
+
+#include "core/render/displaypictures.h"
+#include "core/text/numbertext.h"
+#include "ui/canvas.h"
+#include "ui/colorselector.h"
+#include "ui/dialogs.h"
+#include "ui/historywindow.h"
+#include "ui/imagewindowlist.h"
+#include "ui/messagebox.h"
+#include "ui/systemfont.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int designedSide = 256;
+constexpr int controlHeight = 15;
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x, int w)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setFont(systemFont(9));
+    b->setFocusPolicy(Qt::NoFocus);
+    // A bevel button of the row: flat, its caption filling the 15-pixel height.
+    b->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; border: 1px solid #8c8c8c; "
+                                    "background: #ececec; } "
+                                    "QPushButton:pressed { background: #c8c8c8; }"));
+    b->setGeometry(x, 0, w, controlHeight);
+    return b;
+}
+
+QLineEdit* makeField(QWidget* parent, const char* name, int x)
+{
+    auto* f = new QLineEdit(parent);
+    f->setObjectName(QLatin1String(name));
+    f->setFont(systemFont(9));
+    f->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; border: 1px solid #8c8c8c; }"));
+    f->setGeometry(x, 0, 60, controlHeight);
+    return f;
+}
+
+// A value for the readout: whole counts as they are, other values to six significant digits.
+QString readoutValue(double v)
+{
+    if (std::isnan(v))
+        return QStringLiteral("no value");
+    if (v == std::floor(v) && std::abs(v) < 1e15)
+        return numberText(v);
+    return QString::number(v, 'g', 6);
+}
+
+} // namespace
+
+ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
+                         ImageWindowList& windows, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      m_acquisition(acquisition), m_source(source), m_windows(windows)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    Menu::instance().attachTo(menuBar());
+    layOut();
+    addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256); });
+    addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512); });
+    addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
+
+    for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
+                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
+        connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
+
+    m_colourButton->setText(colorButtonCaption(m_settings.table));
+    reload();
+    m_content->setFocus();
+}
+
+void ImageWindow::layOut()
+{
+    setWindowTitle(QStringLiteral("-"));
+    m_content = new QWidget(this);
+    m_content->setObjectName(QStringLiteral("content"));
+    m_content->setAutoFillBackground(true);
+    QPalette white = m_content->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    m_content->setPalette(white);
+    m_content->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(m_content);
+    // The window follows its content and cannot be resized by the user.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_linLogButton = makeButton(m_content, "linLogButton", QStringLiteral("Lin Scale"), 0, 62);
+    m_minButton = makeButton(m_content, "minButton", QStringLiteral("Auto Min:"), 62, 60);
+    m_minField = makeField(m_content, "minField", 122);
+    m_maxButton = makeButton(m_content, "maxButton", QStringLiteral("Auto Max:"), 182, 60);
+    m_maxField = makeField(m_content, "maxField", 242);
+    m_colourButton = makeButton(m_content, "colourButton", QStringLiteral("Color T:"), 302, 75);
+
+    m_imageCanvas = new Canvas(m_content);
+    m_imageCanvas->setObjectName(QStringLiteral("imageCanvas"));
+    m_imageCanvas->setMouseTracking(true);
+    m_colourBarCanvas = new Canvas(m_content);
+    m_colourBarCanvas->setObjectName(QStringLiteral("colourBarCanvas"));
+    m_colourBarCanvas->setCursor(Qt::PointingHandCursor);
+    m_scaleCanvas = new Canvas(m_content);
+    m_scaleCanvas->setObjectName(QStringLiteral("scaleCanvas"));
+    m_readout = new QLabel(m_content);
+    m_readout->setObjectName(QStringLiteral("readout"));
+    m_readout->setFont(systemFont(9));
+    m_readout->setTextFormat(Qt::PlainText);
+    setViewSide(designedSide);
+
+    connect(m_linLogButton, &QPushButton::clicked, this, &ImageWindow::toggleLinLog);
+    connect(m_minButton, &QPushButton::clicked, this, [this] {
+        toggleLimit(m_settings.autoMin, m_settings.minValue,
+                    m_planes.shown ? m_planes.shown->min : 0, m_minButton, m_minField,
+                    QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
+    });
+    connect(m_maxButton, &QPushButton::clicked, this, [this] {
+        toggleLimit(m_settings.autoMax, m_settings.maxValue,
+                    m_planes.shown ? m_planes.shown->max : 0, m_maxButton, m_maxField,
+                    QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
+    });
+    connect(m_minField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        limitTextChanged(text, m_settings.autoMin, m_settings.minValue, m_minButton,
+                         QStringLiteral("Man Min:"),
+                         QStringLiteral("Min TextChange calls Update Display"));
+    });
+    connect(m_maxField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        limitTextChanged(text, m_settings.autoMax, m_settings.maxValue, m_maxButton,
+                         QStringLiteral("Man Max:"),
+                         QStringLiteral("Max TextChange calls Update Display"));
+    });
+    connect(m_colourButton, &QPushButton::clicked, this, &ImageWindow::openColourSelector);
+    connect(m_colourBarCanvas, &Canvas::pressed, this, &ImageWindow::openColourSelector);
+    connect(m_imageCanvas, &Canvas::hovered, this, &ImageWindow::showReadout);
+    connect(m_imageCanvas, &Canvas::left, m_readout, &QLabel::clear);
+}
+
+QSize ImageWindow::contentSize() const
+{
+    return m_content->size();
+}
+
+void ImageWindow::setViewSide(int view)
+{
+    const int side = m_planes.shown ? m_planes.shown->side : designedSide;
+    const int width = view + 121;
+    const int height = view + 59;
+    m_content->setFixedSize(width, height + kReadoutHeight);
+    // The picture is clipped to the view; the colour bar keeps to its right and the scale bar
+    // under it, so that neither ever covers the picture.
+    m_imageCanvas->setGeometry(20, 27, std::min(view, side) + 2, std::min(view, side) + 2);
+    m_colourBarCanvas->setGeometry(width - 82, 27, 80, kColorBarCanvasHeight);
+    m_scaleCanvas->setGeometry(20, height - 30, 258, 28);
+    m_readout->setGeometry(20, height, width - 40, kReadoutHeight);
+}
+
+bool ImageWindow::sourceInFile() const
+{
+    const int count = m_acquisition.speciesCount();
+    if (m_source.ratio)
+        return m_source.ratio->numerator < count && m_source.ratio->denominator < count;
+    return m_source.species < count;
+}
+
+QString ImageWindow::layersText() const
+{
+    const PlaneRequest r = m_acquisition.request(m_source);
+    return r.isSum() ? QStringLiteral("Sum of Layers %1-%2").arg(r.firstLayer).arg(r.lastLayer)
+                     : QStringLiteral("Layer %1").arg(r.firstLayer);
+}
+
+void ImageWindow::scheduleReload()
+{
+    if (m_reloadPending)
+        return;
+    m_reloadPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_reloadPending = false;
+            reload();
+        },
+        Qt::QueuedConnection);
+}
+
+void ImageWindow::reload()
+{
+    if (m_reloading) { // asked again from within a long load: load once more after it
+        scheduleReload();
+        return;
+    }
+    if (!sourceInFile() ||
+        (m_acquisition.isOpen() && !m_acquisition.unshowableReason().isEmpty())) {
+        close();
+        return;
+    }
+    // After a cancelled or refused open the file is closed: the window keeps showing the plane
+    // it has, under the title that names it.
+    if (!m_acquisition.isOpen())
+        return;
+
+    const PlaneRequest request = m_acquisition.request(m_source);
+    PlaneResult result;
+    if (m_acquisition.isQuick(request)) {
+        result = m_acquisition.plane(request);
+    } else {
+        m_reloading = true;
+        const bool done = Dialogs::runLongWork(this,
+                                               QStringLiteral("Summing layers %1 to %2...")
+                                                   .arg(request.firstLayer)
+                                                   .arg(request.lastLayer),
+                                               [&](Progress& progress) {
+                                                   result = m_acquisition.plane(request, &progress);
+                                                   return bool(result.shown);
+                                               });
+        m_reloading = false;
+        if (!done)
+            return;
+    }
+    if (!result.shown) {
+        showMessage(result.error);
+        return;
+    }
+    m_planes = result;
+    const int side = result.shown->side;
+    setViewSide(side);
+    setWindowTitle(m_acquisition.title(request));
+
+    settleDisplayRange(m_settings, *result.shown, m_minField->text(), m_maxField->text());
+    m_writingLimits = true;
+    if (m_settings.autoMax)
+        m_maxField->setText(numberText(m_settings.maxValue));
+    if (m_settings.autoMin)
+        m_minField->setText(numberText(m_settings.minValue));
+    m_writingLimits = false;
+    HistoryWindow::add(QStringLiteral("LoadNewImage calls Update Display"));
+    updateDisplay();
+    if (result.saturatedPixels > 0)
+        showMessage(QStringLiteral("%1 pixels of %2 have no value: the detector was saturated "
+                                   "there (N tau / t >= 1).")
+                        .arg(result.saturatedPixels)
+                        .arg(windowTitle()));
+}
+
+void ImageWindow::updateDisplay()
+{
+    // A window opened while the file was closed holds no plane: a range typed into it must not
+    // draw an empty frame, nor complain about a scale bar for no image.
+    if (!m_planes.shown)
+        return;
+    const std::optional<DisplayPictures> pictures =
+        displayPictures(*m_planes.shown, m_settings, m_acquisition.header().micronSize);
+    if (!pictures)
+        return;
+    HistoryWindow::add(QStringLiteral("Update Display called"));
+    m_imageCanvas->setBackdrop(pictures->image);
+    m_colourBarCanvas->setBackdrop(pictures->colorBar);
+    m_scaleCanvas->setBackdrop(pictures->scale);
+    if (!pictures->scaleProblem.isEmpty() && !m_scaleProblemShown) {
+        m_scaleProblemShown = true;
+        showMessage(pictures->scaleProblem);
+    }
+}
+
+void ImageWindow::setColours(const ColourChoice& choice)
+{
+    if (!::setColours(m_settings, choice))
+        return;
+    m_colourButton->setText(colorButtonCaption(choice.table));
+    updateDisplay();
+}
+
+QString ImageWindow::readoutText(int x, int y) const
+{
+    const Plane* plane = m_planes.shown.get();
+    if (!plane || x < 0 || y < 0 || x >= plane->side || y >= plane->side)
+        return {};
+    const double micronsPerPixel = m_acquisition.header().micronSize / plane->side;
+    QString text = QStringLiteral("x %1  y %2  (%3, %4 µm)  ")
+                       .arg(x)
+                       .arg(y)
+                       .arg((x + 0.5) * micronsPerPixel, 0, 'f', 2)
+                       .arg((y + 0.5) * micronsPerPixel, 0, 'f', 2);
+    if (m_planes.numerator && m_planes.denominator)
+        text += QStringLiteral("N %1  D %2  R %3")
+                    .arg(readoutValue(m_planes.numerator->value(x, y)),
+                         readoutValue(m_planes.denominator->value(x, y)),
+                         readoutValue(plane->value(x, y)));
+    else
+        text += readoutValue(plane->value(x, y));
+    return text + QStringLiteral("  ") + layersText();
+}
+
+void ImageWindow::showReadout(const QPoint& canvasPixel)
+{
+    // The picture's pixel (x + 1, y + 1) shows value (x, y): its frame shows none.
+    m_readout->setText(readoutText(canvasPixel.x() - 1, canvasPixel.y() - 1));
+}
+
+void ImageWindow::toggleLinLog()
+{
+    m_settings.logScale = !m_settings.logScale;
+    m_linLogButton->setText(m_settings.logScale ? QStringLiteral("Log Scale")
+                                                : QStringLiteral("Lin Scale"));
+    updateDisplay();
+}
+
+void ImageWindow::toggleLimit(bool& automatic, double& limit, double extreme, QPushButton* button,
+                              QLineEdit* field, const QString& autoCaption,
+                              const QString& manualCaption)
+{
+    automatic = !automatic;
+    if (automatic) {
+        button->setText(autoCaption);
+        limit = extreme;
+        // The field's change handler redraws.
+        field->setText(numberText(limit));
+    } else {
+        button->setText(manualCaption);
+    }
+}
+
+void ImageWindow::limitTextChanged(const QString& text, bool& automatic, double& limit,
+                                   QPushButton* button, const QString& manualCaption,
+                                   const QString& historyLine)
+{
+    if (!automatic) {
+        limit = leadingNumber(text);
+    } else if (numberText(limit) != text) {
+        // Typed by the user: the limit becomes manual. A text the program wrote equals the
+        // limit it set just before.
+        automatic = false;
+        button->setText(manualCaption);
+        limit = leadingNumber(text);
+    }
+    HistoryWindow::add(historyLine);
+    if (!m_writingLimits)
+        updateDisplay();
+}
+
+void ImageWindow::openColourSelector()
+{
+    ColorSelector* selector = ColorSelector::instance(m_windows);
+    selector->retarget(this, sourceName(), colours(m_settings));
+    selector->show();
+    selector->raise();
+    selector->activateWindow();
+}
+
+void ImageWindow::saveImage()
+{
+    if (m_imageCanvas->hasBackdrop())
+        Dialogs::exportPicture(this, m_imageCanvas->backdrop());
+}
+
+void ImageWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+        emit layerStepRequested(event->key() == Qt::Key_PageDown ? 1 : -1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void ImageWindow::closeEvent(QCloseEvent* event)
+{
+    emit closing(pos());
+    QMainWindow::closeEvent(event);
+}

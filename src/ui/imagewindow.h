@@ -1,0 +1,119 @@
+#pragma once
+
+#include "core/model/acquisition.h"
+#include "core/render/displaysettings.h"
+#include "ui/menu.h"
+
+#include <QMainWindow>
+
+class Canvas;
+class ImageWindowList;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// An image window: the plane of one species (or a ratio) under the acquisition's selected layer
+// or sum, as a false-colour picture with its colour bar and value axis, the scale bar, a readout
+// of the value under the mouse, and the controls of the display range, the axis scale and the
+// colours. It owns its display settings and the plane it shows; the plane comes from the
+// acquisition model, which it follows: a change of file, layers, corrections or alignment makes
+// it reload (coalesced, so that it skips to the newest layer when layers change faster than it
+// can show them), and it closes itself when the open file lacks its species. It deletes itself
+// when closed.
+class ImageWindow : public QMainWindow, public MenuHandlers
+{
+    Q_OBJECT
+
+public:
+    ImageWindow(Acquisition& acquisition, const PlaneSource& source, ImageWindowList& windows,
+                QWidget* parent = nullptr);
+
+    const PlaneSource& source() const { return m_source; }
+    QString sourceName() const { return m_acquisition.sourceName(m_source); }
+    const DisplaySettings& settings() const { return m_settings; }
+    // What the window shows; empty before the first load.
+    const PlaneResult& planes() const { return m_planes; }
+    // The layers of the plane shown: "Layer 3" or "Sum of Layers 1-50".
+    QString layersText() const;
+
+    // Reads the plane of the acquisition's current selection and redraws; closes the window
+    // when the open file has no such species or no frames it can show. A sum not yet computed
+    // is computed with a progress dialog; a cancel leaves the window as it was.
+    void reload();
+    // Reloads once control returns to the event loop, however often it is asked before.
+    void scheduleReload();
+    // Redraws the picture, the colour bar and the scale bar; draws nothing while the display
+    // range is empty or reversed, or before a plane has been loaded.
+    void updateDisplay();
+    void setColours(const ColourChoice& choice);
+
+    // The text of the readout strip for shown pixel (x, y); empty outside the plane.
+    QString readoutText(int x, int y) const;
+
+    // The window's content size (the area below the menu bar).
+    QSize contentSize() const;
+
+    QPushButton* linLogButton() const { return m_linLogButton; }
+    QPushButton* minButton() const { return m_minButton; }
+    QLineEdit* minField() const { return m_minField; }
+    QPushButton* maxButton() const { return m_maxButton; }
+    QLineEdit* maxField() const { return m_maxField; }
+    QPushButton* colourButton() const { return m_colourButton; }
+    Canvas* imageCanvas() const { return m_imageCanvas; }
+    Canvas* colourBarCanvas() const { return m_colourBarCanvas; }
+    Canvas* scaleCanvas() const { return m_scaleCanvas; }
+    QLabel* readout() const { return m_readout; }
+
+    // The height of the readout strip under the canvases.
+    static constexpr int kReadoutHeight = 16;
+
+signals:
+    // Emitted as the window closes, with its frame's top-left corner.
+    void closing(const QPoint& topLeft);
+    // Page Up (-1) or Page Down (+1) was pressed in the window.
+    void layerStepRequested(int delta);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void layOut();
+    // Places the canvases for an image area of `view` pixels.
+    void setViewSide(int view);
+
+    void toggleLinLog();
+    void toggleLimit(bool& automatic, double& limit, double extreme, QPushButton* button,
+                     QLineEdit* field, const QString& autoCaption, const QString& manualCaption);
+    void limitTextChanged(const QString& text, bool& automatic, double& limit, QPushButton* button,
+                          const QString& manualCaption, const QString& historyLine);
+    void openColourSelector();
+    void saveImage();
+    void showReadout(const QPoint& canvasPixel);
+    bool sourceInFile() const;
+
+    Acquisition& m_acquisition;
+    const PlaneSource m_source;
+    ImageWindowList& m_windows;
+    DisplaySettings m_settings;
+    PlaneResult m_planes;
+    bool m_reloadPending = false;
+    bool m_reloading = false;
+    // True while reload() writes the automatic limits into the fields: their change handlers
+    // then leave the redraw to the load, which redraws once at its end.
+    bool m_writingLimits = false;
+    // The scale-bar problem of a file is told once per window, not at every redraw.
+    bool m_scaleProblemShown = false;
+
+    QWidget* m_content = nullptr;
+    QPushButton* m_linLogButton = nullptr;
+    QPushButton* m_minButton = nullptr;
+    QLineEdit* m_minField = nullptr;
+    QPushButton* m_maxButton = nullptr;
+    QLineEdit* m_maxField = nullptr;
+    QPushButton* m_colourButton = nullptr;
+    Canvas* m_imageCanvas = nullptr;
+    Canvas* m_colourBarCanvas = nullptr;
+    Canvas* m_scaleCanvas = nullptr;
+    QLabel* m_readout = nullptr;
+};

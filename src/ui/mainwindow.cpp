@@ -1,0 +1,475 @@
+#include "ui/mainwindow.h"
+
+#include "core/imfile/filetypes.h"
+#include "core/imfile/summary.h"
+#include "core/model/acquisition.h"
+#include "ui/analysiscommands.h"
+#include "ui/dialogs.h"
+#include "ui/historywindow.h"
+#include "ui/imagewindow.h"
+#include "ui/messagebox.h"
+#include "ui/systemfont.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+constexpr int contentWidth = 316;
+constexpr int collapsedHeight = 186;
+constexpr int expandedHeight = 700;
+
+const QString noFileText = QStringLiteral("(open file or drag file here)");
+const QString notImageText = QStringLiteral("(not an image file)");
+
+// Labels show what the file says as plain text: a name with "<" in it is not markup.
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& rect,
+                  int points, Qt::Alignment horizontal = Qt::AlignLeft)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(systemFont(points));
+    label->setAlignment(horizontal | Qt::AlignVCenter);
+    label->setGeometry(rect);
+    return label;
+}
+
+QPushButton* makePushButton(QWidget* parent, const char* name, const QString& text,
+                            const QRect& rect)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFont(systemFont(12));
+    button->setGeometry(rect);
+    return button;
+}
+
+// The captions of the details area, in their rows 20 apart from top 186.
+const char* const detailCaptions[] = {
+    "Original Name:",    "Date, Time:",        "File Size:",      "Header Size:",    "X Position:",
+    "Y Position:",       "Duration (total):",  "Duration/Layer:", "Duration/Pixel:", "User Name:",
+    "Image Type:",       "Pixel Width:",       "Pixel Height:",   "Pixel Depth:",    "Image Size:",
+    "Number of Planes:", "Number of Species:",
+};
+constexpr int detailTop = 186;
+constexpr int detailStep = 20;
+constexpr int speciesRowsTop = 526;
+
+QRect detailCaptionRect(int top)
+{
+    return {20, top, 110, 12};
+}
+QRect detailFieldRect(int top)
+{
+    return {152, top, 144, 12};
+}
+
+QString windowKey(const PlaneSource& source)
+{
+    if (source.ratio)
+        return QStringLiteral("ratio:%1/%2")
+            .arg(source.ratio->numerator)
+            .arg(source.ratio->denominator);
+    return QStringLiteral("species:%1").arg(source.species);
+}
+
+// A "&" in a name is shown, not taken for a keyboard mnemonic.
+QString shownAsIs(QString text)
+{
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+MainWindow::MainWindow(Acquisition& acquisition)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      m_acquisition(acquisition)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    Menu::instance().attachTo(menuBar());
+    setWindowTitle(QStringLiteral("Isolumen"));
+    layOut();
+    addMenuHandler(QStringLiteral("fileOpen"), [this] { chooseFile(); });
+    m_analysis = std::make_unique<AnalysisCommands>(
+        m_acquisition, m_windows, this, [this] { return m_layerPopUp->currentIndex() + 1; });
+    connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
+
+    setWindowTitle(QStringLiteral("Isolumen  0.0.1"));
+    setAcceptDrops(true);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        placeOn(screen->availableGeometry());
+    HistoryWindow::setAnchor(this);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::layOut()
+{
+    m_content = new QWidget(this);
+    m_content->setObjectName(QStringLiteral("content"));
+    m_content->setFixedSize(contentWidth, collapsedHeight);
+    setCentralWidget(m_content);
+    // The window follows its content and cannot be resized by the user.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    QWidget* c = m_content;
+    makeLabel(c, QStringLiteral("fileCaption"), QStringLiteral("File:"), {20, 14, 30, 20}, 12);
+    m_fileName = makeLabel(c, QStringLiteral("fileName"), noFileText, {62, 14, 234, 20}, 12);
+
+    for (int i = 0; i < 8; ++i) {
+        auto* button = new QPushButton(QStringLiteral("Sp%1").arg(i + 1), c);
+        button->setObjectName(QStringLiteral("speciesButton%1").arg(i));
+        button->setCheckable(true);
+        button->setFont(systemFont(12));
+        button->setGeometry(20 + 72 * (i % 4), i < 4 ? 46 : 80, 60, 22);
+        button->hide();
+        // clicked, not toggled: releasing a button in code must not run the handler.
+        connect(button, &QPushButton::clicked, this,
+                [this, i](bool down) { toggleSpecies(i, down); });
+        m_speciesButtons[i] = button;
+    }
+    // Species beyond the eighth, in a menu beside the buttons.
+    m_moreSpecies = new QToolButton(c);
+    m_moreSpecies->setObjectName(QStringLiteral("moreSpecies"));
+    m_moreSpecies->setText(QStringLiteral("»"));
+    m_moreSpecies->setToolTip(QStringLiteral("More species"));
+    m_moreSpecies->setGeometry(298, 46, 16, 56);
+    m_moreSpecies->setPopupMode(QToolButton::InstantPopup);
+    m_moreSpeciesMenu = new QMenu(m_moreSpecies);
+    m_moreSpecies->setMenu(m_moreSpeciesMenu);
+    m_moreSpecies->hide();
+
+    makeLabel(c, QStringLiteral("layerCaption"), QStringLiteral("Layer"), {20, 114, 38, 20}, 12);
+    m_layerPopUp = new QComboBox(c);
+    m_layerPopUp->setObjectName(QStringLiteral("layerPopUp"));
+    m_layerPopUp->setFont(systemFont(12));
+    m_layerPopUp->setGeometry(70, 114, 61, 19);
+    m_layerPopUp->addItem(QStringLiteral("-"));
+    m_layerPopUp->setCurrentIndex(0);
+    connect(m_layerPopUp, &QComboBox::currentIndexChanged, this, &MainWindow::layerChosen);
+    m_layerOf =
+        makeLabel(c, QStringLiteral("layerOf"), QStringLiteral("of -"), {143, 114, 49, 19}, 12);
+    m_layerMinus = makePushButton(c, "layerMinus", QStringLiteral("-1"), {204, 114, 40, 20});
+    connect(m_layerMinus, &QPushButton::clicked, this, [this] { stepLayer(-1); });
+    m_layerPlus = makePushButton(c, "layerPlus", QStringLiteral("+1"), {256, 114, 40, 20});
+    connect(m_layerPlus, &QPushButton::clicked, this, [this] { stepLayer(1); });
+
+    auto* separator = new QFrame(c);
+    separator->setObjectName(QStringLiteral("separator"));
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    separator->setGeometry(20, 146, 276, 4);
+
+    m_details = new QToolButton(c);
+    m_details->setObjectName(QStringLiteral("detailsToggle"));
+    m_details->setCheckable(true);
+    m_details->setAutoRaise(true);
+    m_details->setArrowType(Qt::RightArrow);
+    m_details->setGeometry(20, 162, 12, 12);
+    connect(m_details, &QToolButton::toggled, this, &MainWindow::toggleDetails);
+    makeLabel(c, QStringLiteral("detailsCaption"), QStringLiteral("Details"), {44, 159, 60, 20},
+              12);
+    m_pixelSize =
+        makeLabel(c, QStringLiteral("pixelSize"), {}, {124, 159, 100, 20}, 12, Qt::AlignRight);
+    m_micronSize =
+        makeLabel(c, QStringLiteral("micronSize"), {}, {236, 159, 60, 20}, 12, Qt::AlignRight);
+
+    int top = detailTop;
+    for (const char* caption : detailCaptions) {
+        makeLabel(c, {}, QLatin1String(caption), detailCaptionRect(top), 10, Qt::AlignRight);
+        QLabel* field = makeLabel(c, {}, QStringLiteral("-"), detailFieldRect(top), 10);
+        field->setProperty("caption", QLatin1String(caption));
+        m_detailFields << field;
+        top += detailStep;
+    }
+    for (int i = 0; i < 8; ++i) {
+        const int rowTop = speciesRowsTop + detailStep * i;
+        m_speciesCaptions[i] = makeLabel(c, QStringLiteral("speciesCaption%1").arg(i),
+                                         QStringLiteral("Species %1:").arg(i + 1),
+                                         detailCaptionRect(rowTop), 10, Qt::AlignRight);
+        m_speciesNames[i] = makeLabel(c, QStringLiteral("speciesName%1").arg(i),
+                                      QStringLiteral("-"), detailFieldRect(rowTop), 10);
+    }
+    layout()->activate();
+}
+
+void MainWindow::placeOn(const QRect& available)
+{
+    move(available.left(), available.top() + 24);
+    m_places.setDefaults(available, width());
+}
+
+QPushButton* MainWindow::speciesButton(int index) const
+{
+    return index >= 0 && index < 8 ? m_speciesButtons[index] : nullptr;
+}
+
+QLabel* MainWindow::speciesCaption(int index) const
+{
+    return index >= 0 && index < 8 ? m_speciesCaptions[index] : nullptr;
+}
+
+QLabel* MainWindow::speciesNameLabel(int index) const
+{
+    return index >= 0 && index < 8 ? m_speciesNames[index] : nullptr;
+}
+
+QLabel* MainWindow::detailField(const QString& caption) const
+{
+    for (QLabel* field : m_detailFields) {
+        if (field->property("caption").toString() == caption)
+            return field;
+    }
+    return nullptr;
+}
+
+// ---- Opening files ----
+
+void MainWindow::chooseFile()
+{
+    openImage(Dialogs::openFile(this, QStringLiteral("Select a raw NanoSIMS image (*.im) file"),
+                                rawImageDialogFilter()));
+}
+
+namespace {
+
+// The file a drop offers: its first item, when that is a local raw image file; else empty.
+QString droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return isRawImageName(path) ? path : QString();
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedFile(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    openImage(path);
+}
+
+void MainWindow::openImage(const QString& path)
+{
+    const ImFile::Status status = m_acquisition.open(path);
+    if (status == ImFile::Status::Accepted) {
+        // The summary was shown on fileChanged; the tooltip tells where the file is.
+        m_fileName->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+        return;
+    }
+    m_fileName->setText(status == ImFile::Status::Refused ? notImageText : noFileText);
+    m_fileName->setToolTip({});
+}
+
+void MainWindow::showAcquisition()
+{
+    m_filling = true;
+    const ImHeader& h = m_acquisition.header();
+    m_fileName->setText(h.fileName);
+    fillLayerControls(m_acquisition.layerCount());
+    fillSummary();
+    fillSpecies(m_acquisition.unshowableReason());
+    for (const QString& message : m_acquisition.messages())
+        showMessage(message);
+    m_filling = false;
+}
+
+void MainWindow::fillLayerControls(int planes)
+{
+    m_layerPopUp->clear();
+    QStringList rows;
+    for (int p = 1; p <= planes; ++p)
+        rows << QString::number(p);
+    m_layerPopUp->addItems(rows);
+    m_layerPopUp->setCurrentIndex(0);
+    m_layerOf->setText(QStringLiteral("of ") + QString::number(planes));
+    m_layerMinus->setEnabled(false);
+    m_layerPlus->setEnabled(planes > 1);
+}
+
+void MainWindow::fillSummary()
+{
+    const ImHeader& h = m_acquisition.header();
+    m_pixelSize->setText(pixelSizeText(h));
+    m_micronSize->setText(micronSizeText(h));
+    for (const SummaryRow& row : detailRows(h, m_acquisition.layerCount())) {
+        if (QLabel* field = detailField(row.caption))
+            field->setText(row.text);
+    }
+}
+
+void MainWindow::fillSpecies(const QString& unshowable)
+{
+    const QStringList& species = m_acquisition.header().species;
+    for (int i = 0; i < 8; ++i) {
+        const bool used = i < species.size();
+        m_speciesNames[i]->setText(used ? species[i] : QStringLiteral("-"));
+        m_speciesNames[i]->setEnabled(used);
+        m_speciesCaptions[i]->setText(used ? QStringLiteral("Species %1:").arg(i + 1)
+                                           : QStringLiteral("-"));
+        m_speciesCaptions[i]->setEnabled(used);
+        QPushButton* button = m_speciesButtons[i];
+        button->setText(used ? shownAsIs(species[i]) : QString());
+        button->setVisible(used);
+        button->setEnabled(unshowable.isEmpty());
+        button->setToolTip(unshowable);
+    }
+    m_moreSpeciesMenu->clear();
+    for (int i = 8; i < species.size(); ++i) {
+        QAction* entry = m_moreSpeciesMenu->addAction(
+            QStringLiteral("%1  %2").arg(i + 1).arg(shownAsIs(species[i])));
+        entry->setObjectName(QStringLiteral("moreSpecies%1").arg(i));
+        entry->setCheckable(true);
+        connect(entry, &QAction::triggered, this, [this, i](bool open) { toggleSpecies(i, open); });
+    }
+    m_moreSpecies->setVisible(species.size() > 8);
+    m_moreSpecies->setEnabled(unshowable.isEmpty());
+}
+
+// ---- Species and layers ----
+
+int MainWindow::imageRowHeight() const
+{
+    // The real frame of a first-row window when one is open; else what such a frame will be:
+    // the content, the menu bar and the decorations this window's frame has too.
+    int height = 0;
+    for (const ImageWindow* w : m_windows.windows()) {
+        if (!w->source().ratio && w->source().species % 8 < 4)
+            height = std::max(height, w->frameGeometry().height());
+    }
+    if (height > 0)
+        return height;
+    const int side = m_acquisition.frameSide().value_or(256);
+    const int decorations = frameGeometry().height() - geometry().height();
+    return side + 59 + ImageWindow::kReadoutHeight + menuBar()->sizeHint().height() + decorations;
+}
+
+ImageWindow* MainWindow::openImageWindow(const PlaneSource& source)
+{
+    for (ImageWindow* w : m_windows.windows()) {
+        if (w->source() == source) {
+            w->raise();
+            w->activateWindow();
+            return w;
+        }
+    }
+    const QString key = windowKey(source);
+    const int slot = source.ratio ? int(m_windows.windows().size()) : source.species;
+    const QPoint at = m_places.place(key, slot, imageRowHeight());
+    auto* window = new ImageWindow(m_acquisition, source, m_windows); // deletes itself when closed
+    window->move(at);
+    m_windows.add(window);
+    connect(window, &ImageWindow::layerStepRequested, this, &MainWindow::stepLayer);
+    connect(window, &ImageWindow::closing, this, [this, key, source](const QPoint& topLeft) {
+        m_places.remember(key, topLeft);
+        if (source.ratio)
+            return;
+        if (QPushButton* button = speciesButton(source.species))
+            button->setChecked(false);
+        if (QAction* entry = m_moreSpeciesMenu->findChild<QAction*>(
+                QStringLiteral("moreSpecies%1").arg(source.species)))
+            entry->setChecked(false);
+    });
+    window->show();
+    return window;
+}
+
+void MainWindow::toggleSpecies(int species, bool open)
+{
+    if (open) {
+        openImageWindow(PlaneSource{species, std::nullopt});
+        return;
+    }
+    for (ImageWindow* w : m_windows.windows()) {
+        if (!w->source().ratio && w->source().species == species)
+            w->close();
+    }
+}
+
+void MainWindow::layerChosen(int index)
+{
+    if (index < 0) // the pop-up was emptied
+        return;
+    m_layerMinus->setEnabled(index != 0);
+    m_layerPlus->setEnabled(index != m_layerPopUp->count() - 1);
+    if (!m_filling)
+        m_acquisition.setLayer(index + 1);
+}
+
+void MainWindow::stepLayer(int delta)
+{
+    const int index = m_layerPopUp->currentIndex() + (delta < 0 ? -1 : 1);
+    if (index >= 0 && index < m_layerPopUp->count())
+        m_layerPopUp->setCurrentIndex(index);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+        stepLayer(event->key() == Qt::Key_PageDown ? 1 : -1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::toggleDetails(bool expanded)
+{
+    m_details->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
+    m_content->setFixedSize(contentWidth, expandedHeight * expanded + collapsedHeight * !expanded);
+}
+
+// ---- Closing ----
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    m_acquisition.close();
+    QMainWindow::closeEvent(event);
+    // Closing the main window ends the program: every other window closes with it, each
+    // through its own closing handler.
+    QList<QPointer<QWidget>> others;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible())
+            others << w;
+    }
+    for (const QPointer<QWidget>& w : others) {
+        if (w)
+            w->close();
+    }
+    QCoreApplication::quit();
+}

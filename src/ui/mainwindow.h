@@ -1,0 +1,114 @@
+#pragma once
+
+#include "ui/imagewindowlist.h"
+#include "ui/menu.h"
+#include "ui/windowplaces.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class Acquisition;
+class AnalysisCommands;
+class ImageWindow;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolButton;
+struct ImHeader;
+struct PlaneSource;
+
+// The main window: the summary of the open acquisition, a button per species (the first eight;
+// further species in a menu beside them) that opens and closes that species' image window, the
+// layer selection that every image window follows, and the details area with all acquisition
+// values. Files come in through File > Open, drops and the command line, and go to the
+// acquisition model it is given. It opens the image windows and keeps their list and their
+// places. Closing it ends the program.
+//
+// The content (the central widget) is 316 wide and 186 high, 700 with the details open; all
+// control positions are relative to it.
+class MainWindow : public QMainWindow, public MenuHandlers
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(Acquisition& acquisition);
+    ~MainWindow() override;
+
+    // Opens the file at path (empty: no file) and shows its summary; then every open image
+    // window reloads.
+    void openImage(const QString& path);
+    // Moves the layer selection by one (-1 or +1), as the "-1" and "+1" buttons do.
+    void stepLayer(int delta);
+    // Opens a window for a source (a species or a ratio) at its place, or raises the open one.
+    ImageWindow* openImageWindow(const PlaneSource& source);
+
+    const ImageWindowList& imageWindows() const { return m_windows; }
+    WindowPlaces& places() { return m_places; }
+    // Places the window in the available area of a screen and sets the default places of the
+    // image windows beside it. Done when the window opens, with the main screen's area.
+    void placeOn(const QRect& available);
+    // Where the second row of image windows starts below the first: the real height of a
+    // first-row window's frame.
+    int imageRowHeight() const;
+
+    // Controls.
+    QLabel* fileNameLabel() const { return m_fileName; }
+    QPushButton* speciesButton(int index) const;
+    QToolButton* moreSpeciesButton() const { return m_moreSpecies; }
+    QLabel* speciesCaption(int index) const;
+    QLabel* speciesNameLabel(int index) const;
+    QComboBox* layerPopUp() const { return m_layerPopUp; }
+    QLabel* layerOfLabel() const { return m_layerOf; }
+    QPushButton* layerMinusButton() const { return m_layerMinus; }
+    QPushButton* layerPlusButton() const { return m_layerPlus; }
+    QToolButton* detailsToggle() const { return m_details; }
+    QLabel* pixelSizeLabel() const { return m_pixelSize; }
+    QLabel* micronSizeLabel() const { return m_micronSize; }
+    // A value field of the details area by its caption ("File Size:" ...), or null.
+    QLabel* detailField(const QString& caption) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void layOut();
+    void chooseFile();
+    void showAcquisition();
+    void toggleSpecies(int species, bool open);
+    void layerChosen(int index);
+    void toggleDetails(bool expanded);
+    void fillLayerControls(int planes);
+    void fillSummary();
+    void fillSpecies(const QString& unshowable);
+    void closeImageWindows();
+
+    Acquisition& m_acquisition;
+    ImageWindowList m_windows;
+    WindowPlaces m_places;
+    std::unique_ptr<AnalysisCommands> m_analysis;
+    // True while the window fills its controls for a new file: the layer pop-up's change then
+    // selects nothing.
+    bool m_filling = false;
+
+    QWidget* m_content = nullptr;
+    QLabel* m_fileName = nullptr;
+    std::array<QPushButton*, 8> m_speciesButtons{};
+    QToolButton* m_moreSpecies = nullptr;
+    QMenu* m_moreSpeciesMenu = nullptr;
+    std::array<QLabel*, 8> m_speciesCaptions{};
+    std::array<QLabel*, 8> m_speciesNames{};
+    QComboBox* m_layerPopUp = nullptr;
+    QLabel* m_layerOf = nullptr;
+    QPushButton* m_layerMinus = nullptr;
+    QPushButton* m_layerPlus = nullptr;
+    QToolButton* m_details = nullptr;
+    QLabel* m_pixelSize = nullptr;
+    QLabel* m_micronSize = nullptr;
+    QList<QLabel*> m_detailFields;
+};

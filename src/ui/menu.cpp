@@ -1,0 +1,166 @@
+#include "ui/menu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+std::unique_ptr<Menu>& sharedMenu()
+{
+    static std::unique_ptr<Menu> menu;
+    return menu;
+}
+
+} // namespace
+
+Menu::Menu()
+{
+    addMenu("fileMenu", "File",
+            {{"fileOpen", "Open", "Ctrl+O"},
+             {"fileSaveImage", "Save Image As...", "Ctrl+S"},
+             {"fileExportCounts", "Export Counts..."},
+             {"fileQuit", "Quit", "Ctrl+Q"}},
+            {3});
+    addMenu("editMenu", "Edit",
+            {{"editUndo", "Undo", "Ctrl+Z", false},
+             {"editCut", "Cut", "Ctrl+X", false},
+             {"editCopy", "Copy", "Ctrl+C", false},
+             {"editPaste", "Paste", "Ctrl+V", false},
+             {"editClear", "Clear", "", false}},
+            {1});
+    addMenu("windowMenu", "Window",
+            {{"windowSize256", "256 x 256 (100%)"},
+             {"windowSize512", "512 x 512 (200%)"},
+             {"windowSize1024", "1024 x 1024 (400%)"},
+             {"windowSize2048", "2048 x 2048 (800%)"}});
+    addMenu("analysisMenu", "Analysis",
+            {{"analysisSum", "Sum of Layers..."}, {"analysisSingleLayer", "Single Layer"}});
+#ifdef Q_OS_MACOS
+    m_applicationBar = std::make_unique<QMenuBar>();
+    attachTo(m_applicationBar.get());
+#endif
+}
+
+Menu::~Menu() = default;
+
+Menu& Menu::instance()
+{
+    std::unique_ptr<Menu>& menu = sharedMenu();
+    if (!menu) {
+        menu.reset(new Menu);
+        // The menus are widgets: they must go before the application object does.
+        static bool registered = false;
+        if (!registered) {
+            qAddPostRoutine(&Menu::release);
+            registered = true;
+        }
+    }
+    return *menu;
+}
+
+void Menu::release()
+{
+    sharedMenu().reset();
+}
+
+void Menu::addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
+                   std::initializer_list<int> separatorsBefore)
+{
+    auto menu = std::make_unique<QMenu>(QString::fromLatin1(text));
+    menu->setObjectName(QLatin1String(name));
+    int index = 0;
+    for (const Entry& e : entries) {
+        if (std::find(separatorsBefore.begin(), separatorsBefore.end(), index++) !=
+            separatorsBefore.end())
+            menu->addSeparator();
+        auto* action = new QAction(QString::fromUtf8(e.text), menu.get());
+        const QString itemName = QLatin1String(e.name);
+        action->setObjectName(itemName);
+        action->setEnabled(e.enabled);
+        action->setCheckable(e.checkable);
+        if (*e.shortcut) {
+            action->setShortcut(QKeySequence(QLatin1String(e.shortcut)));
+            action->setShortcutContext(Qt::ApplicationShortcut);
+        }
+        if (itemName == QLatin1String("fileQuit")) {
+            action->setMenuRole(QAction::QuitRole);
+            connect(action, &QAction::triggered, this, &Menu::quitApplication);
+        } else {
+            connect(action, &QAction::triggered, this, [itemName] { run(itemName); });
+        }
+        menu->addAction(action);
+    }
+    m_menus.push_back(std::move(menu));
+}
+
+QAction* Menu::item(const QString& name) const
+{
+    for (const auto& menu : m_menus) {
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() == name)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+QList<QMenu*> Menu::menus() const
+{
+    QList<QMenu*> list;
+    for (const auto& menu : m_menus)
+        list << menu.get();
+    return list;
+}
+
+void Menu::attachTo(QMenuBar* bar) const
+{
+    for (const auto& menu : m_menus)
+        bar->addMenu(menu.get());
+}
+
+void Menu::setCommand(const QString& itemName, std::function<void()> command)
+{
+    m_commands.insert(itemName, std::move(command));
+}
+
+QWidget* Menu::frontWindow()
+{
+    return QApplication::activeWindow();
+}
+
+bool Menu::run(const QString& itemName)
+{
+    if (auto* handlers = dynamic_cast<MenuHandlers*>(frontWindow());
+        handlers && handlers->runMenuHandler(itemName))
+        return true;
+    const auto it = instance().m_commands.constFind(itemName);
+    if (it == instance().m_commands.constEnd())
+        return false;
+    const std::function<void()> command = it.value(); // a copy: it may replace commands
+    command();
+    return true;
+}
+
+void Menu::quitApplication()
+{
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
+
+bool MenuHandlers::runMenuHandler(const QString& itemName)
+{
+    const auto it = m_handlers.constFind(itemName);
+    if (it == m_handlers.constEnd())
+        return false;
+    // A copy, so that a handler may replace handlers while it runs.
+    const Handler handler = it.value();
+    handler();
+    return true;
+}
+
+void MenuHandlers::addMenuHandler(const QString& itemName, Handler handler)
+{
+    m_handlers.insert(itemName, std::move(handler));
+}

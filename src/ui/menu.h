@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+// The one menu bar of the program (File, Edit, Window, Analysis), shared by every window. It
+// owns the menus and their actions; each window with a menu bar adds the same menus to it
+// (attachTo). A chosen item runs the handler the front window registered for it (MenuHandlers);
+// where the front window has none, the acquisition-wide command set for it, if any; else
+// nothing. "Quit" quits by itself.
+//
+// Items with a shortcut act from any window of the program. The Edit items stay disabled, which
+// leaves Ctrl+C, Ctrl+V and the like to the edit fields.
+class Menu : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~Menu() override;
+
+    // The shared instance, made on first use; released with the application object at the
+    // latest.
+    static Menu& instance();
+    // Releases the shared instance (shutdown); the next instance() makes a new one.
+    static void release();
+
+    // An item by its name ("fileOpen", "windowSize256", "analysisSum" ...), or null.
+    QAction* item(const QString& name) const;
+    // The menus in the order of the bar.
+    QList<QMenu*> menus() const;
+
+    // Adds the shared menus to a window's menu bar.
+    void attachTo(QMenuBar* bar) const;
+
+    // The command an item runs when the front window has no handler of its own for it.
+    void setCommand(const QString& itemName, std::function<void()> command);
+
+    // Runs the command of an item as choosing it does. Returns whether anything ran.
+    static bool run(const QString& itemName);
+    // The window that receives commands: the active window, or null.
+    static QWidget* frontWindow();
+
+    // What "Quit" does: closes every window (their closing handlers run) and ends the event
+    // loop.
+    static void quitApplication();
+
+private:
+    Menu();
+
+    struct Entry
+    {
+        const char* name;
+        const char* text;
+        const char* shortcut = ""; // empty: none
+        bool enabled = true;
+        bool checkable = false;
+    };
+    void addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
+                 std::initializer_list<int> separatorsBefore = {});
+
+    std::vector<std::unique_ptr<QMenu>> m_menus;
+    QHash<QString, std::function<void()>> m_commands;
+    // macOS: the bar shown while a window without a bar of its own is in front.
+    std::unique_ptr<QMenuBar> m_applicationBar;
+};
+
+// The menu commands one window serves. A window class derives from this and registers one
+// handler per menu item name it serves; the shared Menu runs the handler that the front window
+// registered for a chosen item.
+class MenuHandlers
+{
+public:
+    using Handler = std::function<void()>;
+
+    virtual ~MenuHandlers() = default;
+
+    bool hasMenuHandler(const QString& itemName) const { return m_handlers.contains(itemName); }
+    // Runs the handler for itemName; false when there is none.
+    bool runMenuHandler(const QString& itemName);
+
+protected:
+    void addMenuHandler(const QString& itemName, Handler handler);
+
+private:
+    QHash<QString, Handler> m_handlers;
+};
