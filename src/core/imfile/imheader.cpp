@@ -7,6 +7,7 @@
 #include <QtNumeric>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -29,6 +30,17 @@ constexpr qint32 origName2Back = 18180;
 constexpr qint32 classicLabelBase = 517;
 constexpr qint32 laterLabelBase = 717; // version 4108 and later
 constexpr qint32 labelStride = 192;
+// The mass table: 192 bytes per species, its label at +65.
+constexpr qint32 classicMassTable = 452;
+constexpr qint32 laterMassTable = 652;
+// Analysis parameters: dead times of detectors 1 to 5 in records of 16 bytes (yield, background,
+// dead time), of detectors 6 and 7 in a second block.
+const QByteArray analysisMarker("Anal_param_nano");
+const QByteArray secondAnalysisMarker("Anal_param_nano_bis");
+constexpr qint32 firstDeadTimes = 1632 + 12;
+constexpr qint32 secondDeadTimes[] = {124, 228};
+// Headers are tens of kilobytes; the search for the markers stops well beyond that.
+constexpr qint64 markerSearchLimit = qint64(4) << 20;
 
 template <typename T, std::size_t N> bool contains(const T (&list)[N], const T& v)
 {
@@ -72,6 +84,17 @@ public:
         const QByteArray b = bytes(pos, 2);
         return order == QDataStream::BigEndian ? qFromBigEndian<qint16>(b.constData())
                                                : qFromLittleEndian<qint16>(b.constData());
+    }
+
+    double float64(qint64 pos, QDataStream::ByteOrder order) const
+    {
+        const QByteArray b = bytes(pos, 8);
+        const quint64 bits = order == QDataStream::BigEndian
+                                 ? qFromBigEndian<quint64>(b.constData())
+                                 : qFromLittleEndian<quint64>(b.constData());
+        double v = 0;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
     }
 
     // A fixed-width text field: its bytes up to the first zero byte, one character per byte.
@@ -137,7 +160,47 @@ std::optional<Layout> recognise(const HeaderBytes& in, qint64 length)
     return std::nullopt;
 }
 
+// The first occurrence of marker in the header that is not the start of a longer marker
+// ("Anal_param_nano" but not "Anal_param_nano_bis").
+qint64 findMarker(const QByteArray& header, const QByteArray& marker)
+{
+    for (qsizetype at = header.indexOf(marker); at >= 0; at = header.indexOf(marker, at + 1)) {
+        const qsizetype next = at + marker.size();
+        if (next >= header.size() || header[next] != '_')
+            return at;
+    }
+    return -1;
+}
+
+void readDeadTimes(const HeaderBytes& in, qint64 headerSize, QDataStream::ByteOrder order,
+                   ImHeader& h)
+{
+    const QByteArray header = in.bytes(0, int(std::clamp<qint64>(headerSize, 0, markerSearchLimit)));
+    const qint64 first = findMarker(header, analysisMarker);
+    if (first < 0)
+        return;
+    h.deadTimesRecorded = true;
+    for (int k = 0; k < 5; ++k)
+        h.deadTimesNs[k] = in.int32(first + firstDeadTimes + 16 * k, order);
+    const qint64 second = findMarker(header, secondAnalysisMarker);
+    if (second < 0)
+        return;
+    for (int k = 0; k < 2; ++k)
+        h.deadTimesNs[5 + k] = in.int32(second + secondDeadTimes[k], order);
+}
+
 } // namespace
+
+int SpeciesCounting::detector() const
+{
+    if (secondaryElectrons)
+        return 0;
+    if (trolley >= 1 && trolley <= 5)
+        return trolley;
+    if (trolley == 10 || trolley == 11)
+        return trolley - 4;
+    return 0;
+}
 
 std::optional<qint64> product(std::initializer_list<qint64> factors)
 {
@@ -197,6 +260,23 @@ HeaderReadResult readImHeader(QIODevice& device, qint64 length, const QString& d
             label.truncate(cut);
         h.species << label;
     }
+    const qint64 massTable =
+        layout->order == QDataStream::LittleEndian ? laterMassTable : classicMassTable;
+    for (int i = 0; i < labelled; ++i) {
+        const qint64 entry = massTable + qint64(labelStride) * i;
+        SpeciesCounting c;
+        c.trolley = in.int32(entry, order);
+        c.mass = in.float64(entry + 8, order);
+        c.countTime = in.float64(entry + 32, order);
+        if (!std::isfinite(c.mass))
+            c.mass = 0;
+        if (!std::isfinite(c.countTime) || c.countTime < 0)
+            c.countTime = 0;
+        c.secondaryElectrons = c.trolley == 8 || (c.mass == 0 && h.species[i].isEmpty());
+        h.counting << c;
+    }
+    readDeadTimes(in, qint64(h.headerSize), order, h);
+
     // An unnamed last channel is the secondary-electron image.
     if (h.speciesCount >= 1 && h.speciesCount == labelled && h.species.last().isEmpty())
         h.species.last() = QStringLiteral("S.E.");

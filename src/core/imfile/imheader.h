@@ -2,11 +2,25 @@
 
 #include <QDataStream>
 #include <QString>
+#include <QList>
 #include <QStringList>
+#include <array>
 #include <initializer_list>
 #include <optional>
 
 class QIODevice;
+
+// What the mass table records of one species for counting corrections.
+struct SpeciesCounting
+{
+    qint32 trolley = 0;     // the detector's trolley index
+    double mass = 0;        // amu
+    double countTime = 0;   // seconds of counting per layer; 0 when not recorded
+    bool secondaryElectrons = false; // trolley 8, or mass 0 with an empty label
+    // The detector (1 to 7) whose dead time applies; 0 for none (secondary electrons, unknown
+    // trolleys).
+    int detector() const;
+};
 
 // The values of an accepted raw image header. Every field starts at zero or empty, so a
 // half-read header never holds garbage.
@@ -33,6 +47,11 @@ struct ImHeader
     QString originalName2;
     // Species labels, one per species up to kMaxSpecies; an empty last label reads "S.E.".
     QStringList species;
+    QList<SpeciesCounting> counting; // one per species of `species`
+    // The dead times of detectors 1 to 7 in ns, where the file records them: absent for all when
+    // the analysis parameters are missing, for 6 and 7 when their second block is.
+    std::array<std::optional<int>, 7> deadTimesNs{};
+    bool deadTimesRecorded = false;
     double micronSize = 0; // side of the field in micrometres, rounded to 0.1
     qint64 frameSize = 0;  // pixelWidth x pixelHeight x bytes per sample
 

@@ -1,6 +1,7 @@
 #include "core/imfile/summary.h"
 
 #include "core/imfile/imheader.h"
+#include "core/model/corrections.h"
 #include "core/text/numbertext.h"
 
 #include <cmath>
@@ -61,5 +62,16 @@ QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes)
     rows.append({"Number of Species:", numberText(h.speciesCount)});
     for (int i = 0; i < h.species.size(); ++i)
         rows.append({QStringLiteral("Species %1:").arg(i + 1), h.species[i]});
+    return rows;
+}
+
+QList<SummaryRow> deadTimeRows(const ImHeader& h)
+{
+    QList<SummaryRow> rows;
+    for (int i = 0; i < h.species.size(); ++i) {
+        const std::optional<int> ns = recordedDeadTimeNs(h, i);
+        rows.append({QStringLiteral("Dead Time %1:").arg(i + 1),
+                     ns ? QStringLiteral("%1 ns").arg(*ns) : QStringLiteral("-")});
+    }
     return rows;
 }

@@ -21,3 +21,7 @@ QString micronSizeText(const ImHeader& h); // "20.0 µm"
 // per species ("Species 1:" ...). completePlanes is the number of layers the file holds whole;
 // when it is fewer than the header's planes, "Complete Planes:" follows "Number of Planes:".
 QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes);
+
+// One row per species with the dead time of its detector: "Dead Time 1:" "44 ns", or "-" for
+// secondary electrons and where the file records none.
+QList<SummaryRow> deadTimeRows(const ImHeader& h);

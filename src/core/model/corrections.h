@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QMap>
+#include <QString>
+#include <QStringList>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <vector>
+
+struct ImHeader;
 
 // How the counts of one species are corrected before they are shown, summed, put in a ratio,
 // read out or exported. At high count rates a detector misses the ions that arrive while it is
@@ -54,3 +61,36 @@ struct Corrections
         return &species[index];
     }
 };
+
+// What the user asks of the corrections: dead time from the header (or given by hand, per
+// species or for all), and QSA with a beta per species and the primary current.
+struct CorrectionSettings
+{
+    bool deadTime = false;
+    QMap<int, double> deadTimeNs;          // by species: tau given by hand
+    std::optional<double> deadTimeAllNs;   // tau for every species (secondary electrons aside)
+    bool qsa = false;
+    QMap<int, double> qsaBeta;             // by species
+    double primaryCurrentPa = 0;
+
+    bool any() const { return deadTime || qsa; }
+};
+
+struct CorrectionSetup
+{
+    std::shared_ptr<const Corrections> corrections; // null when nothing is corrected
+    QStringList notes; // for the user: species left uncorrected and why
+    QString error;     // why the corrections cannot be made at all
+};
+
+// The dwell time per pixel of one layer of a species: its count time spread over the frame's
+// pixels, or, where the header records no count time, the acquisition's duration spread over
+// every pixel of every layer. 0 when neither is known.
+double dwellSeconds(const ImHeader& h, int species);
+// The dead time the header records for the detector of a species; absent for secondary
+// electrons, for trolleys without a detector and where the file records none.
+std::optional<int> recordedDeadTimeNs(const ImHeader& h, int species);
+
+// The corrections of settings for the species of a header. Secondary electrons are never
+// corrected. Dead-time correction of a file that records no dead times needs them by hand.
+CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& settings);
