@@ -4,6 +4,7 @@
 #include "core/io/picturewriter.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
+#include "core/render/hsi.h"
 #include "core/text/numbertext.h"
 
 #include <QCommandLineParser>
@@ -22,6 +23,10 @@ const QString kLog = QStringLiteral("log");
 const QString kLow = QStringLiteral("low");
 const QString kHigh = QStringLiteral("high");
 const QString kLayout = QStringLiteral("layout");
+const QString kHsi = QStringLiteral("hsi");
+const QString kRMin = QStringLiteral("rmin");
+const QString kRMax = QStringLiteral("rmax");
+const QString kHsiBrightness = QStringLiteral("hsi-brightness");
 
 std::optional<QRgb> colour(const QString& text)
 {
@@ -40,6 +45,7 @@ struct ExportRequest
     QString minText; // the manual limits as typed
     QString maxText;
     bool figure = false;
+    std::optional<HsiBrightness> hsi;
 };
 
 // The options, checked without touching any file.
@@ -95,6 +101,29 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     r.settings.autoMax = !parser.isSet(kMax);
     r.minText = parser.value(kMin);
     r.maxText = parser.value(kMax);
+    if (parser.isSet(kHsi)) {
+        if (!r.planes.ratio)
+            return Failure{QStringLiteral("--hsi shows a ratio: give --ratio N/D.")};
+        r.hsi = hsiBrightnessNamed(parser.isSet(kHsiBrightness) ? parser.value(kHsiBrightness)
+                                                                : QStringLiteral("den"));
+        if (!r.hsi)
+            return Failure{QStringLiteral("--hsi-brightness is den, num, max or mean, not %1.")
+                               .arg(parser.value(kHsiBrightness))};
+        // The ratio's range is the hue range.
+        for (const auto& [name, automatic, text] :
+             {std::tuple{kRMin, &r.settings.autoMin, &r.minText},
+              std::tuple{kRMax, &r.settings.autoMax, &r.maxText}}) {
+            if (parser.isSet(name)) {
+                *automatic = false;
+                *text = parser.value(name);
+            }
+        }
+    } else {
+        for (const QString& name : {kRMin, kRMax, kHsiBrightness}) {
+            if (parser.isSet(name))
+                return Failure{QStringLiteral("--%1 goes with --hsi.").arg(name)};
+        }
+    }
     const QString layout = parser.isSet(kLayout) ? parser.value(kLayout) : QStringLiteral("image");
     if (layout != QLatin1String("image") && layout != QLatin1String("figure"))
         return Failure{QStringLiteral("--layout is either image or figure, not %1.").arg(layout)};
@@ -109,23 +138,31 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
     if (std::optional<Failure> f =
             openForMode(acquisition, r.in, [&](const QString& m) { err << m << Qt::endl; }))
         return *f;
-    const std::variant<QList<int>, Failure> species = chosenSpecies(r.planes, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&species))
+    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
+    if (std::optional<Failure> f = applyCorrections(r.planes, acquisition, warn))
+        return *f;
+    const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(r.planes, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&sources))
         return *f;
     const std::variant<QList<std::pair<int, int>>, Failure> layers =
         chosenLayers(r.planes, acquisition);
     if (const Failure* f = std::get_if<Failure>(&layers))
         return *f;
 
-    PlaneRequest request = acquisition.request({std::get<QList<int>>(species).first(), {}});
+    PlaneRequest request = acquisition.request(std::get<QList<PlaneSource>>(sources).first());
     std::tie(request.firstLayer, request.lastLayer) =
         std::get<QList<std::pair<int, int>>>(layers).first();
     const PlaneResult planes = acquisition.plane(request);
     if (!planes.shown)
         return Failure{planes.error};
     settleDisplayRange(r.settings, *planes.shown, r.minText, r.maxText);
+    if (planes.saturatedPixels > 0)
+        warn(QStringLiteral("%1 pixels have no value: the detector was saturated there.")
+                 .arg(planes.saturatedPixels));
+    const double micronSize = acquisition.header().micronSize;
     const std::optional<DisplayPictures> pictures =
-        displayPictures(*planes.shown, r.settings, acquisition.header().micronSize);
+        r.hsi ? hsiDisplayPictures(planes, r.settings, *r.hsi, micronSize)
+              : displayPictures(*planes.shown, r.settings, micronSize);
     if (!pictures)
         return Failure{QStringLiteral("The display range is empty (minimum %1, maximum %2): "
                                       "nothing would be drawn.")
@@ -176,6 +213,19 @@ void addExportOptions(QCommandLineParser& parser)
     parser.addOption({kHigh,
                       QStringLiteral("With --export: the colour above the range (default FFFFFF)."),
                       QStringLiteral("RRGGBB")});
+    parser.addOption({kHsi, QStringLiteral("With --export and --ratio: an HSI image.")});
+    parser.addOption({kRMin,
+                      QStringLiteral("With --hsi: the ratio at the blue end (default: the "
+                                     "smallest ratio)."),
+                      QStringLiteral("R")});
+    parser.addOption({kRMax,
+                      QStringLiteral("With --hsi: the ratio at the red end (default: the "
+                                     "largest ratio)."),
+                      QStringLiteral("R")});
+    parser.addOption(
+        {kHsiBrightness,
+         QStringLiteral("With --hsi: brightness from den (default), num, max or mean."),
+         QStringLiteral("MODE")});
     parser.addOption({kLayout,
                       QStringLiteral("With --export: image (the framed image alone, default) or "
                                      "figure (image, colour bar and scale bar as the window "

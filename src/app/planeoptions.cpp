@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -10,6 +11,20 @@ const QString kSpecies = QStringLiteral("species");
 const QString kPlane = QStringLiteral("plane");
 const QString kLayers = QStringLiteral("layers");
 const QString kSum = QStringLiteral("sum");
+const QString kRatio = QStringLiteral("ratio");
+const QString kScale = QStringLiteral("scale");
+const QString kThresholdNum = QStringLiteral("threshold-num");
+const QString kThresholdDen = QStringLiteral("threshold-den");
+const QString kDeadTime = QStringLiteral("deadtime");
+const QString kDeadTimeNs = QStringLiteral("deadtime-ns");
+
+// A number given to an option; "." is the decimal point in every locale.
+std::optional<double> realNumber(const QString& text)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
 
 } // namespace
 
@@ -31,6 +46,24 @@ void addPlaneOptions(QCommandLineParser& parser)
     parser.addOption(
         {kLayers, QStringLiteral("The layers A to B, from 1."), QStringLiteral("A-B")});
     parser.addOption({kSum, QStringLiteral("Sum the layers (all, or those of --layers).")});
+    parser.addOption({kRatio,
+                      QStringLiteral("The ratio of species N over species D (from 1), "
+                                     "in place of --species."),
+                      QStringLiteral("N/D")});
+    parser.addOption(
+        {kScale, QStringLiteral("With --ratio: a scale factor (default 1)."), QStringLiteral("F")});
+    parser.addOption({kThresholdNum,
+                      QStringLiteral("With --ratio: a pixel needs a numerator of at least X."),
+                      QStringLiteral("X")});
+    parser.addOption({kThresholdDen,
+                      QStringLiteral("With --ratio: a pixel needs a denominator above Y."),
+                      QStringLiteral("Y")});
+    parser.addOption({kDeadTime, QStringLiteral("Correct the counts for the detectors' dead "
+                                                "times the file records.")});
+    parser.addOption({kDeadTimeNs,
+                      QStringLiteral("Correct the counts for a dead time of T ns (every species "
+                                     "but secondary electrons)."),
+                      QStringLiteral("T")});
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -67,6 +100,50 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     c.sum = parser.isSet(kSum);
     if (c.sum && c.plane)
         return Failure{QStringLiteral("--sum adds layers: give --layers A-B, not --plane.")};
+
+    if (parser.isSet(kRatio)) {
+        if (parser.isSet(kSpecies))
+            return Failure{QStringLiteral("--ratio takes the place of --species.")};
+        static const QRegularExpression pair(QStringLiteral("^\\s*(\\d+)\\s*/\\s*(\\d+)\\s*$"));
+        const QRegularExpressionMatch m = pair.match(parser.value(kRatio));
+        const int n = m.hasMatch() ? wholeNumber(m.captured(1), 1, most).value_or(0) : 0;
+        const int d = m.hasMatch() ? wholeNumber(m.captured(2), 1, most).value_or(0) : 0;
+        if (n < 1 || d < 1)
+            return Failure{QStringLiteral("--ratio needs two species numbers from 1, as N/D: %1")
+                               .arg(parser.value(kRatio))};
+        RatioSpec ratio;
+        ratio.numerator = n;
+        ratio.denominator = d;
+        for (const auto& [name, into] :
+             {std::pair{kScale, &ratio.scale}, std::pair{kThresholdNum, &ratio.numeratorThreshold},
+              std::pair{kThresholdDen, &ratio.denominatorThreshold}}) {
+            if (!parser.isSet(name))
+                continue;
+            const std::optional<double> v = realNumber(parser.value(name));
+            if (!v)
+                return Failure{
+                    QStringLiteral("--%1 needs a number: %2").arg(name, parser.value(name))};
+            *into = *v;
+        }
+        c.ratio = ratio;
+    } else {
+        for (const QString& name : {kScale, kThresholdNum, kThresholdDen}) {
+            if (parser.isSet(name))
+                return Failure{QStringLiteral("--%1 goes with --ratio.").arg(name)};
+        }
+    }
+
+    if (parser.isSet(kDeadTime) && parser.isSet(kDeadTimeNs))
+        return Failure{QStringLiteral("Give either --deadtime or --deadtime-ns, not both.")};
+    if (parser.isSet(kDeadTimeNs)) {
+        const std::optional<double> ns = realNumber(parser.value(kDeadTimeNs));
+        if (!ns || *ns <= 0)
+            return Failure{QStringLiteral("--deadtime-ns needs a dead time in ns above 0: %1")
+                               .arg(parser.value(kDeadTimeNs))};
+        c.corrections.deadTime = true;
+        c.corrections.deadTimeAllNs = *ns;
+    }
+    c.corrections.deadTime = c.corrections.deadTime || parser.isSet(kDeadTime);
     return c;
 }
 
@@ -84,6 +161,46 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
     if (!reason.isEmpty())
         return Failure{QStringLiteral("%1: %2").arg(path, reason)};
     return std::nullopt;
+}
+
+std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
+                                        const std::function<void(const QString&)>& warn)
+{
+    if (!choice.corrections.any())
+        return std::nullopt;
+    const CorrectionSetup setup = makeCorrections(acquisition.header(), choice.corrections);
+    if (!setup.error.isEmpty())
+        return Failure{setup.error};
+    for (const QString& note : setup.notes)
+        warn(note);
+    acquisition.setCorrections(setup.corrections);
+    return std::nullopt;
+}
+
+std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
+                                                        const Acquisition& acquisition)
+{
+    if (choice.ratio) {
+        const int count = acquisition.speciesCount();
+        for (const int s : {choice.ratio->numerator, choice.ratio->denominator}) {
+            if (s > count)
+                return Failure{
+                    QStringLiteral("--ratio names species %1: the file has species 1 to %2.")
+                        .arg(s)
+                        .arg(count)};
+        }
+        RatioSpec spec = *choice.ratio;
+        spec.numerator -= 1;
+        spec.denominator -= 1;
+        return QList<PlaneSource>{PlaneSource{spec.numerator, spec}};
+    }
+    const std::variant<QList<int>, Failure> species = chosenSpecies(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&species))
+        return *f;
+    QList<PlaneSource> sources;
+    for (const int s : std::get<QList<int>>(species))
+        sources << PlaneSource{s, std::nullopt};
+    return sources;
 }
 
 std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,

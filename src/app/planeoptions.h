@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/acquisition.h"
+#include "core/model/corrections.h"
 
 #include <QString>
 #include <optional>
@@ -25,10 +26,11 @@ struct PlaneChoice
     std::optional<int> plane;                  // --plane P
     std::optional<std::pair<int, int>> layers; // --layers A-B
     bool sum = false;                          // --sum
+    std::optional<RatioSpec> ratio; // --ratio N/D with --scale and thresholds; species from 1
+    CorrectionSettings corrections; // --deadtime, --deadtime-ns T
 };
 
-// Adds --species, --plane, --layers and --sum to a parser; allSpecies whether "all" is
-// accepted.
+// Adds the options of plane choice, ratios and corrections to a parser.
 void addPlaneOptions(QCommandLineParser& parser);
 
 // Reads the options without touching any file.
@@ -40,6 +42,24 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
 // shown; the reader's messages about the file go to warn.
 std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
                                    const std::function<void(const QString&)>& warn);
+
+// Puts the choice's corrections in force on the acquisition; their notes go to warn.
+std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
+                                        const std::function<void(const QString&)>& warn);
+
+// The sources a choice names, checked against the file: the ratio, or the species (every
+// species for --species all). Species are 0-based here.
+std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
+                                                        const Acquisition& acquisition);
+
+// Puts the choice's corrections in force on the acquisition; their notes go to warn.
+std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
+                                        const std::function<void(const QString&)>& warn);
+
+// The sources a choice names, checked against the file: the ratio, or the species (every
+// species for --species all). Species are 0-based here.
+std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
+                                                        const Acquisition& acquisition);
 
 // The species (0-based) a choice names, checked against the file: every species for
 // --species all.

@@ -6,15 +6,26 @@
 #include "ui/imagewindow.h"
 #include "ui/imagewindowlist.h"
 #include "ui/menu.h"
+#include "ui/messagebox.h"
+
+#include <QAction>
 
 AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
-                                   QWidget* dialogParent, std::function<int()> selectedLayer)
+                                   QWidget* dialogParent, std::function<int()> selectedLayer,
+                                   OpenWindow openWindow)
     : m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent),
-      m_selectedLayer(std::move(selectedLayer))
+      m_selectedLayer(std::move(selectedLayer)), m_openWindow(std::move(openWindow))
 {
     Menu& menu = Menu::instance();
     menu.setCommand(QStringLiteral("analysisSum"), [this] { sumOfLayers(); });
     menu.setCommand(QStringLiteral("analysisSingleLayer"), [this] { singleLayer(); });
+    menu.setCommand(QStringLiteral("analysisRatio"), [this] { ratioImage(false); });
+    menu.setCommand(QStringLiteral("analysisHsi"), [this] { ratioImage(true); });
+    menu.setCommand(QStringLiteral("analysisDeadTime"), [this] {
+        toggleDeadTime(Menu::instance().item(QStringLiteral("analysisDeadTime"))->isChecked());
+    });
+    menu.setCommand(QStringLiteral("analysisCorrections"), [this] { correctionSettings(); });
+    connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
 }
 
 bool AnalysisCommands::prepareWindows(const QString& label,
@@ -61,4 +72,64 @@ void AnalysisCommands::singleLayer()
 {
     if (m_acquisition.isOpen())
         m_acquisition.setLayer(m_selectedLayer());
+}
+
+void AnalysisCommands::ratioImage(bool hsi)
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
+        return;
+    const std::optional<RatioDialogChoice> choice =
+        Dialogs::ratio(m_dialogParent, m_acquisition.header().species, hsi);
+    if (!choice)
+        return;
+    const PlaneSource source{choice->ratio.numerator, choice->ratio};
+    ImageWindow* window =
+        m_openWindow(source, hsi ? std::optional(choice->brightness) : std::nullopt);
+    if (window && hsi)
+        window->setManualLimits(choice->rMin, choice->rMax);
+}
+
+bool AnalysisCommands::applyCorrections(const CorrectionSettings& settings)
+{
+    const CorrectionSetup setup = makeCorrections(m_acquisition.header(), settings);
+    if (!setup.error.isEmpty()) {
+        showMessage(setup.error);
+        return false;
+    }
+    const bool done = prepareWindows(QStringLiteral("Correcting counts..."),
+                                     [&](PlaneRequest& r) { r.corrections = setup.corrections; });
+    if (!done)
+        return false;
+    for (const QString& note : setup.notes)
+        showMessage(note);
+    m_corrections = settings;
+    m_acquisition.setCorrections(setup.corrections);
+    return true;
+}
+
+void AnalysisCommands::toggleDeadTime(bool on)
+{
+    CorrectionSettings settings = m_corrections;
+    settings.deadTime = on;
+    const bool applied = m_acquisition.isOpen() && applyCorrections(settings);
+    Menu::instance()
+        .item(QStringLiteral("analysisDeadTime"))
+        ->setChecked(applied ? on : m_corrections.deadTime);
+}
+
+void AnalysisCommands::correctionSettings()
+{
+    if (!m_acquisition.isOpen())
+        return;
+    const std::optional<CorrectionSettings> settings =
+        Dialogs::corrections(m_dialogParent, m_acquisition.header(), m_corrections);
+    if (settings && applyCorrections(*settings))
+        Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(settings->deadTime);
+}
+
+void AnalysisCommands::resetForNewFile()
+{
+    // Corrections belong to the file: the model starts a new one without them.
+    m_corrections = {};
+    Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(false);
 }

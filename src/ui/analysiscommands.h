@@ -1,40 +1,62 @@
 #pragma once
 
+#include "core/model/corrections.h"
+#include "core/render/hsi.h"
+
 #include <QList>
 #include <QObject>
 #include <functional>
 
 class Acquisition;
+class ImageWindow;
 class ImageWindowList;
 class QWidget;
 struct PlaneRequest;
+struct PlaneSource;
 
 // The commands of the Analysis menu. They act on the acquisition as a whole, whichever window
-// is in front: they change what the model serves (a sum of layers, single layers, ...) and the
-// image windows follow. Work that takes long is done first, with a progress dialog, and the
-// change is made only when it is complete, so that a cancel leaves everything as it was.
+// is in front: they change what the model serves (a sum of layers, single layers, corrections)
+// and the image windows follow, or open windows of new sources (ratios, HSI images). Work that
+// takes long is done first, with a progress dialog, and the change is made only when it is
+// complete, so that a cancel leaves everything as it was.
 class AnalysisCommands : public QObject
 {
     Q_OBJECT
 
 public:
-    // selectedLayer gives the layer chosen on the main window.
+    using OpenWindow =
+        std::function<ImageWindow*(const PlaneSource&, std::optional<HsiBrightness>)>;
+
+    // selectedLayer gives the layer chosen on the main window; openWindow opens (or raises) the
+    // window of a source.
     AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
-                     QWidget* dialogParent, std::function<int()> selectedLayer);
+                     QWidget* dialogParent, std::function<int()> selectedLayer,
+                     OpenWindow openWindow);
 
     // "Sum of Layers...": asks for the range (all layers by default) and shows its sum.
     void sumOfLayers();
     // "Single Layer": back to the layer chosen on the main window.
     void singleLayer();
+    // "Ratio Image..." and "HSI Image...": ask for the ratio and open its window.
+    void ratioImage(bool hsi);
+    // "Dead-Time Correction": turns the correction of the header's dead times on or off.
+    void toggleDeadTime(bool on);
+    // "Correction Settings...": dead times by hand and QSA.
+    void correctionSettings();
 
 private:
     // Computes the planes the open windows would show after a change, with a progress dialog;
     // false when cancelled. change adjusts a window's current request.
     bool prepareWindows(const QString& label,
                         const std::function<void(PlaneRequest&)>& change) const;
+    // Puts settings in force when their planes could be made; else keeps the old ones.
+    bool applyCorrections(const CorrectionSettings& settings);
+    void resetForNewFile();
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
     QWidget* m_dialogParent;
     std::function<int()> m_selectedLayer;
+    OpenWindow m_openWindow;
+    CorrectionSettings m_corrections;
 };

@@ -1,22 +1,30 @@
 #include "ui/dialogs.h"
 
+#include "core/imfile/imheader.h"
 #include "core/io/picturewriter.h"
 #include "core/progress.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -71,6 +79,137 @@ std::optional<std::pair<int, int>> defaultLayerRange(QWidget* parent, int first,
     return std::pair{std::min(from->value(), to->value()), std::max(from->value(), to->value())};
 }
 
+// An optional number typed into a field: empty for none; "." is the decimal point.
+std::optional<double> fieldNumber(const QLineEdit* field)
+{
+    bool ok = false;
+    const double v = field->text().trimmed().toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+QDialogButtonBox* okCancel(QDialog& dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    return buttons;
+}
+
+std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList& species, bool hsi)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(hsi ? QStringLiteral("HSI Image") : QStringLiteral("Ratio Image"));
+    auto* form = new QFormLayout(&dialog);
+    auto* numerator = new QComboBox(&dialog);
+    auto* denominator = new QComboBox(&dialog);
+    numerator->addItems(species);
+    denominator->addItems(species);
+    denominator->setCurrentIndex(species.size() > 1 ? 0 : -1);
+    numerator->setCurrentIndex(species.size() > 1 ? 1 : 0);
+    auto number = [&dialog](double v) {
+        auto* box = new QDoubleSpinBox(&dialog);
+        box->setRange(-1e12, 1e12);
+        box->setDecimals(6);
+        box->setValue(v);
+        return box;
+    };
+    QDoubleSpinBox* scale = number(1);
+    QDoubleSpinBox* numeratorThreshold = number(0);
+    QDoubleSpinBox* denominatorThreshold = number(0);
+    form->addRow(QStringLiteral("Numerator:"), numerator);
+    form->addRow(QStringLiteral("Denominator:"), denominator);
+    form->addRow(QStringLiteral("Scale factor:"), scale);
+    form->addRow(QStringLiteral("Numerator threshold tN:"), numeratorThreshold);
+    form->addRow(QStringLiteral("Denominator threshold tD:"), denominatorThreshold);
+    auto* rMin = new QLineEdit(&dialog);
+    auto* rMax = new QLineEdit(&dialog);
+    auto* brightness = new QComboBox(&dialog);
+    if (hsi) {
+        rMin->setPlaceholderText(QStringLiteral("smallest ratio"));
+        rMax->setPlaceholderText(QStringLiteral("largest ratio"));
+        brightness->addItems({QStringLiteral("Denominator"), QStringLiteral("Numerator"),
+                              QStringLiteral("Larger of the two"), QStringLiteral("Mean")});
+        form->addRow(QStringLiteral("Rmin:"), rMin);
+        form->addRow(QStringLiteral("Rmax:"), rMax);
+        form->addRow(QStringLiteral("Brightness from:"), brightness);
+    }
+    form->addRow(okCancel(dialog));
+    if (dialog.exec() != QDialog::Accepted || numerator->currentIndex() < 0 ||
+        denominator->currentIndex() < 0)
+        return std::nullopt;
+    RatioDialogChoice c;
+    c.ratio.numerator = numerator->currentIndex();
+    c.ratio.denominator = denominator->currentIndex();
+    c.ratio.scale = scale->value();
+    c.ratio.numeratorThreshold = numeratorThreshold->value();
+    c.ratio.denominatorThreshold = denominatorThreshold->value();
+    c.brightness = HsiBrightness(brightness->currentIndex() < 0 ? 0 : brightness->currentIndex());
+    c.rMin = fieldNumber(rMin);
+    c.rMax = fieldNumber(rMax);
+    return c;
+}
+
+std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHeader& header,
+                                                     const CorrectionSettings& current)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Count Corrections"));
+    auto* form = new QFormLayout(&dialog);
+    auto* deadTime = new QCheckBox(QStringLiteral("Correct for the detectors' dead time"), &dialog);
+    deadTime->setChecked(current.deadTime);
+    form->addRow(deadTime);
+    if (!header.deadTimesRecorded)
+        form->addRow(new QLabel(QStringLiteral("This file records no dead times: give them by "
+                                               "hand below."),
+                                &dialog));
+    auto* qsa = new QCheckBox(QStringLiteral("Correct for QSA"), &dialog);
+    qsa->setChecked(current.qsa);
+    form->addRow(qsa);
+    auto* currentPa = new QLineEdit(QString::number(current.primaryCurrentPa), &dialog);
+    form->addRow(QStringLiteral("Primary current (pA):"), currentPa);
+    // One row per species: its recorded dead time, one given by hand, and beta.
+    auto* table = new QTableWidget(int(header.species.size()), 4, &dialog);
+    table->setHorizontalHeaderLabels({QStringLiteral("Species"), QStringLiteral("Recorded (ns)"),
+                                      QStringLiteral("Dead time (ns)"),
+                                      QStringLiteral("QSA beta")});
+    table->verticalHeader()->hide();
+    for (int s = 0; s < header.species.size(); ++s) {
+        const std::optional<int> recorded = recordedDeadTimeNs(header, s);
+        auto cell = [&](int column, const QString& text, bool editable) {
+            auto* item = new QTableWidgetItem(text);
+            if (!editable)
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            table->setItem(s, column, item);
+        };
+        cell(0, header.species[s], false);
+        cell(1, recorded ? QString::number(*recorded) : QStringLiteral("-"), false);
+        cell(2,
+             current.deadTimeNs.contains(s) ? QString::number(current.deadTimeNs.value(s))
+                                            : QString(),
+             !header.counting.value(s).secondaryElectrons);
+        cell(3, current.qsaBeta.contains(s) ? QString::number(current.qsaBeta.value(s)) : QString(),
+             true);
+    }
+    form->addRow(table);
+    form->addRow(okCancel(dialog));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    CorrectionSettings c;
+    c.deadTime = deadTime->isChecked();
+    c.qsa = qsa->isChecked();
+    c.primaryCurrentPa = fieldNumber(currentPa).value_or(0);
+    for (int s = 0; s < table->rowCount(); ++s) {
+        bool ok = false;
+        const double tau = table->item(s, 2)->text().trimmed().toDouble(&ok);
+        if (ok && tau > 0)
+            c.deadTimeNs.insert(s, tau);
+        const double beta = table->item(s, 3)->text().trimmed().toDouble(&ok);
+        if (ok)
+            c.qsaBeta.insert(s, beta);
+    }
+    return c;
+}
+
 // The progress dialog of long work: it appears once the work has taken half a second, so quick
 // work never flashes one, and its Cancel cancels the work.
 void defaultProgress(QWidget* parent, const QString& label, Progress& progress, qint64 elapsedMs)
@@ -114,6 +253,16 @@ LayerRangeSeam& layerRangeSeam()
     static LayerRangeSeam s = defaultLayerRange;
     return s;
 }
+RatioSeam& ratioSeam()
+{
+    static RatioSeam s = defaultRatio;
+    return s;
+}
+CorrectionsSeam& correctionsSeam()
+{
+    static CorrectionsSeam s = defaultCorrections;
+    return s;
+}
 ProgressSeam& progressSeam()
 {
     static ProgressSeam s = defaultProgress;
@@ -149,6 +298,16 @@ LayerRangeSeam setLayerRange(LayerRangeSeam seam)
     return replace(layerRangeSeam(), std::move(seam), LayerRangeSeam(defaultLayerRange));
 }
 
+RatioSeam setRatio(RatioSeam seam)
+{
+    return replace(ratioSeam(), std::move(seam), RatioSeam(defaultRatio));
+}
+
+CorrectionsSeam setCorrections(CorrectionsSeam seam)
+{
+    return replace(correctionsSeam(), std::move(seam), CorrectionsSeam(defaultCorrections));
+}
+
 ProgressSeam setProgress(ProgressSeam seam)
 {
     return replace(progressSeam(), std::move(seam), ProgressSeam(defaultProgress));
@@ -173,6 +332,17 @@ std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& pr
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount)
 {
     return layerRangeSeam()(parent, first, last, layerCount);
+}
+
+std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi)
+{
+    return ratioSeam()(parent, species, hsi);
+}
+
+std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
+                                              const CorrectionSettings& current)
+{
+    return correctionsSeam()(parent, header, current);
 }
 
 bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work)

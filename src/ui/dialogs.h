@@ -1,14 +1,29 @@
 #pragma once
 
+#include "core/model/corrections.h"
+#include "core/model/planebuilder.h"
+#include "core/render/hsi.h"
+
 #include <QImage>
 #include <QRgb>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <utility>
 
 class Progress;
 class QWidget;
+struct ImHeader;
+
+// What "Ratio Image..." and "HSI Image..." ask for.
+struct RatioDialogChoice
+{
+    RatioSpec ratio; // species 0-based
+    HsiBrightness brightness = HsiBrightness::Denominator;
+    std::optional<double> rMin; // HSI: absent for the ratio's own range
+    std::optional<double> rMax;
+};
 
 // Modal dialogs go through these seams. The defaults show the real Qt dialogs; tests install
 // stand-ins so that no test ever waits on a dialog. Each setter returns the seam it replaces;
@@ -27,6 +42,13 @@ using SelectColorSeam =
 // "Sum of Layers...": the first and last layer chosen (from 1), or nothing when cancelled.
 using LayerRangeSeam = std::function<std::optional<std::pair<int, int>>(QWidget* parent, int first,
                                                                         int last, int layerCount)>;
+// "Ratio Image..." (hsi false) and "HSI Image..." (hsi true): the choice, or nothing when
+// cancelled. species are the labels to choose from.
+using RatioSeam = std::function<std::optional<RatioDialogChoice>(
+    QWidget* parent, const QStringList& species, bool hsi)>;
+// "Correction Settings...": dead times by hand and QSA; nothing when cancelled.
+using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
+    QWidget* parent, const ImHeader& header, const CorrectionSettings& current)>;
 // Watches long work while the GUI waits for it, every few tens of milliseconds from its start:
 // the default shows a progress dialog with Cancel once the work has taken half a second.
 using ProgressSeam = std::function<void(QWidget* parent, const QString& label, Progress& progress,
@@ -36,6 +58,8 @@ OpenFileSeam setOpenFile(OpenFileSeam seam);
 SaveFileSeam setSaveFile(SaveFileSeam seam);
 SelectColorSeam setSelectColor(SelectColorSeam seam);
 LayerRangeSeam setLayerRange(LayerRangeSeam seam);
+RatioSeam setRatio(RatioSeam seam);
+CorrectionsSeam setCorrections(CorrectionsSeam seam);
 ProgressSeam setProgress(ProgressSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
@@ -43,6 +67,9 @@ std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
                                      const QString& suggestedName, const QString& filters);
 std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt);
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount);
+std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi);
+std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
+                                              const CorrectionSettings& current);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

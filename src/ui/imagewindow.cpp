@@ -58,11 +58,13 @@ QString readoutValue(double v)
 } // namespace
 
 ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
-                         ImageWindowList& windows, QWidget* parent)
+                         ImageWindowList& windows, std::optional<HsiBrightness> hsi,
+                         QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      m_acquisition(acquisition), m_source(source), m_windows(windows)
+      m_acquisition(acquisition), m_source(source), m_hsi(source.ratio ? hsi : std::nullopt),
+      m_windows(windows)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     Menu::instance().attachTo(menuBar());
@@ -76,6 +78,9 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
         connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
 
     m_colourButton->setText(colorButtonCaption(m_settings.table));
+    // The hue scale of an HSI image is fixed.
+    m_colourButton->setEnabled(!m_hsi);
+    m_colourBarCanvas->setEnabled(!m_hsi);
     reload();
     m_content->setFocus();
 }
@@ -231,7 +236,10 @@ void ImageWindow::reload()
     m_planes = result;
     const int side = result.shown->side;
     setViewSide(side);
-    setWindowTitle(m_acquisition.title(request));
+    QString title = m_acquisition.title(request);
+    if (m_hsi)
+        title.insert(sourceName().size(), QStringLiteral(" HSI"));
+    setWindowTitle(title);
 
     settleDisplayRange(m_settings, *result.shown, m_minField->text(), m_maxField->text());
     m_writingLimits = true;
@@ -255,8 +263,10 @@ void ImageWindow::updateDisplay()
     // draw an empty frame, nor complain about a scale bar for no image.
     if (!m_planes.shown)
         return;
+    const double micronSize = m_acquisition.header().micronSize;
     const std::optional<DisplayPictures> pictures =
-        displayPictures(*m_planes.shown, m_settings, m_acquisition.header().micronSize);
+        m_hsi ? hsiDisplayPictures(m_planes, m_settings, *m_hsi, micronSize)
+              : displayPictures(*m_planes.shown, m_settings, micronSize);
     if (!pictures)
         return;
     HistoryWindow::add(QStringLiteral("Update Display called"));
@@ -266,6 +276,20 @@ void ImageWindow::updateDisplay()
     if (!pictures->scaleProblem.isEmpty() && !m_scaleProblemShown) {
         m_scaleProblemShown = true;
         showMessage(pictures->scaleProblem);
+    }
+}
+
+void ImageWindow::setManualLimits(std::optional<double> min, std::optional<double> max)
+{
+    if (min) {
+        m_settings.autoMin = false;
+        m_minButton->setText(QStringLiteral("Man Min:"));
+        m_minField->setText(numberText(*min));
+    }
+    if (max) {
+        m_settings.autoMax = false;
+        m_maxButton->setText(QStringLiteral("Man Max:"));
+        m_maxField->setText(numberText(*max));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/model/acquisition.h"
 #include "core/render/displaysettings.h"
+#include "core/render/hsi.h"
 #include "ui/menu.h"
 
 #include <QMainWindow>
@@ -25,10 +26,14 @@ class ImageWindow : public QMainWindow, public MenuHandlers
     Q_OBJECT
 
 public:
+    // hsi, for a ratio source, shows it as an HSI image with that brightness.
     ImageWindow(Acquisition& acquisition, const PlaneSource& source, ImageWindowList& windows,
-                QWidget* parent = nullptr);
+                std::optional<HsiBrightness> hsi = std::nullopt, QWidget* parent = nullptr);
 
     const PlaneSource& source() const { return m_source; }
+    std::optional<HsiBrightness> hsi() const { return m_hsi; }
+    // Fixes the display range's limits given, as typing them in the fields does.
+    void setManualLimits(std::optional<double> min, std::optional<double> max);
     QString sourceName() const { return m_acquisition.sourceName(m_source); }
     const DisplaySettings& settings() const { return m_settings; }
     // What the window shows; empty before the first load.
@@ -94,6 +99,7 @@ private:
 
     Acquisition& m_acquisition;
     const PlaneSource m_source;
+    const std::optional<HsiBrightness> m_hsi;
     ImageWindowList& m_windows;
     DisplaySettings m_settings;
     PlaneResult m_planes;

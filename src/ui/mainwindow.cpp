@@ -81,10 +81,11 @@ QRect detailFieldRect(int top)
     return {152, top, 144, 12};
 }
 
-QString windowKey(const PlaneSource& source)
+QString windowKey(const PlaneSource& source, bool hsi)
 {
     if (source.ratio)
-        return QStringLiteral("ratio:%1/%2")
+        return QStringLiteral("%1:%2/%3")
+            .arg(hsi ? QStringLiteral("hsi") : QStringLiteral("ratio"))
             .arg(source.ratio->numerator)
             .arg(source.ratio->denominator);
     return QStringLiteral("species:%1").arg(source.species);
@@ -110,7 +111,10 @@ MainWindow::MainWindow(Acquisition& acquisition)
     layOut();
     addMenuHandler(QStringLiteral("fileOpen"), [this] { chooseFile(); });
     m_analysis = std::make_unique<AnalysisCommands>(
-        m_acquisition, m_windows, this, [this] { return m_layerPopUp->currentIndex() + 1; });
+        m_acquisition, m_windows, this, [this] { return m_layerPopUp->currentIndex() + 1; },
+        [this](const PlaneSource& source, std::optional<HsiBrightness> hsi) {
+            return openImageWindow(source, hsi);
+        });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
 
     setWindowTitle(QStringLiteral("Isolumen  0.0.1"));
@@ -380,19 +384,21 @@ int MainWindow::imageRowHeight() const
     return side + 59 + ImageWindow::kReadoutHeight + menuBar()->sizeHint().height() + decorations;
 }
 
-ImageWindow* MainWindow::openImageWindow(const PlaneSource& source)
+ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
+                                         std::optional<HsiBrightness> hsi)
 {
     for (ImageWindow* w : m_windows.windows()) {
-        if (w->source() == source) {
+        if (w->source() == source && w->hsi() == hsi) {
             w->raise();
             w->activateWindow();
             return w;
         }
     }
-    const QString key = windowKey(source);
+    const QString key = windowKey(source, hsi.has_value());
     const int slot = source.ratio ? int(m_windows.windows().size()) : source.species;
     const QPoint at = m_places.place(key, slot, imageRowHeight());
-    auto* window = new ImageWindow(m_acquisition, source, m_windows); // deletes itself when closed
+    auto* window =
+        new ImageWindow(m_acquisition, source, m_windows, hsi); // deletes itself when closed
     window->move(at);
     m_windows.add(window);
     connect(window, &ImageWindow::layerStepRequested, this, &MainWindow::stepLayer);

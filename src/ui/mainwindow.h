@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/render/hsi.h"
 #include "ui/imagewindowlist.h"
 #include "ui/menu.h"
 #include "ui/windowplaces.h"
@@ -42,8 +43,10 @@ public:
     void openImage(const QString& path);
     // Moves the layer selection by one (-1 or +1), as the "-1" and "+1" buttons do.
     void stepLayer(int delta);
-    // Opens a window for a source (a species or a ratio) at its place, or raises the open one.
-    ImageWindow* openImageWindow(const PlaneSource& source);
+    // Opens a window for a source (a species or a ratio, as an HSI image when hsi is given) at
+    // its place, or raises the open one.
+    ImageWindow* openImageWindow(const PlaneSource& source,
+                                 std::optional<HsiBrightness> hsi = std::nullopt);
 
     const ImageWindowList& imageWindows() const { return m_windows; }
     WindowPlaces& places() { return m_places; }

@@ -36,7 +36,13 @@ Menu::Menu()
              {"windowSize1024", "1024 x 1024 (400%)"},
              {"windowSize2048", "2048 x 2048 (800%)"}});
     addMenu("analysisMenu", "Analysis",
-            {{"analysisSum", "Sum of Layers..."}, {"analysisSingleLayer", "Single Layer"}});
+            {{"analysisSum", "Sum of Layers..."},
+             {"analysisSingleLayer", "Single Layer"},
+             {"analysisRatio", "Ratio Image..."},
+             {"analysisHsi", "HSI Image..."},
+             {"analysisDeadTime", "Dead-Time Correction", "", true, true},
+             {"analysisCorrections", "Correction Settings..."}},
+            {2, 4});
 #ifdef Q_OS_MACOS
     m_applicationBar = std::make_unique<QMenuBar>();
     attachTo(m_applicationBar.get());

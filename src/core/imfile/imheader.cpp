@@ -175,7 +175,8 @@ qint64 findMarker(const QByteArray& header, const QByteArray& marker)
 void readDeadTimes(const HeaderBytes& in, qint64 headerSize, QDataStream::ByteOrder order,
                    ImHeader& h)
 {
-    const QByteArray header = in.bytes(0, int(std::clamp<qint64>(headerSize, 0, markerSearchLimit)));
+    const QByteArray header =
+        in.bytes(0, int(std::clamp<qint64>(headerSize, 0, markerSearchLimit)));
     const qint64 first = findMarker(header, analysisMarker);
     if (first < 0)
         return;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDataStream>
-#include <QString>
 #include <QList>
+#include <QString>
 #include <QStringList>
 #include <array>
 #include <initializer_list>
@@ -13,9 +13,9 @@ class QIODevice;
 // What the mass table records of one species for counting corrections.
 struct SpeciesCounting
 {
-    qint32 trolley = 0;     // the detector's trolley index
-    double mass = 0;        // amu
-    double countTime = 0;   // seconds of counting per layer; 0 when not recorded
+    qint32 trolley = 0;              // the detector's trolley index
+    double mass = 0;                 // amu
+    double countTime = 0;            // seconds of counting per layer; 0 when not recorded
     bool secondaryElectrons = false; // trolley 8, or mass 0 with an empty label
     // The detector (1 to 7) whose dead time applies; 0 for none (secondary electrons, unknown
     // trolleys).

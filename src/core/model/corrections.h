@@ -67,10 +67,10 @@ struct Corrections
 struct CorrectionSettings
 {
     bool deadTime = false;
-    QMap<int, double> deadTimeNs;          // by species: tau given by hand
-    std::optional<double> deadTimeAllNs;   // tau for every species (secondary electrons aside)
+    QMap<int, double> deadTimeNs;        // by species: tau given by hand
+    std::optional<double> deadTimeAllNs; // tau for every species (secondary electrons aside)
     bool qsa = false;
-    QMap<int, double> qsaBeta;             // by species
+    QMap<int, double> qsaBeta; // by species
     double primaryCurrentPa = 0;
 
     bool any() const { return deadTime || qsa; }

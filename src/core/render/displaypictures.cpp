@@ -1,9 +1,11 @@
 #include "core/render/displaypictures.h"
 
+#include "core/model/acquisition.h"
 #include "core/model/plane.h"
 #include "core/render/colourbar.h"
 #include "core/render/colourmapping.h"
 #include "core/render/displaysettings.h"
+#include "core/render/hsi.h"
 #include "core/render/scalebar.h"
 
 #include <QPainter>
@@ -19,6 +21,23 @@ std::optional<DisplayPictures> displayPictures(const Plane& plane, const Display
         return std::nullopt;
     out.colorBar = colorBarPicture(s.lut, s.maxValue, s.minValue, s.logScale);
     ScalePicture scale = scalePicture(micronSize, plane.side);
+    out.scale = std::move(scale.picture);
+    out.scaleProblem = std::move(scale.problem);
+    return out;
+}
+
+std::optional<DisplayPictures> hsiDisplayPictures(const PlaneResult& ratio,
+                                                  const DisplaySettings& s,
+                                                  HsiBrightness brightness, double micronSize)
+{
+    if (!(s.minValue < s.maxValue) || !ratio.shown)
+        return std::nullopt;
+    DisplayPictures out;
+    out.image = hsiPicture(ratio, s.minValue, s.maxValue, brightness);
+    if (out.image.isNull())
+        return std::nullopt;
+    out.colorBar = colorBarPicture(hueTable(), s.maxValue, s.minValue, s.logScale);
+    ScalePicture scale = scalePicture(micronSize, ratio.shown->side);
     out.scale = std::move(scale.picture);
     out.scaleProblem = std::move(scale.problem);
     return out;

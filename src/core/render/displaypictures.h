@@ -8,6 +8,8 @@
 
 struct DisplaySettings;
 struct Plane;
+struct PlaneResult;
+enum class HsiBrightness;
 
 // Everything an image window shows of its model, made anew on each redraw.
 struct DisplayPictures
@@ -23,6 +25,13 @@ struct DisplayPictures
 // previous pictures. Sizes follow the plane itself.
 std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
                                                double micronSize);
+
+// The pictures of an HSI window: the HSI image of a ratio result for the range minValue to
+// maxValue of the settings, the hue bar with the ratio axis in the colour bar's place, and the
+// scale bar.
+std::optional<DisplayPictures> hsiDisplayPictures(const PlaneResult& ratio,
+                                                  const DisplaySettings& s,
+                                                  HsiBrightness brightness, double micronSize);
 
 // Where the window shows its three pictures, for an image of side pixels: the window is
 // side + 121 by side + 59, the image at (20, 27), the visible 80 x 266 of the colour bar at

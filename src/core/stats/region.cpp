@@ -1,0 +1,219 @@
+#include "core/stats/region.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+bool Region::contains(const QPointF& p) const
+{
+    switch (shape) {
+    case Shape::Rectangle:
+        return p.x() >= bounds.left() && p.x() <= bounds.right() && p.y() >= bounds.top() &&
+               p.y() <= bounds.bottom();
+    case Shape::Ellipse: {
+        const double rx = bounds.width() / 2;
+        const double ry = bounds.height() / 2;
+        if (!(rx > 0) || !(ry > 0))
+            return false;
+        const double dx = (p.x() - bounds.center().x()) / rx;
+        const double dy = (p.y() - bounds.center().y()) / ry;
+        return dx * dx + dy * dy <= 1;
+    }
+    case Shape::Polygon: {
+        bool inside = false;
+        const qsizetype n = polygon.size();
+        for (qsizetype i = 0, j = n - 1; i < n; j = i++) {
+            const QPointF& a = polygon[i];
+            const QPointF& b = polygon[j];
+            if ((a.y() > p.y()) != (b.y() > p.y()) &&
+                p.x() < (b.x() - a.x()) * (p.y() - a.y()) / (b.y() - a.y()) + a.x())
+                inside = !inside;
+        }
+        return inside;
+    }
+    }
+    return false;
+}
+
+QRectF Region::boundingRect() const
+{
+    if (shape != Shape::Polygon)
+        return bounds;
+    if (polygon.isEmpty())
+        return {};
+    double left = polygon.first().x(), right = left;
+    double top = polygon.first().y(), bottom = top;
+    for (const QPointF& p : polygon) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+Region Region::translated(const QPointF& d) const
+{
+    Region moved = *this;
+    moved.bounds.translate(d);
+    for (QPointF& p : moved.polygon)
+        p += d;
+    return moved;
+}
+
+std::vector<qint64> regionPixels(const Region& region, int side)
+{
+    std::vector<qint64> pixels;
+    const QRectF box = region.boundingRect();
+    if (side <= 0)
+        return pixels;
+    // Only the rows and columns whose centres can fall in the bounding rectangle.
+    const int x0 = std::clamp(int(std::floor(box.left() - 0.5)), 0, side);
+    const int x1 = std::clamp(int(std::ceil(box.right() - 0.5)) + 1, 0, side);
+    const int y0 = std::clamp(int(std::floor(box.top() - 0.5)), 0, side);
+    const int y1 = std::clamp(int(std::ceil(box.bottom() - 0.5)) + 1, 0, side);
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            if (region.contains(QPointF(x + 0.5, y + 0.5)))
+                pixels.push_back(qint64(y) * side + x);
+        }
+    }
+    return pixels;
+}
+
+namespace {
+
+const char* shapeName(Region::Shape s)
+{
+    switch (s) {
+    case Region::Shape::Rectangle:
+        return "rect";
+    case Region::Shape::Ellipse:
+        return "ellipse";
+    case Region::Shape::Polygon:
+        return "polygon";
+    }
+    return "";
+}
+
+std::optional<Region> regionOf(const QString& shape, const QList<double>& v, QString* error)
+{
+    auto fail = [error](const QString& why) -> std::optional<Region> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    for (const double x : v) {
+        if (!std::isfinite(x))
+            return fail(QStringLiteral("coordinates must be numbers"));
+    }
+    Region r;
+    if (shape == QLatin1String("rect") || shape == QLatin1String("ellipse")) {
+        if (v.size() != 4)
+            return fail(QStringLiteral("%1 needs X,Y,W,H").arg(shape));
+        if (v[2] < 0 || v[3] < 0)
+            return fail(QStringLiteral("%1 needs a width and height of at least 0").arg(shape));
+        r.shape =
+            shape == QLatin1String("rect") ? Region::Shape::Rectangle : Region::Shape::Ellipse;
+        r.bounds = QRectF(v[0], v[1], v[2], v[3]);
+        return r;
+    }
+    if (shape == QLatin1String("polygon")) {
+        if (v.size() < 6 || v.size() % 2)
+            return fail(QStringLiteral("a polygon needs at least three points x,y"));
+        r.shape = Region::Shape::Polygon;
+        for (qsizetype i = 0; i < v.size(); i += 2)
+            r.polygon << QPointF(v[i], v[i + 1]);
+        return r;
+    }
+    return fail(QStringLiteral("the shape is rect, ellipse or polygon, not \"%1\"").arg(shape));
+}
+
+QList<double> coordinates(const Region& r)
+{
+    if (r.shape != Region::Shape::Polygon)
+        return {r.bounds.x(), r.bounds.y(), r.bounds.width(), r.bounds.height()};
+    QList<double> v;
+    for (const QPointF& p : r.polygon)
+        v << p.x() << p.y();
+    return v;
+}
+
+} // namespace
+
+std::optional<Region> parseRegion(const QString& text, QString* error)
+{
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        if (error)
+            *error = QStringLiteral("a region is shape:coordinates, e.g. rect:10,10,20,20");
+        return std::nullopt;
+    }
+    QList<double> values;
+    for (const QString& field : text.mid(colon + 1).split(QLatin1Char(','))) {
+        bool ok = false;
+        const double v = field.trimmed().toDouble(&ok); // "." is the point in every locale
+        if (!ok) {
+            if (error)
+                *error = QStringLiteral("\"%1\" is not a number").arg(field);
+            return std::nullopt;
+        }
+        values << v;
+    }
+    return regionOf(text.left(colon).trimmed(), values, error);
+}
+
+QByteArray regionsToJson(const QList<Region>& regions)
+{
+    QJsonArray list;
+    for (const Region& r : regions) {
+        QJsonArray coords;
+        for (const double v : coordinates(r))
+            coords.append(v);
+        list.append(QJsonObject{{QStringLiteral("name"), r.name},
+                                {QStringLiteral("shape"), QLatin1String(shapeName(r.shape))},
+                                {QStringLiteral("coords"), coords}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("regions"), list}}).toJson();
+}
+
+std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* error)
+{
+    auto fail = [error](const QString& why) -> std::optional<QList<Region>> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    QJsonParseError parse;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError)
+        return fail(parse.errorString());
+    const QJsonValue list = doc.object().value(QStringLiteral("regions"));
+    if (!list.isArray())
+        return fail(QStringLiteral("there is no list \"regions\""));
+    QList<Region> regions;
+    for (const QJsonValue& item : list.toArray()) {
+        const QJsonObject o = item.toObject();
+        const QJsonValue coords = o.value(QStringLiteral("coords"));
+        if (!coords.isArray())
+            return fail(QStringLiteral("region %1 has no list \"coords\"").arg(regions.size() + 1));
+        QList<double> values;
+        for (const QJsonValue& v : coords.toArray()) {
+            if (!v.isDouble())
+                return fail(QStringLiteral("region %1: coordinates must be numbers")
+                                .arg(regions.size() + 1));
+            values << v.toDouble();
+        }
+        QString why;
+        std::optional<Region> r =
+            regionOf(o.value(QStringLiteral("shape")).toString(), values, &why);
+        if (!r)
+            return fail(QStringLiteral("region %1: %2").arg(regions.size() + 1).arg(why));
+        r->name = o.value(QStringLiteral("name")).toString();
+        regions << *r;
+    }
+    return regions;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <optional>
+#include <variant>
+#include <vector>
+
+// A region of interest in shown coordinates (x from the left, y from the top, one unit per
+// pixel). A pixel belongs to a region when its centre (x + 0.5, y + 0.5) lies inside the shape:
+// a rectangle holds the centres with X <= cx <= X + W and Y <= cy <= Y + H; an ellipse is the
+// one inscribed in its bounding rectangle, its edge inside; a polygon (freehand shapes are
+// polygons too) follows the even-odd rule.
+struct Region
+{
+    enum class Shape { Rectangle, Ellipse, Polygon };
+
+    Shape shape = Shape::Rectangle;
+    QRectF bounds;          // rectangles and ellipses
+    QList<QPointF> polygon; // polygons: the vertices in order
+    QString name;
+
+    bool contains(const QPointF& p) const;
+    // The bounding rectangle of any shape.
+    QRectF boundingRect() const;
+    // The same shape moved by d.
+    Region translated(const QPointF& d) const;
+    bool operator==(const Region&) const = default;
+};
+
+// Indices (y * side + x) of the pixels of a side x side plane whose centres lie in the region,
+// in row order.
+std::vector<qint64> regionPixels(const Region& region, int side);
+
+// A region from the command line's text: "rect:X,Y,W,H", "ellipse:X,Y,W,H" or
+// "polygon:x1,y1,x2,y2,..." (at least three points); numbers may be fractional. The reason in
+// error when the text is none of these.
+std::optional<Region> parseRegion(const QString& text, QString* error);
+
+// Regions as a JSON document: {"regions": [{"name": ..., "shape": "rect"|"ellipse"|"polygon",
+// "coords": [...]}]}, the coordinates as in the command line's text.
+QByteArray regionsToJson(const QList<Region>& regions);
+std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* error);

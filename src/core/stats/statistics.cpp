@@ -1,0 +1,107 @@
+#include "core/stats/statistics.h"
+
+#include "core/model/plane.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+template <typename F> void forEachValue(const Plane& plane, const std::vector<qint64>& pixels, F f)
+{
+    std::visit(
+        [&](const auto& samples) {
+            const qint64 size = qint64(samples.size());
+            for (const qint64 i : pixels) {
+                if (i < 0 || i >= size)
+                    continue;
+                const double v = double(samples[i]);
+                if (!std::isnan(v))
+                    f(i, v);
+            }
+        },
+        plane.samples);
+}
+
+} // namespace
+
+RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels, double micronSize)
+{
+    RegionStats s;
+    s.pixels = qint64(pixels.size());
+    const double pixelSide = plane.side > 0 ? micronSize / plane.side : 0;
+    s.areaUm2 = double(s.pixels) * pixelSide * pixelSide;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -lo;
+    // Welford's running mean and variance: exact enough for sums of millions of counts.
+    double mean = 0;
+    double m2 = 0;
+    forEachValue(plane, pixels, [&](qint64, double v) {
+        ++s.valued;
+        s.sum += v;
+        const double delta = v - mean;
+        mean += delta / double(s.valued);
+        m2 += delta * (v - mean);
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    });
+    s.mean = s.valued > 0 ? mean : kNaN;
+    s.sd = s.valued > 1 ? std::sqrt(m2 / double(s.valued - 1)) : kNaN;
+    s.min = s.valued > 0 ? lo : kNaN;
+    s.max = s.valued > 0 ? hi : kNaN;
+    return s;
+}
+
+RatioOfSums ratioOfSums(const Plane& numerator, const Plane& denominator,
+                        const std::vector<qint64>& pixels, double scale)
+{
+    RatioOfSums r;
+    forEachValue(numerator, pixels, [&](qint64 i, double n) {
+        const double d = denominator.value(int(i % denominator.side), int(i / denominator.side));
+        if (std::isnan(d))
+            return;
+        r.numeratorSum += n;
+        r.denominatorSum += d;
+    });
+    r.ratio = r.denominatorSum != 0 ? scale * r.numeratorSum / r.denominatorSum : kNaN;
+    r.poissonError = r.numeratorSum > 0 && r.denominatorSum > 0
+                         ? r.ratio * std::sqrt(1 / r.numeratorSum + 1 / r.denominatorSum)
+                         : kNaN;
+    return r;
+}
+
+std::vector<double> pixelValues(const Plane& plane, const std::vector<qint64>& pixels)
+{
+    std::vector<double> values;
+    values.reserve(pixels.size());
+    forEachValue(plane, pixels, [&](qint64, double v) { values.push_back(v); });
+    return values;
+}
+
+std::vector<qint64> allPixels(const Plane& plane)
+{
+    std::vector<qint64> pixels(size_t(plane.size()));
+    for (qint64 i = 0; i < qint64(pixels.size()); ++i)
+        pixels[size_t(i)] = i;
+    return pixels;
+}
+
+Histogram histogram(const std::vector<double>& values, int bins)
+{
+    Histogram h;
+    h.counts.assign(size_t(std::max(1, bins)), 0);
+    if (values.empty())
+        return h;
+    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    h.from = *lo;
+    h.to = *hi > *lo ? *hi : *lo + 1;
+    const double width = (h.to - h.from) / double(h.counts.size());
+    for (const double v : values) {
+        const auto bin = std::min<size_t>(size_t((v - h.from) / width), h.counts.size() - 1);
+        ++h.counts[bin];
+    }
+    return h;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QtGlobal>
+#include <vector>
+
+struct Plane;
+
+// Statistics of a region's pixels in a plane. Pixels without a value (a ratio without a
+// denominator, a saturated detector, a layer shifted in from outside) are left out of every
+// figure but the region's pixel count.
+struct RegionStats
+{
+    qint64 pixels = 0;  // the region's pixels, with a value or not
+    qint64 valued = 0;  // those with a value
+    double areaUm2 = 0; // pixels x (micrometres per pixel)^2
+    double sum = 0;
+    double mean = 0;
+    double sd = 0;  // sample standard deviation (n - 1); NaN for fewer than two values
+    double min = 0; // NaN without values
+    double max = 0;
+};
+
+// pixels: indices into the plane (regionPixels). micronSize: the side of the field.
+RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels, double micronSize);
+
+// A ratio over a region: the ratio of sums scale x sum(N) / sum(D) over the region's pixels
+// where both counts have a value, with its Poisson error R sqrt(1 / sum(N) + 1 / sum(D)).
+struct RatioOfSums
+{
+    double ratio = 0;
+    double poissonError = 0;
+    double numeratorSum = 0;
+    double denominatorSum = 0;
+};
+RatioOfSums ratioOfSums(const Plane& numerator, const Plane& denominator,
+                        const std::vector<qint64>& pixels, double scale);
+
+// The values of those of `pixels` that have one, in their order.
+std::vector<double> pixelValues(const Plane& plane, const std::vector<qint64>& pixels);
+
+// The whole plane's pixel indices.
+std::vector<qint64> allPixels(const Plane& plane);
+
+// A histogram of values in `bins` equal bins from their smallest to their largest value; the
+// largest value falls in the last bin.
+struct Histogram
+{
+    double from = 0;
+    double to = 1;
+    std::vector<qint64> counts;
+};
+Histogram histogram(const std::vector<double>& values, int bins);
