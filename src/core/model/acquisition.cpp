@@ -37,7 +37,9 @@ ImFile::Status Acquisition::open(const QString& path, const QString& displayName
     m_firstLayer = m_lastLayer = 1;
     m_corrections.reset();
     m_alignment.reset();
+    m_regions.clear();
     emit fileChanged();
+    emit regionsChanged(-1);
     return status;
 }
 
@@ -108,6 +110,35 @@ void Acquisition::setAlignment(std::shared_ptr<const Alignment> alignment)
 {
     m_alignment = std::move(alignment);
     emit alignmentChanged();
+}
+
+void Acquisition::setRegions(const QList<Region>& regions)
+{
+    m_regions = regions;
+    emit regionsChanged(-1);
+}
+
+int Acquisition::addRegion(const Region& region)
+{
+    m_regions << region;
+    emit regionsChanged(-1);
+    return int(m_regions.size()) - 1;
+}
+
+void Acquisition::replaceRegion(int index, const Region& region)
+{
+    if (index < 0 || index >= m_regions.size())
+        return;
+    m_regions[index] = region;
+    emit regionsChanged(index);
+}
+
+void Acquisition::removeRegion(int index)
+{
+    if (index < 0 || index >= m_regions.size())
+        return;
+    m_regions.removeAt(index);
+    emit regionsChanged(-1);
 }
 
 PlaneRequest Acquisition::request(const PlaneSource& source) const
@@ -245,9 +276,10 @@ void Acquisition::clearCache()
 
 QString Acquisition::sourceName(const PlaneSource& source) const
 {
+    // Labels often end in blanks; a ratio's name joins them without.
     if (source.ratio)
-        return speciesName(source.ratio->numerator) + QLatin1Char('/') +
-               speciesName(source.ratio->denominator);
+        return speciesName(source.ratio->numerator).trimmed() + QLatin1Char('/') +
+               speciesName(source.ratio->denominator).trimmed();
     return speciesName(source.species);
 }
 

@@ -5,6 +5,7 @@
 #include "core/model/corrections.h"
 #include "core/model/plane.h"
 #include "core/model/planebuilder.h"
+#include "core/stats/region.h"
 
 #include <QList>
 #include <QObject>
@@ -105,6 +106,15 @@ public:
     std::shared_ptr<const Alignment> alignment() const { return m_alignment; }
     void setAlignment(std::shared_ptr<const Alignment> alignment);
 
+    // The regions of interest, numbered from 1 in this order. They belong to the acquisition:
+    // every window shows the same ones, and a new file starts without any.
+    const QList<Region>& regions() const { return m_regions; }
+    void setRegions(const QList<Region>& regions);
+    // Adds a region at the end; returns its index.
+    int addRegion(const Region& region);
+    void replaceRegion(int index, const Region& region);
+    void removeRegion(int index);
+
     // The request for a source under the current selection, corrections and alignment.
     PlaneRequest request(const PlaneSource& source) const;
     // Whether plane() answers at once (no sum to compute): no progress needs showing.
@@ -129,6 +139,8 @@ signals:
     void layersChanged();
     void correctionsChanged();
     void alignmentChanged();
+    // index: the region that changed, or -1 when the list did.
+    void regionsChanged(int index);
 
 private:
     struct CachedPlane
@@ -156,6 +168,7 @@ private:
     int m_lastLayer = 1;
     std::shared_ptr<const Corrections> m_corrections;
     std::shared_ptr<const Alignment> m_alignment;
+    QList<Region> m_regions;
 
     // Sums already computed, the least recently used dropped first beyond a memory budget.
     mutable std::mutex m_cacheLock;

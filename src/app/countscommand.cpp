@@ -1,0 +1,93 @@
+#include "app/countscommand.h"
+
+#include "app/planeoptions.h"
+#include "core/io/countpage.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+const QString kExportCounts = QStringLiteral("export-counts");
+
+} // namespace
+
+void addCountsOptions(QCommandLineParser& parser)
+{
+    parser.addOption({kExportCounts,
+                      QStringLiteral("Write the counts of FILE.im (species, layers, sums, ratios) "
+                                     "as a multi-page TIFF OUT and exit."),
+                      QStringLiteral("OUT")});
+}
+
+bool isCountsExportRequested(const QCommandLineParser& parser)
+{
+    return parser.isSet(kExportCounts);
+}
+
+int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
+{
+    auto fail = [&](const QString& message) {
+        err << message << Qt::endl;
+        return 2;
+    };
+    const QString out = parser.value(kExportCounts);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return fail(QStringLiteral("--export-counts needs exactly one .im file."));
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    if (suffix != QLatin1String("tif") && suffix != QLatin1String("tiff"))
+        return fail(QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
+                        .arg(out));
+    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
+    if (const Failure* f = std::get_if<Failure>(&parsed))
+        return fail(f->message);
+    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+
+    Acquisition acquisition;
+    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
+    if (std::optional<Failure> f = openForMode(acquisition, files.first(), warn))
+        return fail(f->message);
+    if (QFileInfo(out).exists() &&
+        QFileInfo(out).canonicalFilePath() == QFileInfo(files.first()).canonicalFilePath())
+        return fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
+    if (std::optional<Failure> f = applyCorrections(choice, acquisition, warn))
+        return fail(f->message);
+    const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&sources))
+        return fail(f->message);
+    const std::variant<QList<std::pair<int, int>>, Failure> layers =
+        chosenLayers(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&layers))
+        return fail(f->message);
+
+    // Pages layer by layer, the species in the file's order within each.
+    QList<PlaneRequest> pages;
+    for (const auto& [first, last] : std::get<QList<std::pair<int, int>>>(layers)) {
+        for (const PlaneSource& source : std::get<QList<PlaneSource>>(sources)) {
+            PlaneRequest r = acquisition.request(source);
+            r.firstLayer = first;
+            r.lastLayer = last;
+            pages << r;
+        }
+    }
+    const PlaneRequest& any = pages.first();
+    const bool asReal = any.source.ratio || any.corrections || any.alignment;
+    const bool mayNeedDoubles = any.isSum() && acquisition.header().bytesPerSample == 4;
+    QString error;
+    const bool written = writeCountTiff(
+        out, acquisition.header().micronSize, *acquisition.frameSide(), int(pages.size()), asReal,
+        mayNeedDoubles,
+        [&](int i, PlanePtr& plane, QString& description, QString& why) {
+            const PlaneResult result = acquisition.plane(pages[i]);
+            plane = result.shown;
+            why = result.error;
+            description = acquisition.title(pages[i]);
+            return bool(plane);
+        },
+        &error);
+    if (!written)
+        return fail(QStringLiteral("Cannot write %1: %2").arg(out, error));
+    return 0;
+}

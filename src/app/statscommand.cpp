@@ -1,0 +1,165 @@
+#include "app/statscommand.h"
+
+#include "app/planeoptions.h"
+#include "core/io/csvwriter.h"
+#include "core/stats/profiles.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+
+const QString kStats = QStringLiteral("stats");
+const QString kRoi = QStringLiteral("roi");
+const QString kRois = QStringLiteral("rois");
+const QString kPerLayer = QStringLiteral("per-layer");
+
+std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parser)
+{
+    QList<Region> regions;
+    if (parser.isSet(kRois)) {
+        QFile file(parser.value(kRois));
+        if (!file.open(QIODevice::ReadOnly))
+            return Failure{QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
+        QString error;
+        const std::optional<QList<Region>> loaded = regionsFromJson(file.readAll(), &error);
+        if (!loaded)
+            return Failure{QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
+        regions = *loaded;
+    }
+    for (const QString& spec : parser.values(kRoi)) {
+        QString error;
+        const std::optional<Region> r = parseRegion(spec, &error);
+        if (!r)
+            return Failure{QStringLiteral("--roi %1: %2").arg(spec, error)};
+        regions << *r;
+    }
+    if (regions.isEmpty())
+        return Failure{QStringLiteral("--stats needs at least one region: --roi SPEC or --rois FILE.json.")};
+    return regions;
+}
+
+QString layersText(int first, int last)
+{
+    return first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last);
+}
+
+} // namespace
+
+void addStatsOptions(QCommandLineParser& parser)
+{
+    parser.addOption({kStats, QStringLiteral("Print the statistics of regions of FILE.im as CSV "
+                                             "and exit.")});
+    parser.addOption({kRoi,
+                      QStringLiteral("With --stats: a region, rect:X,Y,W,H, ellipse:X,Y,W,H or "
+                                     "polygon:x1,y1,x2,y2,... (shown pixels); repeatable."),
+                      QStringLiteral("SPEC")});
+    parser.addOption({kRois, QStringLiteral("With --stats: regions from a JSON file."),
+                      QStringLiteral("FILE.json")});
+    parser.addOption({kPerLayer, QStringLiteral("With --stats: one row per layer.")});
+}
+
+bool isStatsRequested(const QCommandLineParser& parser)
+{
+    return parser.isSet(kStats);
+}
+
+int runStats(const QCommandLineParser& parser, QTextStream& err)
+{
+    auto fail = [&](const QString& message) {
+        err << message << Qt::endl;
+        return 2;
+    };
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return fail(QStringLiteral("--stats needs exactly one .im file."));
+    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
+    if (const Failure* f = std::get_if<Failure>(&parsed))
+        return fail(f->message);
+    PlaneChoice choice = std::get<PlaneChoice>(parsed);
+    const bool perLayer = parser.isSet(kPerLayer);
+    if (perLayer && (choice.plane || choice.sum))
+        return fail(QStringLiteral("--per-layer goes with --layers A-B or all layers, not with "
+                                   "--plane or --sum."));
+    const std::variant<QList<Region>, Failure> regions = readRegions(parser);
+    if (const Failure* f = std::get_if<Failure>(&regions))
+        return fail(f->message);
+
+    Acquisition acquisition;
+    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
+    if (std::optional<Failure> f = openForMode(acquisition, files.first(), warn))
+        return fail(f->message);
+    const int side = *acquisition.frameSide();
+    for (qsizetype i = 0; i < std::get<QList<Region>>(regions).size(); ++i) {
+        if (regionPixels(std::get<QList<Region>>(regions)[i], side).empty())
+            return fail(QStringLiteral("Region %1 covers no pixel centre.").arg(i + 1));
+    }
+    if (std::optional<Failure> f = applyCorrections(choice, acquisition, warn))
+        return fail(f->message);
+
+    // Every species (or those of --species), the ratio's row after them.
+    QList<PlaneSource> sources;
+    const std::optional<RatioSpec> ratio = choice.ratio;
+    choice.ratio.reset();
+    if (!choice.species)
+        choice.allSpecies = true;
+    const std::variant<QList<PlaneSource>, Failure> species = chosenSources(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&species))
+        return fail(f->message);
+    sources = std::get<QList<PlaneSource>>(species);
+    if (ratio) {
+        choice.ratio = ratio;
+        const std::variant<QList<PlaneSource>, Failure> r = chosenSources(choice, acquisition);
+        if (const Failure* f = std::get_if<Failure>(&r))
+            return fail(f->message);
+        sources << std::get<QList<PlaneSource>>(r);
+    }
+
+    // One range: a layer or a sum; per layer: each layer of the range (all by default).
+    PlaneChoice layers = choice;
+    if (layers.layers && !perLayer)
+        layers.sum = true;
+    if (perLayer && !layers.layers)
+        layers.layers = std::pair{1, acquisition.layerCount()};
+    const std::variant<QList<std::pair<int, int>>, Failure> ranges =
+        chosenLayers(layers, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&ranges))
+        return fail(f->message);
+
+    QString error;
+    const std::optional<QList<StatsRow>> rows = regionTable(
+        acquisition, std::get<QList<Region>>(regions), sources,
+        std::get<QList<std::pair<int, int>>>(ranges), acquisition.request(sources.first()),
+        nullptr, &error);
+    if (!rows)
+        return fail(error);
+
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly))
+        return fail(QStringLiteral("Cannot write to standard output."));
+    CsvWriter csv(out);
+    for (const char* column : {"region", "species", "layers", "pixels", "area_um2", "sum", "mean",
+                               "sd", "min", "max", "ratio_of_sums", "poisson_error"})
+        csv.text(QLatin1String(column));
+    csv.endRow();
+    for (const StatsRow& row : *rows) {
+        csv.number(row.region)
+            .text(acquisition.sourceName(row.source).trimmed())
+            .text(layersText(row.firstLayer, row.lastLayer))
+            .number(double(row.stats.pixels))
+            .number(row.stats.areaUm2);
+        if (row.ratio)
+            csv.empty();
+        else
+            csv.number(row.stats.sum);
+        csv.number(row.stats.mean).number(row.stats.sd).number(row.stats.min).number(row.stats.max);
+        if (row.ratio)
+            csv.number(row.ratio->ratio).number(row.ratio->poissonError);
+        else
+            csv.empty().empty();
+        if (!csv.endRow())
+            return fail(QStringLiteral("Cannot write to standard output."));
+    }
+    return 0;
+}
