@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev          # Qt Widgets and its OpenGL headers
   qt6-image-formats-plugins       # TIFF for saved pictures
+  libfftw3-dev                    # layer alignment
   fonts-dejavu-core               # a sans-serif font for axis labels and scale bars
   xvfb xdotool                    # the end-to-end test on a real X server
   clang libclang-rt-14-dev        # the fuzzer

@@ -1,0 +1,230 @@
+#include "core/model/drift.h"
+#include "core/progress.h"
+
+#include <QTest>
+#include <atomic>
+#include <cmath>
+#include <random>
+
+namespace {
+
+struct Cell
+{
+    double x, y, sigma, height;
+};
+using Frames = std::vector<std::vector<float>>;
+
+// Cells, 30 per 128 x 128 pixels, over the frame widened by `margin` on every side, so that
+// content enters the frame as it drifts.
+std::vector<Cell> cells(int side, int margin, quint32 seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> at(-margin, side + margin), sigma(1.5, 4), height(2, 6);
+    const double extent = side + 2.0 * margin;
+    std::vector<Cell> out(std::size_t(30 * extent * extent / (128 * 128)));
+    for (Cell& c : out)
+        c = {at(rng), at(rng), sigma(rng), height(rng)};
+    return out;
+}
+
+// The cells moved by (dx, dy), sampled at pixel centres on a background of 1 (or brighter), the
+// whole scaled to `counts` per unit; with counts > 0 each sample is then a Poisson draw.
+std::vector<float> render(int side, const std::vector<Cell>& field, double dx, double dy,
+                          double counts, std::mt19937& rng, double background = 1)
+{
+    std::vector<double> v(std::size_t(side) * side, background);
+    for (const Cell& c : field) {
+        const double cx = c.x + dx, cy = c.y + dy, reach = 6 * c.sigma;
+        for (int y = std::max(0, int(cy - reach)); y < std::min(side, int(cy + reach) + 1); ++y) {
+            for (int x = std::max(0, int(cx - reach)); x < std::min(side, int(cx + reach) + 1);
+                 ++x) {
+                const double rx = x + 0.5 - cx, ry = y + 0.5 - cy;
+                v[std::size_t(y) * side + x] +=
+                    c.height * std::exp(-(rx * rx + ry * ry) / (2 * c.sigma * c.sigma));
+            }
+        }
+    }
+    std::vector<float> frame(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i)
+        frame[i] =
+            counts > 0 ? float(std::poisson_distribution<int>(v[i] * counts)(rng)) : float(v[i]);
+    return frame;
+}
+
+LayerSource sourceOf(const Frames& frames)
+{
+    return [&frames](int layer, std::vector<float>& into) {
+        into = frames[std::size_t(layer)];
+        return true;
+    };
+}
+
+// Empty when got is within 0.1 px of (dx, dy) on both axes.
+QString mismatch(const Shift& got, double dx, double dy)
+{
+    if (std::abs(got.dx - dx) <= 0.1 && std::abs(got.dy - dy) <= 0.1)
+        return {};
+    return QString::asprintf("got (%g, %g), expected (%g, %g)", got.dx, got.dy, dx, dy);
+}
+
+std::optional<QRect> optionalRegion(QRect region)
+{
+    return region.isNull() ? std::nullopt : std::optional(region);
+}
+
+} // namespace
+
+class TestDrift : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shift_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<double>("counts"); // per background pixel; 0: no noise
+        QTest::addColumn<QRect>("region");  // null: none
+        QTest::addColumn<QPointF>("left");  // the shift of the cells in the left half
+        QTest::addColumn<QPointF>("right"); // and in the right half
+        QTest::addColumn<double>("background");
+        const auto row = [](const char* name, int side, double counts, QPointF left,
+                            QRect region = {}, QPointF right = {}, double background = 1) {
+            QTest::newRow(name) << side << counts << region << left
+                                << (region.isNull() ? left : right) << background;
+        };
+        row("whole pixels", 128, 0, {3, -5});
+        row("fractions", 128, 0, {0.3, -0.7});
+        row("quarter pixels, 256", 256, 0, {-12.25, 7.75});
+        row("no drift", 128, 0, {0, 0});
+        row("a third of the side", 256, 0, {-80.6, 84.3});
+        row("5 counts", 256, 5, {2.4, -1.35});
+        row("50 counts", 256, 50, {-6.8, 4.15});
+        row("left half", 128, 0, {3.4, -2.2}, QRect(0, 0, 64, 128), {-4.6, 5.3});
+        row("right half", 128, 0, {3.4, -2.2}, QRect(64, 0, 64, 128), {-4.6, 5.3});
+        row("right half, clipped", 128, 0, {3.4, -2.2}, QRect(64, -30, 200, 190), {-4.6, 5.3});
+        row("region of odd size", 128, 0, {3.4, -2.2}, QRect(3, 5, 53, 111), {-4.6, 5.3});
+        // Cells 5 to 15 % above the background: what the window holds of a constant must
+        // not draw the peak to (0, 0).
+        row("faint cells", 256, 0, {-80.6, 84.3}, {}, {}, 40);
+        row("faint cells in a region", 128, 0, {3.4, -2.2}, QRect(0, 0, 64, 128), {-4.6, 5.3}, 40);
+    }
+
+    // Cells drift over a background; with a region, those of the left and right halves drift
+    // differently and the region's half gives the shift.
+    void shift()
+    {
+        QFETCH(int, side);
+        QFETCH(double, counts);
+        QFETCH(QRect, region);
+        QFETCH(QPointF, left);
+        QFETCH(QPointF, right);
+        QFETCH(double, background);
+        std::vector<Cell> field = cells(side, side / 2, 7);
+        std::erase_if(field, [&](const Cell& c) { return std::abs(c.x - side / 2) < 12; });
+        std::vector<Cell> moved = field;
+        for (Cell& c : moved) {
+            const QPointF by = c.x < side / 2 ? left : right;
+            c.x += by.x();
+            c.y += by.y();
+        }
+        std::mt19937 rng(11);
+        const Frames frames = {render(side, field, 0, 0, counts, rng, background),
+                               render(side, moved, 0, 0, counts, rng, background)};
+        const auto shifts = estimateDrift(side, 2, sourceOf(frames), {0, optionalRegion(region)});
+        QVERIFY(shifts && shifts->size() == 2);
+        const QPointF expected = region.isNull() || region.center().x() < side / 2 ? left : right;
+        const QString why = mismatch(shifts->at(1), expected.x(), expected.y());
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+    }
+
+    // A slow random walk with counting noise, aligned on a layer in the middle.
+    void randomWalk()
+    {
+        constexpr int side = 256, layers = 100, reference = 40;
+        const std::vector<Cell> field = cells(side, 24, 3);
+        std::mt19937 rng(5);
+        std::normal_distribution<double> step(0, 0.6);
+        std::vector<Shift> walk(layers);
+        Frames frames;
+        for (int k = 0; k < layers; ++k) {
+            if (k > 0)
+                walk[k] = {walk[k - 1].dx + step(rng), walk[k - 1].dy + step(rng)};
+            frames.push_back(render(side, field, walk[k].dx, walk[k].dy, 20, rng));
+        }
+        Progress progress;
+        const auto shifts =
+            estimateDrift(side, layers, sourceOf(frames), {reference, std::nullopt}, &progress);
+        QVERIFY(shifts);
+        QCOMPARE(shifts->at(reference).dx, 0.0);
+        QCOMPARE(shifts->at(reference).dy, 0.0);
+        for (int k = 0; k < layers; ++k) {
+            const QString why = mismatch(shifts->at(k), walk[k].dx - walk[reference].dx,
+                                         walk[k].dy - walk[reference].dy);
+            QVERIFY2(why.isEmpty(), qPrintable(QStringLiteral("layer %1: ").arg(k) + why));
+        }
+        QCOMPARE(progress.done(), layers);
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<int>("layers");
+        QTest::addColumn<int>("reference");
+        QTest::addColumn<QRect>("region"); // null: none
+        QTest::addColumn<int>("badLayer");
+        // What reading the bad layer does: "refuse", "short", "not a number" or "cancel"
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("problem");
+        const auto row = [](const char* name, int side, int layers, int reference, QRect region,
+                            int bad, const char* fault, const char* problem) {
+            QTest::newRow(name) << side << layers << reference << region << bad << QString(fault)
+                                << QString(problem);
+        };
+        row("no side", 0, 3, 0, {}, -1, "", "The frame side 0 is not between 1 and 32768.");
+        row("side too large", 32769, 3, 0, {}, -1, "",
+            "The frame side 32769 is not between 1 and 32768.");
+        row("no layers", 64, 0, 0, {}, -1, "", "There are no layers to align.");
+        row("reference past the end", 64, 3, 3, {}, -1, "",
+            "The reference layer 4 is not among layers 1 to 3.");
+        row("region outside", 64, 3, 0, QRect(64, 0, 10, 10), -1, "",
+            "The region lies outside the frame.");
+        row("unreadable layer", 64, 5, 0, {}, 3, "refuse", "Layer 4 cannot be read.");
+        row("short layer", 64, 5, 0, {}, 2, "short", "Layer 3 cannot be read.");
+        row("unreadable reference", 64, 5, 1, {}, 1, "refuse", "Layer 2 cannot be read.");
+        row("cancelled", 64, 200, 0, {}, 5, "cancel", ""); // nothing, and no problem named
+        row("infinity", 64, 5, 0, {}, 4, "not a number",
+            "Layer 5 holds values that are not numbers.");
+    }
+
+    void refused()
+    {
+        QFETCH(int, side);
+        QFETCH(int, layers);
+        QFETCH(int, reference);
+        QFETCH(QRect, region);
+        QFETCH(int, badLayer);
+        QFETCH(QString, fault);
+        QFETCH(QString, problem);
+        Progress progress;
+        std::atomic<int> reads{0};
+        const LayerSource source = [&](int layer, std::vector<float>& into) {
+            ++reads;
+            const bool bad = layer == badLayer;
+            into.assign(std::size_t(side) * side - (bad && fault == "short"), 0.0f);
+            if (bad && fault == "not a number")
+                into[7] = INFINITY;
+            if (bad && fault == "cancel")
+                progress.cancel();
+            return !bad || fault != "refuse";
+        };
+        QString why = "stale";
+        QVERIFY(!estimateDrift(side, layers, source, {reference, optionalRegion(region)}, &progress,
+                               &why));
+        QCOMPARE(why, problem);
+        if (fault == "cancel")
+            QVERIFY(reads < layers); // and stopped early
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDrift)
+#include "tst_drift.moc"
