@@ -1,15 +1,13 @@
 #include "app/dialogs.h"
 
 #include "app/msgbox.h"
+#include "core/io/picturewriter.h"
 
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace Dialogs {
 
@@ -42,15 +40,6 @@ void defaultExportPicture(QWidget* parent, const QImage& picture)
     QString error;
     if (!writePicture(picture, pictureFileName(path, chosenFilter), &error))
         MsgBox(QStringLiteral("The picture could not be saved: %1").arg(error));
-}
-
-// The writer's format for a file name's suffix; empty when pictures cannot be written so.
-QByteArray writableFormat(const QString& path)
-{
-    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    if (suffix.isEmpty() || !QImageWriter::supportedImageFormats().contains(suffix))
-        return {};
-    return suffix;
 }
 
 OpenFileSeam& openSeam()
@@ -108,35 +97,9 @@ void exportPicture(QWidget* parent, const QImage& picture)
     exportSeam()(parent, picture);
 }
 
-bool writePicture(const QImage& picture, const QString& path, QString* error)
-{
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    const QByteArray format = writableFormat(path);
-    if (format.isEmpty())
-        return fail(QStringLiteral("%1 names no picture format that can be written.")
-                        .arg(QFileInfo(path).fileName()));
-    if (picture.isNull())
-        return fail(QStringLiteral("there is no picture."));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QImageWriter writer(&file, format);
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        return fail(writer.errorString());
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
-}
-
 QString pictureFileName(const QString& chosen, const QString& chosenFilter)
 {
-    if (chosen.isEmpty() || !writableFormat(chosen).isEmpty())
+    if (chosen.isEmpty() || pictureFormatFor(chosen))
         return chosen;
     static const QRegularExpression firstSuffix(QStringLiteral("\\*\\.(\\w+)"));
     const QRegularExpressionMatch m = firstSuffix.match(chosenFilter);

@@ -33,14 +33,10 @@ void exportPicture(QWidget* parent, const QImage& picture);
 // Installs the modal message box as the handler of MsgBox (app/msgbox.h).
 void installMessageBox();
 
-// What the default picture export does once the dialog has a name. Writes picture to path in
-// the format its suffix names (".png", ".tif", ".bmp", ".jpg" ...); the file is replaced only
-// once the whole picture is written. Returns false, with the reason in error, when the suffix
-// names no format pictures are written in or the file cannot be written.
-bool writePicture(const QImage& picture, const QString& path, QString* error = nullptr);
-// The name a picture chosen in the save dialog is written under: the chosen name when its
-// suffix names a picture format, else the name with the first suffix of the chosen filter
-// ("pic" with "TIFF image (*.tif *.tiff)" gives "pic.tif").
+// The name a picture chosen in the save dialog is written under (by writePicture of
+// core/io/picturewriter.h): the chosen name when its suffix names a picture format, else the
+// name with the first suffix of the chosen filter ("pic" with "TIFF image (*.tif *.tiff)" gives
+// "pic.tif").
 QString pictureFileName(const QString& chosen, const QString& chosenFilter);
 
 } // namespace Dialogs

@@ -1,8 +1,8 @@
 #include "app/exportcommand.h"
 
-#include "app/dialogs.h"
 #include "app/msgbox.h"
 #include "app/textnumber.h"
+#include "core/io/picturewriter.h"
 #include "display/displaypictures.h"
 #include "display/imagemodel.h"
 #include "rawfile/imfile.h"
@@ -10,7 +10,6 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <limits>
@@ -36,21 +35,6 @@ struct Failure
     QString message;
 };
 
-// Picture format written for the suffix of the output's name.
-std::optional<QByteArray> formatFor(const QString& path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("png"))
-        return QByteArray("png");
-    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
-        return QByteArray("tiff");
-    if (suffix == QLatin1String("bmp"))
-        return QByteArray("bmp");
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return QByteArray("jpeg");
-    return std::nullopt;
-}
-
 // A whole number given to an option, within first..last.
 std::optional<int> wholeNumber(const QString& text, int first, int last)
 {
@@ -74,7 +58,6 @@ struct ExportRequest
 {
     QString out;
     QString in;
-    QByteArray format;
     std::optional<int> species; // as the user counts, from 1; checked against the file later
     std::optional<int> plane;
     int table = 10;
@@ -97,15 +80,14 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     if (files.size() != 1)
         return Failure{QStringLiteral("--export needs exactly one .im file.")};
     r.in = files.first();
-    const std::optional<QByteArray> format = formatFor(r.out);
+    const std::optional<PictureFormat> format = pictureFormatFor(r.out);
     if (!format)
         return Failure{QStringLiteral("Cannot tell the picture format of %1: use .png, .tif, "
                                       ".tiff, .bmp, .jpg or .jpeg.")
                            .arg(r.out)};
-    if (!QImageWriter::supportedImageFormats().contains(*format))
+    if (!canWritePictures(*format))
         return Failure{QStringLiteral("This build cannot write %1 pictures.")
-                           .arg(QString::fromLatin1(*format))};
-    r.format = *format;
+                           .arg(QString::fromLatin1(pictureFormatName(*format)))};
 
     auto positive = [&](const QString& name, std::optional<int>& into) -> std::optional<Failure> {
         if (!parser.isSet(name))
@@ -211,7 +193,7 @@ std::optional<Failure> save(const QImage& picture, const ExportRequest& r)
             QStringLiteral("The picture would replace the .im file it shows: %1").arg(r.out)};
     // The same writing as "Save Image As...": complete or not at all.
     QString error;
-    if (!Dialogs::writePicture(picture, r.out, &error))
+    if (!writePicture(picture, r.out, &error))
         return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, error)};
     return std::nullopt;
 }
