@@ -1,5 +1,6 @@
 // The core's writers: PNG pictures that Qt and Pillow decode to exactly the pixels given, the
-// suffix map, files written all or nothing.
+// suffix map, files written all or nothing, count TIFFs read back by libtiff and tifffile.
+#include "core/io/counttiff.h"
 #include "core/io/picturewriter.h"
 
 #include <QDir>
@@ -8,7 +9,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <optional>
+#include <tiffio.h>
 #include <vector>
 
 namespace {
@@ -38,6 +41,19 @@ QByteArray contents(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
+// A tag of the current page of tiff, read by libtiff.
+template <typename T> T field(TIFF* tiff, ttag_t tag)
+{
+    T value{};
+    TIFFGetField(tiff, tag, &value);
+    return value;
+}
+
+template <typename T> QByteArray bytesOf(std::initializer_list<T> values)
+{
+    return QByteArray(reinterpret_cast<const char*>(values.begin()), values.size() * sizeof(T));
+}
+
 } // namespace
 
 class TestWriters : public QObject
@@ -51,6 +67,8 @@ private slots:
     void pictureFormat();
     void failedWrite_data();
     void failedWrite();
+    void countTiff_data();
+    void countTiff();
 };
 
 void TestWriters::png_data()
@@ -129,22 +147,29 @@ void TestWriters::pictureFormat()
 
 void TestWriters::failedWrite_data()
 {
-    QTest::addColumn<QString>("name"); // in a folder holding the old file and "folder.png"
+    QTest::addColumn<QString>("writer"); // a picture, or counts committed or abandoned
+    QTest::addColumn<QString>("name");   // in a folder holding the old file and "folder.png"
     QTest::addColumn<QString>("old");
     QTest::addColumn<bool>("readOnly");
     const QString longName = QString(251, 'o') + ".png"; // no room for a temporary's suffix
-    const auto row = [](const char* name, const QString& file, const QString& old,
-                        bool readOnly = false) { QTest::newRow(name) << file << old << readOnly; };
-    row("folder not writable", "old.png", "old.png", true);
-    row("name too long for a temporary file", longName, longName);
-    row("folder that does not exist", "nowhere/pic.png", "old.png");
-    row("a folder of that name", "folder.png", "old.png");
+    const auto row = [](const char* name, const char* writer, const QString& file,
+                        const QString& old, bool readOnly = false) {
+        QTest::newRow(name) << writer << file << old << readOnly;
+    };
+    row("picture, folder not writable", "picture", "old.png", "old.png", true);
+    row("picture, name too long for a temporary file", "picture", longName, longName);
+    row("picture, folder that does not exist", "picture", "nowhere/pic.png", "old.png");
+    row("picture, a folder of that name", "picture", "folder.png", "old.png");
+    row("counts abandoned after a page", "abandoned", "old.png", "old.png");
+    row("counts, folder that does not exist", "counts", "nowhere/counts.tif", "old.png");
+    row("counts, a folder of that name", "counts", "folder.png", "old.png");
 }
 
-// A write that fails leaves the folder as it was: no new file, no temporary file, the old file
-// untouched.
+// A write that fails or is abandoned leaves the folder as it was: no new file, no temporary
+// file, the old file untouched.
 void TestWriters::failedWrite()
 {
+    QFETCH(QString, writer);
     QFETCH(QString, name);
     QFETCH(QString, old);
     QFETCH(bool, readOnly);
@@ -159,16 +184,100 @@ void TestWriters::failedWrite()
         if (QFileInfo(dir.path()).isWritable())
             QSKIP("Folder permissions do not stop this user (root) from writing.");
     }
-    QImage picture(5, 5, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QString error;
-    const bool written = writePicture(picture, dir.filePath(name), &error);
+    QString error = "none";
+    if (writer == "picture") {
+        QImage picture(5, 5, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(!writePicture(picture, dir.filePath(name), &error));
+    } else {
+        CountTiffWriter counts(dir.filePath(name), 50.0, 64, 8192);
+        const std::vector<quint16> page(64 * 64, 1);
+        counts.addPage(CountType::UInt16, page.data(), "page");
+        if (writer == "counts")
+            error = counts.commit() ? QString() : counts.error();
+    }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(!written);
     QVERIFY(!error.isEmpty());
     QCOMPARE(entries(dir.path()), before);
     QCOMPARE(entries(dir.filePath("folder.png")), QStringList());
     QCOMPARE(contents(file.fileName()), QByteArray("old"));
+}
+
+void TestWriters::countTiff_data()
+{
+    QTest::addColumn<CountType>("type");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("sampleFormat");   // TIFF's: 1 unsigned, 3 floating point
+    QTest::addColumn<QByteArray>("samples"); // of the first 2 x 2 page
+    QTest::addColumn<qint64>("expectedBytes");
+    QTest::addColumn<int>("version"); // 42 classic TIFF, 43 BigTIFF
+    QTest::newRow("16 bit") << CountType::UInt16 << 16 << 1 << bytesOf<quint16>({65535, 0, 7, 1})
+                            << qint64(24) << 42;
+    QTest::newRow("32 bit") << CountType::UInt32 << 32 << 1
+                            << bytesOf<quint32>({4294967295u, 0, 65536, 1}) << qint64(48) << 42;
+    QTest::newRow("float, NaN") << CountType::Float32 << 32 << 3
+                                << bytesOf<float>({NAN, -0.25f, 1e30f, 3}) << qint64(48) << 42;
+    QTest::newRow("double, NaN") << CountType::Float64 << 64 << 3
+                                 << bytesOf<double>({1.0 / 3, NAN, -1e300, 0}) << qint64(96) << 42;
+    QTest::newRow("5 GB: BigTIFF")
+        << CountType::UInt16 << 16 << 1 << bytesOf<quint16>({1, 2, 3, 4}) << qint64(5e9) << 43;
+}
+
+// Three pages (the first page's samples rotated by one sample per page) over a 20 µm field,
+// 1000 pixels per centimetre, read back by libtiff in order, with their descriptions and bytes;
+// tifffile sees the pages, their text and a pixel size of 10 µm.
+void TestWriters::countTiff()
+{
+    QFETCH(CountType, type);
+    QFETCH(int, bits);
+    QFETCH(int, sampleFormat);
+    QFETCH(QByteArray, samples);
+    QFETCH(qint64, expectedBytes);
+    QFETCH(int, version);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("counts.tif");
+    std::vector<QByteArray> pages;
+    CountTiffWriter writer(path, 20.0, 2, expectedBytes);
+    for (int p = 0; p < 3; ++p) {
+        pages.push_back(samples.mid(p * bits / 8) + samples.left(p * bits / 8));
+        QVERIFY2(writer.addPage(type, pages[p].constData(), QStringLiteral("13C page %1").arg(p)),
+                 qPrintable(writer.error()));
+    }
+    QVERIFY2(writer.commit(), qPrintable(writer.error()));
+    QCOMPARE(contents(path).at(2), char(version));
+
+    TIFF* tiff = TIFFOpen(path.toLocal8Bit().constData(), "r");
+    QVERIFY(tiff);
+    QCOMPARE(int(TIFFNumberOfDirectories(tiff)), 3);
+    for (int p = 0; p < 3; ++p) {
+        QVERIFY(TIFFSetDirectory(tiff, tdir_t(p)));
+        QCOMPARE(QList<double>({double(field<uint32_t>(tiff, TIFFTAG_IMAGEWIDTH)),
+                                double(field<uint32_t>(tiff, TIFFTAG_IMAGELENGTH)),
+                                double(field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE)),
+                                double(field<uint16_t>(tiff, TIFFTAG_SAMPLEFORMAT)),
+                                double(field<uint16_t>(tiff, TIFFTAG_RESOLUTIONUNIT)),
+                                field<float>(tiff, TIFFTAG_XRESOLUTION),
+                                field<float>(tiff, TIFFTAG_YRESOLUTION)}),
+                 QList<double>(
+                     {2, 2, double(bits), double(sampleFormat), RESUNIT_CENTIMETER, 1000, 1000}));
+        QCOMPARE(QString::fromUtf8(field<const char*>(tiff, TIFFTAG_IMAGEDESCRIPTION)),
+                 QStringLiteral("13C page %1").arg(p));
+        QByteArray got(samples.size(), 0);
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(TIFFReadScanline(tiff, got.data() + row * got.size() / 2, uint32_t(row)), 1);
+        QCOMPARE(got, pages[p]);
+    }
+    TIFFClose(tiff);
+
+    const std::optional<QByteArray> seen = python(
+        "import sys\ntry: import tifffile\nexcept ImportError: sys.exit(77)\n"
+        "t = tifffile.TiffFile(sys.argv[1]); p = t.pages[2]\n"
+        "n, d = p.tags['XResolution'].value\n"
+        "print(len(t.pages), p.tags['ResolutionUnit'].value.name, 1e4 * d / n, p.description)",
+        {path});
+    if (!seen)
+        QSKIP("/usr/bin/python3 with tifffile (python3-tifffile) is not installed.");
+    QCOMPARE(seen->trimmed(), QByteArray("3 CENTIMETER 10.0 13C page 2"));
 }
 
 QTEST_MAIN(TestWriters)
