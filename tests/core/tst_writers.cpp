@@ -1,10 +1,15 @@
 // The core's writers: PNG pictures that Qt and Pillow decode to exactly the pixels given, the
-// suffix map, files written all or nothing, count TIFFs read back by libtiff and tifffile.
+// suffix map, files written all or nothing, count TIFFs read back by libtiff and tifffile, CSV
+// read back by Python's csv module.
 #include "core/io/counttiff.h"
+#include "core/io/csvwriter.h"
 #include "core/io/picturewriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -69,6 +74,7 @@ private slots:
     void failedWrite();
     void countTiff_data();
     void countTiff();
+    void csv();
 };
 
 void TestWriters::png_data()
@@ -278,6 +284,41 @@ void TestWriters::countTiff()
     if (!seen)
         QSKIP("/usr/bin/python3 with tifffile (python3-tifffile) is not installed.");
     QCOMPARE(seen->trimmed(), QByteArray("3 CENTIMETER 10.0 13C page 2"));
+}
+
+// Rows read back by Python's csv module: text exactly, numbers to the same double, also in a
+// locale with a decimal comma.
+void TestWriters::csv()
+{
+    const QLocale locale;
+    QLocale::setDefault(QLocale(QLocale::German));
+    const QStringList texts{"plain", "comma, \"quoted\"\nand a new line", "µm"};
+    const std::vector<double> numbers{0.1, 3, 1.0 / 3, -2.2250738585072014e-308, 1e300};
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    CsvWriter csv(out);
+    for (const QString& t : texts)
+        csv.text(t);
+    QVERIFY(csv.empty().endRow());
+    for (const double n : numbers)
+        csv.number(n);
+    QVERIFY(csv.endRow());
+    QLocale::setDefault(locale);
+    const std::optional<QByteArray> got =
+        python("import sys, io, csv, json\nrows = csv.reader(io.TextIOWrapper(sys.stdin.buffer, "
+               "encoding='utf-8', newline=''))\nprint(json.dumps(list(rows)))",
+               {}, out.data());
+    if (!got)
+        QSKIP("/usr/bin/python3 is not installed.");
+    const QJsonArray rows = QJsonDocument::fromJson(*got).array();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].toVariant().toStringList(), texts + QStringList{""});
+    const QJsonArray cells = rows[1].toArray();
+    QCOMPARE(cells.size(), qsizetype(numbers.size()));
+    for (std::size_t i = 0; i < numbers.size(); ++i) // exactly, not QCOMPARE's fuzzy way
+        QVERIFY2(cells[qsizetype(i)].toString().toDouble() == numbers[i],
+                 qPrintable(cells[qsizetype(i)].toString()));
+    QCOMPARE(cells[0].toString() + ' ' + cells[1].toString(), QStringLiteral("0.1 3"));
 }
 
 QTEST_MAIN(TestWriters)
