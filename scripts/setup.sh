@@ -8,6 +8,9 @@ packages=(
   qt6-image-formats-plugins       # TIFF for saved pictures
   libfftw3-dev                    # layer alignment
   fonts-dejavu-core               # a sans-serif font for axis labels and scale bars
+  libdeflate-dev                  # PNG compression
+  libtiff-dev libcsv-dev          # count TIFFs, CSV quoting
+  python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
   xvfb xdotool                    # the end-to-end test on a real X server
   clang libclang-rt-14-dev        # the fuzzer
 )

@@ -3,6 +3,7 @@
 // exactly the pixels of the window's canvas, JPEG at its size; a failed save writes nothing; and
 // `isolumen --export` writes the same formats (PNG and its failures: tst_export).
 #include "app/dialogs.h"
+#include "core/io/picturewriter.h"
 #include "display/canvas.h"
 #include "display/imagewindow.h"
 #include "mainwindow/mainwindow.h"
@@ -118,8 +119,7 @@ void TestExportFormats::saveImageAs()
     QVERIFY(QDir(dir.path()).mkdir("folder.png"));
     int saved = -1; // the export not called
     Dialogs::setExportPicture([&](QWidget*, const QImage& picture) {
-        saved =
-            Dialogs::writePicture(picture, Dialogs::pictureFileName(dir.filePath(typed), filter));
+        saved = writePicture(picture, Dialogs::pictureFileName(dir.filePath(typed), filter));
     });
     m_window->_FileSaveImage_Action();
     Dialogs::setExportPicture({});

@@ -1,21 +1,46 @@
 #include "core/io/picturewriter.h"
 
+#include "core/io/pngwriter.h"
+
 #include <QFileInfo>
+#include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QString>
 
-std::optional<QByteArray> pictureFormatFor(const QString& path)
+std::optional<PictureFormat> pictureFormatFor(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("png"))
-        return QByteArray("png");
+        return PictureFormat::Png;
     if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
-        return QByteArray("tiff");
+        return PictureFormat::Tiff;
     if (suffix == QLatin1String("bmp"))
-        return QByteArray("bmp");
+        return PictureFormat::Bmp;
     if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return QByteArray("jpeg");
+        return PictureFormat::Jpeg;
     return std::nullopt;
+}
+
+QByteArray pictureFormatName(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Png:
+        return "png";
+    case PictureFormat::Tiff:
+        return "tiff";
+    case PictureFormat::Bmp:
+        return "bmp";
+    case PictureFormat::Jpeg:
+        return "jpeg";
+    }
+    return {};
+}
+
+bool canWritePictures(PictureFormat format)
+{
+    return format == PictureFormat::Png ||
+           QImageWriter::supportedImageFormats().contains(pictureFormatName(format));
 }
 
 bool writePicture(const QImage& picture, const QString& path, QString* error)
@@ -25,7 +50,7 @@ bool writePicture(const QImage& picture, const QString& path, QString* error)
             *error = why;
         return false;
     };
-    const std::optional<QByteArray> format = pictureFormatFor(path);
+    const std::optional<PictureFormat> format = pictureFormatFor(path);
     if (!format)
         return fail(QStringLiteral("%1 names no picture format that can be written.")
                         .arg(QFileInfo(path).fileName()));
@@ -34,10 +59,18 @@ bool writePicture(const QImage& picture, const QString& path, QString* error)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    QImageWriter writer(&file, *format);
-    if (!writer.write(picture)) {
+    QString why;
+    bool written = false;
+    if (*format == PictureFormat::Png) {
+        written = writePng(picture, file, &why);
+    } else {
+        QImageWriter writer(&file, pictureFormatName(*format));
+        written = writer.write(picture);
+        why = writer.errorString();
+    }
+    if (!written) {
         file.cancelWriting();
-        return fail(writer.errorString());
+        return fail(why);
     }
     if (!file.commit())
         return fail(file.errorString());

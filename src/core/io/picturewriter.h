@@ -1,18 +1,28 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
-#include <QString>
 #include <optional>
 
-// Picture files: the one map from a file name's suffix to a picture format, and writing that is
-// complete or nothing.
+class QImage;
+class QString;
 
-// The format a name's suffix asks for (png; tif, tiff; bmp; jpg, jpeg; any letter case), or
-// nothing for any other suffix.
-std::optional<QByteArray> pictureFormatFor(const QString& path);
+// Picture files as "Save Image As..." and --export write them: the format a file name asks
+// for, and the writing, complete or not at all.
 
-// Writes picture to path in the format its suffix names. The file is replaced only once the
-// whole picture is written. False, with the reason in error, when the suffix names no picture
-// format or the file cannot be written.
+enum class PictureFormat { Png, Tiff, Bmp, Jpeg };
+
+// The format a file name's suffix names, in any case: png; tif, tiff; bmp; jpg, jpeg. None for
+// any other suffix or none.
+std::optional<PictureFormat> pictureFormatFor(const QString& path);
+
+// Qt's name of a format ("png", "tiff", "bmp", "jpeg"), as QImageReader::imageFormat gives it.
+QByteArray pictureFormatName(PictureFormat format);
+
+// Whether this build can write the format (TIFF needs Qt's image format plugins).
+bool canWritePictures(PictureFormat format);
+
+// Writes picture to path in the format its suffix names: PNG through writePng, the others
+// through Qt's image writers. The file appears only once wholly written; on failure an older
+// file of that name is untouched and nothing new is left. Returns false, with the reason in
+// error, for a suffix naming no format, a null picture, or a file that cannot be written.
 bool writePicture(const QImage& picture, const QString& path, QString* error = nullptr);
