@@ -7,8 +7,9 @@
 //
 // Build it in a release configuration (RelWithDebInfo or Release).
 #include "core/io/pngwriter.h"
-#include "display/displaypictures.h"
-#include "display/imagemodel.h"
+#include "core/model/plane.h"
+#include "core/render/displaypictures.h"
+#include "core/render/displaysettings.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -29,7 +30,7 @@ Plane noisyField(int side, double meanCounts)
 {
     Plane plane;
     plane.side = side;
-    plane.samples.resize(std::size_t(side) * side);
+    std::vector<quint32> samples(std::size_t(side) * side);
     std::mt19937 random(side);
     for (int r = 0; r < side; ++r) {
         for (int c = 0; c < side; ++c) {
@@ -38,12 +39,11 @@ Plane noisyField(int side, double meanCounts)
                 1 + 0.75 * std::sin(6 * x) * std::cos(5 * y) +
                 2 * std::exp(-30 * ((x - 0.3) * (x - 0.3) + (y - 0.6) * (y - 0.6)));
             std::poisson_distribution<int> counts(meanCounts * shape);
-            plane.samples[std::size_t(r) * side + c] = counts(random);
+            samples[std::size_t(r) * side + c] = quint32(counts(random));
         }
     }
-    const auto [min, max] = std::minmax_element(plane.samples.begin(), plane.samples.end());
-    plane.min = *min;
-    plane.max = *max;
+    plane.samples = std::move(samples);
+    plane.findExtremes();
     return plane;
 }
 
@@ -74,10 +74,10 @@ int main(int argc, char** argv)
            "       Qt B  size\n";
     for (const int side : {512, 1024, 2048}) {
         for (const auto& [counts, name] : {std::pair{20.0, "low"}, std::pair{20000.0, "high"}}) {
-            ImageModel model;
-            SetColors(model, 9, qRgb(255, 255, 255), qRgb(153, 153, 153)); // "10 Rainbow"
-            takePlane(model, noisyField(side, counts), QString(), QString());
-            const std::optional<DisplayPictures> pictures = displayPictures(model, 50.0);
+            DisplaySettings settings; // "10 Rainbow", grey below, white above
+            const Plane plane = noisyField(side, counts);
+            settleDisplayRange(settings, plane, QString(), QString());
+            const std::optional<DisplayPictures> pictures = displayPictures(plane, settings, 50.0);
             const QImage image = pictures->image;
             const QImage figure = figurePicture(*pictures, side);
             for (const auto& [kind, picture] : {std::pair{"image", image}, {"figure", figure}}) {

@@ -1,8 +1,11 @@
 #include "app/commandline.h"
 
+#include "app/countscommand.h"
 #include "app/exportcommand.h"
 #include "app/infocommand.h"
 #include "app/planeoptions.h"
+#include "app/shiftscommand.h"
+#include "app/statscommand.h"
 #include "app/viewer.h"
 
 #include <QCommandLineParser>
@@ -48,6 +51,9 @@ int runIsolumen(int argc, char** argv)
     parser.addOption(info);
     addPlaneOptions(parser);
     addExportOptions(parser);
+    addCountsOptions(parser);
+    addStatsOptions(parser);
+    addShiftsOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
 
     if (!parser.parse(argumentList(argc, argv))) {
@@ -65,6 +71,13 @@ int runIsolumen(int argc, char** argv)
         return 0;
     }
     const QStringList files = parser.positionalArguments();
+    const int modes = int(parser.isSet(info)) + int(isExportRequested(parser)) +
+                      int(isCountsExportRequested(parser)) + int(isStatsRequested(parser)) +
+                      int(isShiftsRequested(parser));
+    if (modes > 1) {
+        err << "Choose one of --info, --export, --export-counts, --stats and --shifts." << Qt::endl;
+        return 2;
+    }
     if (parser.isSet(info)) {
         QCoreApplication app(argc, argv);
         if (files.size() != 1) {
@@ -77,6 +90,12 @@ int runIsolumen(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         return runExport(parser, err);
+    }
+    if (isCountsExportRequested(parser) || isStatsRequested(parser) || isShiftsRequested(parser)) {
+        QCoreApplication app(argc, argv);
+        return isCountsExportRequested(parser) ? runCountsExport(parser, err)
+               : isStatsRequested(parser)      ? runStats(parser, err)
+                                               : runShifts(parser, err);
     }
     if (files.size() > 1) {
         err << "Isolumen opens one file at a time." << Qt::endl;

@@ -38,8 +38,9 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         return fail(QStringLiteral("--export-counts needs exactly one .im file."));
     const QString suffix = QFileInfo(out).suffix().toLower();
     if (suffix != QLatin1String("tif") && suffix != QLatin1String("tiff"))
-        return fail(QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
-                        .arg(out));
+        return fail(
+            QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
+                .arg(out));
     std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
     if (const Failure* f = std::get_if<Failure>(&parsed))
         return fail(f->message);
@@ -53,6 +54,8 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         QFileInfo(out).canonicalFilePath() == QFileInfo(files.first()).canonicalFilePath())
         return fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
     if (std::optional<Failure> f = applyCorrections(choice, acquisition, warn))
+        return fail(f->message);
+    if (std::optional<Failure> f = applyAlignment(choice, acquisition))
         return fail(f->message);
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))

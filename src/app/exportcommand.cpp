@@ -9,7 +9,6 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -59,14 +58,14 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     if (files.size() != 1)
         return Failure{QStringLiteral("--export needs exactly one .im file.")};
     r.in = files.first();
-    const std::optional<QByteArray> format = pictureFormatFor(r.out);
+    const std::optional<PictureFormat> format = pictureFormatFor(r.out);
     if (!format)
         return Failure{QStringLiteral("Cannot tell the picture format of %1: use .png, .tif, "
                                       ".tiff, .bmp, .jpg or .jpeg.")
                            .arg(r.out)};
-    if (!QImageWriter::supportedImageFormats().contains(*format))
+    if (!canWritePictures(*format))
         return Failure{QStringLiteral("This build cannot write %1 pictures.")
-                           .arg(QString::fromLatin1(*format))};
+                           .arg(QString::fromLatin1(pictureFormatName(*format)))};
 
     std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, false);
     if (const Failure* f = std::get_if<Failure>(&planes))
@@ -140,6 +139,8 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
         return *f;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = applyCorrections(r.planes, acquisition, warn))
+        return *f;
+    if (std::optional<Failure> f = applyAlignment(r.planes, acquisition))
         return *f;
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(r.planes, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))

@@ -1,5 +1,7 @@
 #include "app/planeoptions.h"
 
+#include "core/model/alignlayers.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <cmath>
@@ -17,6 +19,10 @@ const QString kThresholdNum = QStringLiteral("threshold-num");
 const QString kThresholdDen = QStringLiteral("threshold-den");
 const QString kDeadTime = QStringLiteral("deadtime");
 const QString kDeadTimeNs = QStringLiteral("deadtime-ns");
+const QString kAlign = QStringLiteral("align");
+const QString kAlignSpecies = QStringLiteral("align-species");
+const QString kAlignLayer = QStringLiteral("align-layer");
+const QString kAlignSubpixel = QStringLiteral("align-subpixel");
 
 // A number given to an option; "." is the decimal point in every locale.
 std::optional<double> realNumber(const QString& text)
@@ -64,6 +70,16 @@ void addPlaneOptions(QCommandLineParser& parser)
                       QStringLiteral("Correct the counts for a dead time of T ns (every species "
                                      "but secondary electrons)."),
                       QStringLiteral("T")});
+    parser.addOption({kAlign, QStringLiteral("Align the layers (drift correction) first.")});
+    parser.addOption({kAlignSpecies,
+                      QStringLiteral("Align on species N (default: the one with most counts in "
+                                     "the reference layer)."),
+                      QStringLiteral("N")});
+    parser.addOption(
+        {kAlignLayer, QStringLiteral("Align on layer L (default 1)."), QStringLiteral("L")});
+    parser.addOption({kAlignSubpixel,
+                      QStringLiteral("Shift layers by fractions of a pixel (bilinear) instead of "
+                                     "whole pixels.")});
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -144,6 +160,15 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
         c.corrections.deadTimeAllNs = *ns;
     }
     c.corrections.deadTime = c.corrections.deadTime || parser.isSet(kDeadTime);
+
+    c.align = parser.isSet(kAlign);
+    c.alignSubpixel = parser.isSet(kAlignSubpixel);
+    for (const auto& [name, into] :
+         {std::pair{kAlignSpecies, &c.alignSpecies}, std::pair{kAlignLayer, &c.alignLayer}}) {
+        if (parser.isSet(name) && !(*into = wholeNumber(parser.value(name), 1, most)))
+            return Failure{QStringLiteral("--%1 needs a whole number from 1: %2")
+                               .arg(name, parser.value(name))};
+    }
     return c;
 }
 
@@ -174,6 +199,42 @@ std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& 
     for (const QString& note : setup.notes)
         warn(note);
     acquisition.setCorrections(setup.corrections);
+    return std::nullopt;
+}
+
+std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
+                                                   const Acquisition& acquisition)
+{
+    const ImFile& file = *acquisition.file();
+    const int layer = choice.alignLayer.value_or(1);
+    if (layer > acquisition.layerCount())
+        return Failure{
+            QStringLiteral("--align-layer %1 is out of range: the file has layers 1 to %2.")
+                .arg(layer)
+                .arg(acquisition.layerCount())};
+    if (choice.alignSpecies && *choice.alignSpecies > acquisition.speciesCount())
+        return Failure{
+            QStringLiteral("--align-species %1 is out of range: the file has species 1 to %2.")
+                .arg(*choice.alignSpecies)
+                .arg(acquisition.speciesCount())};
+    const int species =
+        choice.alignSpecies ? *choice.alignSpecies - 1 : brightestSpecies(file, layer);
+    QString problem;
+    std::optional<Alignment> alignment =
+        alignLayers(file, species, layer, std::nullopt, choice.alignSubpixel, nullptr, &problem);
+    if (!alignment)
+        return Failure{QStringLiteral("The layers cannot be aligned: %1").arg(problem)};
+    return *alignment;
+}
+
+std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& acquisition)
+{
+    if (!choice.align)
+        return std::nullopt;
+    std::variant<Alignment, Failure> alignment = estimateAlignment(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&alignment))
+        return *f;
+    acquisition.setAlignment(std::make_shared<Alignment>(std::get<Alignment>(alignment)));
     return std::nullopt;
 }
 

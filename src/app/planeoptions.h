@@ -26,8 +26,12 @@ struct PlaneChoice
     std::optional<int> plane;                  // --plane P
     std::optional<std::pair<int, int>> layers; // --layers A-B
     bool sum = false;                          // --sum
-    std::optional<RatioSpec> ratio; // --ratio N/D with --scale and thresholds; species from 1
-    CorrectionSettings corrections; // --deadtime, --deadtime-ns T
+    std::optional<RatioSpec> ratio;  // --ratio N/D with --scale and thresholds; species from 1
+    CorrectionSettings corrections;  // --deadtime, --deadtime-ns T
+    bool align = false;              // --align
+    std::optional<int> alignSpecies; // --align-species N, from 1
+    std::optional<int> alignLayer;   // --align-layer L
+    bool alignSubpixel = false;      // --align-subpixel
 };
 
 // Adds the options of plane choice, ratios and corrections to a parser.
@@ -47,6 +51,13 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
 std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
                                         const std::function<void(const QString&)>& warn);
 
+// Estimates the drift of the layers as the choice's --align-species and --align-layer say
+// (by default the species with most counts in layer 1, against layer 1).
+std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
+                                                   const Acquisition& acquisition);
+// Puts the choice's alignment, when it asks for one, in force on the acquisition.
+std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& acquisition);
+
 // The sources a choice names, checked against the file: the ratio, or the species (every
 // species for --species all). Species are 0-based here.
 std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
@@ -55,6 +66,13 @@ std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choic
 // Puts the choice's corrections in force on the acquisition; their notes go to warn.
 std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
                                         const std::function<void(const QString&)>& warn);
+
+// Estimates the drift of the layers as the choice's --align-species and --align-layer say
+// (by default the species with most counts in layer 1, against layer 1).
+std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
+                                                   const Acquisition& acquisition);
+// Puts the choice's alignment, when it asks for one, in force on the acquisition.
+std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& acquisition);
 
 // The sources a choice names, checked against the file: the ratio, or the species (every
 // species for --species all). Species are 0-based here.

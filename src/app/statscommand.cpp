@@ -21,11 +21,13 @@ std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parse
     if (parser.isSet(kRois)) {
         QFile file(parser.value(kRois));
         if (!file.open(QIODevice::ReadOnly))
-            return Failure{QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
+            return Failure{
+                QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
         QString error;
         const std::optional<QList<Region>> loaded = regionsFromJson(file.readAll(), &error);
         if (!loaded)
-            return Failure{QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
+            return Failure{
+                QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
         regions = *loaded;
     }
     for (const QString& spec : parser.values(kRoi)) {
@@ -36,7 +38,8 @@ std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parse
         regions << *r;
     }
     if (regions.isEmpty())
-        return Failure{QStringLiteral("--stats needs at least one region: --roi SPEC or --rois FILE.json.")};
+        return Failure{
+            QStringLiteral("--stats needs at least one region: --roi SPEC or --rois FILE.json.")};
     return regions;
 }
 
@@ -97,6 +100,8 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     }
     if (std::optional<Failure> f = applyCorrections(choice, acquisition, warn))
         return fail(f->message);
+    if (std::optional<Failure> f = applyAlignment(choice, acquisition))
+        return fail(f->message);
 
     // Every species (or those of --species), the ratio's row after them.
     QList<PlaneSource> sources;
@@ -128,10 +133,10 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
         return fail(f->message);
 
     QString error;
-    const std::optional<QList<StatsRow>> rows = regionTable(
-        acquisition, std::get<QList<Region>>(regions), sources,
-        std::get<QList<std::pair<int, int>>>(ranges), acquisition.request(sources.first()),
-        nullptr, &error);
+    const std::optional<QList<StatsRow>> rows =
+        regionTable(acquisition, std::get<QList<Region>>(regions), sources,
+                    std::get<QList<std::pair<int, int>>>(ranges),
+                    acquisition.request(sources.first()), nullptr, &error);
     if (!rows)
         return fail(error);
 

@@ -1,7 +1,9 @@
 #include "ui/analysiscommands.h"
 
 #include "core/model/acquisition.h"
+#include "core/model/alignlayers.h"
 #include "core/progress.h"
+#include "ui/alignmentwindow.h"
 #include "ui/dialogs.h"
 #include "ui/imagewindow.h"
 #include "ui/imagewindowlist.h"
@@ -25,6 +27,9 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
         toggleDeadTime(Menu::instance().item(QStringLiteral("analysisDeadTime"))->isChecked());
     });
     menu.setCommand(QStringLiteral("analysisCorrections"), [this] { correctionSettings(); });
+    menu.setCommand(QStringLiteral("analysisAlign"), [this] { alignLayers(); });
+    menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); });
+    menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
 }
 
@@ -127,8 +132,76 @@ void AnalysisCommands::correctionSettings()
         Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(settings->deadTime);
 }
 
+bool AnalysisCommands::applyAlignment(std::shared_ptr<const Alignment> alignment)
+{
+    const bool done = prepareWindows(QStringLiteral("Aligning layers..."),
+                                     [&](PlaneRequest& r) { r.alignment = alignment; });
+    if (done)
+        m_acquisition.setAlignment(std::move(alignment));
+    return done;
+}
+
+void AnalysisCommands::alignLayers()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
+        return;
+    const std::shared_ptr<const ImFile> file = m_acquisition.file();
+    QStringList regionNames;
+    for (int i = 0; i < m_acquisition.regions().size(); ++i)
+        regionNames << QStringLiteral("%1 %2").arg(i + 1).arg(m_acquisition.regions()[i].name);
+    AlignChoice proposed;
+    proposed.species = brightestSpecies(*file, 1);
+    const std::optional<AlignChoice> choice =
+        Dialogs::align(m_dialogParent, m_acquisition.header().species, m_acquisition.layerCount(),
+                       regionNames, proposed);
+    if (!choice)
+        return;
+    std::optional<QRect> region;
+    if (choice->region >= 0 && choice->region < m_acquisition.regions().size())
+        region = m_acquisition.regions()[choice->region].boundingRect().toAlignedRect();
+    std::optional<Alignment> alignment;
+    QString problem;
+    const bool done = Dialogs::runLongWork(
+        m_dialogParent, QStringLiteral("Estimating the drift..."), [&](Progress& progress) {
+            alignment = ::alignLayers(*file, choice->species, choice->referenceLayer, region,
+                                      choice->subpixel, &progress, &problem);
+            return alignment.has_value();
+        });
+    if (!done) {
+        if (!problem.isEmpty())
+            showMessage(QStringLiteral("The layers cannot be aligned: %1").arg(problem));
+        return;
+    }
+    if (applyAlignment(std::make_shared<Alignment>(*alignment)))
+        showAlignment();
+}
+
+void AnalysisCommands::undoAlignment()
+{
+    if (m_acquisition.alignment())
+        applyAlignment(nullptr);
+    if (m_alignmentWindow)
+        m_alignmentWindow->close();
+}
+
+void AnalysisCommands::showAlignment()
+{
+    const std::shared_ptr<const Alignment> alignment = m_acquisition.alignment();
+    if (!alignment)
+        return;
+    if (m_alignmentWindow)
+        m_alignmentWindow->close();
+    const int side = m_acquisition.frameSide().value_or(1);
+    m_alignmentWindow =
+        new AlignmentWindow(*alignment, m_acquisition.speciesName(alignment->referenceSpecies),
+                            m_acquisition.header().micronSize / side);
+    m_alignmentWindow->show();
+}
+
 void AnalysisCommands::resetForNewFile()
 {
+    if (m_alignmentWindow)
+        m_alignmentWindow->close();
     // Corrections belong to the file: the model starts a new one without them.
     m_corrections = {};
     Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(false);

@@ -5,9 +5,12 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 class Acquisition;
+class AlignmentWindow;
+struct Alignment;
 class ImageWindow;
 class ImageWindowList;
 class QWidget;
@@ -43,6 +46,12 @@ public:
     void toggleDeadTime(bool on);
     // "Correction Settings...": dead times by hand and QSA.
     void correctionSettings();
+    // "Align Layers...": estimates the drift and aligns every layer of every species.
+    void alignLayers();
+    // "Undo Alignment": back to the layers as recorded.
+    void undoAlignment();
+    // "Show Alignment": the table and path of the drift in force.
+    void showAlignment();
 
 private:
     // Computes the planes the open windows would show after a change, with a progress dialog;
@@ -51,6 +60,8 @@ private:
                         const std::function<void(PlaneRequest&)>& change) const;
     // Puts settings in force when their planes could be made; else keeps the old ones.
     bool applyCorrections(const CorrectionSettings& settings);
+    // Puts an alignment (or none) in force when its planes could be made.
+    bool applyAlignment(std::shared_ptr<const Alignment> alignment);
     void resetForNewFile();
 
     Acquisition& m_acquisition;
@@ -59,4 +70,5 @@ private:
     std::function<int()> m_selectedLayer;
     OpenWindow m_openWindow;
     CorrectionSettings m_corrections;
+    QPointer<AlignmentWindow> m_alignmentWindow;
 };

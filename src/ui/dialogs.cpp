@@ -210,6 +210,36 @@ std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHe
     return c;
 }
 
+std::optional<AlignChoice> defaultAlign(QWidget* parent, const QStringList& species, int layerCount,
+                                        const QStringList& regions, const AlignChoice& proposed)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Align Layers"));
+    auto* form = new QFormLayout(&dialog);
+    auto* speciesBox = new QComboBox(&dialog);
+    speciesBox->addItems(species);
+    speciesBox->setCurrentIndex(proposed.species);
+    auto* layer = new QSpinBox(&dialog);
+    layer->setRange(1, std::max(1, layerCount));
+    layer->setValue(proposed.referenceLayer);
+    auto* region = new QComboBox(&dialog);
+    region->addItem(QStringLiteral("Whole frame"));
+    region->addItems(regions);
+    region->setCurrentIndex(proposed.region + 1);
+    auto* subpixel =
+        new QCheckBox(QStringLiteral("Shift by fractions of a pixel (bilinear)"), &dialog);
+    subpixel->setChecked(proposed.subpixel);
+    form->addRow(QStringLiteral("Reference species:"), speciesBox);
+    form->addRow(QStringLiteral("Reference layer:"), layer);
+    form->addRow(QStringLiteral("Align on:"), region);
+    form->addRow(subpixel);
+    form->addRow(okCancel(dialog));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return AlignChoice{speciesBox->currentIndex(), layer->value(), region->currentIndex() - 1,
+                       subpixel->isChecked()};
+}
+
 // The progress dialog of long work: it appears once the work has taken half a second, so quick
 // work never flashes one, and its Cancel cancels the work.
 void defaultProgress(QWidget* parent, const QString& label, Progress& progress, qint64 elapsedMs)
@@ -258,6 +288,11 @@ RatioSeam& ratioSeam()
     static RatioSeam s = defaultRatio;
     return s;
 }
+AlignSeam& alignSeam()
+{
+    static AlignSeam s = defaultAlign;
+    return s;
+}
 CorrectionsSeam& correctionsSeam()
 {
     static CorrectionsSeam s = defaultCorrections;
@@ -303,6 +338,11 @@ RatioSeam setRatio(RatioSeam seam)
     return replace(ratioSeam(), std::move(seam), RatioSeam(defaultRatio));
 }
 
+AlignSeam setAlign(AlignSeam seam)
+{
+    return replace(alignSeam(), std::move(seam), AlignSeam(defaultAlign));
+}
+
 CorrectionsSeam setCorrections(CorrectionsSeam seam)
 {
     return replace(correctionsSeam(), std::move(seam), CorrectionsSeam(defaultCorrections));
@@ -337,6 +377,12 @@ std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int la
 std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi)
 {
     return ratioSeam()(parent, species, hsi);
+}
+
+std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,
+                                 const QStringList& regions, const AlignChoice& proposed)
+{
+    return alignSeam()(parent, species, layerCount, regions, proposed);
 }
 
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,

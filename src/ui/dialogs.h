@@ -16,6 +16,14 @@ class Progress;
 class QWidget;
 struct ImHeader;
 
+// What "Align Layers..." asks for.
+struct AlignChoice
+{
+    int species = 0;        // 0-based
+    int referenceLayer = 1; // from 1
+    int region = -1;        // index of the region to align on; -1: the whole frame
+    bool subpixel = false;
+};
 // What "Ratio Image..." and "HSI Image..." ask for.
 struct RatioDialogChoice
 {
@@ -42,6 +50,10 @@ using SelectColorSeam =
 // "Sum of Layers...": the first and last layer chosen (from 1), or nothing when cancelled.
 using LayerRangeSeam = std::function<std::optional<std::pair<int, int>>(QWidget* parent, int first,
                                                                         int last, int layerCount)>;
+// "Align Layers...": the choice, or nothing when cancelled. regions are the regions' names.
+using AlignSeam = std::function<std::optional<AlignChoice>(
+    QWidget* parent, const QStringList& species, int layerCount, const QStringList& regions,
+    const AlignChoice& proposed)>;
 // "Ratio Image..." (hsi false) and "HSI Image..." (hsi true): the choice, or nothing when
 // cancelled. species are the labels to choose from.
 using RatioSeam = std::function<std::optional<RatioDialogChoice>(
@@ -59,6 +71,7 @@ SaveFileSeam setSaveFile(SaveFileSeam seam);
 SelectColorSeam setSelectColor(SelectColorSeam seam);
 LayerRangeSeam setLayerRange(LayerRangeSeam seam);
 RatioSeam setRatio(RatioSeam seam);
+AlignSeam setAlign(AlignSeam seam);
 CorrectionsSeam setCorrections(CorrectionsSeam seam);
 ProgressSeam setProgress(ProgressSeam seam);
 
@@ -68,6 +81,8 @@ std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
 std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt);
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount);
 std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi);
+std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,
+                                 const QStringList& regions, const AlignChoice& proposed);
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
                                               const CorrectionSettings& current);
 

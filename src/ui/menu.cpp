@@ -41,8 +41,11 @@ Menu::Menu()
              {"analysisRatio", "Ratio Image..."},
              {"analysisHsi", "HSI Image..."},
              {"analysisDeadTime", "Dead-Time Correction", "", true, true},
-             {"analysisCorrections", "Correction Settings..."}},
-            {2, 4});
+             {"analysisCorrections", "Correction Settings..."},
+             {"analysisAlign", "Align Layers..."},
+             {"analysisUndoAlign", "Undo Alignment"},
+             {"analysisShowAlign", "Show Alignment"}},
+            {2, 4, 6});
 #ifdef Q_OS_MACOS
     m_applicationBar = std::make_unique<QMenuBar>();
     attachTo(m_applicationBar.get());

@@ -150,3 +150,4 @@ template void ImFile::readFrameRows<quint16>(int, int, int, int, quint16*,
 template void ImFile::readFrameRows<quint32>(int, int, int, int, quint32*,
                                              std::vector<uchar>&) const;
 template void ImFile::readFrameRows<double>(int, int, int, int, double*, std::vector<uchar>&) const;
+template void ImFile::readFrameRows<float>(int, int, int, int, float*, std::vector<uchar>&) const;

@@ -26,8 +26,7 @@ CountPage countPage(const Plane& plane, bool asReal);
 // pages(i, ...) gives the plane and description of page i, or false with the reason in error.
 // mayNeedDoubles: whether a page can be a sum too large for 32 bits (it decides between classic
 // TIFF and BigTIFF with the page sizes).
-bool writeCountTiff(const QString& path, double micronSize, int side, int count, bool asReal,
-                    bool mayNeedDoubles,
-                    const std::function<bool(int i, PlanePtr& plane, QString& description,
-                                             QString& error)>& pages,
-                    QString* error);
+bool writeCountTiff(
+    const QString& path, double micronSize, int side, int count, bool asReal, bool mayNeedDoubles,
+    const std::function<bool(int i, PlanePtr& plane, QString& description, QString& error)>& pages,
+    QString* error);

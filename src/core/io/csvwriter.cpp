@@ -18,6 +18,15 @@ CsvWriter& CsvWriter::text(const QString& value)
 {
     startCell();
     const QByteArray utf8 = value.toUtf8();
+    // Plain words and labels stay bare, so that a header reads as written
+    // ("region,species,..."); anything a reader could split or trim goes through libcsv.
+    const bool plain = !utf8.isEmpty() && !utf8.contains(',') && !utf8.contains('"') &&
+                       !utf8.contains('\n') && !utf8.contains('\r') && utf8.front() != ' ' &&
+                       utf8.back() != ' ';
+    if (plain) {
+        m_row += utf8;
+        return *this;
+    }
     // libcsv needs the field's size plus one byte per quote plus the two enclosing quotes.
     const qsizetype at = m_row.size();
     m_row.resize(at + 2 * utf8.size() + 2);

@@ -6,10 +6,11 @@ class QIODevice;
 class QString;
 
 // Writes comma-separated rows for --stats, --shifts and "Export CSV...", to standard output (a
-// QFile opened on stdout) or a file. Text cells are always quoted, inner quotes doubled, by
-// libcsv; numbers are the shortest text that reads back as the same double, the same in every
-// locale ("nan", "inf" and "-inf" for those); empty cells are empty. Rows end in "\n". Owns the
-// row being built; the device stays the caller's.
+// QFile opened on stdout) or a file. Text cells with a comma, a quote, a line break or an
+// outer blank are quoted, inner quotes doubled, by libcsv; other text stays bare; numbers are the
+// shortest text that reads back as the same double, the same in every locale ("nan", "inf" and
+// "-inf" for those); empty cells are empty. Rows end in "\n". Owns the row being built; the device
+// stays the caller's.
 class CsvWriter
 {
 public:

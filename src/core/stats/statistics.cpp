@@ -36,18 +36,16 @@ RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels, d
     s.areaUm2 = double(s.pixels) * pixelSide * pixelSide;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
-    // Welford's running mean and variance: exact enough for sums of millions of counts.
-    double mean = 0;
-    double m2 = 0;
     forEachValue(plane, pixels, [&](qint64, double v) {
         ++s.valued;
         s.sum += v;
-        const double delta = v - mean;
-        mean += delta / double(s.valued);
-        m2 += delta * (v - mean);
         lo = std::min(lo, v);
         hi = std::max(hi, v);
     });
+    // The mean from the sum, exact for counts; the spread in a second pass around it.
+    const double mean = s.valued > 0 ? s.sum / double(s.valued) : 0;
+    double m2 = 0;
+    forEachValue(plane, pixels, [&](qint64, double v) { m2 += (v - mean) * (v - mean); });
     s.mean = s.valued > 0 ? mean : kNaN;
     s.sd = s.valued > 1 ? std::sqrt(m2 / double(s.valued - 1)) : kNaN;
     s.min = s.valued > 0 ? lo : kNaN;

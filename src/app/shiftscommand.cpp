@@ -1,0 +1,60 @@
+#include "app/shiftscommand.h"
+
+#include "app/planeoptions.h"
+#include "core/io/csvwriter.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+
+const QString kShifts = QStringLiteral("shifts");
+
+} // namespace
+
+void addShiftsOptions(QCommandLineParser& parser)
+{
+    parser.addOption({kShifts, QStringLiteral("Print the drift of every layer of FILE.im as CSV "
+                                              "(layer,dx,dy) and exit.")});
+}
+
+bool isShiftsRequested(const QCommandLineParser& parser)
+{
+    return parser.isSet(kShifts);
+}
+
+int runShifts(const QCommandLineParser& parser, QTextStream& err)
+{
+    auto fail = [&](const QString& message) {
+        err << message << Qt::endl;
+        return 2;
+    };
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return fail(QStringLiteral("--shifts needs exactly one .im file."));
+    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
+    if (const Failure* f = std::get_if<Failure>(&parsed))
+        return fail(f->message);
+    Acquisition acquisition;
+    if (std::optional<Failure> f = openForMode(acquisition, files.first(),
+                                               [&](const QString& m) { err << m << Qt::endl; }))
+        return fail(f->message);
+    const std::variant<Alignment, Failure> alignment =
+        estimateAlignment(std::get<PlaneChoice>(parsed), acquisition);
+    if (const Failure* f = std::get_if<Failure>(&alignment))
+        return fail(f->message);
+
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly))
+        return fail(QStringLiteral("Cannot write to standard output."));
+    CsvWriter csv(out);
+    csv.text(QStringLiteral("layer"))
+        .text(QStringLiteral("dx"))
+        .text(QStringLiteral("dy"))
+        .endRow();
+    const std::vector<Shift>& shifts = std::get<Alignment>(alignment).shifts;
+    for (size_t i = 0; i < shifts.size(); ++i)
+        csv.number(double(i + 1)).number(shifts[i].dx).number(shifts[i].dy).endRow();
+    return 0;
+}
