@@ -9,6 +9,8 @@ packages=(
   fonts-dejavu-core               # a sans-serif font for axis labels and scale bars
   xvfb xdotool                    # the end-to-end test on a real X server
   clang libclang-rt-14-dev        # the fuzzer
+  libarchive-dev zlib1g-dev       # compressed acquisitions
+  gzip bzip2 xz-utils zstd zip    # the archive tests make their archives with these
 )
 
 missing=()
