@@ -89,7 +89,7 @@ QString readFailure(const QString& name, const QString& detail)
 
 QString sizeText(qint64 bytes)
 {
-    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }
 
 QString entryName(archive_entry* entry)
@@ -176,9 +176,9 @@ bool gzipTrailerMatches(const QString& path, quint32 crc, qint64 size)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(file.size() - 8))
         return false;
-    const QByteArray trailer = file.read(8);
-    return trailer.size() == 8 && qFromLittleEndian<quint32>(trailer.constData()) == crc &&
-           qFromLittleEndian<quint32>(trailer.constData() + 4) == quint32(size);
+    char trailer[8];
+    return file.read(trailer, 8) == 8 && qFromLittleEndian<quint32>(trailer) == crc &&
+           qFromLittleEndian<quint32>(trailer + 4) == quint32(size);
 }
 
 // Streams the current entry's data into out; empty on success, else the reason.
@@ -286,6 +286,11 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
     if (progress)
         progress->setTotal(d.compressedSize);
 
+    const QString unsupported = QStringLiteral("%1 is not a supported archive: its content is not "
+                                               "gzip, bzip2, xz, zstd or zip data.")
+                                    .arg(d.archiveName);
+    if (d.compressedSize == 0)
+        return unsupported;
     archive_entry* entry = nullptr;
     QString error;
     ArchiveReader reader = openAt(archivePath, &entry, &error);
@@ -294,9 +299,7 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
     archive* a = reader.get();
     if ((archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) {
         if (archive_filter_code(a, 0) == ARCHIVE_FILTER_NONE)
-            return QStringLiteral("%1 is not a supported archive: its content is not gzip, "
-                                  "bzip2, xz, zstd or zip data.")
-                .arg(d.archiveName);
+            return unsupported;
         d.gzip = archive_filter_count(a) == 2 && archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
     } else {
         const std::variant<int, QString> found = findImEntry(a, entry, d.archiveName);
