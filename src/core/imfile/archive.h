@@ -11,7 +11,8 @@ class Progress;
 // letter case. The name only routes the file; expand() goes by the content.
 bool isCompressedName(const QString& path);
 
-// Free bytes for new files in a folder. Tests replace it to play a full disk.
+// Free bytes for new files in a folder, -1 when unknown (then only the disk itself stops an
+// expansion). Tests replace it to play a full disk.
 using AvailableBytes = std::function<qint64(const QString& folder)>;
 qint64 storageAvailableBytes(const QString& folder);
 
