@@ -15,6 +15,8 @@ packages=(
   python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
   xvfb xdotool                    # the end-to-end test on a real X server
   clang libclang-rt-14-dev        # the fuzzer
+  libarchive-dev zlib1g-dev       # compressed acquisitions
+  gzip bzip2 xz-utils zstd zip    # the archive tests make their archives with these
 )
 
 missing=()

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-echo "== Fuzz the reader for ${ISOLUMEN_FUZZ_SECONDS:-60} seconds"
+echo "== Fuzz the reader and the archive expansion for ${ISOLUMEN_FUZZ_SECONDS:-60} seconds each"
 scripts/fuzz.sh "${ISOLUMEN_FUZZ_SECONDS:-60}" 2>&1 | tail -n 8
 
 echo "== Tests with AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -7,12 +7,14 @@
 // The cores alone: one layer switch (read the frame, settle the display range, draw every
 // picture of a redraw). The windows: the real Main and ImageWindow on the offscreen platform, a
 // layer switch until the new picture is painted on the canvas, a layer change with eight
-// 2048 x 2048 windows open, and resident memory. Each measurement runs in a process of its own,
-// so that memory one of them frees cannot hide what the next one takes; --measure runs one.
+// 2048 x 2048 windows open, and resident memory. The expansion of compressed acquisitions
+// against the command-line tools decompressing them. Each measurement runs in a process of its
+// own, so that memory one of them frees cannot hide what the next one takes; --measure runs one.
 // Makes its own acquisitions in a temporary folder. Build it in a release configuration
 // (RelWithDebInfo or Release).
 #include "app/menu.h"
 #include "app/textlistwindow.h"
+#include "core/imfile/archive.h"
 #include "display/canvas.h"
 #include "display/colourmapping.h"
 #include "display/displaypictures.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -482,6 +485,107 @@ void sparseFileInMainWindow(const QTemporaryDir& dir)
     QFile::remove(path);
 }
 
+// Lets VmHWM start again from the resident memory of now.
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Runs a command-line tool in folder with its standard output written to outFile; seconds it
+// took, or -1 when it is missing or failed.
+double runTool(const QString& folder, const QString& program, const QStringList& args,
+               const QString& outFile = QString())
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    if (!outFile.isEmpty())
+        p.setStandardOutputFile(outFile);
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    const bool ok =
+        p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return ok ? t.nsecsElapsed() / 1e9 : -1;
+}
+
+// Expanding a compressed acquisition into a cache folder, against the command-line tool
+// decompressing the same archive into a file (the same libraries do the work) and against
+// copying the plain file. Peak memory shows that the expansion streams.
+void expandTable(const QTemporaryDir& dir, int)
+{
+    // Sparse counts without a pattern compress by about as much as recorded ones do.
+    ImBuilder b = acquisition(2048);
+    b.nPlanes = 16;
+    b.sample = [](int, int plane, int r, int k) {
+        quint64 h = (quint64(plane) << 40 | quint64(r) << 20 | quint64(k)) * 0x9E3779B97F4A7C15u;
+        h ^= h >> 29;
+        return h % 100 < 70 ? 0u : quint32(h % 11);
+    };
+    const QString plain = dir.filePath(QStringLiteral("big.im"));
+    if (!b.write(plain))
+        return;
+    const QString cache = dir.filePath(QStringLiteral("cache"));
+    QDir().mkpath(cache);
+    QElapsedTimer t;
+    t.start();
+    QFile::copy(plain, dir.filePath(QStringLiteral("copy.im")));
+    const double copySeconds = t.nsecsElapsed() / 1e9;
+    QFile::remove(dir.filePath(QStringLiteral("copy.im")));
+    out << "Expanding a " << QString::number(b.expectedFileSize() / 1e6, 'f', 0)
+        << " MB acquisition (copying the plain file: " << QString::number(copySeconds, 'f', 2)
+        << " s)\n\n"
+        << "| form | compressed (MB) | expand (s) | tool decompressing (s) | expand / tool | "
+           "peak memory growth (MiB) |\n|---|---:|---:|---:|---:|---:|\n";
+    struct Form
+    {
+        QString archive, program;
+        QStringList compress, decompress;
+    };
+    const QList<Form> forms{
+        {"big.im.gz", "gzip", {"-k", "big.im"}, {"-dc", "big.im.gz"}},
+        {"big.im.bz2", "bzip2", {"-k", "big.im"}, {"-dc", "big.im.bz2"}},
+        {"big.im.xz", "xz", {"-k", "-T2", "big.im"}, {"-dc", "big.im.xz"}},
+        {"big.im.zst", "zstd", {"-q", "big.im"}, {"-dc", "big.im.zst"}},
+        {"big.zip", "zip", {"-q", "big.zip", "big.im"}, {"-p", "big.zip"}},
+    };
+    for (const Form& f : forms) {
+        const QString unpacker =
+            f.program == QLatin1String("zip") ? QStringLiteral("unzip") : f.program;
+        if (runTool(dir.path(), f.program, f.compress) < 0) {
+            out << "| " << f.archive << " | " << f.program << " missing or failed | | | | |\n";
+            continue;
+        }
+        // Medians of three runs, the tool's and the expansion's alternating.
+        std::vector<double> toolRuns, expandRuns;
+        bool ok = true;
+        double peakGrowth = 0;
+        for (int run = 0; run < 3; ++run) {
+            toolRuns.push_back(runTool(dir.path(), unpacker, f.decompress,
+                                       dir.filePath(QStringLiteral("out.im"))));
+            QFile::remove(dir.filePath(QStringLiteral("out.im")));
+            resetPeakMemory();
+            const double peakBefore = statusMiB("VmHWM:");
+            t.start();
+            const ExpandedFile::Result r = ExpandedFile::expand(dir.filePath(f.archive), cache);
+            expandRuns.push_back(t.nsecsElapsed() / 1e9);
+            peakGrowth = std::max(peakGrowth, statusMiB("VmHWM:") - peakBefore);
+            ok = ok && std::holds_alternative<std::unique_ptr<ExpandedFile>>(r) &&
+                 std::get<0>(r)->size() == b.expectedFileSize();
+        }
+        const double toolSeconds = median(toolRuns);
+        const double expandSeconds = median(expandRuns);
+        out << "| " << f.archive << " | "
+            << QString::number(QFileInfo(dir.filePath(f.archive)).size() / 1e6, 'f', 1) << " | "
+            << (ok ? QString::number(expandSeconds, 'f', 2) : QStringLiteral("FAILED")) << " | "
+            << QString::number(toolSeconds, 'f', 2) << " | "
+            << QString::number(expandSeconds / toolSeconds, 'f', 2) << " | "
+            << QString::number(peakGrowth, 'f', 1) << " |\n";
+        QFile::remove(dir.filePath(f.archive));
+    }
+}
+
 struct Measurement
 {
     const char* name;
@@ -494,6 +598,7 @@ const Measurement kMeasurements[] = {
     {"eight-windows", eightWindows},
     {"models", [](const QTemporaryDir& d, int) { eightModelsMemory(d); }},
     {"switch", pipelineTable},
+    {"expand", expandTable},
 };
 
 // Runs each measurement in a process of its own and passes on what it prints.

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <variant>
+
+class Progress;
+
+// Names the viewer expands before reading: .im.gz, .im.bz2, .im.xz, .im.zst and .zip, in any
+// letter case. The name only routes the file; expand() goes by the content.
+bool isCompressedName(const QString& path);
+
+// Free bytes for new files in a folder, -1 when unknown (then only the disk itself stops an
+// expansion). Tests replace it to play a full disk.
+using AvailableBytes = std::function<qint64(const QString& folder)>;
+qint64 storageAvailableBytes(const QString& folder);
+
+// A decompressed copy of a compressed acquisition, read in place of the archive while the
+// acquisition is open. It owns the copy, a uniquely named file in the cache folder, and deletes
+// it when destroyed; copies still alive when the program quits normally are deleted then.
+class ExpandedFile
+{
+public:
+    using Result = std::variant<std::unique_ptr<ExpandedFile>, QString>;
+
+    // Decompresses archivePath (gzip, bzip2, xz or zstd data, or a zip holding exactly one .im)
+    // into a new file in cacheFolder, streaming. Progress counts compressed bytes read and can
+    // cancel. On failure or cancel returns the reason, naming the file, and leaves no file behind.
+    static Result expand(const QString& archivePath, const QString& cacheFolder,
+                         Progress* progress = nullptr,
+                         const AvailableBytes& availableBytes = storageAvailableBytes);
+
+    ~ExpandedFile();
+    ExpandedFile(const ExpandedFile&) = delete;
+    ExpandedFile& operator=(const ExpandedFile&) = delete;
+
+    QString path() const { return m_path; }
+    qint64 size() const { return m_size; }
+
+private:
+    explicit ExpandedFile(const QString& path);
+
+    QString m_path;
+    qint64 m_size = 0;
+};
