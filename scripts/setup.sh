@@ -6,7 +6,6 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev          # Qt Widgets and its OpenGL headers
   qt6-charts-dev libqt6opengl6-dev   # plots (Qt Charts needs Qt OpenGL)
-  libarchive-dev                  # compressed acquisitions
   qt6-image-formats-plugins       # TIFF for saved pictures
   libfftw3-dev                    # layer alignment
   fonts-dejavu-core               # a sans-serif font for axis labels and scale bars

@@ -1,5 +1,6 @@
 #include "app/infocommand.h"
 
+#include "app/planeoptions.h"
 #include "core/imfile/summary.h"
 #include "core/model/acquisition.h"
 
@@ -8,7 +9,12 @@
 int printInfo(const QString& path, QTextStream& out, QTextStream& err)
 {
     Acquisition acquisition;
-    const ImFile::Status status = acquisition.open(path);
+    const std::variant<ImFile::Status, Failure> opened = openFile(acquisition, path);
+    if (const Failure* f = std::get_if<Failure>(&opened)) {
+        err << f->message << Qt::endl;
+        return 2;
+    }
+    const ImFile::Status status = std::get<ImFile::Status>(opened);
     if (status == ImFile::Status::Unusable) {
         err << acquisition.errorString() << Qt::endl;
         return 2;

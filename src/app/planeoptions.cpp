@@ -1,8 +1,10 @@
 #include "app/planeoptions.h"
 
+#include "core/imfile/archive.h"
 #include "core/model/alignlayers.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
@@ -172,10 +174,25 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     return c;
 }
 
+std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path)
+{
+    if (!isCompressedName(path))
+        return acquisition.open(path);
+    ExpandedFile::Result expanded = ExpandedFile::expand(path, expansionFolder());
+    if (const QString* why = std::get_if<QString>(&expanded))
+        return Failure{*why};
+    std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
+    const QString expandedPath = file->path();
+    return acquisition.open(expandedPath, QFileInfo(path).fileName(), std::move(file));
+}
+
 std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
                                    const std::function<void(const QString&)>& warn)
 {
-    const ImFile::Status status = acquisition.open(path);
+    const std::variant<ImFile::Status, Failure> opened = openFile(acquisition, path);
+    if (const Failure* f = std::get_if<Failure>(&opened))
+        return *f;
+    const ImFile::Status status = std::get<ImFile::Status>(opened);
     if (status == ImFile::Status::Unusable)
         return Failure{acquisition.errorString()};
     if (status == ImFile::Status::Refused)

@@ -41,6 +41,11 @@ void addPlaneOptions(QCommandLineParser& parser);
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
                                                    bool allowAllSpecies);
 
+// Opens path into the acquisition, expanding a compressed file first (the expanded copy lives
+// as long as the acquisition holds the file). A file that cannot be expanded is a Failure;
+// otherwise the reader's verdict.
+std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path);
+
 // Opens an acquisition for a command-line mode. Compressed files are expanded first. Absent,
 // with the reason, for a missing, unreadable or refused file, or one whose frames cannot be
 // shown; the reader's messages about the file go to warn.

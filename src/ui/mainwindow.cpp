@@ -1,8 +1,10 @@
 #include "ui/mainwindow.h"
 
+#include "core/imfile/archive.h"
 #include "core/imfile/filetypes.h"
 #include "core/imfile/summary.h"
 #include "core/model/acquisition.h"
+#include "core/progress.h"
 #include "ui/analysiscommands.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
@@ -291,7 +293,28 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::openImage(const QString& path)
 {
-    const ImFile::Status status = m_acquisition.open(path);
+    ImFile::Status status = ImFile::Status::Unusable;
+    if (isCompressedName(path) && QFileInfo(path).isFile()) {
+        // Expanded once into the cache folder, off the GUI thread; a file that cannot be
+        // expanded leaves the open acquisition as it was.
+        ExpandedFile::Result expanded = QString();
+        const bool done = Dialogs::runLongWork(
+            this, QStringLiteral("Expanding %1...").arg(QFileInfo(path).fileName()),
+            [&](Progress& progress) {
+                expanded = ExpandedFile::expand(path, expansionFolder(), &progress);
+                return std::holds_alternative<std::unique_ptr<ExpandedFile>>(expanded);
+            });
+        if (!done) {
+            if (const QString* why = std::get_if<QString>(&expanded); why && !why->isEmpty())
+                showMessage(*why);
+            return;
+        }
+        std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
+        const QString expandedPath = file->path();
+        status = m_acquisition.open(expandedPath, QFileInfo(path).fileName(), std::move(file));
+    } else {
+        status = m_acquisition.open(path);
+    }
     if (status == ImFile::Status::Accepted) {
         // The summary was shown on fileChanged; the tooltip tells where the file is.
         m_fileName->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));

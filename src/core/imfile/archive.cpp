@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QMutex>
 #include <QSet>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryFile>
 #include <QtEndian>
@@ -245,6 +246,11 @@ bool isCompressedName(const QString& path)
             return true;
     }
     return false;
+}
+
+QString expansionFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
 }
 
 qint64 storageAvailableBytes(const QString& folder)

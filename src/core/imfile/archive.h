@@ -11,6 +11,9 @@ class Progress;
 // letter case. The name only routes the file; expand() goes by the content.
 bool isCompressedName(const QString& path);
 
+// The folder expanded files go to: the user's cache folder.
+QString expansionFolder();
+
 // Free bytes for new files in a folder, -1 when unknown (then only the disk itself stops an
 // expansion). Tests replace it to play a full disk.
 using AvailableBytes = std::function<qint64(const QString& folder)>;
