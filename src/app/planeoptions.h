@@ -19,6 +19,7 @@ struct Failure
     QString message;
 };
 
+// What the options of a command-line mode ask for, before any file is read.
 struct PlaneChoice
 {
     std::optional<int> species;                // from 1; absent: the first

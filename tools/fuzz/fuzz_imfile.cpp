@@ -1,10 +1,12 @@
 // libFuzzer target: arbitrary bytes, taken as a file, go through the acquisition model as a
 // file opened by the viewer would: the header reader and summary, frame reading of the first
-// and last layer, a sum of layers and a ratio, and the pictures of a window.
+// and last layer, a sum of layers and a ratio, and the pictures of a window. The same bytes also
+// go through the readers of regions (a JSON regions file, a region given on the command line).
 #include "core/imfile/summary.h"
 #include "core/model/acquisition.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
+#include "core/stats/region.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -45,6 +47,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (const std::optional<QList<Region>> regions = regionsFromJson(bytes, nullptr)) {
+        for (const Region& r : *regions)
+            (void)regionPixels(r, 64);
+    }
+    if (const std::optional<Region> r = parseRegion(QString::fromLatin1(bytes.left(200)), nullptr))
+        (void)regionPixels(*r, 64);
     {
         QFile file(inputPath());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

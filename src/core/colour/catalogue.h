@@ -9,6 +9,7 @@
 // white and entry 255 black in every table, and consumers read only entries 1 to 254.
 using ColorTable = std::array<QRgb, 256>;
 
+// The twenty tables and their names ("01 Hot Metal" to "20 World Colors Rainbow").
 struct Catalogue
 {
     std::array<ColorTable, 20> lut{};

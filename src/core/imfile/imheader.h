@@ -70,6 +70,7 @@ struct ImHeader
     int usableSpecies() const { return int(species.size()); }
 };
 
+// What reading a header gives: its values, the frame side and what to tell the user.
 struct HeaderReadResult
 {
     // Absent when the file is refused as not being a raw image file.

@@ -76,6 +76,7 @@ struct CorrectionSettings
     bool any() const { return deadTime || qsa; }
 };
 
+// The corrections made of a user's settings for one file, with what to tell the user.
 struct CorrectionSetup
 {
     std::shared_ptr<const Corrections> corrections; // null when nothing is corrected

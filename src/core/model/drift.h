@@ -19,6 +19,7 @@ class Progress;
 // Returns false when the layer cannot be read.
 using LayerSource = std::function<bool(int layer, std::vector<float>& into)>;
 
+// What the drift is estimated against.
 struct DriftOptions
 {
     int referenceLayer = 0;      // 0-based

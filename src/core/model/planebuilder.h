@@ -18,6 +18,7 @@ struct CountCorrection;
 // Progress units of a species plane: one per row of every layer read.
 qint64 speciesPlaneWork(int side, int firstLayer, int lastLayer);
 
+// A plane as built, with what it lost to saturated detectors.
 struct BuiltPlane
 {
     std::shared_ptr<Plane> plane;

@@ -7,6 +7,7 @@
 // The scale bar under an image: a grey bar of a round length (1, 2 or 5 times a power of ten
 // micrometres) close to 60 image pixels, with that length written beside it.
 
+// The length of the bar: a round distance and its width on the picture.
 struct ScaleBarLength
 {
     double distance = 0; // micrometres: 1, 2 or 5 times a power of ten
@@ -20,6 +21,7 @@ std::optional<ScaleBarLength> scaleBarLength(double micronSize, int side);
 // The text beside the bar: numberText(distance) followed by " µm" ("10 µm", "0.1 µm").
 QString scaleBarLabel(double distance);
 
+// The scale bar's picture, with the problem to tell when there is no bar.
 struct ScalePicture
 {
     QImage picture;  // 258 x 28, white
