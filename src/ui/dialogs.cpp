@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -108,6 +109,7 @@ std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList
     numerator->setCurrentIndex(species.size() > 1 ? 1 : 0);
     auto number = [&dialog](double v) {
         auto* box = new QDoubleSpinBox(&dialog);
+        box->setLocale(QLocale::c()); // "." is the decimal point wherever the viewer runs
         box->setRange(-1e12, 1e12);
         box->setDecimals(6);
         box->setValue(v);
