@@ -83,7 +83,6 @@ public:
 
     virtual ~MenuHandlers() = default;
 
-    bool hasMenuHandler(const QString& itemName) const { return m_handlers.contains(itemName); }
     // Runs the handler for itemName; false when there is none.
     bool runMenuHandler(const QString& itemName);
 
