@@ -1,7 +1,6 @@
 // The planes the acquisition model serves, by value: sums, ratios, dead-time and QSA
 // corrections, HSI colours and aligned layers, each worked out here from the samples written.
 #include "core/model/acquisition.h"
-#include "core/model/alignlayers.h"
 #include "core/render/colourmapping.h"
 #include "core/render/displaysettings.h"
 #include "core/render/hsi.h"
@@ -38,17 +37,12 @@ class TestPlanes : public QObject
     Q_OBJECT
 
 private slots:
-    void sums_data();
-    void sums();
     void ratios_data();
     void ratios();
-    void ratioOfSums();
     void corrections_data();
     void corrections();
     void correctedRealCount();
-    void hsiHues();
-    void hsiBrightness_data();
-    void hsiBrightness();
+    void hsi();
     void alignment();
 
 private:
@@ -66,49 +60,6 @@ std::unique_ptr<Acquisition> TestPlanes::open(const ImBuilder& b)
     if (!b.write(path) || a->open(path) != ImFile::Status::Accepted)
         return nullptr;
     return a;
-}
-
-void TestPlanes::sums_data()
-{
-    QTest::addColumn<int>("depth");
-    QTest::addColumn<quint32>("top"); // samples lie a little below it
-    QTest::addColumn<int>("layers");  // summed from layer 2
-    QTest::addColumn<int>("type");    // of the samples: 0 16-bit, 1 32-bit, 2 double
-    QTest::newRow("2-byte layer") << 2 << 65535u << 1 << 0;
-    QTest::newRow("2-byte sum beyond 65535: exact in 32 bits") << 2 << 65535u << 3 << 1;
-    QTest::newRow("4-byte layer") << 4 << 4294967295u << 1 << 1;
-    QTest::newRow("4-byte sum within 32 bits") << 4 << 1000000000u << 4 << 1;
-    QTest::newRow("4-byte sum beyond 2^32: doubles") << 4 << 4294967295u << 3 << 2;
-}
-
-// A sum equals its layers added one by one and never clips.
-void TestPlanes::sums()
-{
-    QFETCH(int, depth);
-    QFETCH(quint32, top);
-    QFETCH(int, layers);
-    QFETCH(int, type);
-    ImBuilder b;
-    b.width = b.height = 64;
-    b.depth = qint16(depth);
-    b.nSpecies = 2;
-    b.nPlanes = qint16(layers + 1);
-    b.sample = [top](int s, int p, int r, int k) {
-        return top - quint32((r * 64 + k + 100 * p + 7 * s) % 4000);
-    };
-    const auto a = open(b);
-    QVERIFY(a);
-    const PlanePtr sum = planeOf(*a, {1, {}}, 2, layers + 1);
-    QVERIFY(sum);
-    QCOMPARE(int(sum->samples.index()), type);
-    for (int y = 0; y < 64; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            quint64 want = 0;
-            for (int l = 2; l <= layers + 1; ++l)
-                want += shown(b, 2, l, x, y);
-            QCOMPARE(sum->value(x, y), double(want));
-        }
-    }
 }
 
 void TestPlanes::ratios_data()
@@ -146,74 +97,46 @@ void TestPlanes::ratios()
     QCOMPARE(picture.pixel(2, 2), qRgb(0x12, 0x34, 0x56));
 }
 
-// The ratio of a sum is the sum of the numerators over the sum of the denominators.
-void TestPlanes::ratioOfSums()
-{
-    ImBuilder b;
-    b.width = b.height = 64;
-    b.nSpecies = 2;
-    b.nPlanes = 2;
-    // Layer 1: 1 over 1; layer 2: 3 over 9. Sum: 4 / 10, where a sum of ratios gives 4/3.
-    b.sample = [](int s, int p, int, int) { return p == 1 ? 1u : s == 1 ? 3u : 9u; };
-    const auto a = open(b);
-    QVERIFY(a);
-    const PlanePtr r = planeOf(*a, {0, RatioSpec{0, 1, 1, 0, 0}}, 1, 2);
-    QVERIFY(r);
-    QCOMPARE(r->min, 0.4);
-    QCOMPARE(r->value(63, 63), 0.4);
-}
-
 void TestPlanes::corrections_data()
 {
     QTest::addColumn<int>("trolley");
     QTest::addColumn<double>("countTime"); // s per layer; 0: not recorded
-    QTest::addColumn<int>("duration");     // s, of the two layers
     QTest::addColumn<int>("recordedNs");   // 0: the file records no dead times
-    QTest::addColumn<double>("handNs");    // 0: none given
+    QTest::addColumn<double>("handNs");    // 0: none given; -1: no dead-time correction
     QTest::addColumn<double>("beta");      // QSA, with 10 pA; 0: no QSA
     QTest::addColumn<quint32>("count");
     QTest::addColumn<double>("corrected"); // NaN: no value; -1: refused
-    // 64 x 64 pixels counted for 4.096 s: a dwell time t of 1 ms.
-    // 1000 / (1 - 1000 x 44 ns / 1 ms) = 1000 / 0.956
-    QTest::newRow("header's dead time")
-        << 1 << 4.096 << 600 << 44 << 0.0 << 0.0 << 1000u << 1046.0251046025105;
-    QTest::newRow("dead time by hand over the header's")
-        << 2 << 4.096 << 600 << 44 << 100.0 << 0.0 << 1000u << 1111.111111111111;
-    QTest::newRow("saturated: N tau / t = 1.32")
-        << 1 << 4.096 << 600 << 44 << 0.0 << 0.0 << 30000u << kNone;
+    const auto row = [](const char* name, int trolley, double countTime, int recordedNs,
+                        double handNs, double beta, quint32 count, double corrected) {
+        QTest::newRow(name) << trolley << countTime << recordedNs << handNs << beta << count
+                            << corrected;
+    };
+    // 64 x 64 pixels counted for 4.096 s: a dwell time t of 1 ms. 1000 / (1 - 1000 x 44 ns / 1 ms)
+    row("header's dead time", 1, 4.096, 44, 0, 0, 1000, 1046.0251046025105);
+    row("dead time by hand over the header's", 2, 4.096, 44, 100, 0, 1000, 1111.111111111111);
+    row("saturated: N tau / t = 1.32", 1, 4.096, 44, 0, 0, 30000, kNone);
     // No count time: t = 8192 s / (2 layers x 4096 pixels) = 1 s.
-    QTest::newRow("dwell time from the duration")
-        << 3 << 0.0 << 8192 << 44 << 0.0 << 0.0 << 50000u << 50110.24253357386;
-    QTest::newRow("secondary electrons never corrected")
-        << 8 << 4.096 << 600 << 44 << 100.0 << 0.0 << 1000u << 1000.0;
+    row("dwell time from the duration", 3, 0, 44, 0, 0, 50000, 50110.24253357386);
+    row("secondary electrons never corrected", 8, 4.096, 44, 100, 0, 1000, 1000);
     // N' = 1046.0251; Kexp = N' / (1 ms x 10 pA x 6.2415e6) = 0.0167592;
     // K = Kexp / (1 - Kexp / 2) = 0.0169008; N'' = N' (1 + 0.5 K).
-    QTest::newRow("QSA after dead time")
-        << 1 << 4.096 << 600 << 44 << 0.0 << 0.5 << 1000u << 1054.8644436234404;
-    QTest::newRow("QSA alone") << 1 << 4.096 << 600 << 0 << -1.0 << 0.5 << 1000u
-                               << 1008.0755874989907;
-    QTest::newRow("no recorded dead time: by hand")
-        << 1 << 4.096 << 600 << 0 << 100.0 << 0.0 << 1000u << 1111.111111111111;
-    QTest::newRow("no recorded dead time: refused without one")
-        << 1 << 4.096 << 600 << 0 << 0.0 << 0.0 << 1000u << -1.0;
+    row("QSA after dead time", 1, 4.096, 44, 0, 0.5, 1000, 1054.8644436234404);
+    row("QSA alone", 1, 4.096, 0, -1, 0.5, 1000, 1008.0755874989907);
+    row("no recorded dead time: by hand", 1, 4.096, 0, 100, 0, 1000, 1111.111111111111);
+    row("no recorded dead time: refused without one", 1, 4.096, 0, 0, 0, 1000, -1);
 }
 
 void TestPlanes::corrections()
 {
     QFETCH(int, trolley);
     QFETCH(double, countTime);
-    QFETCH(int, duration);
     QFETCH(int, recordedNs);
     QFETCH(double, handNs);
     QFETCH(double, beta);
     QFETCH(quint32, count);
     QFETCH(double, corrected);
-    ImBuilder b;
-    b.width = b.height = 64;
-    b.nPlanes = 2;
-    b.duration = duration;
-    b.labels = {"12C"};
-    b.sample = [count](int, int, int, int) { return count; };
+    ImBuilder b = small(1, 2, [count](int, int, int, int) { return count; });
+    b.duration = 8192;
     recordCounting(b, {{trolley, countTime}}, recordedNs);
     const auto a = open(b);
     QVERIFY(a);
@@ -230,9 +153,7 @@ void TestPlanes::corrections()
         return;
     a->setCorrections(setup.corrections);
     const PlaneResult result = a->plane(a->request({0, {}}));
-    QVERIFY(result.shown);
-    QVERIFY2(near(result.shown->value(17, 5), corrected),
-             qPrintable(QString::number(result.shown->value(17, 5), 'g', 17)));
+    QVERIFY(near(result.shown->value(17, 5), corrected));
     QCOMPARE(result.saturatedPixels, qint64(std::isnan(corrected) ? 64 * 64 : 0));
 }
 
@@ -257,67 +178,48 @@ void TestPlanes::correctedRealCount()
     QVERIFY(near(corrected->value(int(at % 512), int(at / 512)), 2664.668282370258));
 }
 
-// Hue by ratio at full brightness: blue at Rmin through cyan, green and yellow to red at Rmax,
-// held there beyond; no ratio is black.
-void TestPlanes::hsiHues()
+// Hue by ratio: blue at Rmin through cyan, green and yellow to red at Rmax, held there beyond;
+// no ratio is black. Brightness from the counts each mode names, stretched between their
+// extremes over the pixels that have a ratio.
+void TestPlanes::hsi()
 {
-    const std::vector<double> ratios{1, 1.25, 1.5, 1.75, 2, 0.5, 3, kNone, 1, 1, 1, 1, 1, 1, 1, 1};
+    PlaneResult hues;
+    hues.shown = std::make_shared<Plane>(
+        Plane{3, std::vector<double>{1, 1.25, 1.5, 1.75, 2, 0.5, 3, kNone, 1}});
+    hues.numerator = hues.denominator = std::make_shared<Plane>(Plane{3, std::vector(9, 5.0)});
+    const QImage picture = hsiPicture(hues, 1, 2, HsiBrightness::Denominator);
     const QList<QRgb> want{qRgb(0, 0, 255), qRgb(0, 255, 255), qRgb(0, 255, 0), qRgb(255, 255, 0),
                            qRgb(255, 0, 0), qRgb(0, 0, 255),   qRgb(255, 0, 0), qRgb(0, 0, 0)};
-    PlaneResult result;
-    result.shown = std::make_shared<Plane>(Plane{4, ratios});
-    result.numerator = result.denominator =
-        std::make_shared<Plane>(Plane{4, std::vector<double>(16, 5)});
-    const QImage picture = hsiPicture(result, 1, 2, HsiBrightness::Denominator);
     for (int i = 0; i < want.size(); ++i)
-        QCOMPARE(picture.pixel(1 + i % 4, 1 + i / 4), want[i]);
+        QCOMPARE(picture.pixel(1 + i % 3, 1 + i / 3), want[i]);
+    // Pixels A (N 0, D 10), B (N 30, D 20), C (N 10, D 15), and one without a ratio.
+    PlaneResult counts;
+    counts.shown = std::make_shared<Plane>(Plane{2, std::vector<double>{1.5, 1.5, 1.5, kNone}});
+    counts.numerator = std::make_shared<Plane>(Plane{2, std::vector<double>{0, 30, 10, 1000}});
+    counts.denominator = std::make_shared<Plane>(Plane{2, std::vector<double>{10, 20, 15, 1000}});
+    // C between A and B: 15 of 10 to 20, 10 of 0 to 30, 15 of 10 to 30, 12.5 of 5 to 25.
+    for (const auto& [mode, c] :
+         {std::pair{"den", 0.5}, {"num", 1.0 / 3}, {"max", 0.25}, {"mean", 0.375}}) {
+        const QImage p = hsiPicture(counts, 1, 2, *hsiBrightnessNamed(mode));
+        QCOMPARE(std::tuple(p.pixel(1, 1), p.pixel(2, 1), p.pixel(2, 2)),
+                 std::tuple(qRgb(0, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 0)));
+        QVERIFY2(std::abs(qGreen(p.pixel(1, 2)) - 255 * c) <= 1, mode);
+    }
 }
 
-void TestPlanes::hsiBrightness_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<double>("middle"); // the brightness of pixel C
-    // A: N 0, D 10; B: N 30, D 20; C: N 10, D 15; D without a ratio: N = D = 1000.
-    QTest::newRow("denominator") << "den" << 0.5;   // 10, 20, 15
-    QTest::newRow("numerator") << "num" << 1.0 / 3; // 0, 30, 10
-    QTest::newRow("larger") << "max" << 0.25;       // 10, 30, 15
-    QTest::newRow("mean") << "mean" << 0.375;       // 5, 25, 12.5
-}
-
-// Brightness stretched between its own extremes over the pixels that have a ratio.
-void TestPlanes::hsiBrightness()
-{
-    QFETCH(QString, mode);
-    QFETCH(double, middle);
-    PlaneResult result;
-    result.shown = std::make_shared<Plane>(Plane{2, std::vector<double>{1.5, 1.5, 1.5, kNone}});
-    result.numerator = std::make_shared<Plane>(Plane{2, std::vector<double>{0, 30, 10, 1000}});
-    result.denominator = std::make_shared<Plane>(Plane{2, std::vector<double>{10, 20, 15, 1000}});
-    const QImage picture = hsiPicture(result, 1, 2, *hsiBrightnessNamed(mode));
-    QCOMPARE(picture.pixel(1, 1), qRgb(0, 0, 0));
-    QCOMPARE(picture.pixel(2, 1), qRgb(0, 255, 0));
-    QVERIFY(std::abs(qGreen(picture.pixel(1, 2)) - 255 * middle) <= 1);
-    QCOMPARE(picture.pixel(2, 2), qRgb(0, 0, 0));
-}
-
-// The drift of the scene is found, and every species of every layer moves back by it: the
-// aligned sum is the scene times three where every layer has a value, and nothing elsewhere.
+// Every species of every layer moves back by its drift: the aligned sum is the scene times three
+// where every layer has a value, and has none elsewhere.
 void TestPlanes::alignment()
 {
     const auto a = open(driftingCell());
     QVERIFY(a);
-    QString problem;
-    const std::optional<Alignment> estimate =
-        alignLayers(*a->file(), 0, 1, std::nullopt, false, nullptr, &problem);
-    QVERIFY2(estimate, qPrintable(problem));
-    for (int l = 0; l < 3; ++l) {
-        QVERIFY(std::abs(estimate->shifts[l].dx - kDrift[l][0]) < 0.1);
-        QVERIFY(std::abs(estimate->shifts[l].dy - kDrift[l][1]) < 0.1);
-    }
+    Alignment drift;
+    for (const auto& [dx, dy] : kDrift)
+        drift.shifts.push_back({double(dx), double(dy)});
     const PlanePtr recorded3 = planeOf(*a, {0, {}}, 3, 3);
     const PlanePtr unalignedSum = planeOf(*a, {0, {}}, 1, 3);
     const PlanePtr unalignedRatio = planeOf(*a, {1, RatioSpec{1, 0, 1, 0, 0}}, 1, 3);
-    a->setAlignment(std::make_shared<Alignment>(*estimate));
+    a->setAlignment(std::make_shared<Alignment>(drift));
     const PlanePtr aligned3 = planeOf(*a, {0, {}}, 3, 3);
     const PlanePtr sum = planeOf(*a, {0, {}}, 1, 3);
     const PlanePtr ratio = planeOf(*a, {1, RatioSpec{1, 0, 1, 0, 0}}, 1, 3);

@@ -5,6 +5,7 @@
 
 #include "imbuilder.h"
 
+#include <QDirIterator>
 #include <QtEndian>
 
 namespace FeatureFiles {
@@ -14,6 +15,29 @@ namespace FeatureFiles {
 inline quint32 shown(const ImBuilder& b, int species, int layer, int x, int y)
 {
     return b.sample(species, layer, y, b.width - 1 - x);
+}
+
+// A 64 x 64 acquisition of species labelled 12C, 13C ...
+inline ImBuilder small(int species, int layers,
+                       const std::function<quint32(int, int, int, int)>& sample)
+{
+    ImBuilder b;
+    b.width = b.height = 64;
+    b.nSpecies = species;
+    b.nPlanes = qint16(layers);
+    b.labels = QList<QByteArray>{"12C", "13C", "14N", "15N"}.mid(0, species);
+    b.sample = sample;
+    return b;
+}
+
+// The files in a folder and its subfolders.
+inline QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next();
+    return files;
 }
 
 // A scene that drifts by whole pixels: a disc of 200 counts, radius 3, at shown (30, 30) on a
@@ -31,26 +55,18 @@ inline quint32 scene(int species, int x, int y)
 
 inline ImBuilder driftingCell()
 {
-    ImBuilder b;
-    b.width = b.height = 64;
-    b.nSpecies = 2;
-    b.nPlanes = 3;
-    b.labels = {"12C", "13C"};
-    b.sample = [](int s, int p, int row, int k) {
+    return small(2, 3, [](int s, int p, int row, int k) {
         return scene(s, 63 - k - kDrift[p - 1][0], row - kDrift[p - 1][1]);
-    };
-    return b;
+    });
 }
 
 // Ten species with distinct counts, so that species 9 and 10 are told from the first eight.
 inline ImBuilder tenSpecies()
 {
-    ImBuilder b;
-    b.width = b.height = 64;
+    ImBuilder b = small(
+        10, 1, [](int s, int, int row, int k) { return quint32(s * 1000 + row * 2 + k % 7); });
     b.headerSize = 4096;
-    b.nSpecies = 10;
     b.labels = {"1H", "2H", "12C", "13C", "14N", "15N", "16O", "17O", "18O", "19F"};
-    b.sample = [](int s, int, int row, int k) { return quint32(s * 1000 + row * 2 + k % 7); };
     return b;
 }
 
