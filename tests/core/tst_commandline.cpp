@@ -171,8 +171,8 @@ void TestCommandLine::exportCounts()
             const double g = got[p].values[size_t(i)];
             if (std::isnan(want) ? !std::isnan(g)
                                  : std::abs(g - want) > (kind != "counts") * 1e-6 * want)
-                QFAIL(
-                    qPrintable(QString::asprintf("page %d, pixel %d: %g, not %g", p, i, g, want)));
+                QFAIL(qPrintable(
+                    QString::asprintf("page %d, pixel %d: %.17g, not %.17g", p, i, g, want)));
         }
     }
 }
