@@ -167,7 +167,8 @@ void TestAnalysisWindows::ratioWindow()
     const RatioSpec ratio{0, 1, 1, 0, 0};
     RatioDialogChoice choice;
     choice.ratio = ratio;
-    Dialogs::setRatio([&](QWidget*, const QStringList&, bool) { return std::optional(choice); });
+    Dialogs::setRatio(
+        [choice](QWidget*, const QStringList&, bool) { return std::optional(choice); });
     QVERIFY(Menu::run("analysisRatio"));
     ImageWindow* w = m_main->imageWindows().windows().value(0);
     QVERIFY(w && w->source() == PlaneSource({0, ratio}));
