@@ -1,4 +1,4 @@
-// The planes the acquisition model serves, by value: sums, ratios, dead-time and QSA
+// The planes the acquisition model serves, by value: ratios, dead-time and QSA
 // corrections, HSI colours and aligned layers, each worked out here from the samples written.
 #include "core/model/acquisition.h"
 #include "core/render/colourmapping.h"
@@ -88,8 +88,8 @@ void TestPlanes::ratios()
     // The pixel under test, and two more that give the picture a range.
     Plane numerator{2, std::vector<double>{n, 5, 10, 0}};
     Plane denominator{2, std::vector<double>{d, 10, 10, 0}};
-    RatioSpec spec{0, 1, 1000, tN, tD};
-    const std::shared_ptr<Plane> r = buildRatioPlane(numerator, denominator, spec);
+    const std::shared_ptr<Plane> r =
+        buildRatioPlane(numerator, denominator, RatioSpec{0, 1, 1000, tN, tD});
     QVERIFY(near(r->value(0, 0), ratio));
     // No value is drawn in the no-value colour, whatever the range.
     const QImage picture = imagePicture(*r, r->min, r->max, DisplaySettings().lut, 0x123456);
