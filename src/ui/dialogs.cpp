@@ -396,6 +396,9 @@ std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& h
 bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work)
 {
     Progress progress;
+    // A first look before the work starts: a cancel there is seen by the work's first check,
+    // whether the work would take a millisecond or a minute.
+    progressSeam()(parent, label, progress, 0);
     std::atomic<bool> finished{false};
     bool result = false;
     QEventLoop loop;

@@ -61,8 +61,9 @@ using RatioSeam = std::function<std::optional<RatioDialogChoice>(
 // "Correction Settings...": dead times by hand and QSA; nothing when cancelled.
 using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
     QWidget* parent, const ImHeader& header, const CorrectionSettings& current)>;
-// Watches long work while the GUI waits for it, every few tens of milliseconds from its start:
-// the default shows a progress dialog with Cancel once the work has taken half a second.
+// Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
+// every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
+// work has taken half a second.
 using ProgressSeam = std::function<void(QWidget* parent, const QString& label, Progress& progress,
                                         qint64 elapsedMs)>;
 

@@ -1,5 +1,6 @@
 #include "ui/imagewindow.h"
 
+#include "core/io/countpage.h"
 #include "core/render/displaypictures.h"
 #include "core/text/numbertext.h"
 #include "ui/canvas.h"
@@ -11,6 +12,7 @@
 #include "ui/systemfont.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -72,6 +74,7 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256); });
     addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512); });
     addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
+    addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
 
     for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
                         &Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
@@ -234,6 +237,7 @@ void ImageWindow::reload()
         return;
     }
     m_planes = result;
+    m_request = request;
     const int side = result.shown->side;
     setViewSide(side);
     QString title = m_acquisition.title(request);
@@ -382,6 +386,36 @@ void ImageWindow::saveImage()
 {
     if (m_imageCanvas->hasBackdrop())
         Dialogs::exportPicture(this, m_imageCanvas->backdrop());
+}
+
+void ImageWindow::exportCounts()
+{
+    if (!m_planes.shown)
+        return;
+    const QString chosen =
+        Dialogs::saveFile(this, QStringLiteral("Export Counts"), QStringLiteral("counts.tif"),
+                          QStringLiteral("TIFF counts (*.tif *.tiff)"))
+            .first;
+    if (chosen.isEmpty())
+        return;
+    const QString suffix = QFileInfo(chosen).suffix().toLower();
+    const QString path = suffix == QLatin1String("tif") || suffix == QLatin1String("tiff")
+                             ? chosen
+                             : chosen + QStringLiteral(".tif");
+    // As --export-counts writes them: values that need not be whole numbers as 32-bit floats.
+    const bool asReal = m_request.source.ratio || m_request.corrections || m_request.alignment;
+    const bool mayNeedDoubles = m_request.isSum() && m_acquisition.header().bytesPerSample == 4;
+    QString error;
+    const bool written = writeCountTiff(
+        path, m_acquisition.header().micronSize, m_planes.shown->side, 1, asReal, mayNeedDoubles,
+        [this](int, PlanePtr& plane, QString& description, QString&) {
+            plane = m_planes.shown;
+            description = m_acquisition.title(m_request);
+            return true;
+        },
+        &error);
+    if (!written)
+        showMessage(QStringLiteral("The counts could not be exported: %1").arg(error));
 }
 
 void ImageWindow::keyPressEvent(QKeyEvent* event)

@@ -94,6 +94,8 @@ private:
                           const QString& manualCaption, const QString& historyLine);
     void openColourSelector();
     void saveImage();
+    // "Export Counts...": the plane shown, as a one-page count TIFF.
+    void exportCounts();
     void showReadout(const QPoint& canvasPixel);
     bool sourceInFile() const;
 
@@ -103,6 +105,7 @@ private:
     ImageWindowList& m_windows;
     DisplaySettings m_settings;
     PlaneResult m_planes;
+    PlaneRequest m_request; // the request m_planes answers
     bool m_reloadPending = false;
     bool m_reloading = false;
     // True while reload() writes the automatic limits into the fields: their change handlers

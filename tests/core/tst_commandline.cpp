@@ -1,0 +1,384 @@
+// The command-line modes run as a user runs them: counts written to TIFF and read back through
+// libtiff, refusals that leave no file, sums and species beyond eight drawn, the dead times of
+// instrument files, drift and alignment, compressed and cut-short files.
+#include "featurefiles.h"
+#include "tiffpages.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+using namespace FeatureFiles;
+using TiffPages::Page;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void exportCounts_data();
+    void exportCounts();
+    void refusals_data();
+    void refusals();
+    void pictures_data();
+    void pictures();
+    void realDeadTimes_data();
+    void realDeadTimes();
+    void shiftsAndAlignment();
+    void compressed_data();
+    void compressed();
+    void info();
+
+private:
+    // Runs isolumen in the work folder, with its own cache folder.
+    Run run(const QStringList& args) const;
+    bool write(const QString& name, const ImBuilder& b, qint64 extraBytes = 0);
+    QString work(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+    QMap<QString, ImBuilder> m_files;
+};
+
+Run TestCommandLine::run(const QStringList& args) const
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", work("cache"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(m_dir.path());
+    p.start(ISOLUMEN_EXECUTABLE, args);
+    Run r;
+    if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+bool TestCommandLine::write(const QString& name, const ImBuilder& b, qint64 extraBytes)
+{
+    m_files[name] = b;
+    return b.write(work(name), extraBytes);
+}
+
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // 16-bit; species 2 secondary electrons with zeros among its counts.
+    ImBuilder two = small(2, 3, [](int s, int p, int r, int k) {
+        return quint32(s == 1 ? (r * 64 + k) % 1000 + p * 1000 : (r + k + p) % 5);
+    });
+    two.labels[1] = "";
+    ImBuilder four = two;
+    four.depth = 4;
+    four.nSpecies = 1;
+    four.nPlanes = 2;
+    ImBuilder huge = four;
+    huge.sample = [](int, int p, int r, int k) { return 4294967295u - quint32(r * 64 + k + p); };
+    ImBuilder cut = two; // cut in the middle of layer 3 of 4
+    cut.nSpecies = 1;
+    cut.nPlanes = 4;
+    cut.headerSize = 10000; // a file is longer than 10000 bytes even with half a layer
+    QVERIFY(write("two.im", two) && write("four.im", four) && write("huge.im", huge));
+    QVERIFY(write("cut.im", cut, -cut.frameSize() * 3 / 2));
+    QVERIFY(write("none.im", cut, -cut.frameSize() * 7 / 2));
+    QVERIFY(write("ten.im", FeatureFiles::tenSpecies()) && write("drift.im", driftingCell()));
+}
+
+void TestCommandLine::exportCounts_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QList<QList<int>>>("pages"); // species, first and last layer of each
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("format");   // 1 unsigned, 3 floating point
+    QTest::addColumn<QString>("kind"); // counts, ratio of 1 over 2, or dead time of 100 ns
+    const auto row = [](const char* name, const char* file, const QStringList& options,
+                        const QList<QList<int>>& pages, int bits, int format,
+                        const char* kind = "counts") {
+        QTest::newRow(name) << file << options << pages << bits << format << kind;
+    };
+    row("2-byte layer: 16-bit", "two.im", {"--plane", "2"}, {{1, 2, 2}}, 16, 1);
+    row("4-byte layer: 32-bit", "four.im", {}, {{1, 1, 1}}, 32, 1);
+    row("2-byte sum: 32-bit", "two.im", {"--sum"}, {{1, 1, 3}}, 32, 1);
+    row("4-byte sum within 32 bits", "four.im", {"--sum"}, {{1, 1, 2}}, 32, 1);
+    row("4-byte sum beyond 2^32: 64-bit float", "huge.im", {"--sum"}, {{1, 1, 2}}, 64, 3);
+    row("stack: layer by layer, species in file order", "two.im",
+        {"--species", "all", "--layers", "2-3"}, {{1, 2, 2}, {2, 2, 2}, {1, 3, 3}, {2, 3, 3}}, 16,
+        1);
+    row("sum of a range", "two.im", {"--species", "2", "--layers", "2-3", "--sum"}, {{2, 2, 3}}, 32,
+        1);
+    row("ratio: 32-bit float, NaN without value", "two.im", {"--ratio", "1/2", "--plane", "3"},
+        {{1, 3, 3}}, 32, 3, "ratio");
+    row("dead time: 32-bit float for every species", "two.im",
+        {"--species", "all", "--deadtime-ns", "100"}, {{1, 1, 1}, {2, 1, 1}}, 32, 3, "dead time");
+    row("cut short: the complete layers exactly", "cut.im", {"--layers", "1-2"},
+        {{1, 1, 1}, {1, 2, 2}}, 16, 1);
+}
+
+void TestCommandLine::exportCounts()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, options);
+    QFETCH(QList<QList<int>>, pages);
+    QFETCH(int, bits);
+    QFETCH(int, format);
+    QFETCH(QString, kind);
+    const Run r = run(QStringList{"--export-counts", "counts.tif", file} + options);
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    const QList<Page> got = TiffPages::read(work("counts.tif"));
+    QCOMPARE(got.size(), pages.size());
+    const ImBuilder& b = m_files[file];
+    const auto counts = [&b](int s, const QList<int>& page, int i) {
+        double sum = 0;
+        for (int l = page[1]; l <= page[2]; ++l)
+            sum += shown(b, s, l, i % 64, i / 64);
+        return sum;
+    };
+    // With the dead time, t = 600 s / (3 layers x 4096 pixels); secondary electrons (species 2)
+    // stay as counted.
+    const double dwell = 600.0 / (3 * 4096);
+    for (int p = 0; p < got.size(); ++p) {
+        QCOMPARE(std::tuple(int(got[p].bits), int(got[p].format), got[p].values.size()),
+                 std::tuple(bits, format, size_t(64 * 64)));
+        // 64 pixels over 20 µm: 32000 per cm.
+        QCOMPARE(std::tuple(got[p].xResolution, got[p].yResolution, got[p].unit),
+                 std::tuple(32000.0f, 32000.0f, uint16_t(RESUNIT_CENTIMETER)));
+        for (int i = 0; i < 64 * 64; ++i) {
+            const double n = counts(pages[p][0], pages[p], i);
+            const double d = counts(2, pages[p], i);
+            const double want = kind == "ratio" ? (d > 0 ? n / d : NAN)
+                                : kind == "dead time" && pages[p][0] == 1
+                                    ? n / (1 - n * 1e-7 / dwell)
+                                    : n;
+            // Counts exactly; ratios and corrected counts as near as 32-bit floats hold them.
+            const double g = got[p].values[size_t(i)];
+            if (std::isnan(want) ? !std::isnan(g)
+                                 : std::abs(g - want) > (kind != "counts") * 1e-6 * want)
+                QFAIL(qPrintable(
+                    QString::asprintf("page %d, pixel %d: %.17g, not %.17g", p, i, g, want)));
+        }
+    }
+}
+
+void TestCommandLine::refusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char* name, const QStringList& args, const char* message) {
+        QTest::newRow(name) << args << QString(message);
+    };
+    const QStringList counts{"--export-counts", "refused.tif", "two.im"};
+    row("species out of range", counts + QStringList{"--species", "3"}, "--species 3 is out of");
+    row("layer out of range", counts + QStringList{"--plane", "4"}, "--plane 4 is out of range");
+    row("layers beyond the file", counts + QStringList{"--layers", "2-4"}, "--layers 2-4 is out");
+    row("first layer after the last", counts + QStringList{"--layers", "3-2"}, "is after the last");
+    row("unknown option", counts + QStringList{"--layer", "2"}, "Unknown option");
+    row("output that cannot be written", {"--export-counts", "no/refused.tif", "two.im"},
+        "Cannot write");
+    row("layer 3 of a file cut in layer 3",
+        {"--export-counts", "refused.tif", "cut.im", "--plane", "3"}, "the file has layers 1 to 2");
+    row("dead times where none are recorded", counts + QStringList{"--deadtime"},
+        "records no dead times");
+    row("picture of layers without --sum", {"--export", "refused.png", "two.im", "--layers", "1-2"},
+        "--layers needs --sum");
+    row("species 11 of ten", {"--export", "refused.png", "ten.im", "--species", "11"},
+        "--species 11 is out of range");
+}
+
+// Exit status 2, a message, and no file, not even a partial or temporary one.
+void TestCommandLine::refusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
+    const Run r = run(args);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+void TestCommandLine::pictures_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("species");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::newRow("--sum") << "two.im" << QStringList{"--sum"} << 1 << 1 << 3;
+    QTest::newRow("--layers 2-3 --sum")
+        << "two.im" << QStringList{"--layers", "2-3", "--sum"} << 1 << 2 << 3;
+    QTest::newRow("species 10 of ten")
+        << "ten.im" << QStringList{"--species", "10"} << 10 << 1 << 1;
+}
+
+// A sum, or a species beyond the eighth, is drawn as the one layer of a file holding its counts.
+void TestCommandLine::pictures()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, options);
+    QFETCH(int, species);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    ImBuilder one = m_files[file];
+    one.nSpecies = 1;
+    one.nPlanes = 1;
+    one.sample = [source = one, species, first, last](int, int, int r, int k) {
+        quint32 sum = 0;
+        for (int l = first; l <= last; ++l)
+            sum += source.sample(species, l, r, k);
+        return sum;
+    };
+    QVERIFY(write("one.im", one));
+    QCOMPARE(run(QStringList{"--export", "many.png", file} + options).status, 0);
+    QCOMPARE(run({"--export", "one.png", "one.im"}).status, 0);
+    QCOMPARE(QImage(work("many.png")), QImage(work("one.png")));
+}
+
+void TestCommandLine::realDeadTimes_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("deadTimes"); // of each species, ns
+    for (const auto& [file, deadTimes] :
+         {std::pair{"OpenMIMS_doc_040702_06-05mos-03a.im", "44 44 44 44"},
+          {"OpenMIMS_doc_051117_05-32dRe-03b.im", "44 44 44 44"},
+          {"image_sun.im", "36 36 36 36 36 -"},
+          {"RTIimage.im", "- -"}, // trolley 0
+          {"grain_mode_cameca.im", "44 44 44 44 44 - 44 44"},
+          {"grain_mode_ciw.im", "44 44 44 44 44 - 44 44"}})
+        QTest::newRow(file) << QString(file) << QString(deadTimes);
+}
+
+void TestCommandLine::realDeadTimes()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, deadTimes);
+    const QString path = ISOLUMEN_REALDATA "/" + file;
+    if (!QFileInfo::exists(path))
+        QSKIP("The instrument files of ../shared/realdata are not here.");
+    const Run r = run({"--info", path});
+    QCOMPARE(r.status, 0);
+    QStringList want;
+    for (const QString& ns : deadTimes.split(' '))
+        want << QStringLiteral("Dead Time %1: %2")
+                    .arg(want.size() + 1)
+                    .arg(ns == "-" ? ns : ns + " ns");
+    QCOMPARE(r.out.split('\n').filter(QRegularExpression("^Dead Time")), want);
+}
+
+void TestCommandLine::shiftsAndAlignment()
+{
+    const Run shifts = run({"--shifts", "drift.im"});
+    QCOMPARE(shifts.status, 0);
+    const QStringList lines = shifts.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], "layer,dx,dy");
+    QCOMPARE(lines[1], "1,0,0");
+    for (int l = 1; l < 3; ++l) {
+        const QStringList f = lines[l + 1].split(',');
+        QCOMPARE(f[0], QString::number(l + 1));
+        QVERIFY(std::abs(f[1].toDouble() - kDrift[l][0]) < 0.1);
+        QVERIFY(std::abs(f[2].toDouble() - kDrift[l][1]) < 0.1);
+    }
+    // Aligned, the sum of the disc is three layers of it, and pixels that a layer lacks have
+    // no value.
+    QCOMPARE(run({"--export-counts", "aligned.tif", "drift.im", "--align", "--sum"}).status, 0);
+    const QList<Page> pages = TiffPages::read(work("aligned.tif"));
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages[0].values[30 * 64 + 30], 600.0);
+    QVERIFY(std::isnan(pages[0].values[63 * 64 + 63]));
+    QCOMPARE(run({"--export", "aligned.png", "drift.im", "--align", "--sum"}).status, 0);
+    // The region's sum: three times the scene's counts in it.
+    double want = 0;
+    for (int y = 25; y < 35; ++y) {
+        for (int x = 25; x < 35; ++x)
+            want += 3 * scene(1, x, y);
+    }
+    const QStringList stats = {"--stats", "drift.im", "--sum", "--roi", "rect:25,25,10,10"};
+    const auto sumOf12C = [](const Run& r) {
+        return r.out.split('\n').filter(QRegularExpression("^1,12C,")).value(0).section(',', 5, 5);
+    };
+    QCOMPARE(sumOf12C(run(stats + QStringList{"--align"})).toDouble(), want);
+    QVERIFY(sumOf12C(run(stats)).toDouble() != want);
+}
+
+void TestCommandLine::compressed_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<bool>("cut"); // half the archive kept
+    QTest::newRow("gzip") << QStringList{"gzip", "-kf", "two.im"} << "two.im.gz" << false;
+    QTest::newRow("bzip2") << QStringList{"bzip2", "-kf", "two.im"} << "two.im.bz2" << false;
+    QTest::newRow("xz") << QStringList{"xz", "-kf", "two.im"} << "two.im.xz" << false;
+    QTest::newRow("zstd") << QStringList{"zstd", "-qf", "two.im"} << "two.im.zst" << false;
+    QTest::newRow("zip") << QStringList{"zip", "-q", "two.zip", "two.im"} << "two.zip" << false;
+    QTest::newRow("gzip cut") << QStringList{"gzip", "-kf", "two.im"} << "two.im.gz" << true;
+    QTest::newRow("zip cut") << QStringList{"zip", "-q", "two.zip", "two.im"} << "two.zip" << true;
+}
+
+// The same summary (but the name) and pictures as the plain file; a broken archive is refused
+// and leaves nothing in the cache folder.
+void TestCommandLine::compressed()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QString, archive);
+    QFETCH(bool, cut);
+    QFile::remove(work(archive));
+    QProcess make;
+    make.setWorkingDirectory(m_dir.path());
+    make.start(command.first(), command.mid(1));
+    if (QStandardPaths::findExecutable(command.first()).isEmpty() || !make.waitForFinished() ||
+        make.exitCode() != 0)
+        QSKIP(qPrintable(command.first() + " is not installed or failed"));
+    if (cut)
+        QVERIFY(QFile::resize(work(archive), QFileInfo(work(archive)).size() / 2));
+    const Run info = run({"--info", archive});
+    const Run plain = run({"--info", "two.im"});
+    QVERIFY(filesUnder(work("cache")).isEmpty());
+    if (cut) {
+        QCOMPARE(info.status, 2);
+        QVERIFY2(info.err.contains(archive + " ends early"), qPrintable(info.err));
+        QCOMPARE(run({"--export", "broken.png", archive}).status, 2);
+        QVERIFY(!QFileInfo::exists(work("broken.png")));
+        QVERIFY(filesUnder(work("cache")).isEmpty());
+        return;
+    }
+    QCOMPARE(info.status, 0);
+    QCOMPARE(info.out.section('\n', 0, 0), "File: " + archive);
+    QCOMPARE(info.out.section('\n', 1), plain.out.section('\n', 1));
+    QCOMPARE(run({"--export", "packed.png", archive, "--sum"}).status, 0);
+    QCOMPARE(run({"--export", "plain.png", "two.im", "--sum"}).status, 0);
+    QCOMPARE(QImage(work("packed.png")), QImage(work("plain.png")));
+    QVERIFY(filesUnder(work("cache")).isEmpty());
+}
+
+// Species beyond the eighth, and the complete layers of a cut-short file after the planes.
+void TestCommandLine::info()
+{
+    QVERIFY(run({"--info", "ten.im"}).out.contains("Species 9: 18O\nSpecies 10: 19F\n"));
+    const Run cut = run({"--info", "cut.im"});
+    QCOMPARE(cut.status, 0);
+    QVERIFY(cut.out.contains("\nNumber of Planes: 4\nComplete Planes: 2\n"));
+    QCOMPARE(cut.err.count("The file ends after layer 2 of 4."), 1);
+    QVERIFY(run({"--info", "none.im"}).out.contains("\nNumber of Planes: 4\nComplete Planes: 0\n"));
+    QVERIFY(!run({"--info", "two.im"}).out.contains("Complete Planes"));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,269 @@
+// The analysis features in the windows: the readout, species beyond the eighth, a sum cancelled
+// and made, a ratio window following the layers, saving and exporting its counts, alignment on
+// and off, compressed and cut-short files.
+#include "core/model/acquisition.h"
+#include "core/progress.h"
+#include "featurefiles.h"
+#include "tiffpages.h"
+#include "ui/canvas.h"
+#include "ui/dialogs.h"
+#include "ui/imagewindow.h"
+#include "ui/mainwindow.h"
+#include "ui/messagebox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace FeatureFiles;
+
+class TestAnalysisWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void readout();
+    void moreSpecies();
+    void cancelledSum();
+    void ratioWindow();
+    void alignmentOnAndOff();
+    void compressedFiles();
+    void cutShort();
+
+private:
+    QString work(const QString& name) const { return m_dir.filePath(name); }
+    // Whether every shown value of the window is the ratio (or, without a ratio species, the
+    // count) of the file's counts over layers first to last.
+    bool shows(const ImageWindow* w, const ImBuilder& b, int first, int last, int ratioOf = 0);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Acquisition> m_acquisition;
+    QPointer<MainWindow> m_main;
+    QStringList m_messages;
+};
+
+bool TestAnalysisWindows::shows(const ImageWindow* w, const ImBuilder& b, int first, int last,
+                                int ratioOf)
+{
+    for (int i = 0; i < 64 * 64; ++i) {
+        double n = 0, d = 0;
+        for (int l = first; l <= last; ++l) {
+            n += shown(b, 1, l, i % 64, i / 64);
+            d += ratioOf ? shown(b, ratioOf, l, i % 64, i / 64) : 0;
+        }
+        if (w->planes().shown->value(i % 64, i / 64) != (ratioOf ? n / d : n))
+            return false;
+    }
+    return true;
+}
+
+void TestAnalysisWindows::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(work("cache")));
+    setMessageHandler([this](const QString& text) { m_messages << text; });
+    // No progress dialog: long work just runs.
+    Dialogs::setProgress([](QWidget*, const QString&, Progress&, qint64) {});
+}
+
+void TestAnalysisWindows::init()
+{
+    m_messages.clear();
+    m_acquisition = std::make_unique<Acquisition>();
+    m_main = new MainWindow(*m_acquisition); // deletes itself when closed
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main));
+}
+
+void TestAnalysisWindows::cleanup()
+{
+    if (m_main)
+        m_main->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_acquisition.reset();
+}
+
+// The readout at the corners: the file's first sample is shown at the top right; 25.6 µm over
+// 64 pixels is 0.4 µm a pixel, read out at its centre.
+void TestAnalysisWindows::readout()
+{
+    ImBuilder b = small(1, 1, [](int, int, int r, int k) { return quint32(r * 64 + k + 1); });
+    b.nmSize = 25600;
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    QCOMPARE(w->readoutText(0, 0), "x 0  y 0  (0.20, 0.20 µm)  64  Layer 1");
+    QCOMPARE(w->readoutText(63, 0), "x 63  y 0  (25.40, 0.20 µm)  1  Layer 1");
+    QCOMPARE(w->readoutText(0, 63), "x 0  y 63  (0.20, 25.40 µm)  4096  Layer 1");
+    QCOMPARE(w->readoutText(63, 63), "x 63  y 63  (25.40, 25.40 µm)  4033  Layer 1");
+    QVERIFY(w->readoutText(64, 0).isEmpty());
+    // The picture's frame is one pixel wide: canvas pixel (6, 8) shows (5, 7), file row 7,
+    // sample 58.
+    QTest::mouseMove(w->windowHandle(), w->imageCanvas()->mapTo(w, QPoint(6, 8)));
+    QTRY_COMPARE(w->readout()->text(), "x 5  y 7  (2.20, 3.00 µm)  507  Layer 1");
+    QTest::mouseMove(w->windowHandle(), w->minField()->mapTo(w, QPoint(2, 2)));
+    QTRY_VERIFY2(w->readout()->text().isEmpty(), qPrintable(w->readout()->text()));
+}
+
+void TestAnalysisWindows::moreSpecies()
+{
+    const ImBuilder b = tenSpecies();
+    QVERIFY(b.write(work("ten.im")));
+    m_main->openImage(work("ten.im"));
+    QVERIFY(m_main->moreSpeciesButton()->isVisible());
+    for (const auto& [species, title] : {std::pair{8, "18O (Layer 1)"}, {9, "19F (Layer 1)"}}) {
+        auto* entry = m_main->findChild<QAction*>(QStringLiteral("moreSpecies%1").arg(species));
+        QVERIFY(entry);
+        entry->trigger();
+        const QList<ImageWindow*> windows = m_main->imageWindows().windows();
+        QVERIFY(!windows.isEmpty() && windows.last()->source().species == species);
+        QCOMPARE(windows.last()->windowTitle(), title);
+        QCOMPARE(windows.last()->planes().shown->value(0, 0),
+                 double(shown(b, species + 1, 1, 0, 0)));
+    }
+}
+
+// A sum cancelled leaves the acquisition on its layer and the windows as they were.
+void TestAnalysisWindows::cancelledSum()
+{
+    const ImBuilder b = small(1, 3, [](int, int p, int r, int k) { return r + k + 100u * p; });
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    const QImage picture = w->imageCanvas()->backdrop();
+    Dialogs::setLayerRange([](QWidget*, int, int, int) { return std::pair{1, 3}; });
+    const Dialogs::ProgressSeam idle =
+        Dialogs::setProgress([](QWidget*, const QString&, Progress& p, qint64 ms) {
+            if (ms >= 0)
+                p.cancel();
+        });
+    QVERIFY(Menu::run("analysisSum"));
+    Dialogs::setProgress(idle);
+    QCoreApplication::processEvents();
+    QCOMPARE(std::pair(m_acquisition->firstLayer(), m_acquisition->lastLayer()), std::pair(1, 1));
+    QCOMPARE(w->windowTitle(), "12C (Layer 1)");
+    QCOMPARE(w->imageCanvas()->backdrop(), picture);
+    QVERIFY(Menu::run("analysisSum"));
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
+    QVERIFY(shows(w, b, 1, 3));
+}
+
+void TestAnalysisWindows::ratioWindow()
+{
+    const ImBuilder b = small(2, 3, [](int s, int p, int r, int k) {
+        return quint32(s == 1 ? (r + 2 * k + p) % 7 : p + k % 3);
+    });
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    const RatioSpec ratio{0, 1, 1, 0, 0};
+    RatioDialogChoice choice;
+    choice.ratio = ratio;
+    Dialogs::setRatio(
+        [choice](QWidget*, const QStringList&, bool) { return std::optional(choice); });
+    QVERIFY(Menu::run("analysisRatio"));
+    ImageWindow* w = m_main->imageWindows().windows().value(0);
+    QVERIFY(w && w->source() == PlaneSource({0, ratio}));
+    QCOMPARE(w->windowTitle(), "12C/13C (Layer 1)");
+    QVERIFY(shows(w, b, 1, 1, 2));
+    m_main->stepLayer(1);
+    QTRY_COMPARE(w->windowTitle(), "12C/13C (Layer 2)");
+    QVERIFY(shows(w, b, 2, 2, 2));
+    // The ratio of the sums, not the sum of the ratios.
+    Dialogs::setLayerRange([](QWidget*, int, int, int) { return std::pair{1, 3}; });
+    QVERIFY(Menu::run("analysisSum"));
+    QTRY_COMPARE(w->windowTitle(), "12C/13C (Sum of Layers 1-3)");
+    QVERIFY(shows(w, b, 1, 3, 2));
+
+    // The front window saves its picture and exports its values.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QString chosen = work("ratio.png");
+    Dialogs::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
+        return std::pair{chosen, QString()};
+    });
+    QVERIFY(Menu::run("fileSaveImage"));
+    QCOMPARE(QImage(chosen).convertToFormat(QImage::Format_RGB32),
+             w->imageCanvas()->backdrop().convertToFormat(QImage::Format_RGB32));
+    chosen = work("ratio.tif");
+    QVERIFY(Menu::run("fileExportCounts"));
+    const QList<TiffPages::Page> pages = TiffPages::read(chosen);
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(std::pair(int(pages[0].bits), int(pages[0].format)), std::pair(32, 3));
+    for (int i = 0; i < 64 * 64; ++i)
+        QCOMPARE(pages[0].values[i], double(float(w->planes().shown->value(i % 64, i / 64))));
+    Dialogs::setSaveFile({});
+}
+
+// Aligning changes the sum every window shows; undoing gives back the very same picture.
+void TestAnalysisWindows::alignmentOnAndOff()
+{
+    QVERIFY(driftingCell().write(work("drift.im")));
+    m_main->openImage(work("drift.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    m_acquisition->setLayerRange(1, 3);
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
+    const QImage unaligned = w->imageCanvas()->backdrop();
+    Dialogs::setAlign([](QWidget*, const QStringList&, int, const QStringList&,
+                         const AlignChoice& proposed) { return std::optional(proposed); });
+    QVERIFY(Menu::run("analysisAlign"));
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3, aligned)");
+    QCOMPARE(w->planes().shown->max, 600.0);
+    QVERIFY(w->imageCanvas()->backdrop() != unaligned);
+    QVERIFY(Menu::run("analysisUndoAlign"));
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
+    QCOMPARE(w->imageCanvas()->backdrop(), unaligned);
+}
+
+// One expanded copy while a compressed file is open, none after a refusal or the end.
+void TestAnalysisWindows::compressedFiles()
+{
+    const ImBuilder b = small(1, 1, [](int, int, int r, int k) { return quint32(r * k); });
+    QVERIFY(b.write(work("a.im")) && b.write(work("b.im")) && b.write(work("c.im")));
+    for (const char* name : {"a.im", "b.im", "c.im"}) {
+        if (QProcess::execute("gzip", {"-f", work(name)}) != 0)
+            QSKIP("gzip is not installed or failed");
+    }
+    QVERIFY(QFile::resize(work("c.im.gz"), QFileInfo(work("c.im.gz")).size() / 2));
+    m_main->openImage(work("a.im.gz"));
+    QCOMPARE(m_main->fileNameLabel()->text(), "a.im.gz");
+    QCOMPARE(filesUnder(work("cache")).size(), 1);
+    m_main->openImage(work("c.im.gz"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("c.im.gz ends early"), qPrintable(m_messages[0]));
+    QVERIFY(m_acquisition->isOpen());
+    QCOMPARE(m_main->fileNameLabel()->text(), "a.im.gz");
+    QCOMPARE(filesUnder(work("cache")).size(), 1);
+    m_main->openImage(work("b.im.gz"));
+    QCOMPARE(m_main->fileNameLabel()->text(), "b.im.gz");
+    QCOMPARE(filesUnder(work("cache")).size(), 1);
+    Menu::quitApplication();
+    QVERIFY(filesUnder(work("cache")).isEmpty());
+}
+
+// A file that ends in layer 3 of 4 offers the two layers it holds, said once.
+void TestAnalysisWindows::cutShort()
+{
+    ImBuilder b = small(1, 4, [](int, int p, int r, int k) { return r + 3u * k + 1000u * p; });
+    b.headerSize = 10000;
+    QVERIFY(b.write(work("cut.im"), -b.frameSize() * 3 / 2));
+    m_main->openImage(work("cut.im"));
+    QCOMPARE(m_main->layerPopUp()->count(), 2);
+    QCOMPARE(m_main->layerOfLabel()->text(), "of 2");
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    m_main->stepLayer(1);
+    QTRY_COMPARE(w->windowTitle(), "12C (Layer 2)");
+    QVERIFY(shows(w, b, 2, 2));
+    QCOMPARE(int(m_messages.count("The file ends after layer 2 of 4.")), 1);
+}
+
+QTEST_MAIN(TestAnalysisWindows)
+#include "tst_analysiswindows.moc"
