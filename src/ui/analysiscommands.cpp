@@ -12,6 +12,15 @@
 
 #include <QAction>
 
+namespace {
+
+// The items whose commands this class registers.
+constexpr const char* kCommands[] = {"analysisSum",   "analysisSingleLayer", "analysisRatio",
+                                     "analysisHsi",   "analysisDeadTime",    "analysisCorrections",
+                                     "analysisAlign", "analysisUndoAlign",   "analysisShowAlign"};
+
+} // namespace
+
 AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
                                    QWidget* dialogParent, std::function<int()> selectedLayer,
                                    OpenWindow openWindow)
@@ -31,6 +40,13 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
     menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); });
     menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
+}
+
+AnalysisCommands::~AnalysisCommands()
+{
+    // The shared menu outlives the main window that owns these commands.
+    for (const char* name : kCommands)
+        Menu::instance().setCommand(QLatin1String(name), {});
 }
 
 bool AnalysisCommands::prepareWindows(const QString& label,

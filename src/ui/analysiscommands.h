@@ -35,6 +35,7 @@ public:
     AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
                      QWidget* dialogParent, std::function<int()> selectedLayer,
                      OpenWindow openWindow);
+    ~AnalysisCommands() override;
 
     // "Sum of Layers...": asks for the range (all layers by default) and shows its sum.
     void sumOfLayers();

@@ -131,7 +131,10 @@ void Menu::attachTo(QMenuBar* bar) const
 
 void Menu::setCommand(const QString& itemName, std::function<void()> command)
 {
-    m_commands.insert(itemName, std::move(command));
+    if (command)
+        m_commands.insert(itemName, std::move(command));
+    else
+        m_commands.remove(itemName);
 }
 
 QWidget* Menu::frontWindow()

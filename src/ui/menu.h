@@ -41,7 +41,8 @@ public:
     // Adds the shared menus to a window's menu bar.
     void attachTo(QMenuBar* bar) const;
 
-    // The command an item runs when the front window has no handler of its own for it.
+    // The command an item runs when the front window has no handler of its own for it. An
+    // empty function removes it; its owner does so before it goes.
     void setCommand(const QString& itemName, std::function<void()> command);
 
     // Runs the command of an item as choosing it does. Returns whether anything ran.

@@ -57,8 +57,9 @@ ImFile::Status ImFile::open(const QString& path, const QString& displayName)
     m_frameSide = read.frameSide;
     m_messages = std::move(read.messages);
     m_completePlanes = wholeLayers(m_header);
-    if (m_completePlanes < m_header.planeCount && m_header.speciesCount > 0 &&
-        m_header.frameSize > 0)
+    // A file without a complete layer is summarised like a header-only one, with no word of
+    // where it ends.
+    if (m_completePlanes >= 1 && m_completePlanes < m_header.planeCount)
         m_messages << QStringLiteral("The file ends after layer %1 of %2.")
                           .arg(m_completePlanes)
                           .arg(m_header.planeCount);
