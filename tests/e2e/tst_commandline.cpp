@@ -1,0 +1,282 @@
+// The executable's headless modes as scripts use them: --info prints the summary, --export writes
+// the picture an image window shows or, with status 2, nothing at all; without a display the
+// viewer prints the summary instead.
+#include "core/model/acquisition.h"
+#include "core/render/displaypictures.h"
+#include "core/render/displaysettings.h"
+#include "imbuilder.h"
+#include "testpictures.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <clocale>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the executable in folder with args; env holds "NAME=value" to set and "NAME" to remove.
+Run run(const QString& folder, const QStringList& args, const QStringList& env = {})
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& v : env) {
+        if (v.contains('='))
+            e.insert(v.section('=', 0, 0), v.section('=', 1));
+        else
+            e.remove(v);
+    }
+    QProcess p;
+    p.setProcessEnvironment(e);
+    p.setWorkingDirectory(folder);
+    p.start(ISOLUMEN_EXECUTABLE, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Every entry of the folder with a digest of its bytes.
+QStringList contents(const QString& folder)
+{
+    QStringList list;
+    for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        QFile file(f.filePath());
+        const bool read = f.isFile() && file.open(QIODevice::ReadOnly);
+        list << f.fileName() + ' ' +
+                    QCryptographicHash::hash(read ? file.readAll() : "", QCryptographicHash::Md5)
+                        .toHex();
+    }
+    return list;
+}
+
+// What an image window set up as s shows of a layer of a file, drawn by the core.
+QImage corePicture(const QString& path, int species, int layer, DisplaySettings s,
+                   const QString& minText = {}, const QString& maxText = {}, bool figure = false)
+{
+    Acquisition a;
+    a.open(path);
+    a.setLayer(layer);
+    const PlaneResult r = a.plane(a.request({species - 1, {}}));
+    settleDisplayRange(s, *r.shown, minText, maxText);
+    const std::optional<DisplayPictures> p = displayPictures(*r.shown, s, a.header().micronSize);
+    return figure ? figurePicture(*p, r.shown->side) : p->image;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const ImBuilder b{.nSpecies = 2,
+                          .labels = {"12C", "13C"},
+                          .width = 64,
+                          .height = 64,
+                          .nPlanes = 3,
+                          .sample = [](int s, int p, int r, int k) {
+                              return quint32(s * 700 + p * 50 + (r * 37 + k * 11) % 600);
+                          }};
+        const auto variant = [&](const char* name, const std::function<void(ImBuilder&)>& change) {
+            ImBuilder v = b;
+            change(v);
+            QVERIFY(v.write(path(name)));
+        };
+        variant("small.im", [](ImBuilder&) {});
+        variant("small.png", [](ImBuilder&) {}); // a raw image file under a picture's name
+        variant("refused.im", [](ImBuilder& v) { v.marker = "NOT AN IMAGE"; });
+        variant("odd.im", [](ImBuilder& v) { v.width = v.height = 100; });
+        variant("headeronly.im", [](ImBuilder& v) { v.nPlanes = 0, v.headerSize = 12000; });
+        // Samples 0 to 3, for a range between whole numbers.
+        variant("quarter.im", [](ImBuilder& v) {
+            v.sample = [](int, int, int r, int k) { return quint32((r + k) % 4); };
+        });
+        // 256 x 256, a byte short: the last of its five layers is incomplete.
+        const ImBuilder cut{.positionX = 1250,
+                            .positionY = -3370,
+                            .userName = "ana",
+                            .duration = 1500,
+                            .nSpecies = 2,
+                            .labels = {"16O", ""},
+                            .origName = "cells_01",
+                            .imageType = 1,
+                            .nPlanes = 5,
+                            .nmSize = 20049};
+        QVERIFY(cut.write(path("cut.im"), -1));
+        QVERIFY(QDir(m_dir.path()).mkdir("folder.png"));
+        QCOMPARE(run(m_dir.path(), {"--export", "kept.png", "small.im"}).code, 0);
+    }
+
+    void info_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QString>("err"); // what standard error begins with
+        const QStringList summary{"File: cut.im",
+                                  "Frame: 256 x 256",
+                                  "Field: 20.0 \u00b5m",
+                                  "Original Name: cells_01",
+                                  "Date, Time: 05-Mar-2007, 14:30",
+                                  "File Size: 1,312,767 bytes",
+                                  "Header Size: 2,048 bytes",
+                                  "X Position: +1,250",
+                                  "Y Position: -3,370",
+                                  "Duration (total): 25.0 min",
+                                  "Duration/Layer: 5.0 min",
+                                  "Duration/Pixel: 4.6 ms",
+                                  "User Name: ana",
+                                  "Image Type: 1",
+                                  "Pixel Width: 256",
+                                  "Pixel Height: 256",
+                                  "Pixel Depth: 2",
+                                  "Image Size: 20,049 nm",
+                                  "Number of Planes: 5",
+                                  "Complete Planes: 4",
+                                  "Number of Species: 2",
+                                  "Species 1: 16O",
+                                  "Species 2: S.E."};
+        const QString messages =
+            "File size does not compute correctly.\nThe file ends after layer 4 of 5.\n";
+        const QStringList none;
+        QTest::newRow("summary") << QStringList{"--info", "cut.im"} << none << 0 << summary
+                                 << messages;
+        QTest::newRow("no display: the summary instead")
+            << QStringList{"cut.im"} << QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}
+            << 0 << summary << "No display available: printing the summary instead.\n" + messages;
+        QTest::newRow("refused") << QStringList{"--info", "refused.im"} << none << 2
+                                 << QStringList{"File: (not an image file)"} << "";
+        QTest::newRow("missing") << QStringList{"--info", "missing.im"} << none << 2 << none
+                                 << "No such file: missing.im";
+        QTest::newRow("a folder") << QStringList{"--info", "folder.png"} << none << 2 << none
+                                  << "This is a folder, not a file: folder.png";
+    }
+
+    void info()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, env);
+        QFETCH(int, code);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        const Run r = run(m_dir.path(), args, env);
+        QCOMPARE(r.code, code);
+        QCOMPARE(r.out.split('\n', Qt::SkipEmptyParts), out);
+        QCOMPARE(r.err.left(err.size()), err);
+    }
+
+    void exportPicture_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("locale"); // LC_ALL; empty: as the test runs
+        QTest::addColumn<QImage>("picture"); // null: the export fails
+        QTest::addColumn<QString>("message");
+        const auto failure = [](const char* name, const char* args, const char* message) {
+            QTest::newRow(name) << QString(args) << QString() << QImage() << QString(message);
+        };
+        const QImage small = corePicture(path("small.im"), 1, 1, {});
+        QTest::newRow("tif") << "--export out.tif small.im"
+                             << "" << small << "";
+        QTest::newRow("bmp") << "--export out.bmp small.im"
+                             << "" << small << "";
+        QTest::newRow("jpg: its size") << "--export out.jpg small.im"
+                                       << "" << small << "";
+        DisplaySettings s;
+        s.logScale = true;
+        QTest::newRow("figure, log axis")
+            << "--export out.png cut.im --layout figure --log"
+            << "" << corePicture(path("cut.im"), 1, 1, s, {}, {}, true) << "";
+        s = DisplaySettings();
+        s.autoMin = s.autoMax = false;
+        setColours(s, {2, 0xFF0000, 0x000000, 0});
+        QTest::newRow("options") << "--export out.png small.im --species 2 --plane 3 --table 3 "
+                                    "--min 1000 --max 1500 --low 000000 --high ff0000"
+                                 << "" << corePicture(path("small.im"), 2, 3, s, "1000", "1500")
+                                 << "";
+        // The same picture whatever the decimal separator of the user's locale.
+        s = DisplaySettings();
+        s.autoMin = s.autoMax = false;
+        s.logScale = true;
+        const QImage quarter = corePicture(path("quarter.im"), 1, 1, s, "0.5", "2.5", true);
+        const QString quarterArgs =
+            "--export out.png quarter.im --min 0.5 --max 2.5 --log --layout figure";
+        QTest::newRow("0.5 to 2.5 under C") << quarterArgs << "C" << quarter << "";
+        QTest::newRow("0.5 to 2.5 under de_DE.UTF-8")
+            << quarterArgs << "de_DE.UTF-8" << quarter << "";
+        failure("refused file", "--export out.png refused.im", "refused.im: (not an image file)");
+        failure("frames of 100 x 100", "--export out.png odd.im",
+                "Frames of 100 x 100 pixels cannot be shown");
+        failure("no frames", "--export out.png headeronly.im", "This file holds no frames");
+        failure("species 3 of 2", "--export out.png small.im --species 3",
+                "--species 3 is out of range");
+        failure("plane 4 of 3", "--export out.png small.im --plane 4", "--plane 4 is out of range");
+        failure("table 21", "--export out.png small.im --table 21",
+                "--table needs a table number from 1 to 20");
+        failure("low colour of five digits", "--export out.png small.im --low 12345",
+                "six hex digits");
+        failure("unknown layout", "--export out.png small.im --layout poster",
+                "--layout is either image or figure");
+        failure("an empty range keeps the earlier picture",
+                "--export kept.png small.im --min 9 --max 3", "The display range is empty");
+        failure("unknown picture format", "--export out.gif small.im",
+                "Cannot tell the picture format");
+        failure("folder that does not exist", "--export nowhere/out.png small.im", "Cannot write");
+        failure("output is a folder", "--export folder.png small.im", "Cannot write");
+        failure("output is the input", "--export small.png small.png",
+                "would replace the .im file");
+    }
+
+    void exportPicture()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, locale);
+        QFETCH(QImage, picture);
+        QFETCH(QString, message);
+        if (locale.startsWith("de")) {
+            const QByteArray was = std::setlocale(LC_ALL, nullptr);
+            const bool available = std::setlocale(LC_ALL, "de_DE.UTF-8");
+            std::setlocale(LC_ALL, was.constData());
+            if (!available)
+                QSKIP("The de_DE.UTF-8 locale is not installed: scripts/setup.sh generates it.");
+        }
+        const QStringList before = contents(m_dir.path());
+        const QString out = args.section(' ', 1, 1);
+        const Run r = run(m_dir.path(), args.split(' '),
+                          QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
+        if (picture.isNull()) {
+            QCOMPARE(r.code, 2);
+            QVERIFY2(r.err.contains(message), qPrintable(r.err));
+            // Nothing written, not even a temporary file, and every file as it was.
+            QCOMPARE(contents(m_dir.path()), before);
+            QVERIFY(QDir(path("folder.png")).isEmpty());
+            return;
+        }
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QImage got(path(out));
+        QVERIFY(QFile::remove(path(out)));
+        if (out.endsWith(".jpg"))
+            QCOMPARE(got.size(), picture.size());
+        else
+            COMPARE_PICTURES(got, picture);
+    }
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
