@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 
 Q_DECLARE_METATYPE(ImBuilder)
 
@@ -106,7 +105,6 @@ private slots:
         const ImBuilder l = laterFile();
         row("version 9 with the image block", true, l, [](ImBuilder&) {});
         row("version 9 without it", false, l, [](ImBuilder& b) { b.writeImageBlockSize = false; });
-        row("version 7", false, l, [](ImBuilder& b) { b.version = 7; });
         row("version 9, unknown marker", false, l,
             [](ImBuilder& b) { b.marker = "DEPTH PROFILE"; });
         row("analysis type 41", true, l, [](ImBuilder& b) { b.analysisType = 41; });
@@ -226,9 +224,6 @@ private slots:
         QCOMPARE(im.messages(), messages);
         QCOMPARE(im.frameSide().value_or(0), frameSide);
         QCOMPARE(im.completePlanes(), completePlanes);
-        QCOMPARE(rowText(im.header(), completePlanes, "Complete Planes:"),
-                 completePlanes < im.header().planeCount ? QString::number(completePlanes)
-                                                         : "(no such row)");
     }
 
     void positionAndFigures()
@@ -297,24 +292,16 @@ private slots:
         const PlaneResult result = acquisition.plane(acquisition.request({species - 1, {}}));
         QVERIFY2(result.shown, qPrintable(result.error));
         QCOMPARE(result.shown->side, 64);
-        double min = INFINITY, max = -INFINITY;
-        for (int y = 0; y < 64; ++y) {
-            for (int x = 0; x < 64; ++x) {
-                double want = 0;
-                for (int l = first; l <= last; ++l)
-                    want += file.sample(species, l, y, 63 - x);
-                if (result.shown->value(x, y) != want)
-                    QFAIL(qPrintable(QString("(%1, %2) is %3, expected %4")
-                                         .arg(x)
-                                         .arg(y)
-                                         .arg(result.shown->value(x, y), 0, 'f', 0)
-                                         .arg(want, 0, 'f', 0)));
-                min = std::min(min, want);
-                max = std::max(max, want);
-            }
+        QList<double> got, want; // shown (x, y) at index 64 y + x
+        for (int i = 0; i < 64 * 64; ++i) {
+            got << result.shown->value(i % 64, i / 64);
+            want << 0;
+            for (int l = first; l <= last; ++l)
+                want.last() += file.sample(species, l, i / 64, 63 - i % 64);
         }
-        QCOMPARE(result.shown->min, min);
-        QCOMPARE(result.shown->max, max);
+        QCOMPARE(got, want);
+        QCOMPARE(result.shown->min, *std::min_element(want.begin(), want.end()));
+        QCOMPARE(result.shown->max, *std::max_element(want.begin(), want.end()));
     }
 
     void fileLargerThan4GiB()

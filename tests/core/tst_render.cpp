@@ -63,43 +63,6 @@ private slots:
             QCOMPARE(hex(t, 0) + hex(t, 255), "FFFFFF000000");
     }
 
-    void parse_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("error"); // empty: accepted
-        QStringList lines; // twenty tables, all black but for the usual white entry 0
-        for (int i = 1; i <= 20; ++i)
-            lines << QString("%1 Table,16777215").arg(i, 2, 10, QLatin1Char('0')) +
-                         QString(",0").repeated(255);
-        auto damaged = [&](const QString& line) {
-            QStringList copy = lines;
-            copy[2] = line;
-            return copy.join('\n');
-        };
-        const QString line = lines[2];
-        QTest::newRow("CRLF line ends, blank lines at the end") << lines.join("\r\n") + "\r\n\n"
-                                                                << "";
-        QTest::newRow("nineteen tables") << lines.mid(1).join('\n') << "19 tables instead of 20";
-        QTest::newRow("entry missing")
-            << damaged(line.chopped(2)) << "table 3 has 256 fields instead of 257";
-        QTest::newRow("no name") << damaged(line.mid(8)) << "table 3 has no name";
-        QTest::newRow("blank before a value")
-            << damaged(QString(line).replace(",16777215,", ", 16777215,"))
-            << "entry 0 of table 3 is not a colour: \" 16777215\"";
-        QTest::newRow("beyond 24 bits")
-            << damaged(QString(line).replace(",16777215,", ",16777216,"))
-            << "entry 0 of table 3 is not a colour: \"16777216\"";
-    }
-
-    void parse()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, error);
-        QString got;
-        QCOMPARE(parseCatalogue(text, &got).has_value(), error.isEmpty());
-        QCOMPARE(got, error);
-    }
-
     void entries_data()
     {
         QTest::addColumn<double>("min");
@@ -272,7 +235,6 @@ private slots:
         QVERIFY(p);
         COMPARE_PICTURES(p->image, imagePicture(plane, plane.min, plane.max, s.lut, 0));
         COMPARE_PICTURES(p->colorBar, colorBarPicture(s.lut, plane.max, plane.min, true));
-        COMPARE_PICTURES(p->scale, scalePicture(20, 256).picture);
         QImage want(377, 315, QImage::Format_RGB32);
         want.fill(Qt::white);
         QPainter painter(&want);

@@ -276,8 +276,7 @@ private:
     QString log(const QString& name)
     {
         QFile f(m_dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).trimmed()
-                                           : QString();
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).trimmed() : "";
     }
 
     // Whether the viewer still runs, which windows are on the screen, and what the viewer said.
@@ -285,14 +284,9 @@ private:
     {
         const QByteArray windows =
             xdotool({"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"});
-        m_viewer->waitForFinished(0);
-        const QString state = m_viewer->state() == QProcess::Running ? QString("runs")
-                              : m_viewer->exitStatus() == QProcess::CrashExit
-                                  ? QString("crashed")
-                                  : QString("ended with status %1").arg(m_viewer->exitCode());
         return QString("The viewer %1; windows on the screen: %2; the viewer said: %3")
-            .arg(state, QString::fromUtf8(windows.trimmed()).replace('\n', ", "),
-                 log("viewer.log"));
+            .arg(m_viewer->state() == QProcess::Running ? "runs" : "has ended",
+                 QString::fromUtf8(windows.trimmed()).replace('\n', ", "), log("viewer.log"));
     }
 
     QTemporaryDir m_dir;

@@ -24,10 +24,8 @@ inline int entry(double v, double min, double max)
 inline QRgb colour(double v, double min, double max, int table = 9, QRgb high = 0xFFFFFF,
                    QRgb low = 0x999999, QRgb noValue = 0)
 {
-    if (std::isnan(v))
-        return noValue | 0xFF000000u;
-    const int k = entry(v, min, max);
-    return (k == 0 ? low : k == 255 ? high : colourTable(table)[k]) | 0xFF000000u;
+    const int k = std::isnan(v) ? -1 : entry(v, min, max);
+    return (k < 0 ? noValue : k == 0 ? low : k == 255 ? high : colourTable(table)[k]) | 0xFF000000u;
 }
 
 // A black frame around the colours of value(x, y) at shown (x, y), drawn at (x + 1, y + 1).
@@ -36,10 +34,8 @@ inline QImage framedPicture(int side, const std::function<double(int x, int y)>&
 {
     QImage picture(side + 2, side + 2, QImage::Format_RGB32);
     picture.fill(Qt::black);
-    for (int y = 0; y < side; ++y) {
-        for (int x = 0; x < side; ++x)
-            picture.setPixel(x + 1, y + 1, colourOf(value(x, y)));
-    }
+    for (int i = 0; i < side * side; ++i)
+        picture.setPixel(i % side + 1, i / side + 1, colourOf(value(i % side, i / side)));
     return picture;
 }
 
@@ -76,20 +72,19 @@ inline QString pictureDifference(const QImage& got, const QImage& want)
     const QImage g = got.convertToFormat(QImage::Format_RGB32);
     const QImage w = want.convertToFormat(QImage::Format_RGB32);
     if (g.size() != w.size())
-        return QStringLiteral("size %1 x %2, expected %3 x %4")
+        return QString("size %1 x %2, expected %3 x %4")
             .arg(g.width())
             .arg(g.height())
             .arg(w.width())
             .arg(w.height());
-    for (int y = 0; y < w.height(); ++y) {
-        for (int x = 0; x < w.width(); ++x) {
-            if (g.pixel(x, y) != w.pixel(x, y))
-                return QStringLiteral("pixel (%1, %2) is %3, expected %4")
-                    .arg(x)
-                    .arg(y)
-                    .arg(g.pixel(x, y), 0, 16)
-                    .arg(w.pixel(x, y), 0, 16);
-        }
+    for (int i = 0; i < w.width() * w.height(); ++i) {
+        const QPoint p(i % w.width(), i / w.width());
+        if (g.pixel(p) != w.pixel(p))
+            return QString("pixel (%1, %2) is %3, expected %4")
+                .arg(p.x())
+                .arg(p.y())
+                .arg(g.pixel(p), 0, 16)
+                .arg(w.pixel(p), 0, 16);
     }
     return {};
 }

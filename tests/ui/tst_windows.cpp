@@ -197,49 +197,22 @@ private slots:
         // The next load sizes the window after its plane again.
         QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
         QTRY_COMPARE(w->contentSize().width(), 64 + 121);
+        // "Save Image As...": the canvas's picture, named after the chosen filter, or a message.
+        m_saveAnswer = {m_dir.filePath("saved"), "TIFF image (*.tif *.tiff)"};
+        QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+        COMPARE_PICTURES(QImage(m_dir.filePath("saved.tif")), w->imageCanvas()->backdrop());
+        m_saveAnswer = {m_dir.filePath("nowhere/saved.png"), "PNG image (*.png)"};
+        QVERIFY(Menu::run("fileSaveImage"));
+        QCOMPARE(m_messages.size(), 1);
+        m_messages.clear();
+        QCOMPARE(Dialogs::pictureFileName("a.gif", "BMP image (*.bmp)"), "a.gif.bmp");
+        QCOMPARE(Dialogs::pictureFileName("A.BMP", "PNG image (*.png)"), "A.BMP");
         QCOMPARE(m_openDialogs, 0);
         QVERIFY(activate(m_main));
-        QVERIFY(!Menu::run("windowSize512"));
+        for (const char* item : {"windowSize512", "fileSaveImage"})
+            QVERIFY2(!Menu::run(item), item);
         QVERIFY(Menu::run("fileOpen"));
         QCOMPARE(m_openDialogs, 1);
-    }
-
-    void saveImage_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QString>("typed");   // in a folder that holds a folder "folder.png"
-        QTest::addColumn<QString>("written"); // empty: the save fails with a message
-        const auto row = [](const char* name, const char* filter, const char* typed,
-                            const char* written) {
-            QTest::newRow(name) << QString(filter) << QString(typed) << QString(written);
-        };
-        row("no suffix: the filter's first", "TIFF image (*.tif *.tiff)", "pic", "pic.tif");
-        row("a typed suffix, any case, over the filter", "PNG image (*.png)", "PIC.BMP", "PIC.BMP");
-        row("a suffix that cannot be written: the filter's", "BMP image (*.bmp)", "pic.gif",
-            "pic.gif.bmp");
-        row("a folder that does not exist", "PNG image (*.png)", "nowhere/pic.png", "");
-        row("a folder named like a picture", "PNG image (*.png)", "folder.png", "");
-    }
-
-    // "Save Image As..." writes exactly the picture of the window's canvas, or nothing.
-    void saveImage()
-    {
-        QFETCH(QString, filter);
-        QFETCH(QString, typed);
-        QFETCH(QString, written);
-        open(patternFile(1, 1, 64));
-        ImageWindow* w = press(0);
-        QVERIFY(activate(w));
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("folder.png"));
-        m_saveAnswer = {dir.filePath(typed), filter};
-        QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' '),
-                 ("folder.png " + written).trimmed());
-        QCOMPARE(m_messages.size(), written.isEmpty() ? 1 : 0);
-        m_messages.clear();
-        if (!written.isEmpty())
-            COMPARE_PICTURES(QImage(dir.filePath(written)), w->imageCanvas()->backdrop());
     }
 
     void displayRangeControls()
@@ -280,120 +253,91 @@ private slots:
         QCOMPARE(w->imageCanvas()->backdrop(), layer2);
     }
 
-    void failedOpenKeepsWindows_data()
+    void openAnother_data()
     {
-        QTest::addColumn<QString>("name"); // empty: the dialog was cancelled
+        QTest::addColumn<QString>("name"); // in the test folder; empty: the dialog was cancelled
         QTest::addColumn<QString>("label");
-        QTest::newRow("cancelled") << "" << noFile;
-        QTest::newRow("not an image file") << "bad.im"
-                                           << "(not an image file)";
-        QTest::newRow("missing") << "missing.im" << noFile;
-        QTest::newRow("a folder") << "." << noFile;
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("titles"); // of the windows open afterwards
+        ImBuilder b = patternFile(2, 1, 64);
+        b.marker = "SOMETHING ELSE";
+        write(b, "bad.im");
+        b = patternFile(2, 1, 64);
+        b.height = 128;
+        write(b, "oblong.im");
+        b = patternFile(2, 0, 128);
+        b.headerSize = 12000; // long enough without frames
+        write(b, "headeronly.im");
+        write(patternFile(1, 1, 128, 1000), "one.im");
+        const auto row = [](const char* name, const char* file, const char* label,
+                            QStringList messages, const char* titles) {
+            QTest::newRow(name) << QString(file) << QString(label) << messages << QString(titles);
+        };
+        const char* kept = "12C (Layer 2), 13C (Layer 2)";
+        row("cancelled", "", "(open file or drag file here)", {}, kept);
+        row("not an image file", "bad.im", "(not an image file)", {}, kept);
+        row("missing", "missing.im", "(open file or drag file here)", {}, kept);
+        row("a folder", ".", "(open file or drag file here)", {}, kept);
+        row("frames not square", "oblong.im", "oblong.im", {"Cannot handle this pixel size."}, "");
+        row("no frames", "headeronly.im", "headeronly.im", {}, "");
+        row("fewer species", "one.im", "one.im", {}, "12C (Layer 1)");
     }
 
-    // The last accepted file's summary and windows stay; a layer change then reads nothing.
-    void failedOpenKeepsWindows()
+    // After a failed open the last file's summary and windows stay, and a layer change reads
+    // nothing. A file that cannot be shown disables the buttons, saying why, and closes the
+    // windows, having read nothing; a file with fewer species closes the windows it lacks.
+    void openAnother()
     {
         QFETCH(QString, name);
         QFETCH(QString, label);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, titles);
         open(patternFile(2, 2, 64), "good.im");
-        ImageWindow* w = press(0);
-        ImBuilder bad = patternFile(1, 1, 64);
-        bad.marker = "SOMETHING ELSE";
-        write(bad, "bad.im");
+        QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
+        press(0);
+        press(1);
+        const QStringList lines = historyLines();
         m_main->openImage(name.isEmpty() ? QString() : m_dir.filePath(name));
         QCOMPARE(m_main->fileNameLabel()->text(), label);
-        QCOMPARE(m_main->speciesNameLabel(1)->text(), "13C");
-        QCOMPARE(m_main->imageWindows().windows(), QList<ImageWindow*>{w});
-        QVERIFY(m_main->speciesButton(0)->isChecked());
-        const QStringList lines = historyLines();
-        QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
-        QCoreApplication::processEvents(); // runs the reload the layer change asked for
-        QCOMPARE(w->windowTitle(), "12C (Layer 1)");
-        QCOMPARE(historyLines(), lines);
-    }
-
-    void unshowableFileClosesWindows_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("planes");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("not square")
-            << 64 << 128 << 1 << QStringList{"Cannot handle this pixel size."};
-        QTest::newRow("header only") << 128 << 128 << 0 << QStringList{};
-    }
-
-    // Its values show; its buttons are disabled and say why; the windows of the last file close,
-    // having read nothing with the wrong frame size; a good file enables the buttons again.
-    void unshowableFileClosesWindows()
-    {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, planes);
-        QFETCH(QStringList, messages);
-        open(patternFile(2, 1, 128));
-        QVERIFY(press(0));
-        const QStringList lines = historyLines();
-        ImBuilder b = patternFile(2, planes, width);
-        b.height = qint16(height);
-        b.headerSize = 12000; // files of just a header are long enough too
-        open(b, "unshowable.im");
         QCOMPARE(m_messages, messages);
         m_messages.clear();
-        QCOMPARE(m_main->pixelSizeLabel()->text(), QString("%1 x %2").arg(width).arg(height));
-        for (QPushButton* button : {m_main->speciesButton(0), m_main->speciesButton(1)})
-            QVERIFY(button->isVisible() && !button->isEnabled() && !button->toolTip().isEmpty());
-        QTRY_VERIFY(m_main->imageWindows().windows().isEmpty());
-        QVERIFY(!m_main->speciesButton(0)->isChecked());
-        QCOMPARE(historyLines(), lines);
-        open(patternFile(2, 1, 64));
-        QVERIFY(m_main->speciesButton(1)->isEnabled() &&
-                m_main->speciesButton(1)->toolTip().isEmpty());
+        QTest::mouseClick(m_main->layerMinusButton(), Qt::LeftButton);
+        const auto shown = [this] {
+            QStringList list;
+            for (const ImageWindow* w : m_main->imageWindows().windows())
+                list << w->windowTitle();
+            return list.join(", ");
+        };
+        QTRY_COMPARE(shown(), titles);
+        const bool showable = m_acquisition.isOpen() && m_acquisition.unshowableReason().isEmpty();
+        if (!showable)
+            QCOMPARE(historyLines(), lines);
+        QCOMPARE(m_main->speciesNameLabel(1)->text(), label == "one.im" ? "-" : "13C");
+        for (int s = 0; s < 2; ++s) {
+            QPushButton* button = m_main->speciesButton(s);
+            QCOMPARE(button->isChecked(), windowOf(s) != nullptr);
+            QCOMPARE(button->isEnabled(), button->toolTip().isEmpty());
+            QCOMPARE(button->isEnabled(), showable || !m_acquisition.isOpen());
+        }
     }
 
-    // A file with fewer species closes the windows it lacks; the others show its first layer.
-    void fewerSpeciesCloseTheirWindows()
-    {
-        open(patternFile(4, 2, 64), "four.im");
-        QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
-        QPointer<ImageWindow> kept = press(1);
-        QPointer<ImageWindow> lacking = press(3);
-        open(patternFile(2, 1, 128, 1000), "two.im");
-        QTRY_VERIFY(lacking.isNull());
-        QVERIFY(m_main->speciesButton(3)->isHidden() && !m_main->speciesButton(3)->isChecked());
-        QTRY_COMPARE(kept->windowTitle(), "13C (Layer 1)");
-        QVERIFY(m_main->speciesButton(1)->isChecked());
-        QCOMPARE(kept->maxField()->text(), "1253");
-        checkShown(kept);
-    }
-
-    void drops_data()
-    {
-        QTest::addColumn<QList<QUrl>>("urls");
-        QTest::addColumn<QString>("label"); // the no-file text: refused
-        const QUrl first = QUrl::fromLocalFile(write(patternFile(2, 1, 64), "first.im"));
-        const QUrl second = QUrl::fromLocalFile(write(patternFile(3, 1, 64), "second.im"));
-        const QUrl text = QUrl::fromLocalFile(m_dir.filePath("notes.txt"));
-        QTest::newRow("two images: the first opens") << QList<QUrl>{first, second} << "first.im";
-        QTest::newRow("a text file first") << QList<QUrl>{text, first} << noFile;
-        QTest::newRow("a remote file") << QList<QUrl>{QUrl("https://example.org/x.im")} << noFile;
-    }
-
+    // A drop opens its first item when that is a raw image file, and nothing else.
     void drops()
     {
-        QFETCH(QList<QUrl>, urls);
-        QFETCH(QString, label);
-        QMimeData data;
-        data.setUrls(urls);
-        // Dropped on a label: the main window takes the drop for its controls.
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_main->fileNameLabel(), &enter);
-        QCOMPARE(enter.isAccepted(), label != noFile);
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        if (enter.isAccepted())
-            QApplication::sendEvent(m_main->fileNameLabel(), &drop);
-        QCOMPARE(m_main->fileNameLabel()->text(), label);
+        const QUrl image = QUrl::fromLocalFile(write(patternFile(2, 1, 64), "dropped.im"));
+        const QUrl text = QUrl::fromLocalFile(m_dir.filePath("notes.txt"));
+        for (const QList<QUrl>& urls : {QList<QUrl>{text, image}, QList<QUrl>{image, text}}) {
+            QMimeData data;
+            data.setUrls(urls);
+            // Dropped on a label: the main window takes the drop for its controls.
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(m_main->fileNameLabel(), &enter);
+            QCOMPARE(enter.isAccepted(), urls.first() == image);
+            if (enter.isAccepted())
+                QApplication::sendEvent(m_main->fileNameLabel(), &drop);
+            QCOMPARE(m_main->fileNameLabel()->text(), enter.isAccepted() ? "dropped.im" : noFile);
+        }
     }
 
     void coloursReachOneOrAll_data()
@@ -477,22 +421,15 @@ private slots:
         QTRY_VERIFY(selector.isNull());
     }
 
-    void history()
+    // Closed by the user, the history window goes at once: the next line makes a new one.
+    void historyWindowMadeAnew()
     {
         HistoryWindow::add("one");
+        QPointer<HistoryWindow> first = HistoryWindow::existing();
+        first->close();
         HistoryWindow::add("two");
-        QPointer<HistoryWindow> history = HistoryWindow::existing();
-        QVERIFY(history && QTest::qWaitForWindowExposed(history));
-        QCOMPARE(historyLines(), QStringList({"one", "two"}));
-        QTest::mouseClick(history->clearButton(), Qt::LeftButton);
-        HistoryWindow::add("after");
-        QCOMPARE(HistoryWindow::existing(), history);
-        QCOMPARE(historyLines(), QStringList({"after"}));
-        // Closed by the user, it is made anew, empty, by the next line.
-        history->close();
-        HistoryWindow::add("new");
-        QVERIFY(HistoryWindow::existing() != history && HistoryWindow::existing()->isVisible());
-        QCOMPARE(historyLines(), QStringList({"new"}));
+        QVERIFY(HistoryWindow::existing() != first && HistoryWindow::existing()->isVisible());
+        QCOMPARE(historyLines(), QStringList{"two"});
     }
 
     void quit_data()
@@ -554,7 +491,7 @@ private:
     QPointer<MainWindow> m_main;
     QStringList m_messages;
     int m_openDialogs = 0;
-    std::pair<QString, QString> m_saveAnswer; // path and filter
+    std::pair<QString, QString> m_saveAnswer; // the save dialog's path and filter
     QList<std::pair<QRgb, QString>> m_pickerCalls;
     std::optional<QRgb> m_pickerAnswer;
 };
