@@ -122,7 +122,7 @@ private slots:
     void info_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<QStringList>("unset");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("out");
         QTest::addColumn<QString>("err"); // what standard error begins with
@@ -137,28 +137,30 @@ private slots:
                 .split('\n');
         const QString messages =
             "File size does not compute correctly.\nThe file ends after layer 4 of 5.\n";
-        const QStringList none;
-        QTest::newRow("summary") << QStringList{"--info", "cut.im"} << none << 0 << summary
-                                 << messages;
-        QTest::newRow("no display: the summary instead")
-            << QStringList{"cut.im"} << QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}
-            << 0 << summary << "No display available: printing the summary instead.\n" + messages;
-        QTest::newRow("refused") << QStringList{"--info", "refused.im"} << none << 2
-                                 << QStringList{"File: (not an image file)"} << "";
-        QTest::newRow("missing") << QStringList{"--info", "missing.im"} << none << 2 << none
-                                 << "No such file: missing.im";
-        QTest::newRow("a folder") << QStringList{"--info", "folder.png"} << none << 2 << none
-                                  << "This is a folder, not a file: folder.png";
+        // The variables named last are removed from the environment.
+        const auto row = [](const char* name, const char* args, int code, const QStringList& out,
+                            const QString& err, const char* unset = "") {
+            QTest::newRow(name) << QString(args).split(' ')
+                                << QString(unset).split(' ', Qt::SkipEmptyParts) << code << out
+                                << err;
+        };
+        row("summary", "--info cut.im", 0, summary, messages);
+        row("no display: the summary instead", "cut.im", 0, summary,
+            "No display available: printing the summary instead.\n" + messages,
+            "DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM");
+        row("refused", "--info refused.im", 2, {"File: (not an image file)"}, "");
+        row("missing", "--info missing.im", 2, {}, "No such file: missing.im");
+        row("a folder", "--info folder.png", 2, {}, "This is a folder, not a file: folder.png");
     }
 
     void info()
     {
         QFETCH(QStringList, args);
-        QFETCH(QStringList, env);
+        QFETCH(QStringList, unset);
         QFETCH(int, code);
         QFETCH(QStringList, out);
         QFETCH(QString, err);
-        const Run r = run(m_dir.path(), args, env);
+        const Run r = run(m_dir.path(), args, unset);
         QCOMPARE(r.code, code);
         QCOMPARE(r.out.split('\n', Qt::SkipEmptyParts), out);
         QCOMPARE(r.err.left(err.size()), err);
@@ -173,35 +175,29 @@ private slots:
         const auto failure = [](const char* name, const char* args, const char* message) {
             QTest::newRow(name) << QString(args) << QString() << QImage() << QString(message);
         };
+        const auto picture = [](const char* name, const QString& args, const QImage& want,
+                                const char* locale = "") {
+            QTest::newRow(name) << args << QString(locale) << want << QString();
+        };
         const QImage small = corePicture(path("small.im"), 1, 1, {});
-        QTest::newRow("tif") << "--export out.tif small.im"
-                             << "" << small << "";
-        QTest::newRow("bmp") << "--export out.bmp small.im"
-                             << "" << small << "";
-        QTest::newRow("jpg: its size") << "--export out.jpg small.im"
-                                       << "" << small << "";
+        picture("tif", "--export out.tif small.im", small);
+        picture("bmp", "--export out.bmp small.im", small);
+        picture("jpg: its size", "--export out.jpg small.im", small);
         DisplaySettings s;
-        s.logScale = true;
-        QTest::newRow("figure, log axis")
-            << "--export out.png cut.im --layout figure --log"
-            << "" << corePicture(path("cut.im"), 1, 1, s, {}, {}, true) << "";
-        s = DisplaySettings();
         s.autoMin = s.autoMax = false;
         setColours(s, {2, 0xFF0000, 0x000000, 0});
-        QTest::newRow("options") << "--export out.png small.im --species 2 --plane 3 --table 3 "
-                                    "--min 1000 --max 1500 --low 000000 --high ff0000"
-                                 << "" << corePicture(path("small.im"), 2, 3, s, "1000", "1500")
-                                 << "";
+        picture("options",
+                "--export out.png small.im --species 2 --plane 3 --table 3 --min 1000 "
+                "--max 1500 --low 000000 --high ff0000",
+                corePicture(path("small.im"), 2, 3, s, "1000", "1500"));
         // The same picture whatever the decimal separator of the user's locale.
-        s = DisplaySettings();
-        s.autoMin = s.autoMax = false;
         s.logScale = true;
+        setColours(s, {});
         const QImage quarter = corePicture(path("quarter.im"), 1, 1, s, "0.5", "2.5", true);
-        const QString quarterArgs =
+        const char* quarterArgs =
             "--export out.png quarter.im --min 0.5 --max 2.5 --log --layout figure";
-        QTest::newRow("0.5 to 2.5 under C") << quarterArgs << "C" << quarter << "";
-        QTest::newRow("0.5 to 2.5 under de_DE.UTF-8")
-            << quarterArgs << "de_DE.UTF-8" << quarter << "";
+        picture("0.5 to 2.5 under C", quarterArgs, quarter, "C");
+        picture("0.5 to 2.5 under de_DE.UTF-8", quarterArgs, quarter, "de_DE.UTF-8");
         failure("refused file", "--export out.png refused.im", "refused.im: (not an image file)");
         failure("frames of 100 x 100", "--export out.png odd.im",
                 "Frames of 100 x 100 pixels cannot be shown");

@@ -184,6 +184,7 @@ private slots:
         w->close();
         QTRY_VERIFY(w.isNull());
         w = press(3);
+        QVERIFY(w);
         QCOMPARE(w->pos(), QPoint(150, 170));
 
         QVERIFY(activate(w));
@@ -302,6 +303,7 @@ private slots:
         QCOMPARE(m_messages, messages);
         m_messages.clear();
         QTest::mouseClick(m_main->layerMinusButton(), Qt::LeftButton);
+        QCoreApplication::processEvents(); // runs the reloads they asked for
         const auto shown = [this] {
             QStringList list;
             for (const ImageWindow* w : m_main->imageWindows().windows())
