@@ -13,10 +13,14 @@ packages=(
   libtiff-dev libcsv-dev          # count TIFFs, CSV quoting
   python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
   xvfb xdotool                    # the end-to-end test on a real X server
+  locales                         # the number-text tests under a German locale (decimal comma)
   clang libclang-rt-14-dev        # the fuzzer
   libarchive-dev zlib1g-dev       # compressed acquisitions
   gzip bzip2 xz-utils zstd zip    # the archive tests make their archives with these
 )
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,9 +28,14 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
+fi
+
+# The number texts must not depend on the user's locale: their tests also run under de_DE.UTF-8,
+# whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -1,7 +1,8 @@
-// Writes the twenty colour table texts that the viewer compiles in (src/colour/colourtables.txt):
+// Writes the twenty colour table texts that the viewer compiles in
+// (src/core/colour/colourtables.txt):
 //
-//     gencatalogue > src/colour/colourtables.txt
-//     gencatalogue --check src/colour/colourtables.txt    (exit status 1 when they differ)
+//     gencatalogue > src/core/colour/colourtables.txt
+//     gencatalogue --check src/core/colour/colourtables.txt    (exit status 1 when they differ)
 //
 // Each table is given by anchor entries; the entries between two anchors are interpolated
 // linearly, channel by channel, and rounded. The anchors at 1, 32, 64, ..., 224 and 254 are the

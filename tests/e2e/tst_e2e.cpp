@@ -1,9 +1,10 @@
-// The viewer as a user meets it: the real executable on a real X server (Xvfb of its own), the
-// species button and "+1" pressed with real pointer clicks (xdotool), and the picture read back
-// from the screen and checked pixel by pixel against colours computed here from the file's
-// samples. Every process it starts is ended when it finishes, passes or fails.
+// The viewer as a user meets it: the real executable on a real X server (Xvfb of its own, a
+// 1366 x 768 screen), its buttons pressed with real pointer clicks (xdotool), and what it shows
+// read back from the screen: the picture pixel by pixel against colours computed here from the
+// file's samples, and where the windows lie. Every process it starts ends when it finishes,
+// passes or fails.
 #include "imbuilder.h"
-#include "windowtesting.h"
+#include "testpictures.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,8 +13,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -25,27 +24,26 @@
 
 namespace {
 
-constexpr int kSide = 128;
+constexpr int kSide = 256;
 constexpr int kTimeoutMs = 30000; // for any one thing the viewer is waited for
-constexpr int kPollMs = 50;
+const QRect kScreen(0, 0, 1366, 768);
 
-// Main window: content 316 x 186 under the menu bar; the places of the controls clicked here.
+// The main window's content is 316 x 186 (700 with its details open) under the menu bar; the
+// places of the controls clicked here. An image window's canvas is at (20, 27) of its content.
 constexpr int kMainContentHeight = 186;
-const QRect kButtonSpecies0(20, 46, 60, 22);
-const QRect kLayerPlus(256, 114, 40, 20);
-// Image window: content side + 121 by side + 59 under a menu bar, the canvas at (20, 27) of it.
-const QPoint kImageCanvas(20, 27);
+const QPoint kDetailsToggle(26, 168);
+const QPoint kLayerPlus(276, 124);
+QPoint speciesButton(int i)
+{
+    return {50 + 72 * (i % 4), i < 4 ? 57 : 91};
+}
 
 // Different in every plane, species, row and column, and not symmetric from left to right, so
 // a wrong plane, a wrong range or an unmirrored row shows. Plane p of species s runs over 300
-// values from 100 p + 5 s (row 0 starts with the lowest; row 31 with the highest).
+// values from 100 p + 5 s.
 ImBuilder testFile()
 {
-    ImBuilder b;
-    b.width = b.height = kSide;
-    b.nSpecies = 2;
-    b.labels = {"16O", "12C"};
-    b.nPlanes = 3;
+    ImBuilder b = TestPictures::patternFile(8, 2, kSide);
     b.sample = [](int species, int plane, int row, int k) {
         return quint32(100 * plane + 5 * species + (row * 29 + k * (3 + plane)) % 300);
     };
@@ -62,12 +60,91 @@ public:
     ~TestEndToEnd() override { endAll(); }
 
 private slots:
-    void initTestCase();
-    void speciesButtonThenPlusOne();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_xdotool = QStandardPaths::findExecutable("xdotool");
+        QVERIFY2(!QStandardPaths::findExecutable("Xvfb").isEmpty() && !m_xdotool.isEmpty(),
+                 "This test needs Xvfb and xdotool (Debian packages xvfb and xdotool); "
+                 "scripts/setup.sh installs them.");
+        QVERIFY2(QFile::exists(ISOLUMEN_SCREENGRAB), ISOLUMEN_SCREENGRAB);
+        const QString file = m_dir.filePath("eight.im");
+        QVERIFY(testFile().write(file));
+        const QString display = startXvfb();
+        QVERIFY2(!display.isEmpty(), qPrintable("Xvfb did not start: " + log("xvfb.log")));
+        m_env.remove("WAYLAND_DISPLAY");
+        m_env.insert("DISPLAY", display);
+        m_env.insert("QT_QPA_PLATFORM", "xcb");
+        m_env.insert("XDG_RUNTIME_DIR", m_dir.path());
+        m_viewer = start(ISOLUMEN_EXECUTABLE, {file}, m_dir.filePath("viewer.log"));
+        QVERIFY2(m_viewer->waitForStarted(10000), qPrintable(m_viewer->errorString()));
+    }
+
+    // The first species button, then "+1", each shown in the picture; with the details open, the
+    // history window lies on the screen, and eight windows lie in two rows that never overlap.
+    void viewer()
+    {
+        const quint64 main = waitForWindow("Isolumen  0.0.1");
+        if (!main)
+            QFAIL(qPrintable("The main window did not show. " + viewerOutput()));
+        const QRect frame = geometry(main);
+        QCOMPARE(frame.topLeft(), QPoint(0, 24)); // the top of the screen's free area + 24
+        QCOMPARE(frame.width(), 316);
+        const QPoint menuBar(0, frame.height() - kMainContentHeight);
+        QVERIFY(click(main, kDetailsToggle + menuBar));
+        if (!waitUntil([&] { return geometry(main).height() == frame.height() + 700 - 186; }))
+            QFAIL(qPrintable("The details did not open. " + viewerOutput()));
+        // The buttons show once the file is read: click the first once it is drawn (the area is
+        // plain background while it is hidden).
+        const QRect button(speciesButton(0) + menuBar - QPoint(30, 11), QSize(60, 22));
+        if (!waitUntil([&] {
+                const QImage area = grab(main).copy(button);
+                return area.pixel(0, 0) != area.pixel(30, 11);
+            }))
+            QFAIL(qPrintable("The species button never showed. " + viewerOutput()));
+        QVERIFY(click(main, speciesButton(0) + menuBar));
+        const quint64 image = waitForWindow("12C (Layer 1)");
+        if (!image)
+            QFAIL(qPrintable("No window \"12C (Layer 1)\" opened. " + viewerOutput()));
+        QCOMPARE(geometry(image).topLeft(), QPoint(316, 0)); // right of the main window
+        checkCanvas(image, TestPictures::expectedPicture(testFile(), 1, 1, 105, 404));
+        QVERIFY(click(main, kLayerPlus + menuBar));
+        QCOMPARE(waitForWindow("12C (Layer 2)"), image); // the same window, the next layer
+        checkCanvas(image, TestPictures::expectedPicture(testFile(), 1, 2, 205, 504));
+
+        // The first image window's first line opened the history window below the main window,
+        // moved up as far as the screen needs.
+        const QRect history = geometry(waitForWindow("Text List Window"));
+        QVERIFY2(kScreen.contains(history), qPrintable(QString("history window at (%1, %2) %3 x %4")
+                                                           .arg(history.x())
+                                                           .arg(history.y())
+                                                           .arg(history.width())
+                                                           .arg(history.height())));
+        int firstRowBottom = 0;
+        int secondRowTop = kScreen.height();
+        for (int s = 1; s < 8; ++s) {
+            QVERIFY(click(main, speciesButton(s) + menuBar));
+            const quint64 w = waitForWindow(testFile().labels[s] + " (Layer 2)");
+            if (!w)
+                QFAIL(qPrintable("No window of species " + QString::number(s + 1) + " opened. " +
+                                 viewerOutput()));
+        }
+        for (int s = 0; s < 8; ++s) {
+            const QRect w = geometry(waitForWindow(testFile().labels[s] + " (Layer 2)"));
+            if (s < 4)
+                firstRowBottom = std::max(firstRowBottom, w.y() + w.height());
+            else
+                secondRowTop = std::min(secondRowTop, w.y());
+        }
+        QVERIFY2(secondRowTop >= firstRowBottom,
+                 qPrintable(QString("the second row starts at %1, above the first row's bottom %2")
+                                .arg(secondRowTop)
+                                .arg(firstRowBottom)));
+    }
 
 private:
-    // What the process writes goes to the file log, never into a pipe that nobody reads;
-    // with readOutput, its standard output stays readable here and only its errors go there.
+    // What a process writes goes to the file log, never into a pipe that nobody reads; with
+    // readOutput, its standard output stays readable here.
     QProcess* start(const QString& program, const QStringList& args, const QString& log,
                     bool readOutput = false)
     {
@@ -103,10 +180,10 @@ private:
     {
         QProcess* x = start(
             "Xvfb",
-            {"-displayfd", "1", "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+            {"-displayfd", "1", "-noreset", "-screen", "0", "1366x768x24", "-nolisten", "tcp"},
             m_dir.filePath("xvfb.log"), true);
         const QByteArray said =
-            x->waitForReadyRead(kTimeoutMs) ? x->readAllStandardOutput().trimmed() : QByteArray();
+            x->waitForReadyRead(kTimeoutMs) ? x->readAllStandardOutput().trimmed() : "";
         bool number = false;
         said.toInt(&number);
         return number ? ':' + QString::fromLatin1(said) : QString();
@@ -134,7 +211,7 @@ private:
         QElapsedTimer t;
         t.start();
         while (!done()) {
-            if (t.elapsed() > kTimeoutMs || m_viewer->waitForFinished(kPollMs) ||
+            if (t.elapsed() > kTimeoutMs || m_viewer->waitForFinished(50) ||
                 m_viewer->state() != QProcess::Running)
                 return false;
         }
@@ -186,10 +263,10 @@ private:
         const QRect frame = geometry(window);
         QCOMPARE(frame.width(), kSide + 121);
         // Below the menu bar: the content, its readout strip of 16 pixels included.
-        const QRect canvas(kImageCanvas + QPoint(0, frame.height() - (kSide + 59 + 16)), want.size());
+        const QRect canvas(QPoint(20, 27 + frame.height() - (kSide + 59 + 16)), want.size());
         QString last;
         if (!waitUntil([&] {
-                last = WindowTesting::pictureDifference(grab(window).copy(canvas), want);
+                last = TestPictures::pictureDifference(grab(window).copy(canvas), want);
                 return last.isEmpty();
             }))
             QFAIL(
@@ -199,8 +276,7 @@ private:
     QString log(const QString& name)
     {
         QFile f(m_dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).trimmed()
-                                           : QString();
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).trimmed() : "";
     }
 
     // Whether the viewer still runs, which windows are on the screen, and what the viewer said.
@@ -208,15 +284,9 @@ private:
     {
         const QByteArray windows =
             xdotool({"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"});
-        m_viewer->waitForFinished(0);
-        const QString state =
-            m_viewer->state() == QProcess::Running ? QStringLiteral("runs")
-            : m_viewer->exitStatus() == QProcess::CrashExit
-                ? QStringLiteral("crashed")
-                : QStringLiteral("ended with status %1").arg(m_viewer->exitCode());
-        return QStringLiteral("The viewer %1; windows on the screen: %2; the viewer said: %3")
-            .arg(state, QString::fromUtf8(windows.trimmed()).replace('\n', ", "),
-                 log("viewer.log"));
+        return QString("The viewer %1; windows on the screen: %2; the viewer said: %3")
+            .arg(m_viewer->state() == QProcess::Running ? "runs" : "has ended",
+                 QString::fromUtf8(windows.trimmed()).replace('\n', ", "), log("viewer.log"));
     }
 
     QTemporaryDir m_dir;
@@ -225,64 +295,6 @@ private:
     QString m_xdotool;
     QProcess* m_viewer = nullptr;
 };
-
-void TestEndToEnd::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_xdotool = QStandardPaths::findExecutable("xdotool");
-    QVERIFY2(!QStandardPaths::findExecutable("Xvfb").isEmpty() && !m_xdotool.isEmpty(),
-             "This test needs Xvfb and xdotool (Debian packages xvfb and xdotool); "
-             "scripts/setup.sh installs them.");
-    QVERIFY2(QFile::exists(ISOLUMEN_SCREENGRAB), ISOLUMEN_SCREENGRAB);
-    const QString file = m_dir.filePath("twospecies.im");
-    QVERIFY(testFile().write(file));
-
-    const QString display = startXvfb();
-    QVERIFY2(!display.isEmpty(), qPrintable("Xvfb did not start. It said: " + log("xvfb.log")));
-    m_env.remove("WAYLAND_DISPLAY");
-    m_env.insert("DISPLAY", display);
-    m_env.insert("QT_QPA_PLATFORM", "xcb");
-    m_env.insert("XDG_RUNTIME_DIR", m_dir.path());
-    m_viewer = start(ISOLUMEN_EXECUTABLE, {file}, m_dir.filePath("viewer.log"));
-    QVERIFY2(m_viewer->waitForStarted(10000), qPrintable(m_viewer->errorString()));
-}
-
-void TestEndToEnd::speciesButtonThenPlusOne()
-{
-    const quint64 main = waitForWindow("Isolumen  0.0.1");
-    if (!main)
-        QFAIL(qPrintable("The main window did not show. " + viewerOutput()));
-    const QRect frame = geometry(main);
-    QCOMPARE(frame.topLeft(), QPoint(0, 24)); // the top of the screen's free area + 24
-    QCOMPARE(frame.width(), 316);
-    const QPoint menuBar(0, frame.height() - kMainContentHeight);
-
-    // The species buttons show once the file is read: click the first one once it is drawn
-    // (the area is plain background while it is hidden).
-    const QRect button = kButtonSpecies0.translated(menuBar);
-    const bool drawn = waitUntil([&] {
-        const QImage area = grab(main).copy(button); // 32-bit rows: no padding between them
-        const auto* p = reinterpret_cast<const QRgb*>(area.constBits());
-        return std::any_of(p, p + area.width() * area.height(), [p](QRgb c) { return c != *p; });
-    });
-    if (!drawn)
-        QFAIL(qPrintable("The species button never showed. " + viewerOutput()));
-    QVERIFY(click(main, button.center()));
-    const quint64 image = waitForWindow("16O (Layer 1)");
-    if (!image)
-        QFAIL(qPrintable("No window \"16O (Layer 1)\" opened. " + viewerOutput()));
-    // Species 0 opens right of the main window, at the top of the screen's free area.
-    QCOMPARE(geometry(image).topLeft(), QPoint(316, 0));
-    const ImBuilder file = testFile();
-    checkCanvas(image, WindowTesting::expectedPicture(file, 1, 1, 105, 404));
-    if (QTest::currentTestFailed())
-        return;
-
-    QVERIFY(click(main, kLayerPlus.translated(menuBar).center()));
-    // The same window, now titled after the next layer.
-    QCOMPARE(waitForWindow("16O (Layer 2)"), image);
-    checkCanvas(image, WindowTesting::expectedPicture(file, 1, 2, 205, 504));
-}
 
 QTEST_MAIN(TestEndToEnd)
 #include "tst_e2e.moc"

@@ -240,15 +240,15 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
         }
         return result;
     }
-    const RatioSpec& spec = *request.source.ratio;
-    std::optional<BuiltPlane> n = speciesPlane(request, spec.numerator, progress, &result.error);
+    const RatioSpec& terms = *request.source.ratio;
+    std::optional<BuiltPlane> n = speciesPlane(request, terms.numerator, progress, &result.error);
     if (!n)
         return result;
-    std::optional<BuiltPlane> d = speciesPlane(request, spec.denominator, progress, &result.error);
+    std::optional<BuiltPlane> d = speciesPlane(request, terms.denominator, progress, &result.error);
     if (!d)
         return result;
     try {
-        result.shown = buildRatioPlane(*n->plane, *d->plane, spec);
+        result.shown = buildRatioPlane(*n->plane, *d->plane, terms);
     } catch (const std::bad_alloc&) {
         result.error = QStringLiteral("There is not enough memory for this plane.");
         return result;

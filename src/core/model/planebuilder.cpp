@@ -256,7 +256,7 @@ std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int
 }
 
 std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
-                                       const RatioSpec& spec)
+                                       const RatioSpec& terms)
 {
     if (numerator.side != denominator.side)
         return nullptr;
@@ -270,8 +270,8 @@ std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& deno
                     const double nv = double(n[i]);
                     const double dv = double(d[i]);
                     // NaN fails both comparisons: a pixel without counts has no ratio.
-                    values[i] = dv > spec.denominatorThreshold && nv >= spec.numeratorThreshold
-                                    ? spec.scale * nv / dv
+                    values[i] = dv > terms.denominatorThreshold && nv >= terms.numeratorThreshold
+                                    ? terms.scale * nv / dv
                                     : kNoValue;
                 }
             });

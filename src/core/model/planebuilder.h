@@ -51,4 +51,4 @@ struct RatioSpec
 // scale x N / D at every pixel where D > tD and N >= tN (both with values); elsewhere no value.
 // A numerator of 0 over a positive denominator is a valid ratio of 0.
 std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
-                                       const RatioSpec& spec);
+                                       const RatioSpec& terms);

@@ -2,6 +2,7 @@
 // libtiff, refusals that leave no file, sums and species beyond eight drawn, the dead times of
 // instrument files, drift and alignment, compressed and cut-short files.
 #include "featurefiles.h"
+#include "runisolumen.h"
 #include "tiffpages.h"
 
 #include <QImage>
@@ -17,16 +18,9 @@ using TiffPages::Page;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 } // namespace
 
-class TestCommandLine : public QObject
+class TestAnalysisCommandLine : public QObject
 {
     Q_OBJECT
 
@@ -55,29 +49,18 @@ private:
     QMap<QString, ImBuilder> m_files;
 };
 
-Run TestCommandLine::run(const QStringList& args) const
+Run TestAnalysisCommandLine::run(const QStringList& args) const
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CACHE_HOME", work("cache"));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(m_dir.path());
-    p.start(ISOLUMEN_EXECUTABLE, args);
-    Run r;
-    if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit)
-        r.status = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runIsolumen(m_dir.path(), args, {"XDG_CACHE_HOME=" + work("cache")});
 }
 
-bool TestCommandLine::write(const QString& name, const ImBuilder& b, qint64 extraBytes)
+bool TestAnalysisCommandLine::write(const QString& name, const ImBuilder& b, qint64 extraBytes)
 {
     m_files[name] = b;
     return b.write(work(name), extraBytes);
 }
 
-void TestCommandLine::initTestCase()
+void TestAnalysisCommandLine::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     // 16-bit; species 2 secondary electrons with zeros among its counts.
@@ -101,7 +84,7 @@ void TestCommandLine::initTestCase()
     QVERIFY(write("ten.im", FeatureFiles::tenSpecies()) && write("drift.im", driftingCell()));
 }
 
-void TestCommandLine::exportCounts_data()
+void TestAnalysisCommandLine::exportCounts_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("options");
@@ -132,7 +115,7 @@ void TestCommandLine::exportCounts_data()
         {{1, 1, 1}, {1, 2, 2}}, 16, 1);
 }
 
-void TestCommandLine::exportCounts()
+void TestAnalysisCommandLine::exportCounts()
 {
     QFETCH(QString, file);
     QFETCH(QStringList, options);
@@ -177,7 +160,7 @@ void TestCommandLine::exportCounts()
     }
 }
 
-void TestCommandLine::refusals_data()
+void TestAnalysisCommandLine::refusals_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
@@ -203,7 +186,7 @@ void TestCommandLine::refusals_data()
 }
 
 // Exit status 2, a message, and no file, not even a partial or temporary one.
-void TestCommandLine::refusals()
+void TestAnalysisCommandLine::refusals()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
@@ -214,7 +197,7 @@ void TestCommandLine::refusals()
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), before);
 }
 
-void TestCommandLine::pictures_data()
+void TestAnalysisCommandLine::pictures_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("options");
@@ -229,7 +212,7 @@ void TestCommandLine::pictures_data()
 }
 
 // A sum, or a species beyond the eighth, is drawn as the one layer of a file holding its counts.
-void TestCommandLine::pictures()
+void TestAnalysisCommandLine::pictures()
 {
     QFETCH(QString, file);
     QFETCH(QStringList, options);
@@ -251,7 +234,7 @@ void TestCommandLine::pictures()
     QCOMPARE(QImage(work("many.png")), QImage(work("one.png")));
 }
 
-void TestCommandLine::realDeadTimes_data()
+void TestAnalysisCommandLine::realDeadTimes_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("deadTimes"); // of each species, ns
@@ -265,7 +248,7 @@ void TestCommandLine::realDeadTimes_data()
         QTest::newRow(file) << QString(file) << QString(deadTimes);
 }
 
-void TestCommandLine::realDeadTimes()
+void TestAnalysisCommandLine::realDeadTimes()
 {
     QFETCH(QString, file);
     QFETCH(QString, deadTimes);
@@ -282,7 +265,7 @@ void TestCommandLine::realDeadTimes()
     QCOMPARE(r.out.split('\n').filter(QRegularExpression("^Dead Time")), want);
 }
 
-void TestCommandLine::shiftsAndAlignment()
+void TestAnalysisCommandLine::shiftsAndAlignment()
 {
     const Run shifts = run({"--shifts", "drift.im"});
     QCOMPARE(shifts.status, 0);
@@ -318,7 +301,7 @@ void TestCommandLine::shiftsAndAlignment()
     QVERIFY(sumOf12C(run(stats)).toDouble() != want);
 }
 
-void TestCommandLine::compressed_data()
+void TestAnalysisCommandLine::compressed_data()
 {
     QTest::addColumn<QStringList>("command");
     QTest::addColumn<QString>("archive");
@@ -334,7 +317,7 @@ void TestCommandLine::compressed_data()
 
 // The same summary (but the name) and pictures as the plain file; a broken archive is refused
 // and leaves nothing in the cache folder.
-void TestCommandLine::compressed()
+void TestAnalysisCommandLine::compressed()
 {
     QFETCH(QStringList, command);
     QFETCH(QString, archive);
@@ -369,7 +352,7 @@ void TestCommandLine::compressed()
 }
 
 // Species beyond the eighth, and the complete layers of a cut-short file after the planes.
-void TestCommandLine::info()
+void TestAnalysisCommandLine::info()
 {
     QVERIFY(run({"--info", "ten.im"}).out.contains("Species 9: 18O\nSpecies 10: 19F\n"));
     const Run cut = run({"--info", "cut.im"});
@@ -380,5 +363,5 @@ void TestCommandLine::info()
     QVERIFY(!run({"--info", "two.im"}).out.contains("Complete Planes"));
 }
 
-QTEST_GUILESS_MAIN(TestCommandLine)
-#include "tst_commandline.moc"
+QTEST_GUILESS_MAIN(TestAnalysisCommandLine)
+#include "tst_analysiscli.moc"

@@ -1,0 +1,240 @@
+// The executable's headless modes as scripts use them: --info prints the summary, --export writes
+// the picture an image window shows or, with status 2, nothing at all; without a display the
+// viewer prints the summary instead.
+#include "core/model/acquisition.h"
+#include "core/render/displaypictures.h"
+#include "core/render/displaysettings.h"
+#include "imbuilder.h"
+#include "runisolumen.h"
+#include "testpictures.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <clocale>
+
+namespace {
+
+// Every entry of the folder with a digest of its bytes.
+QStringList contents(const QString& folder)
+{
+    QStringList list;
+    for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        QFile file(f.filePath());
+        const bool read = f.isFile() && file.open(QIODevice::ReadOnly);
+        list << f.fileName() + ' ' +
+                    QCryptographicHash::hash(read ? file.readAll() : "", QCryptographicHash::Md5)
+                        .toHex();
+    }
+    return list;
+}
+
+// What an image window set up as s shows of a layer of a file, drawn by the core.
+QImage corePicture(const QString& path, int species, int layer, DisplaySettings s,
+                   const QString& minText = {}, const QString& maxText = {}, bool figure = false)
+{
+    Acquisition a;
+    a.open(path);
+    a.setLayer(layer);
+    const PlaneResult r = a.plane(a.request({species - 1, {}}));
+    settleDisplayRange(s, *r.shown, minText, maxText);
+    const std::optional<DisplayPictures> p = displayPictures(*r.shown, s, a.header().micronSize);
+    return figure ? figurePicture(*p, r.shown->side) : p->image;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        ImBuilder b; // 64 x 64, two species, three layers
+        b.width = b.height = 64;
+        b.nSpecies = 2;
+        b.nPlanes = 3;
+        b.labels = {"12C", "13C"};
+        b.sample = [](int s, int p, int r, int k) {
+            return quint32(s * 700 + p * 50 + (r * 37 + k * 11) % 600);
+        };
+        const auto variant = [&](const char* name, const std::function<void(ImBuilder&)>& change) {
+            ImBuilder v = b;
+            change(v);
+            QVERIFY(v.write(path(name)));
+        };
+        variant("small.im", [](ImBuilder&) {});
+        variant("small.png", [](ImBuilder&) {}); // a raw image file under a picture's name
+        variant("refused.im", [](ImBuilder& v) { v.marker = "NOT AN IMAGE"; });
+        variant("odd.im", [](ImBuilder& v) { v.width = v.height = 100; });
+        variant("headeronly.im", [](ImBuilder& v) { v.nPlanes = 0, v.headerSize = 12000; });
+        // Samples 0 to 3, for a range between whole numbers.
+        variant("quarter.im", [](ImBuilder& v) {
+            v.sample = [](int, int, int r, int k) { return quint32((r + k) % 4); };
+        });
+        // 256 x 256, a byte short: the last of its five layers is incomplete.
+        ImBuilder cut;
+        cut.nSpecies = 2;
+        cut.labels = {"16O", ""};
+        cut.nPlanes = 5;
+        cut.positionX = 1250;
+        cut.positionY = -3370;
+        cut.duration = 1500;
+        cut.nmSize = 20049; // rounds to 20.0 micrometres
+        cut.userName = "ana";
+        cut.origName = "cells_01";
+        cut.imageType = 1;
+        QVERIFY(cut.write(path("cut.im"), -1));
+        QVERIFY(QDir(m_dir.path()).mkdir("folder.png"));
+        QCOMPARE(runIsolumen(m_dir.path(), {"--export", "kept.png", "small.im"}).status, 0);
+    }
+
+    void info_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("unset");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QString>("err"); // what standard error begins with
+        const QStringList summary =
+            QString("File: cut.im\nFrame: 256 x 256\nField: 20.0 \u00b5m\nOriginal Name: cells_01\n"
+                    "Date, Time: 05-Mar-2007, 14:30\nFile Size: 1,312,767 bytes\n"
+                    "Header Size: 2,048 bytes\nX Position: +1,250\nY Position: -3,370\n"
+                    "Duration (total): 25.0 min\nDuration/Layer: 5.0 min\nDuration/Pixel: 4.6 ms\n"
+                    "User Name: ana\nImage Type: 1\nPixel Width: 256\nPixel Height: 256\n"
+                    "Pixel Depth: 2\nImage Size: 20,049 nm\nNumber of Planes: 5\n"
+                    "Complete Planes: 4\nNumber of Species: 2\nSpecies 1: 16O\nSpecies 2: S.E.\n"
+                    "Dead Time 1: -\nDead Time 2: -")
+                .split('\n');
+        const QString messages =
+            "File size does not compute correctly.\nThe file ends after layer 4 of 5.\n";
+        // The variables named last are removed from the environment.
+        const auto row = [](const char* name, const char* args, int code, const QStringList& out,
+                            const QString& err, const char* unset = "") {
+            QTest::newRow(name) << QString(args).split(' ')
+                                << QString(unset).split(' ', Qt::SkipEmptyParts) << code << out
+                                << err;
+        };
+        row("summary", "--info cut.im", 0, summary, messages);
+        row("no display: the summary instead", "cut.im", 0, summary,
+            "No display available: printing the summary instead.\n" + messages,
+            "DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM");
+        row("refused", "--info refused.im", 2, {"File: (not an image file)"}, "");
+        row("missing", "--info missing.im", 2, {}, "No such file: missing.im");
+        row("a folder", "--info folder.png", 2, {}, "This is a folder, not a file: folder.png");
+    }
+
+    void info()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, unset);
+        QFETCH(int, code);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        const Run r = runIsolumen(m_dir.path(), args, unset);
+        QCOMPARE(r.status, code);
+        QCOMPARE(r.out.split('\n', Qt::SkipEmptyParts), out);
+        QCOMPARE(r.err.left(err.size()), err);
+    }
+
+    void exportPicture_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("locale"); // LC_ALL; empty: as the test runs
+        QTest::addColumn<QImage>("picture"); // null: the export fails
+        QTest::addColumn<QString>("message");
+        const auto failure = [](const char* name, const char* args, const char* message) {
+            QTest::newRow(name) << QString(args) << QString() << QImage() << QString(message);
+        };
+        const auto picture = [](const char* name, const QString& args, const QImage& want,
+                                const char* locale = "") {
+            QTest::newRow(name) << args << QString(locale) << want << QString();
+        };
+        const QImage small = corePicture(path("small.im"), 1, 1, {});
+        picture("tif", "--export out.tif small.im", small);
+        picture("bmp", "--export out.bmp small.im", small);
+        picture("jpg: its size", "--export out.jpg small.im", small);
+        DisplaySettings s;
+        s.autoMin = s.autoMax = false;
+        setColours(s, {2, 0xFF0000, 0x000000, 0});
+        picture("options",
+                "--export out.png small.im --species 2 --plane 3 --table 3 --min 1000 "
+                "--max 1500 --low 000000 --high ff0000",
+                corePicture(path("small.im"), 2, 3, s, "1000", "1500"));
+        // The same picture whatever the decimal separator of the user's locale.
+        s.logScale = true;
+        setColours(s, {});
+        const QImage quarter = corePicture(path("quarter.im"), 1, 1, s, "0.5", "2.5", true);
+        const char* quarterArgs =
+            "--export out.png quarter.im --min 0.5 --max 2.5 --log --layout figure";
+        picture("0.5 to 2.5 under C", quarterArgs, quarter, "C");
+        picture("0.5 to 2.5 under de_DE.UTF-8", quarterArgs, quarter, "de_DE.UTF-8");
+        failure("refused file", "--export out.png refused.im", "refused.im: (not an image file)");
+        failure("frames of 100 x 100", "--export out.png odd.im",
+                "Frames of 100 x 100 pixels cannot be shown");
+        failure("no frames", "--export out.png headeronly.im", "This file holds no frames");
+        failure("species 3 of 2", "--export out.png small.im --species 3",
+                "--species 3 is out of range");
+        failure("plane 4 of 3", "--export out.png small.im --plane 4", "--plane 4 is out of range");
+        failure("table 21", "--export out.png small.im --table 21",
+                "--table needs a table number from 1 to 20");
+        failure("low colour of five digits", "--export out.png small.im --low 12345",
+                "six hex digits");
+        failure("unknown layout", "--export out.png small.im --layout poster",
+                "--layout is either image or figure");
+        failure("an empty range keeps the earlier picture",
+                "--export kept.png small.im --min 9 --max 3", "The display range is empty");
+        failure("unknown picture format", "--export out.gif small.im",
+                "Cannot tell the picture format");
+        failure("folder that does not exist", "--export nowhere/out.png small.im", "Cannot write");
+        failure("output is a folder", "--export folder.png small.im", "Cannot write");
+        failure("output is the input", "--export small.png small.png",
+                "would replace the .im file");
+    }
+
+    void exportPicture()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, locale);
+        QFETCH(QImage, picture);
+        QFETCH(QString, message);
+        if (locale.startsWith("de")) {
+            const QByteArray was = std::setlocale(LC_ALL, nullptr);
+            const bool available = std::setlocale(LC_ALL, "de_DE.UTF-8");
+            std::setlocale(LC_ALL, was.constData());
+            if (!available)
+                QSKIP("The de_DE.UTF-8 locale is not installed: scripts/setup.sh generates it.");
+        }
+        const QStringList before = contents(m_dir.path());
+        const QString out = args.section(' ', 1, 1);
+        const Run r = runIsolumen(m_dir.path(), args.split(' '),
+                          QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
+        if (picture.isNull()) {
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(message), qPrintable(r.err));
+            // Nothing written, not even a temporary file, and every file as it was.
+            QCOMPARE(contents(m_dir.path()), before);
+            QVERIFY(QDir(path("folder.png")).isEmpty());
+            return;
+        }
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const QImage got(path(out));
+        QVERIFY(QFile::remove(path(out)));
+        if (out.endsWith(".jpg"))
+            QCOMPARE(got.size(), picture.size());
+        else
+            COMPARE_PICTURES(got, picture);
+    }
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
