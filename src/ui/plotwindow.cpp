@@ -31,6 +31,8 @@ PlotWindow::PlotWindow(const QString& title, QWidget* parent) : QWidget(parent, 
     m_table->verticalHeader()->hide();
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    // The same three to two at first: left to their size hints, a wide table would take most.
+    splitter->setSizes({3 * width(), 2 * width()});
 
     auto* buttons = new QHBoxLayout;
     auto add = [&](const char* name, const QString& text, auto slot) {
