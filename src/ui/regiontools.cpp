@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <algorithm>
 
 RegionTools& RegionTools::instance()
 {
@@ -21,7 +22,9 @@ void RegionTools::setTool(Tool tool)
 
 void RegionTools::setSelection(const QList<int>& indices)
 {
-    if (indices == m_selection)
+    // Element by element: Qt 6.4's == hands memcmp a null pointer when comparing two empty
+    // lists, which the sanitizers report.
+    if (std::equal(indices.begin(), indices.end(), m_selection.begin(), m_selection.end()))
         return;
     m_selection = indices;
     emit selectionChanged();

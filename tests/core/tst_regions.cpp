@@ -113,9 +113,9 @@ void TestRegions::ratioOfSumsWithPoissonError()
     QCOMPARE(r.ratio, 3.0); // 2 x 15 / 10
     QVERIFY(std::abs(r.poissonError - 3 * std::sqrt(1.0 / 15 + 1.0 / 10)) < 1e-15);
 
-    RatioSpec spec;
-    spec.scale = 2;
-    const RegionStats pixelRatios = regionStats(*buildRatioPlane(n, d, spec), all, 1);
+    RatioSpec twice;
+    twice.scale = 2;
+    const RegionStats pixelRatios = regionStats(*buildRatioPlane(n, d, twice), all, 1);
     QCOMPARE(pixelRatios.pixels, 4);
     QCOMPARE(pixelRatios.valued, 3);
     QCOMPARE(pixelRatios.mean, (4 + 4 + 0) / 3.0);
