@@ -20,6 +20,9 @@ QString TableData::cellText(const QVariant& cell, bool exact)
     const double d = cell.toDouble();
     if (std::isnan(d))
         return {};
+    // Whole numbers (counts, sums of counts) in full: "1566440", not "1.56644e+06".
+    if (d == std::round(d) && std::abs(d) < 1e15)
+        return QString::number(qint64(d));
     return QString::number(d, 'g', exact ? 17 : 6);
 }
 

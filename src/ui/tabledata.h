@@ -15,8 +15,8 @@ struct TableData
     QStringList headers;
     QList<QVariantList> rows;
 
-    // A cell as the table shows it (exact: with every digit that reads back the same double);
-    // NaN gives an empty text.
+    // A cell as the table shows it: whole numbers in full, others to six significant digits
+    // (exact: with every digit that reads back the same double); NaN gives an empty text.
     static QString cellText(const QVariant& cell, bool exact);
     static bool isNumber(const QVariant& cell);
 
