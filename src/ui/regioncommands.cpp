@@ -252,7 +252,11 @@ void RegionCommands::histogram()
                              source->windowTitle());
     };
     connect(image, &ImageWindow::displayUpdated, window, update);
-    connect(&m_acquisition, &Acquisition::regionsChanged, window, update);
+    // Only the list or the region shown matter: a drag elsewhere must not recount the picture.
+    connect(&m_acquisition, &Acquisition::regionsChanged, window, [window, update](int index) {
+        if (index < 0 || index == window->chosenRegion())
+            update();
+    });
     connect(window, &HistogramWindow::regionChosen, window, update);
     connect(image, &QObject::destroyed, window, &QWidget::close);
     update();
