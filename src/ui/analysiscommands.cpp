@@ -9,6 +9,7 @@
 #include "ui/imagewindowlist.h"
 #include "ui/menu.h"
 #include "ui/messagebox.h"
+#include "ui/regioncommands.h"
 
 #include <QAction>
 
@@ -40,6 +41,7 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
     menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); });
     menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
+    new RegionCommands(m_acquisition, m_windows, m_dialogParent, this); // the region items
 }
 
 AnalysisCommands::~AnalysisCommands()

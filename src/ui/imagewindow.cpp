@@ -9,6 +9,7 @@
 #include "ui/historywindow.h"
 #include "ui/imagewindowlist.h"
 #include "ui/messagebox.h"
+#include "ui/regionoverlay.h"
 #include "ui/systemfont.h"
 
 #include <QCloseEvent>
@@ -112,6 +113,7 @@ void ImageWindow::layOut()
     m_imageCanvas = new Canvas(m_content);
     m_imageCanvas->setObjectName(QStringLiteral("imageCanvas"));
     m_imageCanvas->setMouseTracking(true);
+    new RegionOverlay(m_acquisition, m_imageCanvas); // the regions over the picture
     m_colourBarCanvas = new Canvas(m_content);
     m_colourBarCanvas->setObjectName(QStringLiteral("colourBarCanvas"));
     m_colourBarCanvas->setCursor(Qt::PointingHandCursor);
@@ -277,6 +279,7 @@ void ImageWindow::updateDisplay()
     m_imageCanvas->setBackdrop(pictures->image);
     m_colourBarCanvas->setBackdrop(pictures->colorBar);
     m_scaleCanvas->setBackdrop(pictures->scale);
+    emit displayUpdated();
     if (!pictures->scaleProblem.isEmpty() && !m_scaleProblemShown) {
         m_scaleProblemShown = true;
         showMessage(pictures->scaleProblem);

@@ -75,6 +75,8 @@ public:
 signals:
     // Emitted as the window closes, with its frame's top-left corner.
     void closing(const QPoint& topLeft);
+    // The pictures were redrawn: a new plane, display range or colours.
+    void displayUpdated();
     // Page Up (-1) or Page Down (+1) was pressed in the window.
     void layerStepRequested(int delta);
 

@@ -1,6 +1,7 @@
 #include "ui/menu.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -44,8 +45,15 @@ Menu::Menu()
              {"analysisCorrections", "Correction Settings..."},
              {"analysisAlign", "Align Layers..."},
              {"analysisUndoAlign", "Undo Alignment"},
-             {"analysisShowAlign", "Show Alignment"}},
-            {2, 4, 6});
+             {"analysisShowAlign", "Show Alignment"},
+             {"analysisRegions", "Regions"},
+             {"analysisDepthProfile", "Depth Profile"},
+             {"analysisLineProfile", "Line Profile"},
+             {"analysisHistogram", "Histogram"},
+             {"analysisSaveRegions", "Save Regions..."},
+             {"analysisLoadRegions", "Load Regions..."}},
+            {2, 4, 6, 9, 13});
+    addToolMenu();
 #ifdef Q_OS_MACOS
     m_applicationBar = std::make_unique<QMenuBar>();
     attachTo(m_applicationBar.get());
@@ -104,13 +112,34 @@ void Menu::addMenu(const char* name, const char* text, std::initializer_list<Ent
     m_menus.push_back(std::move(menu));
 }
 
+void Menu::addToolMenu()
+{
+    QMenu* analysis = m_menus.back().get();
+    auto* tools = new QMenu(QStringLiteral("Region Tool"), analysis);
+    tools->setObjectName(QStringLiteral("regionToolMenu"));
+    auto* group = new QActionGroup(tools); // one tool at a time
+    for (const auto& [name, text] : {std::pair{"regionToolSelect", "Select"},
+                                     {"regionToolRectangle", "Rectangle"},
+                                     {"regionToolEllipse", "Ellipse"},
+                                     {"regionToolPolygon", "Polygon"},
+                                     {"regionToolFreehand", "Freehand"},
+                                     {"regionToolLine", "Line"}}) {
+        QAction* action = tools->addAction(QLatin1String(text));
+        const QString itemName = QLatin1String(name);
+        action->setObjectName(itemName);
+        action->setCheckable(true);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [itemName] { run(itemName); });
+    }
+    tools->actions().first()->setChecked(true);
+    analysis->insertMenu(item(QStringLiteral("analysisRegions")), tools);
+}
+
 QAction* Menu::item(const QString& name) const
 {
     for (const auto& menu : m_menus) {
-        for (QAction* action : menu->actions()) {
-            if (action->objectName() == name)
-                return action;
-        }
+        if (auto* action = menu->findChild<QAction*>(name)) // submenus' items too
+            return action;
     }
     return nullptr;
 }

@@ -67,6 +67,8 @@ private:
     };
     void addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
                  std::initializer_list<int> separatorsBefore = {});
+    // The Analysis menu's "Region Tool" submenu: one checked tool at a time.
+    void addToolMenu();
 
     std::vector<std::unique_ptr<QMenu>> m_menus;
     QHash<QString, std::function<void()>> m_commands;

@@ -1,6 +1,5 @@
 #include "ui/plotwindow.h"
 
-#include "core/io/csvwriter.h"
 #include "core/io/picturewriter.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
@@ -12,26 +11,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cmath>
-
-namespace {
-
-QString cellText(const QVariant& v, bool exact)
-{
-    if (v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Int &&
-        v.typeId() != QMetaType::LongLong)
-        return v.toString();
-    const double d = v.toDouble();
-    if (std::isnan(d))
-        return {};
-    return QString::number(d, 'g', exact ? 17 : 6);
-}
-
-} // namespace
 
 PlotWindow::PlotWindow(const QString& title, QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -49,6 +31,8 @@ PlotWindow::PlotWindow(const QString& title, QWidget* parent) : QWidget(parent, 
     m_table->verticalHeader()->hide();
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    // The same three to two at first: left to their size hints, a wide table would take most.
+    splitter->setSizes({3 * width(), 2 * width()});
 
     auto* buttons = new QHBoxLayout;
     auto add = [&](const char* name, const QString& text, auto slot) {
@@ -73,15 +57,14 @@ QChart* PlotWindow::chart() const
 
 void PlotWindow::setTable(const QStringList& headers, const QList<QVariantList>& rows)
 {
-    m_headers = headers;
-    m_rows = rows;
+    m_data = TableData{headers, rows};
     m_table->clear();
     m_table->setColumnCount(int(headers.size()));
     m_table->setRowCount(int(rows.size()));
     m_table->setHorizontalHeaderLabels(headers);
     for (int r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows[r].size() && c < headers.size(); ++c)
-            m_table->setItem(r, c, new QTableWidgetItem(cellText(rows[r][c], false)));
+            m_table->setItem(r, c, new QTableWidgetItem(TableData::cellText(rows[r][c], false)));
     }
     m_table->resizeColumnsToContents();
 }
@@ -93,36 +76,12 @@ QImage PlotWindow::chartPicture() const
 
 bool PlotWindow::writeCsv(QIODevice& device) const
 {
-    CsvWriter csv(device);
-    for (const QString& h : m_headers)
-        csv.text(h);
-    bool ok = csv.endRow();
-    for (const QVariantList& row : m_rows) {
-        for (const QVariant& v : row) {
-            const bool number = v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Int ||
-                                v.typeId() == QMetaType::LongLong;
-            if (!number)
-                csv.text(v.toString());
-            else if (std::isnan(v.toDouble()))
-                csv.empty();
-            else
-                csv.number(v.toDouble());
-        }
-        ok = csv.endRow() && ok;
-    }
-    return ok;
+    return m_data.writeCsv(device);
 }
 
 QString PlotWindow::tableText() const
 {
-    QStringList lines{m_headers.join(QLatin1Char('\t'))};
-    for (const QVariantList& row : m_rows) {
-        QStringList cells;
-        for (const QVariant& v : row)
-            cells << cellText(v, true);
-        lines << cells.join(QLatin1Char('\t'));
-    }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return m_data.tabSeparated();
 }
 
 void PlotWindow::saveChart()
@@ -139,14 +98,7 @@ void PlotWindow::saveChart()
 
 void PlotWindow::exportCsv()
 {
-    const auto [path, filter] =
-        Dialogs::saveFile(this, QStringLiteral("Export CSV"),
-                          windowTitle() + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty())
-        return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !writeCsv(file) || !file.commit())
-        showMessage(QStringLiteral("The table could not be saved: %1").arg(file.errorString()));
+    m_data.exportCsv(this, windowTitle());
 }
 
 void PlotWindow::copyTable() const

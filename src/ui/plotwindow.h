@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QVariantList>
+#include "ui/tabledata.h"
+
 #include <QWidget>
 
 class QChart;
@@ -41,6 +42,5 @@ public:
 private:
     QChartView* m_view = nullptr;
     QTableWidget* m_table = nullptr;
-    QStringList m_headers;
-    QList<QVariantList> m_rows;
+    TableData m_data;
 };

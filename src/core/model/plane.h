@@ -25,6 +25,8 @@ struct Plane
     bool hasValues = false; // false when no pixel has a value
 
     qsizetype size() const { return qsizetype(side) * side; }
+    // Whether the values are counts (integers), not ratios or corrected values.
+    bool wholeNumbers() const { return !std::holds_alternative<std::vector<double>>(samples); }
 
     // The value at shown (x, y); NaN where the pixel has no value or lies outside.
     double value(int x, int y) const

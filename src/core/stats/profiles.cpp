@@ -4,6 +4,19 @@
 
 #include <cmath>
 
+StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
+                  const std::vector<qint64>& pixels, double micronSize)
+{
+    StatsRow row;
+    row.source = source;
+    if (planes.shown)
+        row.stats = regionStats(*planes.shown, pixels, micronSize);
+    if (source.ratio && planes.numerator && planes.denominator)
+        row.ratio =
+            ratioOfSums(*planes.numerator, *planes.denominator, pixels, source.ratio->scale);
+    return row;
+}
+
 std::optional<QList<StatsRow>>
 regionTable(const Acquisition& acquisition, const QList<Region>& regions,
             const QList<PlaneSource>& sources, const QList<std::pair<int, int>>& ranges,
@@ -31,15 +44,10 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
             }
             std::vector<StatsRow> rows;
             for (qsizetype r = 0; r < regions.size(); ++r) {
-                StatsRow row;
+                StatsRow row = statsRow(planes, sources[s], pixels[size_t(r)], micronSize);
                 row.region = int(r) + 1;
-                row.source = sources[s];
                 row.firstLayer = first;
                 row.lastLayer = last;
-                row.stats = regionStats(*planes.shown, pixels[size_t(r)], micronSize);
-                if (sources[s].ratio && planes.numerator && planes.denominator)
-                    row.ratio = ratioOfSums(*planes.numerator, *planes.denominator,
-                                            pixels[size_t(r)], sources[s].ratio->scale);
                 rows.push_back(row);
             }
             table[size_t(s)].push_back(std::move(rows));

@@ -22,6 +22,11 @@ struct StatsRow
     std::optional<RatioOfSums> ratio; // for a ratio: the ratio of sums and its Poisson error
 };
 
+// A region's row in the planes of one source (its ratio of sums too, for a ratio), pixels as
+// regionPixels gives them; the layers are left to the caller.
+StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
+                  const std::vector<qint64>& pixels, double micronSize);
+
 // The statistics of every region in the planes of every source over every layer range, under
 // the request's corrections and alignment (taken from `base`). Rows come by region, then
 // source, then range. Each plane is made once and serves all regions. Absent, with the reason,

@@ -89,15 +89,22 @@ std::vector<qint64> allPixels(const Plane& plane)
 
 Histogram histogram(const std::vector<double>& values, int bins)
 {
+    if (values.empty())
+        return histogram(values, bins, 0, 1);
+    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    return histogram(values, bins, *lo, *hi > *lo ? *hi : *lo + 1);
+}
+
+Histogram histogram(const std::vector<double>& values, int bins, double from, double to)
+{
     Histogram h;
     h.counts.assign(size_t(std::max(1, bins)), 0);
-    if (values.empty())
-        return h;
-    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-    h.from = *lo;
-    h.to = *hi > *lo ? *hi : *lo + 1;
+    h.from = from;
+    h.to = to > from ? to : from + 1;
     const double width = (h.to - h.from) / double(h.counts.size());
     for (const double v : values) {
+        if (!(v >= h.from && v <= h.to))
+            continue;
         const auto bin = std::min<size_t>(size_t((v - h.from) / width), h.counts.size() - 1);
         ++h.counts[bin];
     }

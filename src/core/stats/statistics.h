@@ -50,3 +50,5 @@ struct Histogram
     std::vector<qint64> counts;
 };
 Histogram histogram(const std::vector<double>& values, int bins);
+// The same over from..to (from < to): values outside it are left out, `to` falls in the last bin.
+Histogram histogram(const std::vector<double>& values, int bins, double from, double to);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QGraphicsObject>
+#include <QList>
+#include <QPointF>
+#include <array>
+
+class QChart;
+class QXYSeries;
+
+// Vertical error bars drawn over a chart's series (Qt Charts has none): a bar with end caps from
+// y - e to y + e at each point given. It lives on the chart as a child item, follows its plot
+// area and axes, and owns only the values it draws.
+class ErrorBars : public QGraphicsObject
+{
+    Q_OBJECT
+
+public:
+    explicit ErrorBars(QChart* chart);
+
+    // The bars of a series already on the chart, in its colour: one per point, (x, y) with its
+    // error e as the third value. Hidden series show no bars.
+    void add(QXYSeries* series, const QList<std::array<double, 3>>& points);
+    void clear();
+
+    QRectF boundingRect() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+private:
+    struct Bars
+    {
+        QXYSeries* series = nullptr;
+        QList<std::array<double, 3>> points;
+    };
+    QChart* m_chart;
+    QList<Bars> m_bars;
+};

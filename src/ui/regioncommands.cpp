@@ -1,0 +1,308 @@
+#include "ui/regioncommands.h"
+
+#include "core/model/acquisition.h"
+#include "core/progress.h"
+#include "core/stats/profiles.h"
+#include "ui/depthprofilewindow.h"
+#include "ui/dialogs.h"
+#include "ui/histogramwindow.h"
+#include "ui/imagewindow.h"
+#include "ui/imagewindowlist.h"
+#include "ui/lineprofilewindow.h"
+#include "ui/menu.h"
+#include "ui/messagebox.h"
+#include "ui/regionswindow.h"
+#include "ui/regiontools.h"
+
+#include <QAction>
+#include <QFile>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <algorithm>
+
+namespace {
+
+using Tool = RegionTools::Tool;
+
+const std::pair<const char*, Tool> kToolItems[] = {
+    {"regionToolSelect", Tool::Select},     {"regionToolRectangle", Tool::Rectangle},
+    {"regionToolEllipse", Tool::Ellipse},   {"regionToolPolygon", Tool::Polygon},
+    {"regionToolFreehand", Tool::Freehand}, {"regionToolLine", Tool::Line}};
+
+// A regions file is a few kilobytes; anything far beyond is not one.
+constexpr qint64 kLargestRegionsFile = qint64(64) << 20;
+
+const QString kRegionsFilter = QStringLiteral("Regions (*.json)");
+
+} // namespace
+
+RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& windows,
+                               QWidget* dialogParent, QObject* parent)
+    : QObject(parent), m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent)
+{
+    Menu& menu = Menu::instance();
+    menu.setCommand(QStringLiteral("analysisRegions"), [this] { showRegions(); });
+    menu.setCommand(QStringLiteral("analysisDepthProfile"), [this] { depthProfile(); });
+    menu.setCommand(QStringLiteral("analysisLineProfile"), [this] { lineProfile(); });
+    menu.setCommand(QStringLiteral("analysisHistogram"), [this] { histogram(); });
+    menu.setCommand(QStringLiteral("analysisSaveRegions"), [this] { saveRegions(); });
+    menu.setCommand(QStringLiteral("analysisLoadRegions"), [this] { loadRegions(); });
+    RegionTools& tools = RegionTools::instance();
+    for (const auto& [name, tool] : kToolItems)
+        menu.setCommand(QLatin1String(name), [tool] { RegionTools::instance().setTool(tool); });
+    connect(&tools, &RegionTools::toolChanged, this, [](Tool tool) {
+        for (const auto& [name, itemTool] : kToolItems) {
+            if (itemTool == tool)
+                Menu::instance().item(QLatin1String(name))->setChecked(true);
+        }
+    });
+
+    connect(&m_acquisition, &Acquisition::regionsChanged, this, [this](int index) {
+        if (index >= 0)
+            return;
+        QList<int> selection = RegionTools::instance().selection();
+        selection.removeIf([this](int i) { return i >= m_acquisition.regions().size(); });
+        RegionTools::instance().setSelection(selection);
+    });
+    connect(&m_acquisition, &Acquisition::fileChanged, this, [this] {
+        RegionTools::instance().setLine(std::nullopt);
+        // Depth profiles are of the file that was open.
+        for (const QPointer<QWidget>& w : std::as_const(m_opened)) {
+            if (qobject_cast<DepthProfileWindow*>(w))
+                w->close();
+        }
+    });
+}
+
+RegionCommands::~RegionCommands()
+{
+    for (const QPointer<QWidget>& w : std::as_const(m_opened)) {
+        if (w)
+            w->close();
+    }
+}
+
+void RegionCommands::opened(QWidget* window)
+{
+    m_opened.removeAll(nullptr);
+    m_opened << window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+QList<PlaneSource> RegionCommands::ratioSources() const
+{
+    QList<PlaneSource> sources;
+    for (const ImageWindow* w : m_windows.windows()) {
+        if (w->source().ratio && !sources.contains(w->source()))
+            sources << w->source();
+    }
+    return sources;
+}
+
+QStringList RegionCommands::regionLabels() const
+{
+    QStringList labels;
+    const QList<Region>& regions = m_acquisition.regions();
+    for (int i = 0; i < regions.size(); ++i) {
+        labels << (regions[i].name.isEmpty()
+                       ? QStringLiteral("Region %1").arg(i + 1)
+                       : QStringLiteral("Region %1 (%2)").arg(i + 1).arg(regions[i].name));
+    }
+    return labels;
+}
+
+ImageWindow* RegionCommands::imageWindowForPlot() const
+{
+    if (auto* front = qobject_cast<ImageWindow*>(Menu::frontWindow()))
+        return front;
+    const QList<ImageWindow*> open = m_windows.windows();
+    if (open.isEmpty()) {
+        showMessage(QStringLiteral("Open an image window first: the plot shows its values."));
+        return nullptr;
+    }
+    return open.first();
+}
+
+void RegionCommands::showRegions()
+{
+    if (!m_regionsWindow)
+        m_regionsWindow = new RegionsWindow(m_acquisition, [this] { return ratioSources(); });
+    opened(m_regionsWindow);
+}
+
+void RegionCommands::depthProfile()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
+        return;
+    QList<int> chosen = RegionTools::instance().selection();
+    if (chosen.isEmpty()) {
+        for (int i = 0; i < m_acquisition.regions().size(); ++i)
+            chosen << i;
+    }
+    std::sort(chosen.begin(), chosen.end());
+    if (chosen.isEmpty()) {
+        showMessage(QStringLiteral("Draw a region first: the depth profile is that of the "
+                                   "selected regions, or of all regions when none is selected."));
+        return;
+    }
+    QList<Region> regions;
+    QStringList regionNames;
+    const QStringList labels = regionLabels();
+    for (const int i : std::as_const(chosen)) {
+        regions << m_acquisition.regions()[i];
+        regionNames << labels[i];
+    }
+    QList<PlaneSource> sources;
+    QStringList sourceNames;
+    for (int s = 0; s < m_acquisition.speciesCount(); ++s)
+        sources << PlaneSource{s, std::nullopt};
+    sources << ratioSources();
+    for (const PlaneSource& s : std::as_const(sources))
+        sourceNames << m_acquisition.sourceName(s).trimmed();
+
+    const int layers = m_acquisition.layerCount();
+    QList<std::pair<int, int>> ranges;
+    QList<PlaneRequest> requests;
+    for (int layer = 1; layer <= layers; ++layer) {
+        ranges << std::pair{layer, layer};
+        for (const PlaneSource& s : std::as_const(sources)) {
+            requests << m_acquisition.request(s);
+            requests.last().firstLayer = requests.last().lastLayer = layer;
+        }
+    }
+    std::optional<QList<StatsRow>> rows;
+    QString error;
+    bool cancelled = false;
+    const bool done = Dialogs::runLongWork(
+        m_dialogParent, QStringLiteral("Measuring %1 layers...").arg(layers),
+        [&](Progress& progress) {
+            progress.setTotal(m_acquisition.work(requests));
+            rows = regionTable(m_acquisition, regions, sources, ranges,
+                               m_acquisition.request(sources.first()), &progress, &error);
+            cancelled = progress.cancelled();
+            return rows.has_value();
+        });
+    if (!done) {
+        if (!cancelled && !error.isEmpty())
+            showMessage(error);
+        return;
+    }
+    opened(new DepthProfileWindow(*rows, regionNames, sources, sourceNames));
+}
+
+void RegionCommands::lineProfile()
+{
+    ImageWindow* image = imageWindowForPlot();
+    if (!image)
+        return;
+    RegionTools& tools = RegionTools::instance();
+    if (!tools.line())
+        tools.setTool(Tool::Line);
+    auto* window = new LineProfileWindow(tools.lineWidth());
+    const QPointer<ImageWindow> source = image;
+    auto update = [this, window, source] {
+        const RegionTools& tools = RegionTools::instance();
+        const PlanePtr plane = source ? source->planes().shown : nullptr;
+        if (!plane)
+            return;
+        const std::optional<QLineF> line = tools.line();
+        window->setProfile(line ? ::lineProfile(*plane, line->p1(), line->p2(), tools.lineWidth(),
+                                                m_acquisition.header().micronSize)
+                                : LineProfile{},
+                           line ? source->windowTitle() : QString());
+        const QSignalBlocker quiet(window->widthBox());
+        window->widthBox()->setValue(tools.lineWidth());
+    };
+    connect(image, &ImageWindow::displayUpdated, window, update);
+    connect(&tools, &RegionTools::lineChanged, window, update);
+    connect(window, &LineProfileWindow::widthChosen, &tools, &RegionTools::setLineWidth);
+    connect(image, &QObject::destroyed, window, &QWidget::close);
+    update();
+    opened(window);
+}
+
+void RegionCommands::histogram()
+{
+    ImageWindow* image = imageWindowForPlot();
+    if (!image)
+        return;
+    auto* window = new HistogramWindow;
+    const QPointer<ImageWindow> source = image;
+    auto update = [this, window, source] {
+        const PlanePtr plane = source ? source->planes().shown : nullptr;
+        if (!plane)
+            return;
+        window->setRegionChoices(regionLabels());
+        const int region = window->chosenRegion();
+        const std::vector<double> values =
+            pixelValues(*plane, region >= 0 && region < m_acquisition.regions().size()
+                                    ? regionPixels(m_acquisition.regions()[region], plane->side)
+                                    : allPixels(*plane));
+        // Whole counts over a short span get a bin each, centred on the count, so that no bin
+        // stays empty between two full ones for want of a whole number inside it.
+        Histogram bars = ::histogram(values, 256);
+        if (plane->wholeNumbers() && !values.empty()) {
+            const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+            if (*hi - *lo < 256)
+                bars = ::histogram(values, int(*hi - *lo) + 1, *lo - 0.5, *hi + 0.5);
+        }
+        window->setHistogram(bars, source->settings().minValue, source->settings().maxValue,
+                             source->windowTitle());
+    };
+    connect(image, &ImageWindow::displayUpdated, window, update);
+    // Only the list or the region shown matter: a drag elsewhere must not recount the picture.
+    connect(&m_acquisition, &Acquisition::regionsChanged, window, [window, update](int index) {
+        if (index < 0 || index == window->chosenRegion())
+            update();
+    });
+    connect(window, &HistogramWindow::regionChosen, window, update);
+    connect(image, &QObject::destroyed, window, &QWidget::close);
+    update();
+    opened(window);
+}
+
+void RegionCommands::saveRegions()
+{
+    if (m_acquisition.regions().isEmpty()) {
+        showMessage(QStringLiteral("There are no regions to save."));
+        return;
+    }
+    const QString path = Dialogs::saveFile(m_dialogParent, QStringLiteral("Save Regions"),
+                                           QStringLiteral("regions.json"), kRegionsFilter)
+                             .first;
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(regionsToJson(m_acquisition.regions())) < 0 || !file.commit())
+        showMessage(QStringLiteral("The regions could not be saved: %1").arg(file.errorString()));
+}
+
+void RegionCommands::loadRegions()
+{
+    if (!m_acquisition.isOpen())
+        return;
+    const QString path =
+        Dialogs::openFile(m_dialogParent, QStringLiteral("Load Regions"), kRegionsFilter);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showMessage(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+        return;
+    }
+    if (file.size() > kLargestRegionsFile) {
+        showMessage(QStringLiteral("%1 is not a regions file: it is far too large.").arg(path));
+        return;
+    }
+    QString error;
+    const std::optional<QList<Region>> regions = regionsFromJson(file.readAll(), &error);
+    if (!regions) {
+        showMessage(QStringLiteral("%1 is not a regions file: %2.").arg(path, error));
+        return;
+    }
+    RegionTools::instance().clearSelection();
+    m_acquisition.setRegions(*regions);
+}

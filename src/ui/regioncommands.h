@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+class Acquisition;
+class ImageWindow;
+class ImageWindowList;
+class QWidget;
+class RegionsWindow;
+struct PlaneSource;
+
+// The region items of the Analysis menu: the drawing tools, the "Regions" table, "Depth
+// Profile", "Line Profile", "Histogram", "Save Regions..." and "Load Regions...". It opens the
+// region windows and feeds the line-profile and histogram windows from the image window each
+// was opened on, whenever that window redraws or the line or regions change. It keeps the
+// shared selection and line in step with the acquisition (a new file starts without either),
+// and closes the windows it opened when it goes.
+class RegionCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    RegionCommands(Acquisition& acquisition, const ImageWindowList& windows, QWidget* dialogParent,
+                   QObject* parent = nullptr);
+    ~RegionCommands() override;
+
+    // "Regions": opens the table, or raises it.
+    void showRegions();
+    // "Depth Profile": the selected regions (all when none is) layer by layer.
+    void depthProfile();
+    // "Line Profile" and "Histogram" of the front image window.
+    void lineProfile();
+    void histogram();
+    // "Save Regions..." and "Load Regions...": the regions as JSON; loading replaces them.
+    void saveRegions();
+    void loadRegions();
+
+private:
+    // The image window in front, else the first one open; null (with a message) when none is.
+    ImageWindow* imageWindowForPlot() const;
+    QList<PlaneSource> ratioSources() const;
+    QStringList regionLabels() const;
+    void opened(QWidget* window);
+
+    Acquisition& m_acquisition;
+    const ImageWindowList& m_windows;
+    QWidget* m_dialogParent;
+    QPointer<RegionsWindow> m_regionsWindow;
+    QList<QPointer<QWidget>> m_opened;
+};

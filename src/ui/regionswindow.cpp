@@ -1,0 +1,327 @@
+#include "ui/regionswindow.h"
+
+#include "core/progress.h"
+#include "ui/dialogs.h"
+#include "ui/menu.h"
+#include "ui/messagebox.h"
+#include "ui/regiontools.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+constexpr int kNameColumn = 1;
+// Updates while a region is dragged come at most this often.
+constexpr int kTickMs = 40;
+
+QString layersText(int first, int last)
+{
+    return first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last);
+}
+
+} // namespace
+
+RegionsWindow::RegionsWindow(Acquisition& acquisition,
+                             std::function<QList<PlaneSource>()> ratioSources, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_acquisition(acquisition),
+      m_ratioSources(std::move(ratioSources))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("regionsWindow"));
+    setWindowTitle(QStringLiteral("Regions"));
+    resize(820, 300);
+
+    auto* tools = new QToolBar(this);
+    for (const char* name : {"regionToolSelect", "regionToolRectangle", "regionToolEllipse",
+                             "regionToolPolygon", "regionToolFreehand", "regionToolLine"})
+        tools->addAction(Menu::instance().item(QLatin1String(name)));
+    m_table = new QTableWidget(this);
+    m_table->setObjectName(QStringLiteral("table"));
+    m_table->verticalHeader()->hide();
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
+    auto* buttons = new QHBoxLayout;
+    auto* exportButton = new QPushButton(QStringLiteral("Export CSV..."), this);
+    exportButton->setObjectName(QStringLiteral("exportCsv"));
+    auto* copyButton = new QPushButton(QStringLiteral("Copy"), this);
+    copyButton->setObjectName(QStringLiteral("copy"));
+    buttons->addWidget(exportButton);
+    buttons->addWidget(copyButton);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tools);
+    layout->addWidget(m_table);
+    layout->addLayout(buttons);
+
+    connect(exportButton, &QPushButton::clicked, this,
+            [this] { tableData().exportCsv(this, windowTitle()); });
+    connect(copyButton, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(tableData().tabSeparated()); });
+    connect(m_table, &QTableWidget::itemChanged, this, &RegionsWindow::nameEdited);
+    connect(m_table, &QTableWidget::itemSelectionChanged, this,
+            &RegionsWindow::tableSelectionChanged);
+    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this,
+            &RegionsWindow::showSelection);
+
+    m_tick.setSingleShot(true);
+    m_tick.setInterval(kTickMs);
+    connect(&m_tick, &QTimer::timeout, this, &RegionsWindow::refresh);
+    for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
+                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
+        connect(&m_acquisition, signal, this, &RegionsWindow::planesOutdated);
+    connect(&m_acquisition, &Acquisition::fileChanged, this, [this] { m_planes.clear(); });
+    connect(&m_acquisition, &Acquisition::regionsChanged, this, &RegionsWindow::regionChanged);
+    refresh();
+}
+
+void RegionsWindow::planesOutdated()
+{
+    m_planesOutdated = true;
+    schedule();
+}
+
+void RegionsWindow::regionChanged(int index)
+{
+    if (index < 0)
+        m_allRegionsOutdated = true;
+    else
+        m_outdatedRegions.insert(index);
+    schedule();
+}
+
+void RegionsWindow::schedule()
+{
+    // Not restarted by further changes: a drag gets an update every tick, not only at its end.
+    if (!m_tick.isActive())
+        m_tick.start();
+}
+
+void RegionsWindow::changeEvent(QEvent* event)
+{
+    // A ratio window may have opened or closed while another window was in front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        currentSources() != m_sources)
+        schedule();
+    QWidget::changeEvent(event);
+}
+
+QList<PlaneSource> RegionsWindow::currentSources() const
+{
+    QList<PlaneSource> sources;
+    for (int s = 0; s < m_acquisition.speciesCount(); ++s)
+        sources << PlaneSource{s, std::nullopt};
+    return sources + m_ratioSources();
+}
+
+bool RegionsWindow::loadPlanes(const QList<PlaneSource>& sources)
+{
+    QList<PlaneRequest> requests;
+    bool quick = true;
+    for (const PlaneSource& s : sources) {
+        requests << m_acquisition.request(s);
+        quick = quick && m_acquisition.isQuick(requests.last());
+    }
+    QList<PlaneResult> planes;
+    QString error;
+    bool cancelled = false;
+    auto load = [&](Progress* progress) {
+        for (const PlaneRequest& r : requests) {
+            PlaneResult result = m_acquisition.plane(r, progress);
+            if (!result.shown) {
+                error = result.error;
+                cancelled = isCancelled(progress);
+                return false;
+            }
+            planes << result;
+        }
+        return true;
+    };
+    const bool done =
+        quick ? load(nullptr)
+              : Dialogs::runLongWork(this,
+                                     QStringLiteral("Summing layers for the "
+                                                    "region table..."),
+                                     [&](Progress& progress) {
+                                         progress.setTotal(m_acquisition.work(requests));
+                                         return load(&progress);
+                                     });
+    if (!done) {
+        if (!cancelled && !error.isEmpty())
+            showMessage(error);
+        return false;
+    }
+    m_sources = sources;
+    m_planes = planes;
+    m_firstLayer = requests.first().firstLayer;
+    m_lastLayer = requests.first().lastLayer;
+    return true;
+}
+
+void RegionsWindow::refresh()
+{
+    if (m_refreshing) { // asked again while planes load: once more afterwards
+        schedule();
+        return;
+    }
+    m_tick.stop();
+    const QList<Region> regions = m_acquisition.regions();
+    const QList<PlaneSource> sources = currentSources();
+    const bool showable = m_acquisition.isOpen() && m_acquisition.unshowableReason().isEmpty();
+    if (!showable || regions.isEmpty()) {
+        m_rows.clear();
+        fillTable();
+        return; // planes are only loaded once there is a region to measure
+    }
+    if (m_planesOutdated || m_planes.isEmpty() || sources != m_sources) {
+        m_refreshing = true;
+        const bool loaded = loadPlanes(sources);
+        m_refreshing = false;
+        // A cancel keeps the planes held before, with the layers they are of.
+        m_planesOutdated = false;
+        if (!loaded && m_planes.isEmpty())
+            return;
+        m_allRegionsOutdated = m_allRegionsOutdated || loaded;
+    }
+    if (m_rows.size() != regions.size())
+        m_allRegionsOutdated = true;
+    if (m_allRegionsOutdated) {
+        m_rows = QList<QList<StatsRow>>(regions.size());
+        m_outdatedRegions.clear();
+        for (int i = 0; i < regions.size(); ++i)
+            m_outdatedRegions.insert(i);
+    }
+    const int side = m_planes.first().shown->side;
+    const double micronSize = m_acquisition.header().micronSize;
+    for (const int i : std::as_const(m_outdatedRegions)) {
+        if (i < 0 || i >= regions.size())
+            continue;
+        const std::vector<qint64> pixels = regionPixels(regions[i], side);
+        QList<StatsRow> rows;
+        for (qsizetype s = 0; s < m_sources.size(); ++s) {
+            StatsRow row = statsRow(m_planes[s], m_sources[s], pixels, micronSize);
+            row.region = i + 1;
+            row.firstLayer = m_firstLayer;
+            row.lastLayer = m_lastLayer;
+            rows << row;
+        }
+        m_rows[i] = rows;
+    }
+    m_outdatedRegions.clear();
+    m_allRegionsOutdated = false;
+    fillTable();
+}
+
+TableData RegionsWindow::tableData() const
+{
+    TableData data;
+    data.headers =
+        QStringList{"region", "name", "species", "layers", "pixels",        "area (µm²)",   "sum",
+                    "mean",   "sd",   "min",     "max",    "ratio of sums", "Poisson error"};
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    const QList<Region>& regions = m_acquisition.regions();
+    for (const QList<StatsRow>& region : m_rows) {
+        for (const StatsRow& row : region) {
+            const RegionStats& s = row.stats;
+            // The sum of pixel ratios means nothing; a ratio's rows give the ratio of sums.
+            data.rows << QVariantList{row.region,
+                                      regions.value(row.region - 1).name,
+                                      m_acquisition.sourceName(row.source).trimmed(),
+                                      layersText(row.firstLayer, row.lastLayer),
+                                      s.pixels,
+                                      s.areaUm2,
+                                      row.ratio ? none : s.sum,
+                                      s.mean,
+                                      s.sd,
+                                      s.min,
+                                      s.max,
+                                      row.ratio ? row.ratio->ratio : none,
+                                      row.ratio ? row.ratio->poissonError : none};
+        }
+    }
+    return data;
+}
+
+void RegionsWindow::fillTable()
+{
+    const TableData data = tableData();
+    m_filling = true;
+    const bool reshaped = m_table->rowCount() != data.rows.size();
+    m_table->setColumnCount(int(data.headers.size()));
+    m_table->setHorizontalHeaderLabels(data.headers);
+    m_table->setRowCount(int(data.rows.size()));
+    // Cells are set in place, so that the selection and an edit elsewhere survive a drag.
+    for (int r = 0; r < data.rows.size(); ++r) {
+        for (int c = 0; c < data.rows[r].size(); ++c) {
+            const QString text = TableData::cellText(data.rows[r][c], false);
+            QTableWidgetItem* item = m_table->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                if (c != kNameColumn)
+                    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+                if (TableData::isNumber(data.rows[r][c]))
+                    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                m_table->setItem(r, c, item);
+            }
+            if (item->text() != text)
+                item->setText(text);
+        }
+    }
+    if (reshaped) {
+        m_table->resizeColumnsToContents();
+        showSelection();
+    }
+    m_filling = false;
+}
+
+void RegionsWindow::nameEdited(QTableWidgetItem* item)
+{
+    if (m_filling || item->column() != kNameColumn || m_sources.isEmpty())
+        return;
+    const int index = item->row() / int(m_sources.size());
+    if (index >= m_acquisition.regions().size())
+        return;
+    Region region = m_acquisition.regions()[index];
+    region.name = item->text();
+    m_acquisition.replaceRegion(index, region);
+}
+
+void RegionsWindow::tableSelectionChanged()
+{
+    if (m_filling || m_syncingSelection || m_sources.isEmpty())
+        return;
+    QList<int> picked;
+    for (const QModelIndex& row : m_table->selectionModel()->selectedRows()) {
+        const int index = row.row() / int(m_sources.size());
+        if (!picked.contains(index))
+            picked << index;
+    }
+    m_syncingSelection = true;
+    RegionTools::instance().setSelection(picked);
+    m_syncingSelection = false;
+}
+
+void RegionsWindow::showSelection()
+{
+    if (m_syncingSelection || m_sources.isEmpty())
+        return;
+    m_syncingSelection = true;
+    m_table->clearSelection();
+    const int perRegion = int(m_sources.size());
+    for (const int index : RegionTools::instance().selection()) {
+        for (int k = 0; k < perRegion && (index * perRegion + k) < m_table->rowCount(); ++k)
+            m_table->selectionModel()->select(m_table->model()->index(index * perRegion + k, 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
+    }
+    m_syncingSelection = false;
+}

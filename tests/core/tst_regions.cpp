@@ -1,0 +1,137 @@
+// Regions and their statistics: the pixels each shape takes, worked out by hand on a plane
+// whose value at shown (x, y) is 10 y + x; the ratio of sums and its Poisson error; regions
+// through JSON and back (a bad file is tried in tst_regionswindow).
+#include "core/model/planebuilder.h"
+#include "core/stats/region.h"
+#include "core/stats/statistics.h"
+
+#include <QTest>
+#include <cmath>
+
+namespace {
+
+// A plane of n x n values given in row order.
+Plane planeOf(std::vector<double> values)
+{
+    Plane plane;
+    plane.side = int(std::lround(std::sqrt(double(values.size()))));
+    plane.samples = std::move(values);
+    plane.findExtremes();
+    return plane;
+}
+
+Region region(const QString& text)
+{
+    return parseRegion(text, nullptr).value();
+}
+
+} // namespace
+
+class TestRegions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statistics_data();
+    void statistics();
+    void ratioOfSumsWithPoissonError();
+    void jsonRoundTrip();
+};
+
+void TestRegions::statistics_data()
+{
+    QTest::addColumn<QString>("region");
+    // The values of the pixels inside, in row order (so the first is the least, the last the
+    // greatest), their sum and sample standard deviation.
+    QTest::addColumn<QList<int>>("values");
+    QTest::addColumn<double>("sum");
+    QTest::addColumn<double>("sd");
+
+    QTest::newRow("rectangle on pixel corners")
+        << "rect:2,3,3,2" << QList<int>{32, 33, 34, 42, 43, 44} << 228.0 << std::sqrt(154.0 / 5);
+    // Centres on an edge count as inside.
+    QTest::newRow("rectangle with its edges through pixel centres")
+        << "rect:1.5,0.5,2,1" << QList<int>{1, 2, 3, 11, 12, 13} << 42.0 << std::sqrt(154.0 / 5);
+    QTest::newRow("rectangle with its edges between centres")
+        << "rect:1.6,0.4,1.8,1.2" << QList<int>{2, 12} << 14.0 << std::sqrt(50.0);
+    // Centre (3.5, 2.5), half-axes 3 and 1: (0, 2), (6, 2), (3, 1) and (3, 3) lie on the edge,
+    // (2, 1) just outside it.
+    QTest::newRow("ellipse whose edge passes through pixel centres")
+        << "ellipse:0.5,1.5,6,2" << QList<int>{13, 20, 21, 22, 23, 24, 25, 26, 33} << 207.0
+        << std::sqrt(228.0 / 8);
+    // The long edge crosses rows 0, 1 and 2 at x = 3.38, 2.0 and 0.62.
+    QTest::newRow("polygon with fractional vertices")
+        << "polygon:0.2,0.2,3.8,0.2,0.2,2.8" << QList<int>{0, 1, 2, 10, 11, 20} << 44.0
+        << std::sqrt((626 - 44.0 * 44 / 6) / 5);
+    QTest::newRow("rectangle partly outside the frame")
+        << "rect:-2,6,4,5" << QList<int>{60, 61, 70, 71} << 262.0 << std::sqrt(101.0 / 3);
+    QTest::newRow("rectangle wholly outside")
+        << "rect:9,2,3,3" << QList<int>{} << 0.0 << double(NAN);
+}
+
+void TestRegions::statistics()
+{
+    QFETCH(QString, region);
+    QFETCH(QList<int>, values);
+    QFETCH(double, sum);
+    QFETCH(double, sd);
+    // 8 x 8 pixels over a field of 16 µm: a pixel is 2 µm wide, 4 µm².
+    std::vector<double> grid;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            grid.push_back(10 * y + x);
+    const Plane plane = planeOf(grid);
+    const std::vector<qint64> pixels = regionPixels(::region(region), 8);
+
+    QList<int> inside;
+    for (const double v : pixelValues(plane, pixels))
+        inside << int(v);
+    QCOMPARE(inside, values);
+    const RegionStats s = regionStats(plane, pixels, 16);
+    QCOMPARE(s.pixels, values.size());
+    QCOMPARE(s.areaUm2, 4.0 * values.size());
+    QCOMPARE(s.sum, sum);
+    if (values.isEmpty()) {
+        QVERIFY(std::isnan(s.mean) && std::isnan(s.sd) && std::isnan(s.min));
+        return;
+    }
+    QCOMPARE(s.mean, sum / values.size());
+    QVERIFY2(std::abs(s.sd - sd) < 1e-12, qPrintable(QString::number(s.sd, 'g', 17)));
+    QCOMPARE(s.min, double(values.first()));
+    QCOMPARE(s.max, double(values.last()));
+}
+
+void TestRegions::ratioOfSumsWithPoissonError()
+{
+    // Counts N and D of four pixels; the third has no ratio (D = 0), the fourth a ratio of 0.
+    const Plane n = planeOf({4, 6, 5, 0});
+    const Plane d = planeOf({2, 3, 0, 5});
+    const std::vector<qint64> all = regionPixels(region("rect:0,0,2,2"), 2);
+    const RatioOfSums r = ratioOfSums(n, d, all, 2);
+    QCOMPARE(r.numeratorSum, 15.0);
+    QCOMPARE(r.denominatorSum, 10.0);
+    QCOMPARE(r.ratio, 3.0); // 2 x 15 / 10
+    QVERIFY(std::abs(r.poissonError - 3 * std::sqrt(1.0 / 15 + 1.0 / 10)) < 1e-15);
+
+    RatioSpec twice;
+    twice.scale = 2;
+    const RegionStats pixelRatios = regionStats(*buildRatioPlane(n, d, twice), all, 1);
+    QCOMPARE(pixelRatios.pixels, 4);
+    QCOMPARE(pixelRatios.valued, 3);
+    QCOMPARE(pixelRatios.mean, (4 + 4 + 0) / 3.0);
+}
+
+void TestRegions::jsonRoundTrip()
+{
+    QList<Region> regions{region("rect:1.25,2,3.5,4"), region("ellipse:0,0,7,3"),
+                          region("polygon:0.1,0.2,5,0.5,2.75,6,-1,3")};
+    regions[0].name = QStringLiteral("Zelle \"A\", rechts");
+    regions[2].name = QStringLiteral("frei – µm²");
+    QString error;
+    const std::optional<QList<Region>> back = regionsFromJson(regionsToJson(regions), &error);
+    QVERIFY2(back, qPrintable(error));
+    QCOMPARE(*back, regions);
+}
+
+QTEST_GUILESS_MAIN(TestRegions)
+#include "tst_regions.moc"

@@ -1,0 +1,262 @@
+// Regions on real image windows: a rectangle dragged out and moved with the mouse shows in the
+// "Regions" table while it moves; the table's CSV reads back with Python's csv module, ratio
+// rows included; the depth profile plots each layer's sums; the line profile and the histogram
+// follow their window; shapes drawn by hand are saved and loaded back, and a bad file is told.
+#include "imbuilder.h"
+#include "ui/depthprofilewindow.h"
+#include "ui/dialogs.h"
+#include "ui/histogramwindow.h"
+#include "ui/imagewindow.h"
+#include "ui/lineprofilewindow.h"
+#include "ui/mainwindow.h"
+#include "ui/messagebox.h"
+#include "ui/regionoverlay.h"
+#include "ui/regionswindow.h"
+#include "ui/regiontools.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineSeries>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kSide = 64; // over 20 µm
+using Tool = RegionTools::Tool;
+
+// Two species over three layers. A file row shows mirrored: its sample k at x = side - 1 - k.
+quint32 sample(int species, int layer, int row, int k)
+{
+    return quint32((3 * row + 7 * k + 11 * species) % 50 + 10 * layer);
+}
+
+double shown(int species, int layer, int x, int y)
+{
+    return sample(species, layer, y, kSide - 1 - x);
+}
+
+double rectSum(int species, int layer, const QRect& r)
+{
+    double sum = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            sum += shown(species, layer, x, y);
+    return sum;
+}
+
+template <typename T> T* window()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
+            return t;
+    return nullptr;
+}
+
+} // namespace
+
+class TestRegionsWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_chosenFile;
+    QStringList m_messages;
+    std::unique_ptr<Acquisition> m_acquisition;
+    QPointer<MainWindow> m_main;
+    ImageWindow* m_window = nullptr;
+    RegionOverlay* m_overlay = nullptr;
+
+    void add(const char* region) { m_acquisition->addRegion(*parseRegion(region, nullptr)); }
+    // Presses at the first point (overlay pixels), moves through the rest, releases at the last.
+    void drag(Tool tool, const QList<QPoint>& path)
+    {
+        RegionTools::instance().setTool(tool);
+        QTest::mousePress(m_overlay, Qt::LeftButton, {}, path.first());
+        for (const QPoint& p : path.mid(1))
+            QTest::mouseMove(m_overlay, p);
+        QTest::mouseRelease(m_overlay, Qt::LeftButton, {}, path.last());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        ImBuilder b;
+        b.nSpecies = 2;
+        b.labels = {"12C", "13C"};
+        b.nPlanes = 3;
+        b.width = b.height = kSide;
+        b.sample = sample;
+        QVERIFY(b.write(m_dir.filePath("test.im")));
+        setMessageHandler([this](const QString& text) { m_messages << text; });
+        Dialogs::setSaveFile([this](auto...) { return std::pair{m_chosenFile, QString()}; });
+        Dialogs::setOpenFile([this](auto...) { return m_chosenFile; });
+    }
+
+    void init()
+    {
+        m_messages.clear();
+        m_acquisition = std::make_unique<Acquisition>();
+        m_main = new MainWindow(*m_acquisition);
+        m_main->openImage(m_dir.filePath("test.im"));
+        m_window = m_main->openImageWindow(PlaneSource{0, std::nullopt});
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_overlay = m_window->findChild<RegionOverlay*>();
+    }
+
+    void cleanup()
+    {
+        m_main->close(); // closes every window
+        QTRY_VERIFY(m_main.isNull());
+        RegionTools::instance().setTool(Tool::Select);
+        RegionTools::instance().setLineWidth(1);
+    }
+
+    void dragUpdatesTable()
+    {
+        drag(Tool::Rectangle, {{11, 21}, {21, 31}}); // the picture's (x + 1, y + 1) shows (x, y)
+        QCOMPARE(m_acquisition->regions().first().bounds, QRectF(10, 20, 10, 10));
+        Menu::run(QStringLiteral("analysisRegions"));
+        RegionsWindow* regions = window<RegionsWindow>();
+        QVERIFY(regions);
+        auto cell = [&](int row, int column) {
+            return regions->table()->item(row, column)->text();
+        };
+        QCOMPARE(regions->table()->rowCount(), 2); // 12C and 13C
+        QCOMPARE(cell(0, 4), "100");
+        QCOMPARE(cell(1, 6), QString::number(rectSum(2, 1, {10, 20, 10, 10})));
+
+        // Moved 5 pixels right: the table follows before the button is released.
+        RegionTools::instance().setTool(Tool::Select);
+        QTest::mousePress(m_overlay, Qt::LeftButton, {}, {16, 26});
+        QTest::mouseMove(m_overlay, {21, 26});
+        QTRY_COMPARE(cell(0, 6), QString::number(rectSum(1, 1, {15, 20, 10, 10})));
+        QTest::mouseRelease(m_overlay, Qt::LeftButton, {}, {21, 26});
+
+        regions->table()->item(1, 1)->setText(QStringLiteral("cell"));
+        QTRY_COMPARE(cell(0, 1), "cell");
+        QTest::keyClick(m_overlay, Qt::Key_Delete);
+        QTRY_COMPARE(regions->table()->rowCount(), 0);
+    }
+
+    void tableReadsAsCsv()
+    {
+        add("rect:30,30,5,5");
+        Region named = m_acquisition->regions()[0];
+        named.name = QStringLiteral("cells, \"bright\"");
+        m_acquisition->replaceRegion(0, named);
+        m_main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}}); // 13C/12C
+        Menu::run(QStringLiteral("analysisRegions"));
+        m_chosenFile = m_dir.filePath("regions.csv");
+        window<RegionsWindow>()->findChild<QPushButton*>("exportCsv")->click();
+
+        QProcess python;
+        python.start("/usr/bin/python3", {"-c",
+                                          "import csv, json, sys; print(json.dumps(list("
+                                          "csv.reader(open(sys.argv[1], encoding='utf-8')))))",
+                                          m_chosenFile});
+        if (!python.waitForFinished(60000) || python.exitCode() != 0)
+            QSKIP("No Python 3 to read the CSV with");
+        const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 4); // headers, then 12C, 13C and 13C/12C
+        QCOMPARE(rows[0][12].toString(), "Poisson error");
+        QCOMPARE(rows[1][1].toString(), "cells, \"bright\"");
+        QCOMPARE(rows[3][2].toString(), "13C/12C");
+        const double n = rectSum(2, 1, {30, 30, 5, 5}), d = rectSum(1, 1, {30, 30, 5, 5});
+        QCOMPARE(rows[3][11].toString().toDouble(), n / d);
+        QCOMPARE(rows[3][12].toString().toDouble(), n / d * std::sqrt(1 / n + 1 / d));
+    }
+
+    void depthProfileIsLayerSums()
+    {
+        const QRect r(40, 8, 6, 9);
+        add("rect:40,8,6,9");
+        Menu::run(QStringLiteral("analysisDepthProfile"));
+        DepthProfileWindow* profile = window<DepthProfileWindow>();
+        QVERIFY(profile);
+        auto curve = [&](int i) {
+            return static_cast<QLineSeries*>(profile->chart()->series()[i]);
+        };
+        QCOMPARE(profile->chart()->series().size(), 2);
+        for (int species = 1; species <= 2; ++species) {
+            QCOMPARE(curve(species - 1)->count(), 3);
+            for (int layer = 1; layer <= 3; ++layer)
+                QCOMPARE(curve(species - 1)->at(layer - 1),
+                         QPointF(layer, rectSum(species, layer, r)));
+        }
+        // Each sum with its Poisson error, the square root of the counts.
+        QCOMPARE(profile->table()->item(2, 2)->text(),
+                 QString::number(std::sqrt(rectSum(1, 3, r)), 'g', 6));
+        profile->quantityBox()->setCurrentIndex(1); // the mean
+        QCOMPARE(curve(0)->at(0).y(), rectSum(1, 1, r) / 54);
+    }
+
+    void lineProfileAndHistogramFollowWindow()
+    {
+        drag(Tool::Line, {{3, 6}, {13, 6}}); // through the centres of row 5, x 2 to 12
+        Menu::run(QStringLiteral("analysisLineProfile"));
+        LineProfileWindow* line = window<LineProfileWindow>();
+        QVERIFY(line);
+        QCOMPARE(line->curve()->count(), 11);
+        QCOMPARE(line->curve()->at(10), QPointF(10 * 20.0 / kSide, shown(1, 1, 12, 5)));
+        m_acquisition->setLayer(2);
+        QTRY_COMPARE(line->curve()->at(0).y(), shown(1, 2, 2, 5));
+        line->widthBox()->setValue(3); // the mean of rows 4 to 6
+        QCOMPARE(line->curve()->at(0).y(),
+                 (shown(1, 2, 2, 4) + shown(1, 2, 2, 5) + shown(1, 2, 2, 6)) / 3);
+
+        add("rect:20,20,7,5");
+        Menu::run(QStringLiteral("analysisHistogram"));
+        HistogramWindow* histogram = window<HistogramWindow>();
+        QVERIFY(histogram);
+        histogram->regionBox()->setCurrentIndex(1);
+        // Whole counts over a short span: a bin per count from the least to the greatest.
+        QMap<int, int> counts;
+        for (int y = 20; y < 25; ++y)
+            for (int x = 20; x < 27; ++x)
+                ++counts[int(shown(1, 2, x, y))];
+        QTableWidget* bins = histogram->table();
+        QCOMPARE(bins->rowCount(), counts.lastKey() - counts.firstKey() + 1);
+        for (int i = 0; i < bins->rowCount(); ++i)
+            QCOMPARE(bins->item(i, 2)->text().toInt(), counts.value(counts.firstKey() + i));
+        m_window->setManualLimits(25, 40);
+        QTRY_COMPARE(histogram->rangeBand()->lowerSeries()->points(),
+                     QList<QPointF>({{25, 0}, {40, 0}}));
+    }
+
+    void drawnRegionsSaveAndLoad()
+    {
+        drag(Tool::Freehand, {{6, 41}, {16, 41}, {16, 51}, {6, 51}});
+        RegionTools::instance().setTool(Tool::Polygon);
+        for (const QPoint& p : {QPoint(31, 31), QPoint(41, 31), QPoint(41, 41), QPoint(32, 32)})
+            QTest::mouseClick(m_overlay, Qt::LeftButton, {}, p); // the last, near the first, closes
+        const QList<Region> drawn = m_acquisition->regions();
+        QCOMPARE(drawn.size(), 2);
+        QCOMPARE(drawn[0].polygon, QList<QPointF>({{5, 40}, {15, 40}, {15, 50}, {5, 50}}));
+        QCOMPARE(drawn[1].polygon, QList<QPointF>({{30, 30}, {40, 30}, {40, 40}}));
+
+        m_chosenFile = m_dir.filePath("regions.json");
+        Menu::run(QStringLiteral("analysisSaveRegions"));
+        m_acquisition->removeRegion(0); // loading replaces what there is
+        Menu::run(QStringLiteral("analysisLoadRegions"));
+        QCOMPARE(m_acquisition->regions(), drawn);
+
+        QFile bad(m_chosenFile = m_dir.filePath("bad.json"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(R"({"regions": [{"shape": "rect"}]})"));
+        bad.close();
+        Menu::run(QStringLiteral("analysisLoadRegions"));
+        QCOMPARE(m_messages, QStringList(m_chosenFile + " is not a regions file: region 1 has no "
+                                                        "list \"coords\"."));
+        QCOMPARE(m_acquisition->regions(), drawn);
+    }
+};
+
+QTEST_MAIN(TestRegionsWindow)
+#include "tst_regionswindow.moc"
