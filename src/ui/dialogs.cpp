@@ -265,132 +265,104 @@ void defaultProgress(QWidget* parent, const QString& label, Progress& progress, 
     dialog->setValue(int(progress.fraction() * 1000));
 }
 
-OpenFileSeam& openSeam()
+// The function in force for a seam of type Seam: one per type, the default until replaced.
+template <typename Seam> Seam& slot(Seam fallback)
 {
-    static OpenFileSeam s = defaultOpenFile;
-    return s;
-}
-SaveFileSeam& saveSeam()
-{
-    static SaveFileSeam s = defaultSaveFile;
-    return s;
-}
-SelectColorSeam& colorSeam()
-{
-    static SelectColorSeam s = defaultSelectColor;
-    return s;
-}
-LayerRangeSeam& layerRangeSeam()
-{
-    static LayerRangeSeam s = defaultLayerRange;
-    return s;
-}
-RatioSeam& ratioSeam()
-{
-    static RatioSeam s = defaultRatio;
-    return s;
-}
-AlignSeam& alignSeam()
-{
-    static AlignSeam s = defaultAlign;
-    return s;
-}
-CorrectionsSeam& correctionsSeam()
-{
-    static CorrectionsSeam s = defaultCorrections;
-    return s;
-}
-ProgressSeam& progressSeam()
-{
-    static ProgressSeam s = defaultProgress;
-    return s;
+    static Seam current = std::move(fallback);
+    return current;
 }
 
-template <typename Seam> Seam replace(Seam& slot, Seam seam, Seam fallback)
+template <typename Seam> Seam replace(Seam seam, Seam fallback)
 {
-    Seam previous = std::move(slot);
-    slot = seam ? std::move(seam) : std::move(fallback);
+    Seam& current = slot(fallback);
+    Seam previous = std::move(current);
+    current = seam ? std::move(seam) : std::move(fallback);
     return previous;
+}
+
+ProgressSeam& progressSeam()
+{
+    return slot(ProgressSeam(defaultProgress));
 }
 
 } // namespace
 
 OpenFileSeam setOpenFile(OpenFileSeam seam)
 {
-    return replace(openSeam(), std::move(seam), OpenFileSeam(defaultOpenFile));
+    return replace(std::move(seam), OpenFileSeam(defaultOpenFile));
 }
 
 SaveFileSeam setSaveFile(SaveFileSeam seam)
 {
-    return replace(saveSeam(), std::move(seam), SaveFileSeam(defaultSaveFile));
+    return replace(std::move(seam), SaveFileSeam(defaultSaveFile));
 }
 
 SelectColorSeam setSelectColor(SelectColorSeam seam)
 {
-    return replace(colorSeam(), std::move(seam), SelectColorSeam(defaultSelectColor));
+    return replace(std::move(seam), SelectColorSeam(defaultSelectColor));
 }
 
 LayerRangeSeam setLayerRange(LayerRangeSeam seam)
 {
-    return replace(layerRangeSeam(), std::move(seam), LayerRangeSeam(defaultLayerRange));
+    return replace(std::move(seam), LayerRangeSeam(defaultLayerRange));
 }
 
 RatioSeam setRatio(RatioSeam seam)
 {
-    return replace(ratioSeam(), std::move(seam), RatioSeam(defaultRatio));
+    return replace(std::move(seam), RatioSeam(defaultRatio));
 }
 
 AlignSeam setAlign(AlignSeam seam)
 {
-    return replace(alignSeam(), std::move(seam), AlignSeam(defaultAlign));
+    return replace(std::move(seam), AlignSeam(defaultAlign));
 }
 
 CorrectionsSeam setCorrections(CorrectionsSeam seam)
 {
-    return replace(correctionsSeam(), std::move(seam), CorrectionsSeam(defaultCorrections));
+    return replace(std::move(seam), CorrectionsSeam(defaultCorrections));
 }
 
 ProgressSeam setProgress(ProgressSeam seam)
 {
-    return replace(progressSeam(), std::move(seam), ProgressSeam(defaultProgress));
+    return replace(std::move(seam), ProgressSeam(defaultProgress));
 }
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter)
 {
-    return openSeam()(parent, title, filter);
+    return slot(OpenFileSeam(defaultOpenFile))(parent, title, filter);
 }
 
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
                                      const QString& suggestedName, const QString& filters)
 {
-    return saveSeam()(parent, title, suggestedName, filters);
+    return slot(SaveFileSeam(defaultSaveFile))(parent, title, suggestedName, filters);
 }
 
 std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt)
 {
-    return colorSeam()(parent, initial, prompt);
+    return slot(SelectColorSeam(defaultSelectColor))(parent, initial, prompt);
 }
 
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount)
 {
-    return layerRangeSeam()(parent, first, last, layerCount);
+    return slot(LayerRangeSeam(defaultLayerRange))(parent, first, last, layerCount);
 }
 
 std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi)
 {
-    return ratioSeam()(parent, species, hsi);
+    return slot(RatioSeam(defaultRatio))(parent, species, hsi);
 }
 
 std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,
                                  const QStringList& regions, const AlignChoice& proposed)
 {
-    return alignSeam()(parent, species, layerCount, regions, proposed);
+    return slot(AlignSeam(defaultAlign))(parent, species, layerCount, regions, proposed);
 }
 
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
                                               const CorrectionSettings& current)
 {
-    return correctionsSeam()(parent, header, current);
+    return slot(CorrectionsSeam(defaultCorrections))(parent, header, current);
 }
 
 bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work)
