@@ -1129,6 +1129,7 @@ ScrubResult scrub(const QString& path, int windows)
     env.insert("XDG_RUNTIME_DIR", logs.path());
     viewer.setProcessEnvironment(env);
     viewer.start(isolumen(), {path});
+    viewer.waitForStarted();
     auto fail = [&](const QString& why) {
         r.problem = why;
         viewer.terminate();
@@ -1139,9 +1140,9 @@ ScrubResult scrub(const QString& path, int windows)
         QElapsedTimer t;
         t.start();
         while (!done()) {
-            if (t.elapsed() > ms || viewer.state() != QProcess::Running)
+            if (t.elapsed() > ms || viewer.waitForFinished(5) ||
+                viewer.state() != QProcess::Running)
                 return false;
-            QThread::msleep(5);
         }
         return true;
     };
