@@ -53,10 +53,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
-#include <QtEndian>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <fftw3.h>
@@ -1285,9 +1283,9 @@ void scrubTable(const QTemporaryDir& dir, int)
         out << "| " << windows << " | " << (r.ok ? fixed(r.keysMs, 0) : QStringLiteral("-"))
             << " | " << (r.ok ? fixed(r.latencyMs, 0) : QStringLiteral("FAILED: ") + r.problem)
             << " | " << r.titlesSeen << " | "
-            << (windows == 1   ? 300
-                : windows == 8 ? 1000
-                               : 0)
+            << (windows == 1   ? QStringLiteral("300")
+                : windows == 8 ? QStringLiteral("1000")
+                               : QStringLiteral("-"))
             << " |\n";
         out.flush();
     }
