@@ -2,10 +2,12 @@
 // newest layer, loading it once each, and show its picture where it is painted.
 #include "core/model/acquisition.h"
 #include "ui/canvas.h"
+#include "ui/historywindow.h"
 #include "ui/imagewindow.h"
 #include "ui/mainwindow.h"
 #include "windowtesting.h"
 
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -42,7 +44,10 @@ private slots:
             m_main->speciesButton(s)->click();
         const QList<ImageWindow*> shown = m_main->imageWindows().windows();
         QCOMPARE(shown.size(), windows);
-        const auto loads = [] { return historyLines().count(loadLine); };
+        const auto loads = [load = QString("LoadNewImage calls Update Display")] {
+            const HistoryWindow* h = HistoryWindow::existing();
+            return h ? h->lines()->findItems(load, Qt::MatchExactly).size() : 0;
+        };
         QTRY_COMPARE(loads(), windows);
 
         // Five steps down, then three up, each burst before the event loop runs again.
