@@ -18,7 +18,7 @@ void Plane::findExtremes()
                 T low = std::numeric_limits<T>::has_infinity ? std::numeric_limits<T>::infinity()
                                                              : std::numeric_limits<T>::max();
                 T high =
-                    std::numeric_limits<T>::has_infinity ? -low : std::numeric_limits<T>::min();
+                    std::numeric_limits<T>::has_infinity ? -low : std::numeric_limits<T>::lowest();
                 for (qsizetype i = begin; i < end; ++i) {
                     low = v[i] < low ? v[i] : low;
                     high = v[i] > high ? v[i] : high;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 namespace {
@@ -113,11 +112,14 @@ void drawImagePicture(const Plane& plane, double min, double max, const ColorTab
                         if (drawn.right() == side + 1)
                             line[side + 1] = black;
                         const T* src = values.data() + qsizetype(y - 1) * side + (first - 1);
-                        if (!table.empty())
-                            mapRunByValue(src, last - first + 1, table, min, scale, lut,
-                                          line + first);
-                        else
-                            mapRun(src, last - first + 1, min, scale, lut, missing, line + first);
+                        if constexpr (std::is_integral_v<T>) {
+                            if (!table.empty()) {
+                                mapRunByValue(src, last - first + 1, table, min, scale, lut,
+                                              line + first);
+                                continue;
+                            }
+                        }
+                        mapRun(src, last - first + 1, min, scale, lut, missing, line + first);
                     }
                 });
         },
