@@ -47,6 +47,8 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
     const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
 
     Acquisition acquisition;
+    // Each page is asked for once: a sum is written and let go.
+    acquisition.setSumCacheBudget(0);
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = openForMode(acquisition, files.first(), warn))
         return fail(f->message);

@@ -69,22 +69,6 @@ std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& ac
 std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
                                                         const Acquisition& acquisition);
 
-// Puts the choice's corrections in force on the acquisition; their notes go to warn.
-std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
-                                        const std::function<void(const QString&)>& warn);
-
-// Estimates the drift of the layers as the choice's --align-species and --align-layer say
-// (by default the species with most counts in layer 1, against layer 1).
-std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
-                                                   const Acquisition& acquisition);
-// Puts the choice's alignment, when it asks for one, in force on the acquisition.
-std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& acquisition);
-
-// The sources a choice names, checked against the file: the ratio, or the species (every
-// species for --species all). Species are 0-based here.
-std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
-                                                        const Acquisition& acquisition);
-
 // The species (0-based) a choice names, checked against the file: every species for
 // --species all.
 std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,

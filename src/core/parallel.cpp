@@ -1,15 +1,30 @@
 #include "core/parallel.h"
 
+#include <QRunnable>
+#include <QSemaphore>
 #include <QThread>
+#include <QThreadPool>
 #include <algorithm>
 #include <atomic>
-#include <thread>
+#include <memory>
 #include <vector>
 
 int workerCount()
 {
     return std::max(1, QThread::idealThreadCount());
 }
+
+namespace {
+
+// Threads kept waiting for work: starting a thread for every call costs about 40 µs, a sizable
+// part of a layer switch.
+QThreadPool& helpers()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
+} // namespace
 
 void parallelFor(qsizetype count, qsizetype minChunk,
                  const std::function<void(qsizetype begin, qsizetype end)>& body)
@@ -34,11 +49,21 @@ void parallelFor(qsizetype count, qsizetype minChunk,
             body(begin, std::min(count, begin + chunkSize));
         }
     };
-    std::vector<std::thread> pool;
-    pool.reserve(threads - 1);
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(work);
+    QSemaphore finished;
+    std::vector<std::unique_ptr<QRunnable>> helping;
+    for (int t = 1; t < threads; ++t) {
+        helping.emplace_back(QRunnable::create([&] {
+            work();
+            finished.release();
+        }));
+        helping.back()->setAutoDelete(false);
+        helpers().start(helping.back().get());
+    }
     work();
-    for (std::thread& t : pool)
-        t.join();
+    // A helper that has not started yet (every pool thread busy, as in a nested call) is taken
+    // back: this thread has done its share already.
+    int running = 0;
+    for (const auto& h : helping)
+        running += helpers().tryTake(h.get()) ? 0 : 1;
+    finished.acquire(running);
 }

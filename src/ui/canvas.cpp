@@ -1,6 +1,7 @@
 #include "ui/canvas.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRegion>
 
@@ -9,23 +10,71 @@ Canvas::Canvas(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+QImage Canvas::backdrop() const
+{
+    if (!m_draw)
+        return m_backdrop;
+    QImage picture(m_size, QImage::Format_RGB32);
+    if (!picture.isNull())
+        m_draw(picture.rect(), picture, QPoint(0, 0));
+    return picture;
+}
+
 void Canvas::setBackdrop(const QImage& picture)
 {
     m_backdrop = picture;
+    m_size = picture.size();
+    m_draw = nullptr;
     update();
 }
 
-void Canvas::paintEvent(QPaintEvent*)
+void Canvas::setBackdrop(const QSize& size, Drawing draw)
+{
+    m_backdrop = QImage();
+    m_size = draw ? size : QSize();
+    m_draw = std::move(draw);
+    update();
+}
+
+void Canvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    const QRect picture(QPoint(0, 0), m_size);
     // White only where an opaque picture does not cover the canvas: filling under it too
     // would paint every pixel twice.
-    const bool covers = !m_backdrop.isNull() && !m_backdrop.hasAlphaChannel();
-    const QRegion blank = covers ? QRegion(rect()).subtracted(m_backdrop.rect()) : QRegion(rect());
+    const bool covers = m_draw || (!m_backdrop.isNull() && !m_backdrop.hasAlphaChannel());
+    const QRegion blank = covers ? event->region().subtracted(picture) : event->region();
     for (const QRect& r : blank)
         painter.fillRect(r, Qt::white);
-    if (!m_backdrop.isNull())
+    if (m_draw) {
+        for (const QRect& r : event->region())
+            drawArea(painter, r & picture);
+    } else if (!m_backdrop.isNull()) {
         painter.drawImage(0, 0, m_backdrop);
+    }
+}
+
+void Canvas::drawArea(QPainter& painter, const QRect& area) const
+{
+    if (area.isEmpty())
+        return;
+    // Where the painter draws into a 32-bit image one to one (the backing store of a window on
+    // a screen without scaling), the picture is drawn straight into it; elsewhere through a
+    // picture of the area.
+    QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    if (device && device->devType() == QInternal::Image &&
+        painter.deviceTransform().type() <= QTransform::TxTranslate) {
+        auto* image = static_cast<QImage*>(device);
+        const QImage::Format f = image->format();
+        if (image->isDetached() && (f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+                                    f == QImage::Format_ARGB32_Premultiplied)) {
+            m_draw(area, *image, painter.deviceTransform().map(area.topLeft()));
+            return;
+        }
+    }
+    QImage part(area.size(), QImage::Format_RGB32);
+    m_draw(area, part, QPoint(0, 0));
+    painter.drawImage(area.topLeft(), part);
 }
 
 void Canvas::mousePressEvent(QMouseEvent* event)

@@ -1,6 +1,7 @@
 #include "ui/imagewindow.h"
 
 #include "core/io/countpage.h"
+#include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
 #include "core/text/numbertext.h"
 #include "ui/canvas.h"
@@ -272,11 +273,21 @@ void ImageWindow::updateDisplay()
     const double micronSize = m_acquisition.header().micronSize;
     const std::optional<DisplayPictures> pictures =
         m_hsi ? hsiDisplayPictures(m_planes, m_settings, *m_hsi, micronSize)
-              : displayPictures(*m_planes.shown, m_settings, micronSize);
+              : displayPictures(*m_planes.shown, m_settings, micronSize, false);
     if (!pictures)
         return;
     HistoryWindow::add(QStringLiteral("Update Display called"));
-    m_imageCanvas->setBackdrop(pictures->image);
+    if (m_hsi) {
+        m_imageCanvas->setBackdrop(pictures->image);
+    } else {
+        // Drawn at paint time, and only the part painted.
+        const int side = m_planes.shown->side;
+        m_imageCanvas->setBackdrop(
+            QSize(side + 2, side + 2), [plane = m_planes.shown, s = m_settings](
+                                           const QRect& area, QImage& into, const QPoint& at) {
+                drawImagePicture(*plane, s.minValue, s.maxValue, s.lut, s.noValue, area, into, at);
+            });
+    }
     m_colourBarCanvas->setBackdrop(pictures->colorBar);
     m_scaleCanvas->setBackdrop(pictures->scale);
     emit displayUpdated();

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Drift of the layers of one species of a raw ion image by phase correlation in numpy: the
-yardstick that isolumen's own estimate is timed against (tools/driftbench --file).
+yardstick that `isolumen --shifts` is timed against (tools/benchmark --measure shifts).
 
 usage: phasecorr.py FILE HEADER_SIZE SIDE SPECIES_COUNT SPECIES LAYERS BYTES_PER_SAMPLE big|little
 

@@ -117,6 +117,39 @@ void ImFile::readRawRows(int species, int plane, int firstRow, int rows,
     std::memset(scratch.data() + got, 0, size_t(bytes - got));
 }
 
+namespace {
+
+// Hands each sample of rows of raw frame bytes to put(out sample, value), row by row: with
+// Mirrored, each file row reversed so that its first sample is shown at the right. One loop per
+// byte order and sample size, so that the compiler can vectorize it.
+template <typename S, bool BigEndian, bool Mirrored, typename T, typename Put>
+void decodeRows(const uchar* src, int side, int rows, T* out, Put put)
+{
+    for (int r = 0; r < rows; ++r) {
+        const uchar* row = src + qsizetype(r) * side * qsizetype(sizeof(S));
+        T* line = out + qsizetype(r) * side;
+        for (int k = 0; k < side; ++k) {
+            const uchar* at = row + qsizetype(k) * qsizetype(sizeof(S));
+            put(line[Mirrored ? side - 1 - k : k],
+                BigEndian ? qFromBigEndian<S>(at) : qFromLittleEndian<S>(at));
+        }
+    }
+}
+
+template <bool Mirrored, typename T, typename Put>
+void decodeRows(const ImHeader& h, const uchar* src, int side, int rows, T* out, Put put)
+{
+    const bool big = h.byteOrder == QDataStream::BigEndian;
+    if (h.bytesPerSample == 4)
+        big ? decodeRows<quint32, true, Mirrored>(src, side, rows, out, put)
+            : decodeRows<quint32, false, Mirrored>(src, side, rows, out, put);
+    else
+        big ? decodeRows<quint16, true, Mirrored>(src, side, rows, out, put)
+            : decodeRows<quint16, false, Mirrored>(src, side, rows, out, put);
+}
+
+} // namespace
+
 template <typename T>
 void ImFile::readFrameRows(int species, int plane, int firstRow, int rows, T* out,
                            std::vector<uchar>& scratch) const
@@ -125,25 +158,24 @@ void ImFile::readFrameRows(int species, int plane, int firstRow, int rows, T* ou
     if (side <= 0 || rows <= 0)
         return;
     readRawRows(species, plane, firstRow, rows, scratch);
-    const bool big = m_header.byteOrder == QDataStream::BigEndian;
-    const uchar* src = scratch.data();
-    auto decode = [&](auto sampleType) {
-        using S = decltype(sampleType);
-        for (int r = 0; r < rows; ++r) {
-            const uchar* row = src + qsizetype(r) * side * sizeof(S);
-            // The first sample of the file row goes to the right-hand end.
-            T* dst = out + qsizetype(r) * side + (side - 1);
-            for (int k = 0; k < side; ++k) {
-                const S raw = big ? qFromBigEndian<S>(row + k * sizeof(S))
-                                  : qFromLittleEndian<S>(row + k * sizeof(S));
-                dst[-k] = T(raw);
-            }
-        }
-    };
-    if (m_header.bytesPerSample == 4)
-        decode(quint32());
-    else
-        decode(quint16());
+    decodeRows<true>(m_header, scratch.data(), side, rows, out, [](T& to, auto v) { to = T(v); });
+}
+
+template <typename Sum>
+void ImFile::addFrameRows(int species, int plane, int firstRow, int rows, Sum* sums,
+                          std::vector<uchar>& scratch) const
+{
+    const int side = m_frameSide.value_or(0);
+    if (side <= 0 || rows <= 0)
+        return;
+    readRawRows(species, plane, firstRow, rows, scratch);
+    decodeRows<false>(m_header, scratch.data(), side, rows, sums, [](Sum& to, auto v) { to += v; });
+}
+
+template <typename T> void ImFile::mirrorRows(T* values, int side, int rows)
+{
+    for (int r = 0; r < rows; ++r)
+        std::reverse(values + qsizetype(r) * side, values + qsizetype(r + 1) * side);
 }
 
 template void ImFile::readFrameRows<quint16>(int, int, int, int, quint16*,
@@ -152,3 +184,9 @@ template void ImFile::readFrameRows<quint32>(int, int, int, int, quint32*,
                                              std::vector<uchar>&) const;
 template void ImFile::readFrameRows<double>(int, int, int, int, double*, std::vector<uchar>&) const;
 template void ImFile::readFrameRows<float>(int, int, int, int, float*, std::vector<uchar>&) const;
+template void ImFile::addFrameRows<quint32>(int, int, int, int, quint32*,
+                                            std::vector<uchar>&) const;
+template void ImFile::addFrameRows<quint64>(int, int, int, int, quint64*,
+                                            std::vector<uchar>&) const;
+template void ImFile::mirrorRows<quint32>(quint32*, int, int);
+template void ImFile::mirrorRows<quint64>(quint64*, int, int);

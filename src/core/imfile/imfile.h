@@ -53,6 +53,14 @@ public:
     template <typename T>
     void readFrameRows(int species, int plane, int firstRow, int rows, T* out,
                        std::vector<uchar>& scratch) const;
+    // Adds the counts of the same rows to sums (rows x side) in one pass, each row in the file's
+    // order: a caller adding up many layers mirrors the total once (mirrorRows), which is
+    // cheaper than mirroring every layer.
+    template <typename Sum>
+    void addFrameRows(int species, int plane, int firstRow, int rows, Sum* sums,
+                      std::vector<uchar>& scratch) const;
+    // Mirrors each of `rows` rows of side values: file order to shown orientation.
+    template <typename T> static void mirrorRows(T* values, int side, int rows);
 
 private:
     void readRawRows(int species, int plane, int firstRow, int rows,

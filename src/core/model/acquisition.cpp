@@ -16,7 +16,7 @@ qint64 planeBytes(const Plane& p)
 
 } // namespace
 
-Acquisition::Acquisition(QObject* parent) : QObject(parent) {}
+Acquisition::Acquisition(QObject* parent) : QObject(parent), m_cacheBudget(kCacheBudget) {}
 
 Acquisition::~Acquisition() = default;
 
@@ -209,14 +209,15 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
         return built;
 
     const std::lock_guard<std::mutex> lock(m_cacheLock);
-    if (m_file != file) // the file changed while this was computed
+    // Not kept when the file changed while this was computed, or when nothing may be.
+    if (m_file != file || m_cacheBudget <= 0)
         return built;
     m_cache[key] = CachedPlane{built->plane, built->saturatedPixels, ++m_useCounter,
                                request.corrections, request.alignment};
     qint64 bytes = 0;
     for (const auto& [k, entry] : m_cache)
         bytes += planeBytes(*entry.plane);
-    while (bytes > kCacheBudget && m_cache.size() > 1) {
+    while (bytes > m_cacheBudget && m_cache.size() > 1) {
         auto oldest = m_cache.begin();
         for (auto it = m_cache.begin(); it != m_cache.end(); ++it) {
             if (it->second.lastUse < oldest->second.lastUse)
@@ -266,6 +267,14 @@ bool Acquisition::prepare(const QList<PlaneRequest>& requests, Progress* progres
             return false;
     }
     return true;
+}
+
+void Acquisition::setSumCacheBudget(qint64 bytes)
+{
+    const std::lock_guard<std::mutex> lock(m_cacheLock);
+    m_cacheBudget = bytes;
+    if (bytes <= 0)
+        m_cache.clear();
 }
 
 void Acquisition::clearCache()

@@ -128,6 +128,9 @@ public:
     // Computes and keeps the planes of requests, so that a following change of selection shows
     // them at once. False when cancelled.
     bool prepare(const QList<PlaneRequest>& requests, Progress* progress) const;
+    // The memory the kept sums may take (1 GiB unless set). 0 keeps none: a command-line mode
+    // that asks for each sum once then never holds more than the sum it is writing.
+    void setSumCacheBudget(qint64 bytes);
 
     // "12C", "13C/12C"
     QString sourceName(const PlaneSource& source) const;
@@ -174,4 +177,5 @@ private:
     mutable std::mutex m_cacheLock;
     mutable std::map<CacheKey, CachedPlane> m_cache;
     mutable quint64 m_useCounter = 0;
+    qint64 m_cacheBudget;
 };

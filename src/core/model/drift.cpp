@@ -39,11 +39,11 @@ constexpr double kLowPassSigma = 0.05;
 constexpr int kMaxSide = 32768;
 
 // How FFTW plans the transforms for `layers` layers of `pixels` each. Measured with
-// tools/driftbench (processor time, one thread): FFTW_ESTIMATE plans in about a millisecond.
-// FFTW_MEASURE takes 0.3 s at 512 x 512, 0.4 s at 1024 x 1024 and 0.7 s at 2048 x 2048 to plan a
-// layer's transforms, which then run 1.6 to 1.8 times as fast. Each layer runs them twice, spread
-// over all cores, while planning runs on one: measuring pays from about 100 layers of
-// 1024 x 1024 (25 of 2048 x 2048, 400 of 512 x 512) per core.
+// tools/benchmark --measure planning (processor time, one thread): FFTW_ESTIMATE plans in about
+// a millisecond. FFTW_MEASURE takes 0.3 s at 512 x 512, 0.4 s at 1024 x 1024 and 0.7 s at
+// 2048 x 2048 to plan a layer's transforms, which then run 1.6 to 1.8 times as fast. Each layer
+// runs them twice, spread over all cores, while planning runs on one: measuring pays from about
+// 100 layers of 1024 x 1024 (25 of 2048 x 2048, 400 of 512 x 512) per core.
 unsigned planningFlags(qsizetype pixels, int layers)
 {
     const bool pays = qint64(layers) * pixels >= qint64(100) * 1024 * 1024 * workerCount();

@@ -37,8 +37,10 @@ struct Plane
         return std::visit([i](const auto& v) { return double(v[i]); }, samples);
     }
 
-    // Sets min, max and hasValues from the samples.
+    // Sets min, max and hasValues from the samples, on all cores for a large plane.
     void findExtremes();
+    // Sets min, max and hasValues from extremes found elsewhere (lo > hi: no value).
+    void setExtremes(double lo, double hi);
 };
 
 using PlanePtr = std::shared_ptr<const Plane>;

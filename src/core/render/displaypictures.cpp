@@ -11,14 +11,16 @@
 #include <QPainter>
 
 std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
-                                               double micronSize)
+                                               double micronSize, bool withImage)
 {
-    if (!(s.minValue < s.maxValue))
+    if (!(s.minValue < s.maxValue) || plane.side <= 0)
         return std::nullopt;
     DisplayPictures out;
-    out.image = imagePicture(plane, s.minValue, s.maxValue, s.lut, s.noValue);
-    if (out.image.isNull())
-        return std::nullopt;
+    if (withImage) {
+        out.image = imagePicture(plane, s.minValue, s.maxValue, s.lut, s.noValue);
+        if (out.image.isNull())
+            return std::nullopt;
+    }
     out.colorBar = colorBarPicture(s.lut, s.maxValue, s.minValue, s.logScale);
     ScalePicture scale = scalePicture(micronSize, plane.side);
     out.scale = std::move(scale.picture);
