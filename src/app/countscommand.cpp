@@ -33,9 +33,10 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         return 2;
     };
     const QString out = parser.value(kExportCounts);
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
-        return fail(QStringLiteral("--export-counts needs exactly one .im file."));
+    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--export-counts"));
+    if (const Failure* f = std::get_if<Failure>(&file))
+        return fail(f->message);
+    const QString& path = std::get<QString>(file);
     const QString suffix = QFileInfo(out).suffix().toLower();
     if (suffix != QLatin1String("tif") && suffix != QLatin1String("tiff"))
         return fail(
@@ -50,14 +51,12 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
     // Each page is asked for once: a sum is written and let go.
     acquisition.setSumCacheBudget(0);
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, files.first(), warn))
+    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
         return fail(f->message);
     if (QFileInfo(out).exists() &&
-        QFileInfo(out).canonicalFilePath() == QFileInfo(files.first()).canonicalFilePath())
+        QFileInfo(out).canonicalFilePath() == QFileInfo(path).canonicalFilePath())
         return fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
-    if (std::optional<Failure> f = applyCorrections(choice, acquisition, warn))
-        return fail(f->message);
-    if (std::optional<Failure> f = applyAlignment(choice, acquisition))
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
         return fail(f->message);
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))

@@ -138,9 +138,7 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
             openForMode(acquisition, r.in, [&](const QString& m) { err << m << Qt::endl; }))
         return *f;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = applyCorrections(r.planes, acquisition, warn))
-        return *f;
-    if (std::optional<Failure> f = applyAlignment(r.planes, acquisition))
+    if (std::optional<Failure> f = applyChoice(r.planes, acquisition, warn))
         return *f;
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(r.planes, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))

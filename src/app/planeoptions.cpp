@@ -205,17 +205,31 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
     return std::nullopt;
 }
 
-std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
-                                        const std::function<void(const QString&)>& warn)
+std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode)
 {
-    if (!choice.corrections.any())
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return Failure{QStringLiteral("%1 needs exactly one .im file.").arg(mode)};
+    return files.first();
+}
+
+std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
+                                   const std::function<void(const QString&)>& warn)
+{
+    if (choice.corrections.any()) {
+        const CorrectionSetup setup = makeCorrections(acquisition.header(), choice.corrections);
+        if (!setup.error.isEmpty())
+            return Failure{setup.error};
+        for (const QString& note : setup.notes)
+            warn(note);
+        acquisition.setCorrections(setup.corrections);
+    }
+    if (!choice.align)
         return std::nullopt;
-    const CorrectionSetup setup = makeCorrections(acquisition.header(), choice.corrections);
-    if (!setup.error.isEmpty())
-        return Failure{setup.error};
-    for (const QString& note : setup.notes)
-        warn(note);
-    acquisition.setCorrections(setup.corrections);
+    std::variant<Alignment, Failure> alignment = estimateAlignment(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&alignment))
+        return *f;
+    acquisition.setAlignment(std::make_shared<Alignment>(std::get<Alignment>(alignment)));
     return std::nullopt;
 }
 
@@ -242,17 +256,6 @@ std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
     if (!alignment)
         return Failure{QStringLiteral("The layers cannot be aligned: %1").arg(problem)};
     return *alignment;
-}
-
-std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& acquisition)
-{
-    if (!choice.align)
-        return std::nullopt;
-    std::variant<Alignment, Failure> alignment = estimateAlignment(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&alignment))
-        return *f;
-    acquisition.setAlignment(std::make_shared<Alignment>(std::get<Alignment>(alignment)));
-    return std::nullopt;
 }
 
 std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,

@@ -53,16 +53,18 @@ std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const Q
 std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
                                    const std::function<void(const QString&)>& warn);
 
-// Puts the choice's corrections in force on the acquisition; their notes go to warn.
-std::optional<Failure> applyCorrections(const PlaneChoice& choice, Acquisition& acquisition,
-                                        const std::function<void(const QString&)>& warn);
+// The one .im file a mode (--stats, ...) is given, or why not.
+std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode);
+
+// Puts the choice's corrections and then its alignment in force on the acquisition; the notes
+// about corrections go to warn.
+std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
+                                   const std::function<void(const QString&)>& warn);
 
 // Estimates the drift of the layers as the choice's --align-species and --align-layer say
 // (by default the species with most counts in layer 1, against layer 1).
 std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
                                                    const Acquisition& acquisition);
-// Puts the choice's alignment, when it asks for one, in force on the acquisition.
-std::optional<Failure> applyAlignment(const PlaneChoice& choice, Acquisition& acquisition);
 
 // The sources a choice names, checked against the file: the ratio, or the species (every
 // species for --species all). Species are 0-based here.

@@ -30,15 +30,16 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
         err << message << Qt::endl;
         return 2;
     };
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
-        return fail(QStringLiteral("--shifts needs exactly one .im file."));
+    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--shifts"));
+    if (const Failure* f = std::get_if<Failure>(&file))
+        return fail(f->message);
+    const QString& path = std::get<QString>(file);
     std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
     if (const Failure* f = std::get_if<Failure>(&parsed))
         return fail(f->message);
     Acquisition acquisition;
-    if (std::optional<Failure> f = openForMode(acquisition, files.first(),
-                                               [&](const QString& m) { err << m << Qt::endl; }))
+    if (std::optional<Failure> f =
+            openForMode(acquisition, path, [&](const QString& m) { err << m << Qt::endl; }))
         return fail(f->message);
     const std::variant<Alignment, Failure> alignment =
         estimateAlignment(std::get<PlaneChoice>(parsed), acquisition);

@@ -74,9 +74,10 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
         err << message << Qt::endl;
         return 2;
     };
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
-        return fail(QStringLiteral("--stats needs exactly one .im file."));
+    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--stats"));
+    if (const Failure* f = std::get_if<Failure>(&file))
+        return fail(f->message);
+    const QString& path = std::get<QString>(file);
     std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
     if (const Failure* f = std::get_if<Failure>(&parsed))
         return fail(f->message);
@@ -91,16 +92,14 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
 
     Acquisition acquisition;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, files.first(), warn))
+    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
         return fail(f->message);
     const int side = *acquisition.frameSide();
     for (qsizetype i = 0; i < std::get<QList<Region>>(regions).size(); ++i) {
         if (regionPixels(std::get<QList<Region>>(regions)[i], side).empty())
             return fail(QStringLiteral("Region %1 covers no pixel centre.").arg(i + 1));
     }
-    if (std::optional<Failure> f = applyCorrections(choice, acquisition, warn))
-        return fail(f->message);
-    if (std::optional<Failure> f = applyAlignment(choice, acquisition))
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
         return fail(f->message);
 
     // Every species (or those of --species), the ratio's row after them.
