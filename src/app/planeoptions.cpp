@@ -270,10 +270,10 @@ std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choic
                         .arg(s)
                         .arg(count)};
         }
-        RatioSpec spec = *choice.ratio;
-        spec.numerator -= 1;
-        spec.denominator -= 1;
-        return QList<PlaneSource>{PlaneSource{spec.numerator, spec}};
+        RatioSpec terms = *choice.ratio;
+        terms.numerator -= 1;
+        terms.denominator -= 1;
+        return QList<PlaneSource>{PlaneSource{terms.numerator, terms}};
     }
     const std::variant<QList<int>, Failure> species = chosenSpecies(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&species))

@@ -30,16 +30,16 @@ std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parse
                 QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
         regions = *loaded;
     }
-    for (const QString& spec : parser.values(kRoi)) {
+    for (const QString& shape : parser.values(kRoi)) {
         QString error;
-        const std::optional<Region> r = parseRegion(spec, &error);
+        const std::optional<Region> r = parseRegion(shape, &error);
         if (!r)
-            return Failure{QStringLiteral("--roi %1: %2").arg(spec, error)};
+            return Failure{QStringLiteral("--roi %1: %2").arg(shape, error)};
         regions << *r;
     }
     if (regions.isEmpty())
-        return Failure{
-            QStringLiteral("--stats needs at least one region: --roi SPEC or --rois FILE.json.")};
+        return Failure{QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
+                                      "ellipse:, polygon:) or --rois FILE.json.")};
     return regions;
 }
 
@@ -57,7 +57,7 @@ void addStatsOptions(QCommandLineParser& parser)
     parser.addOption({kRoi,
                       QStringLiteral("With --stats: a region, rect:X,Y,W,H, ellipse:X,Y,W,H or "
                                      "polygon:x1,y1,x2,y2,... (shown pixels); repeatable."),
-                      QStringLiteral("SPEC")});
+                      QStringLiteral("SHAPE")});
     parser.addOption({kRois, QStringLiteral("With --stats: regions from a JSON file."),
                       QStringLiteral("FILE.json")});
     parser.addOption({kPerLayer, QStringLiteral("With --stats: one row per layer.")});

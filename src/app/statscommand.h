@@ -3,7 +3,7 @@
 class QCommandLineParser;
 class QTextStream;
 
-// `isolumen --stats FILE.im --roi SPEC ... [options]`: the statistics of regions of interest as
+// `isolumen --stats FILE.im --roi SHAPE ... [options]`: the statistics of regions of interest as
 // CSV on standard output, one row per region and species (and ratio), over one layer, a sum of
 // layers, or layer by layer.
 void addStatsOptions(QCommandLineParser& parser);
