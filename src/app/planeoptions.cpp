@@ -5,7 +5,6 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <cmath>
 #include <limits>
 
@@ -32,6 +31,20 @@ std::optional<double> realNumber(const QString& text)
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+} // namespace
+
+namespace {
+
+// "A-B" or "N/D": two whole numbers from 1 around the separator; 0 for either that is not one.
+std::pair<int, int> numberPair(const QString& text, QChar separator)
+{
+    const QStringList parts = text.split(separator);
+    if (parts.size() != 2)
+        return {0, 0};
+    constexpr int most = std::numeric_limits<int>::max();
+    return {wholeNumber(parts[0], 1, most).value_or(0), wholeNumber(parts[1], 1, most).value_or(0)};
 }
 
 } // namespace
@@ -101,10 +114,7 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
         return Failure{
             QStringLiteral("--plane needs a whole number from 1: %1").arg(parser.value(kPlane))};
     if (parser.isSet(kLayers)) {
-        static const QRegularExpression range(QStringLiteral("^\\s*(\\d+)\\s*-\\s*(\\d+)\\s*$"));
-        const QRegularExpressionMatch m = range.match(parser.value(kLayers));
-        const int a = m.hasMatch() ? wholeNumber(m.captured(1), 1, most).value_or(0) : 0;
-        const int b = m.hasMatch() ? wholeNumber(m.captured(2), 1, most).value_or(0) : 0;
+        const auto [a, b] = numberPair(parser.value(kLayers), QLatin1Char('-'));
         if (a < 1 || b < 1)
             return Failure{QStringLiteral("--layers needs two layer numbers from 1, as A-B: %1")
                                .arg(parser.value(kLayers))};
@@ -122,10 +132,7 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     if (parser.isSet(kRatio)) {
         if (parser.isSet(kSpecies))
             return Failure{QStringLiteral("--ratio takes the place of --species.")};
-        static const QRegularExpression pair(QStringLiteral("^\\s*(\\d+)\\s*/\\s*(\\d+)\\s*$"));
-        const QRegularExpressionMatch m = pair.match(parser.value(kRatio));
-        const int n = m.hasMatch() ? wholeNumber(m.captured(1), 1, most).value_or(0) : 0;
-        const int d = m.hasMatch() ? wholeNumber(m.captured(2), 1, most).value_or(0) : 0;
+        const auto [n, d] = numberPair(parser.value(kRatio), QLatin1Char('/'));
         if (n < 1 || d < 1)
             return Failure{QStringLiteral("--ratio needs two species numbers from 1, as N/D: %1")
                                .arg(parser.value(kRatio))};
