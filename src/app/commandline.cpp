@@ -28,7 +28,7 @@ QStringList argumentList(int argc, char** argv)
 int runIsolumen(int argc, char** argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Isolumen"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("0.0.1"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ISOLUMEN_VERSION));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -67,7 +67,7 @@ int runIsolumen(int argc, char** argv)
         return 0;
     }
     if (parser.isSet(version)) {
-        out << "Isolumen 0.0.1" << Qt::endl;
+        out << "Isolumen " ISOLUMEN_VERSION << Qt::endl;
         return 0;
     }
     const QStringList files = parser.positionalArguments();

@@ -13,15 +13,6 @@
 
 #include <QAction>
 
-namespace {
-
-// The items whose commands this class registers.
-constexpr const char* kCommands[] = {"analysisSum",   "analysisSingleLayer", "analysisRatio",
-                                     "analysisHsi",   "analysisDeadTime",    "analysisCorrections",
-                                     "analysisAlign", "analysisUndoAlign",   "analysisShowAlign"};
-
-} // namespace
-
 AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
                                    QWidget* dialogParent, std::function<int()> selectedLayer,
                                    OpenWindow openWindow)
@@ -29,27 +20,29 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
       m_selectedLayer(std::move(selectedLayer)), m_openWindow(std::move(openWindow))
 {
     Menu& menu = Menu::instance();
-    menu.setCommand(QStringLiteral("analysisSum"), [this] { sumOfLayers(); });
-    menu.setCommand(QStringLiteral("analysisSingleLayer"), [this] { singleLayer(); });
-    menu.setCommand(QStringLiteral("analysisRatio"), [this] { ratioImage(false); });
-    menu.setCommand(QStringLiteral("analysisHsi"), [this] { ratioImage(true); });
-    menu.setCommand(QStringLiteral("analysisDeadTime"), [this] {
+    m_commands.push_back(menu.setCommand(QStringLiteral("analysisSum"), [this] { sumOfLayers(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisSingleLayer"), [this] { singleLayer(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisRatio"), [this] { ratioImage(false); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisHsi"), [this] { ratioImage(true); }));
+    m_commands.push_back(menu.setCommand(QStringLiteral("analysisDeadTime"), [this] {
         toggleDeadTime(Menu::instance().item(QStringLiteral("analysisDeadTime"))->isChecked());
-    });
-    menu.setCommand(QStringLiteral("analysisCorrections"), [this] { correctionSettings(); });
-    menu.setCommand(QStringLiteral("analysisAlign"), [this] { alignLayers(); });
-    menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); });
-    menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); });
+    }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisCorrections"), [this] { correctionSettings(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisAlign"), [this] { alignLayers(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); }));
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
     new RegionCommands(m_acquisition, m_windows, m_dialogParent, this); // the region items
 }
 
-AnalysisCommands::~AnalysisCommands()
-{
-    // The shared menu outlives the main window that owns these commands.
-    for (const char* name : kCommands)
-        Menu::instance().setCommand(QLatin1String(name), {});
-}
+AnalysisCommands::~AnalysisCommands() = default;
 
 bool AnalysisCommands::prepareWindows(const QString& label,
                                       const std::function<void(PlaneRequest&)>& change) const

@@ -2,11 +2,13 @@
 
 #include "core/model/corrections.h"
 #include "core/render/hsi.h"
+#include "ui/menu.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <vector>
 
 class Acquisition;
 class AlignmentWindow;
@@ -72,4 +74,5 @@ private:
     OpenWindow m_openWindow;
     CorrectionSettings m_corrections;
     QPointer<AlignmentWindow> m_alignmentWindow;
+    std::vector<MenuCommand> m_commands; // unregistered when this goes
 };

@@ -119,7 +119,7 @@ MainWindow::MainWindow(Acquisition& acquisition)
         });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
 
-    setWindowTitle(QStringLiteral("Isolumen  0.0.1"));
+    setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
     setAcceptDrops(true);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         placeOn(screen->availableGeometry());

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <utility>
 
 namespace {
 
@@ -158,12 +159,53 @@ void Menu::attachTo(QMenuBar* bar) const
         bar->addMenu(menu.get());
 }
 
-void Menu::setCommand(const QString& itemName, std::function<void()> command)
+MenuCommand Menu::setCommand(const QString& itemName, std::function<void()> command)
 {
-    if (command)
-        m_commands.insert(itemName, std::move(command));
-    else
-        m_commands.remove(itemName);
+    const quint64 serial = ++m_lastSerial;
+    m_commands.insert(itemName, {serial, std::move(command)});
+    return MenuCommand(itemName, serial);
+}
+
+void Menu::removeCommand(const QString& itemName, quint64 serial)
+{
+    // The menu may already be gone at shutdown; then so are its commands.
+    Menu* menu = sharedMenu().get();
+    if (!menu)
+        return;
+    const auto it = menu->m_commands.constFind(itemName);
+    if (it != menu->m_commands.constEnd() && it->serial == serial)
+        menu->m_commands.erase(it);
+}
+
+MenuCommand::MenuCommand(QString itemName, quint64 serial)
+    : m_itemName(std::move(itemName)), m_serial(serial)
+{
+}
+
+MenuCommand::MenuCommand(MenuCommand&& other) noexcept
+    : m_itemName(std::move(other.m_itemName)), m_serial(std::exchange(other.m_serial, 0))
+{
+}
+
+MenuCommand& MenuCommand::operator=(MenuCommand&& other) noexcept
+{
+    if (this != &other) {
+        unregister();
+        m_itemName = std::move(other.m_itemName);
+        m_serial = std::exchange(other.m_serial, 0);
+    }
+    return *this;
+}
+
+MenuCommand::~MenuCommand()
+{
+    unregister();
+}
+
+void MenuCommand::unregister()
+{
+    if (m_serial != 0)
+        Menu::removeCommand(m_itemName, std::exchange(m_serial, 0));
 }
 
 QWidget* Menu::frontWindow()
@@ -179,7 +221,7 @@ bool Menu::run(const QString& itemName)
     const auto it = instance().m_commands.constFind(itemName);
     if (it == instance().m_commands.constEnd())
         return false;
-    const std::function<void()> command = it.value(); // a copy: it may replace commands
+    const std::function<void()> command = it->run; // a copy: it may replace commands
     command();
     return true;
 }

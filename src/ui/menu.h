@@ -12,6 +12,28 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 
+// A command registered with the shared Menu. Destroying the handle removes the command, unless a
+// later registration for the same item has replaced it; so an owner that holds its handles as
+// members can never leave behind a command that calls into it after it is gone.
+class MenuCommand
+{
+public:
+    MenuCommand() = default;
+    MenuCommand(MenuCommand&& other) noexcept;
+    MenuCommand& operator=(MenuCommand&& other) noexcept;
+    MenuCommand(const MenuCommand&) = delete;
+    MenuCommand& operator=(const MenuCommand&) = delete;
+    ~MenuCommand();
+
+private:
+    friend class Menu;
+    MenuCommand(QString itemName, quint64 serial);
+    void unregister();
+
+    QString m_itemName;
+    quint64 m_serial = 0; // 0: holds nothing
+};
+
 // The one menu bar of the program (File, Edit, Window, Analysis), shared by every window. It
 // owns the menus and their actions; each window with a menu bar adds the same menus to it
 // (attachTo). A chosen item runs the handler the front window registered for it (MenuHandlers);
@@ -41,9 +63,9 @@ public:
     // Adds the shared menus to a window's menu bar.
     void attachTo(QMenuBar* bar) const;
 
-    // The command an item runs when the front window has no handler of its own for it. An
-    // empty function removes it; its owner does so before it goes.
-    void setCommand(const QString& itemName, std::function<void()> command);
+    // Registers the command an item runs when the front window has no handler of its own for
+    // it. The command stays registered as long as the returned handle lives.
+    [[nodiscard]] MenuCommand setCommand(const QString& itemName, std::function<void()> command);
 
     // Runs the command of an item as choosing it does. Returns whether anything ran.
     static bool run(const QString& itemName);
@@ -71,7 +93,17 @@ private:
     void addToolMenu();
 
     std::vector<std::unique_ptr<QMenu>> m_menus;
-    QHash<QString, std::function<void()>> m_commands;
+    friend class MenuCommand;
+    struct Command
+    {
+        quint64 serial;
+        std::function<void()> run;
+    };
+    // Removes the command of an item if it is still the one registered under serial.
+    static void removeCommand(const QString& itemName, quint64 serial);
+
+    QHash<QString, Command> m_commands;
+    quint64 m_lastSerial = 0;
     // macOS: the bar shown while a window without a bar of its own is in front.
     std::unique_ptr<QMenuBar> m_applicationBar;
 };

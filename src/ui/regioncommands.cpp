@@ -41,15 +41,22 @@ RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& 
     : QObject(parent), m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent)
 {
     Menu& menu = Menu::instance();
-    menu.setCommand(QStringLiteral("analysisRegions"), [this] { showRegions(); });
-    menu.setCommand(QStringLiteral("analysisDepthProfile"), [this] { depthProfile(); });
-    menu.setCommand(QStringLiteral("analysisLineProfile"), [this] { lineProfile(); });
-    menu.setCommand(QStringLiteral("analysisHistogram"), [this] { histogram(); });
-    menu.setCommand(QStringLiteral("analysisSaveRegions"), [this] { saveRegions(); });
-    menu.setCommand(QStringLiteral("analysisLoadRegions"), [this] { loadRegions(); });
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisRegions"), [this] { showRegions(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisDepthProfile"), [this] { depthProfile(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisLineProfile"), [this] { lineProfile(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisHistogram"), [this] { histogram(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisSaveRegions"), [this] { saveRegions(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisLoadRegions"), [this] { loadRegions(); }));
     RegionTools& tools = RegionTools::instance();
     for (const auto& [name, tool] : kToolItems)
-        menu.setCommand(QLatin1String(name), [tool] { RegionTools::instance().setTool(tool); });
+        m_commands.push_back(menu.setCommand(QLatin1String(name),
+                                             [tool] { RegionTools::instance().setTool(tool); }));
     connect(&tools, &RegionTools::toolChanged, this, [](Tool tool) {
         for (const auto& [name, itemTool] : kToolItems) {
             if (itemTool == tool)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ui/menu.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <vector>
 
 class Acquisition;
 class ImageWindow;
@@ -49,4 +52,5 @@ private:
     QWidget* m_dialogParent;
     QPointer<RegionsWindow> m_regionsWindow;
     QList<QPointer<QWidget>> m_opened;
+    std::vector<MenuCommand> m_commands; // unregistered when this goes
 };

@@ -120,6 +120,7 @@ private slots:
                                 << err;
         };
         row("summary", "--info cut.im", 0, summary, messages);
+        row("the project's version", "--version", 0, {"Isolumen " ISOLUMEN_VERSION}, "");
         row("no display: the summary instead", "cut.im", 0, summary,
             "No display available: printing the summary instead.\n" + messages,
             "DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM");

@@ -441,6 +441,16 @@ private slots:
         QCOMPARE(historyLines(), QStringList{"two"});
     }
 
+    // A menu command must not outlive the window whose commands it runs: run after the main
+    // window is gone, it would call into freed memory.
+    void commandsLeaveWithTheirWindow()
+    {
+        m_main->close();
+        QTRY_VERIFY(m_main.isNull());
+        for (const char* item : {"analysisSaveRegions", "analysisRegions", "analysisSum"})
+            QVERIFY2(!Menu::run(QLatin1String(item)), item);
+    }
+
     void quit_data()
     {
         QTest::addColumn<bool>("closeMain");
