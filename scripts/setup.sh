@@ -11,6 +11,7 @@ packages=(
   fonts-dejavu-core               # a sans-serif font for axis labels and scale bars
   libdeflate-dev                  # PNG compression
   libtiff-dev libcsv-dev          # count TIFFs, CSV quoting
+  libopencv-imgproc-dev           # finding cells: smoothing, Otsu, distance transform, watershed
   python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
   xvfb xdotool                    # the end-to-end test on a real X server
   locales                         # the number-text tests under a German locale (decimal comma)
