@@ -1,9 +1,12 @@
 // Finding cells: synthetic discs and ellipses with Poisson counts on a noisy background, some
 // pairs touching, matched against the drawn cells by intersection over union; and outlines
 // that give back exactly the labelled pixels.
+#include "core/io/labelmask.h"
 #include "core/model/plane.h"
 #include "core/stats/segmentation.h"
 
+#include <QImage>
+#include <QTemporaryDir>
 #include <QTest>
 #include <random>
 
@@ -139,6 +142,38 @@ private slots:
             expected.labels[size_t(i)] = 0;
         expected.labels[37] = expected.labels[38] = 2;
         QCOMPARE(labelsFromRegions(regions, 8).labels, expected.labels);
+    }
+
+    // Found cells through a 16-bit TIFF mask and back; an 8-bit PNG as another tool writes it;
+    // a mask of the wrong size refused.
+    void masks()
+    {
+        QTemporaryDir dir;
+        SegmentationOptions split;
+        split.splitMinDistance = 5;
+        const LabelImage found = findObjects(cellsPlane(kSeparate + kTouching), split);
+        QList<LabelledRegion> regions = regionsFromLabels(found, QStringLiteral("Cell "));
+        regions[0].label = 300; // ids need not be small or in order
+        const LabelImage written = labelsFromRegions(regions, kSide);
+        QString error;
+        QVERIFY2(writeLabelMask(dir.filePath("m.tif"), written, 12.5, &error), qPrintable(error));
+        const std::optional<LabelImage> read = readLabelMask(dir.filePath("m.tif"), kSide, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->labels, written.labels);
+        QCOMPARE(labelsFromRegions(regionsFromLabels(*read, {}), kSide).labels, written.labels);
+
+        QImage png(4, 4, QImage::Format_Grayscale8);
+        png.fill(0);
+        png.setPixel(1, 1, qRgb(7, 7, 7));
+        png.setPixel(2, 1, qRgb(7, 7, 7));
+        png.setPixel(3, 3, qRgb(9, 9, 9));
+        QVERIFY(png.save(dir.filePath("m.png")));
+        const std::optional<LabelImage> fromPng = readLabelMask(dir.filePath("m.png"), 4, &error);
+        QVERIFY2(fromPng, qPrintable(error));
+        QCOMPARE(fromPng->labels,
+                 (std::vector<int>{0, 0, 0, 0, 0, 7, 7, 0, 0, 0, 0, 0, 0, 0, 0, 9}));
+        QVERIFY(!readLabelMask(dir.filePath("m.png"), 8, &error));
+        QCOMPARE(error, QStringLiteral("m.png is 4 x 4 pixels, but the frames are 8 x 8."));
     }
 };
 

@@ -1,0 +1,70 @@
+#include "core/io/labelmask.h"
+
+#include "core/io/counttiff.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace isolumen {
+
+bool writeLabelMask(const QString& path, const LabelImage& labels, double micronSize,
+                    QString* error)
+{
+    const auto largest = std::max_element(labels.labels.begin(), labels.labels.end());
+    if (largest != labels.labels.end() && *largest > std::numeric_limits<quint16>::max()) {
+        *error = QStringLiteral("Region %1 has an id too large for a 16-bit mask.").arg(*largest);
+        return false;
+    }
+    std::vector<quint16> samples(labels.labels.begin(), labels.labels.end());
+    CountTiffWriter writer(path, micronSize, labels.side, qint64(samples.size()) * 2);
+    if (!writer.addPage(CountType::UInt16, samples.data(), QStringLiteral("Region labels")) ||
+        !writer.commit()) {
+        *error = writer.error();
+        return false;
+    }
+    return true;
+}
+
+std::optional<LabelImage> readLabelMask(const QString& path, int side, QString* error)
+{
+    const QString name = QFileInfo(path).fileName();
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        *error = QStringLiteral("Cannot read %1 as a mask: %2").arg(name, reader.errorString());
+        return std::nullopt;
+    }
+    if (image.width() != side || image.height() != side) {
+        *error = QStringLiteral("%1 is %2 x %3 pixels, but the frames are %4 x %4.")
+                     .arg(name)
+                     .arg(image.width())
+                     .arg(image.height())
+                     .arg(side);
+        return std::nullopt;
+    }
+    LabelImage labels{side, std::vector<int>(size_t(side) * size_t(side), 0)};
+    const QImage::Format format = image.format();
+    for (int y = 0; y < side; ++y) {
+        int* out = labels.labels.data() + size_t(y) * size_t(side);
+        if (format == QImage::Format_Grayscale16) {
+            const auto* in = reinterpret_cast<const quint16*>(image.constScanLine(y));
+            std::copy(in, in + side, out);
+        } else if (format == QImage::Format_Grayscale8 || format == QImage::Format_Indexed8) {
+            const uchar* in = image.constScanLine(y);
+            std::copy(in, in + side, out);
+        } else {
+            *error = QStringLiteral("%1 is not a label image: it needs one channel of 8 or 16 "
+                                    "bits per pixel.")
+                         .arg(name);
+            return std::nullopt;
+        }
+    }
+    return labels;
+}
+
+} // namespace isolumen
