@@ -6,6 +6,7 @@
 #include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
+#include "core/render/overlay.h"
 #include "core/render/picturefont.h"
 #include "core/render/scalebar.h"
 #include "testpictures.h"
@@ -243,6 +244,30 @@ private slots:
         painter.drawImage(20, 285, p->scale);
         painter.end();
         COMPARE_PICTURES(figurePicture(*p, 256), want);
+    }
+
+    // Each channel adds its colour times its value mapped into 0..1 by its range; the sum is
+    // held to 255; a pixel without a value takes nothing from that source.
+    void overlayColours()
+    {
+        const auto plane = [](std::vector<double> v) {
+            Plane p;
+            p.side = 2;
+            p.samples = std::move(v);
+            p.findExtremes();
+            return p;
+        };
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const Plane a = plane({0, 5, 10, 20}), b = plane({4, nan, 2, 8}), c = plane({1, 1, 1, 1});
+        const QList<QRgb> mgc =
+            isolumen::overlayColours(isolumen::OverlayColours::MagentaGreenCyan);
+        const QImage picture =
+            isolumen::overlayPicture({{&a, mgc[0], 0, 10}, {&b, mgc[1], 2, 6}, {&c, mgc[2], 0, 4}});
+        // a: 0, 0.5, 1, 1 (held); b: 0.5, none, 0, 1; c: 0.25 everywhere.
+        QCOMPARE(picture.pixel(0, 0), qRgb(0, 191, 64));   // G 127.5 + 63.75, B 63.75
+        QCOMPARE(picture.pixel(1, 0), qRgb(128, 64, 191)); // R 127.5, G 63.75, B 127.5 + 63.75
+        QCOMPARE(picture.pixel(0, 1), qRgb(255, 64, 255)); // B 255 + 63.75, held
+        QCOMPARE(picture.pixel(1, 1), qRgb(255, 255, 255));
     }
 };
 
