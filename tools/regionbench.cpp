@@ -73,7 +73,8 @@ int main(int argc, char** argv)
         const double tick = medianMs(5, [&] {
             const std::vector<qint64> pixels = regionPixels(region, kSide);
             for (int s = 0; s < kSpecies; ++s)
-                statsRow(layer[s], PlaneSource{s, std::nullopt}, pixels, 20);
+                statsRow(layer[s], PlaneSource{s, std::nullopt}, pixels,
+                         acquisition.header().micronsPerPixel());
         });
         out << "table tick, ellipse " << extent << " wide, " << kSpecies << " species: " << tick
             << "\n";

@@ -67,27 +67,28 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         return fail(f->message);
 
     // Pages layer by layer, the species in the file's order within each.
+    const QList<std::pair<int, int>>& ranges = std::get<QList<std::pair<int, int>>>(layers);
+    const QList<PlaneSource>& species = std::get<QList<PlaneSource>>(sources);
     QList<PlaneRequest> pages;
-    for (const auto& [first, last] : std::get<QList<std::pair<int, int>>>(layers)) {
-        for (const PlaneSource& source : std::get<QList<PlaneSource>>(sources)) {
+    for (const auto& [first, last] : ranges) {
+        for (const PlaneSource& source : species) {
             PlaneRequest r = acquisition.request(source);
             r.firstLayer = first;
             r.lastLayer = last;
             pages << r;
         }
     }
-    const PlaneRequest& any = pages.first();
-    const bool asReal = any.source.ratio || any.corrections || any.alignment;
-    const bool mayNeedDoubles = any.isSum() && acquisition.header().bytesPerSample == 4;
+    CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
+                     int(species.size()), int(ranges.size())};
+    for (const PlaneRequest& page : pages)
+        stack.names << acquisition.title(page);
     QString error;
     const bool written = writeCountTiff(
-        out, acquisition.header().micronSize, *acquisition.frameSide(), int(pages.size()), asReal,
-        mayNeedDoubles,
-        [&](int i, PlanePtr& plane, QString& description, QString& why) {
+        out, stack, pages.first(), acquisition.header().bytesPerSample,
+        [&](int i, PlanePtr& plane, QString& why) {
             const PlaneResult result = acquisition.plane(pages[i]);
             plane = result.shown;
             why = result.error;
-            description = acquisition.title(pages[i]);
             return bool(plane);
         },
         &error);

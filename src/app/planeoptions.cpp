@@ -1,6 +1,7 @@
 #include "app/planeoptions.h"
 
 #include "core/imfile/archive.h"
+#include "core/imfile/imheader.h"
 #include "core/model/alignlayers.h"
 
 #include <QCommandLineParser>
@@ -45,6 +46,93 @@ std::pair<int, int> numberPair(const QString& text, QChar separator)
         return {0, 0};
     constexpr int most = std::numeric_limits<int>::max();
     return {wholeNumber(parts[0], 1, most).value_or(0), wholeNumber(parts[1], 1, most).value_or(0)};
+}
+
+} // namespace
+
+// QSA: --qsa-beta LABEL=B[,LABEL=B...] (a label of the file or a species number from 1) with
+// --current-pa I, put in force after the dead time by the same corrections the viewer makes.
+namespace {
+
+const QString kQsaBeta = QStringLiteral("qsa-beta");
+const QString kCurrentPa = QStringLiteral("current-pa");
+
+void addQsaOptions(QCommandLineParser& parser)
+{
+    parser.addOption({kQsaBeta,
+                      QStringLiteral("Correct for QSA with beta B for each species named (by "
+                                     "label or number from 1); needs --current-pa."),
+                      QStringLiteral("LABEL=B[,LABEL=B...]")});
+    parser.addOption({kCurrentPa,
+                      QStringLiteral("With --qsa-beta: the primary current in pA (above 0)."),
+                      QStringLiteral("I")});
+}
+
+// The QSA options, read without the file.
+std::optional<Failure> readQsa(const QCommandLineParser& parser, PlaneChoice& c)
+{
+    if (parser.isSet(kQsaBeta) != parser.isSet(kCurrentPa))
+        return Failure{QStringLiteral("QSA needs both --qsa-beta LABEL=B and --current-pa I.")};
+    if (!parser.isSet(kQsaBeta))
+        return std::nullopt;
+    const std::optional<double> current = realNumber(parser.value(kCurrentPa));
+    if (!current || *current <= 0)
+        return Failure{QStringLiteral("--current-pa needs a primary current in pA above 0: %1")
+                           .arg(parser.value(kCurrentPa))};
+    for (const QString& item : parser.value(kQsaBeta).split(QLatin1Char(','))) {
+        const qsizetype equals = item.lastIndexOf(QLatin1Char('='));
+        const std::optional<double> beta =
+            equals > 0 ? realNumber(item.mid(equals + 1)) : std::nullopt;
+        if (!beta)
+            return Failure{QStringLiteral("--qsa-beta needs LABEL=B, separated by commas, with "
+                                          "a species label or number and a number: %1")
+                               .arg(item)};
+        c.qsaBeta.append({item.left(equals), *beta});
+    }
+    c.corrections.qsa = true;
+    c.corrections.primaryCurrentPa = *current;
+    return std::nullopt;
+}
+
+// The species (0-based) a --qsa-beta name stands for: a label of the file, else a number.
+// Labels are compared without the blanks around them, which some files pad them with.
+std::variant<int, Failure> qsaSpecies(const QString& name, const ImHeader& h)
+{
+    int species = -1;
+    for (int s = 0; s < h.species.size() && species < 0; ++s) {
+        if (h.species[s].trimmed() == name.trimmed())
+            species = s;
+    }
+    if (species < 0)
+        species = wholeNumber(name, 1, int(h.species.size())).value_or(0) - 1;
+    if (species < 0)
+        return Failure{QStringLiteral("--qsa-beta names %1: the file has species %2 (or 1 to %3).")
+                           .arg(name, h.species.join(QStringLiteral(", ")))
+                           .arg(h.species.size())};
+    if (h.counting.value(species).secondaryElectrons)
+        return Failure{
+            QStringLiteral("--qsa-beta names %1: secondary electrons are never corrected.")
+                .arg(name)};
+    return species;
+}
+
+// The choice's corrections with the beta of each species the file names.
+std::variant<CorrectionSettings, Failure> correctionsFor(const PlaneChoice& choice,
+                                                         const ImHeader& h)
+{
+    CorrectionSettings settings = choice.corrections;
+    for (const auto& [name, beta] : choice.qsaBeta) {
+        const std::variant<int, Failure> species = qsaSpecies(name, h);
+        if (const Failure* f = std::get_if<Failure>(&species))
+            return *f;
+        const int s = std::get<int>(species);
+        if (settings.qsaBeta.contains(s))
+            return Failure{QStringLiteral("--qsa-beta gives species %1 (%2) twice.")
+                               .arg(s + 1)
+                               .arg(h.species.value(s))};
+        settings.qsaBeta.insert(s, beta);
+    }
+    return settings;
 }
 
 } // namespace
@@ -95,6 +183,7 @@ void addPlaneOptions(QCommandLineParser& parser)
     parser.addOption({kAlignSubpixel,
                       QStringLiteral("Shift layers by fractions of a pixel (bilinear) instead of "
                                      "whole pixels.")});
+    addQsaOptions(parser);
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -169,6 +258,8 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
         c.corrections.deadTimeAllNs = *ns;
     }
     c.corrections.deadTime = c.corrections.deadTime || parser.isSet(kDeadTime);
+    if (std::optional<Failure> f = readQsa(parser, c))
+        return *f;
 
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
@@ -224,7 +315,12 @@ std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acqui
                                    const std::function<void(const QString&)>& warn)
 {
     if (choice.corrections.any()) {
-        const CorrectionSetup setup = makeCorrections(acquisition.header(), choice.corrections);
+        const std::variant<CorrectionSettings, Failure> settings =
+            correctionsFor(choice, acquisition.header());
+        if (const Failure* f = std::get_if<Failure>(&settings))
+            return *f;
+        const CorrectionSetup setup =
+            makeCorrections(acquisition.header(), std::get<CorrectionSettings>(settings));
         if (!setup.error.isEmpty())
             return Failure{setup.error};
         for (const QString& note : setup.notes)

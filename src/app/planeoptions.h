@@ -27,8 +27,10 @@ struct PlaneChoice
     std::optional<int> plane;                  // --plane P
     std::optional<std::pair<int, int>> layers; // --layers A-B
     bool sum = false;                          // --sum
-    std::optional<RatioSpec> ratio;  // --ratio N/D with --scale and thresholds; species from 1
-    CorrectionSettings corrections;  // --deadtime, --deadtime-ns T
+    std::optional<RatioSpec> ratio; // --ratio N/D with --scale and thresholds; species from 1
+    CorrectionSettings corrections; // --deadtime, --deadtime-ns T; --current-pa I
+    // --qsa-beta: beta by species label or number as given; applyChoice finds the species.
+    QList<std::pair<QString, double>> qsaBeta;
     bool align = false;              // --align
     std::optional<int> alignSpecies; // --align-species N, from 1
     std::optional<int> alignLayer;   // --align-layer L

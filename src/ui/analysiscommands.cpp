@@ -202,10 +202,9 @@ void AnalysisCommands::showAlignment()
         return;
     if (m_alignmentWindow)
         m_alignmentWindow->close();
-    const int side = m_acquisition.frameSide().value_or(1);
     m_alignmentWindow =
         new AlignmentWindow(*alignment, m_acquisition.speciesName(alignment->referenceSpecies),
-                            m_acquisition.header().micronSize / side);
+                            m_acquisition.header().micronsPerPixel());
     m_alignmentWindow->show();
 }
 

@@ -324,7 +324,7 @@ QString ImageWindow::readoutText(int x, int y) const
     const Plane* plane = m_planes.shown.get();
     if (!plane || x < 0 || y < 0 || x >= plane->side || y >= plane->side)
         return {};
-    const double micronsPerPixel = m_acquisition.header().micronSize / plane->side;
+    const double micronsPerPixel = m_acquisition.header().micronsPerPixel();
     QString text = QStringLiteral("x %1  y %2  (%3, %4 µm)  ")
                        .arg(x)
                        .arg(y)
@@ -416,15 +416,17 @@ void ImageWindow::exportCounts()
     const QString path = suffix == QLatin1String("tif") || suffix == QLatin1String("tiff")
                              ? chosen
                              : chosen + QStringLiteral(".tif");
-    // As --export-counts writes them: values that need not be whole numbers as 32-bit floats.
-    const bool asReal = m_request.source.ratio || m_request.corrections || m_request.alignment;
-    const bool mayNeedDoubles = m_request.isSum() && m_acquisition.header().bytesPerSample == 4;
+    // As --export-counts writes a single page.
+    const CountStack stack{m_planes.shown->side,
+                           m_acquisition.header().micronsPerPixel(),
+                           1,
+                           1,
+                           {m_acquisition.title(m_request)}};
     QString error;
     const bool written = writeCountTiff(
-        path, m_acquisition.header().micronSize, m_planes.shown->side, 1, asReal, mayNeedDoubles,
-        [this](int, PlanePtr& plane, QString& description, QString&) {
+        path, stack, m_request, m_acquisition.header().bytesPerSample,
+        [this](int, PlanePtr& plane, QString&) {
             plane = m_planes.shown;
-            description = m_acquisition.title(m_request);
             return true;
         },
         &error);

@@ -216,7 +216,7 @@ void RegionCommands::lineProfile()
             return;
         const std::optional<QLineF> line = tools.line();
         window->setProfile(line ? ::lineProfile(*plane, line->p1(), line->p2(), tools.lineWidth(),
-                                                m_acquisition.header().micronSize)
+                                                m_acquisition.header().micronsPerPixel())
                                 : LineProfile{},
                            line ? source->windowTitle() : QString());
         const QSignalBlocker quiet(window->widthBox());

@@ -201,14 +201,14 @@ void RegionsWindow::refresh()
             m_outdatedRegions.insert(i);
     }
     const int side = m_planes.first().shown->side;
-    const double micronSize = m_acquisition.header().micronSize;
+    const double micronsPerPixel = m_acquisition.header().micronsPerPixel();
     for (const int i : std::as_const(m_outdatedRegions)) {
         if (i < 0 || i >= regions.size())
             continue;
         const std::vector<qint64> pixels = regionPixels(regions[i], side);
         QList<StatsRow> rows;
         for (qsizetype s = 0; s < m_sources.size(); ++s) {
-            StatsRow row = statsRow(m_planes[s], m_sources[s], pixels, micronSize);
+            StatsRow row = statsRow(m_planes[s], m_sources[s], pixels, micronsPerPixel);
             row.region = i + 1;
             row.firstLayer = m_firstLayer;
             row.lastLayer = m_lastLayer;

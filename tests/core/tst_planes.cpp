@@ -180,7 +180,7 @@ void TestPlanes::correctedRealCount()
 
 // Hue by ratio: blue at Rmin through cyan, green and yellow to red at Rmax, held there beyond;
 // no ratio is black. Brightness from the counts each mode names, stretched between their
-// extremes over the pixels that have a ratio.
+// extremes over the pixels that have a ratio onto 10 % to 100 %: the dimmest is not black.
 void TestPlanes::hsi()
 {
     PlaneResult hues;
@@ -198,12 +198,16 @@ void TestPlanes::hsi()
     counts.numerator = std::make_shared<Plane>(Plane{2, std::vector<double>{0, 30, 10, 1000}});
     counts.denominator = std::make_shared<Plane>(Plane{2, std::vector<double>{10, 20, 15, 1000}});
     // C between A and B: 15 of 10 to 20, 10 of 0 to 30, 15 of 10 to 30, 12.5 of 5 to 25.
+    const auto green = [](double stretched) { return 255 * (0.1 + 0.9 * stretched); };
     for (const auto& [mode, c] :
          {std::pair{"den", 0.5}, {"num", 1.0 / 3}, {"max", 0.25}, {"mean", 0.375}}) {
         const QImage p = hsiPicture(counts, 1, 2, *hsiBrightnessNamed(mode));
-        QCOMPARE(std::tuple(p.pixel(1, 1), p.pixel(2, 1), p.pixel(2, 2)),
-                 std::tuple(qRgb(0, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 0)));
-        QVERIFY2(std::abs(qGreen(p.pixel(1, 2)) - 255 * c) <= 1, mode);
+        QCOMPARE(std::tuple(p.pixel(2, 1), p.pixel(2, 2)),
+                 std::tuple(qRgb(0, 255, 0), qRgb(0, 0, 0)));
+        for (const auto& [x, y, want] : {std::tuple{1, 1, green(0)}, {1, 2, green(c)}}) {
+            const QRgb got = p.pixel(x, y);
+            QVERIFY2(qRed(got) == 0 && qBlue(got) == 0 && std::abs(qGreen(got) - want) <= 1, mode);
+        }
     }
 }
 

@@ -75,7 +75,7 @@ void TestRegions::statistics()
     QFETCH(QList<int>, values);
     QFETCH(double, sum);
     QFETCH(double, sd);
-    // 8 x 8 pixels over a field of 16 µm: a pixel is 2 µm wide, 4 µm².
+    // 8 x 8 pixels of 2 µm: 4 µm² each.
     std::vector<double> grid;
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
@@ -87,7 +87,7 @@ void TestRegions::statistics()
     for (const double v : pixelValues(plane, pixels))
         inside << int(v);
     QCOMPARE(inside, values);
-    const RegionStats s = regionStats(plane, pixels, 16);
+    const RegionStats s = regionStats(plane, pixels, 2);
     QCOMPARE(s.pixels, values.size());
     QCOMPARE(s.areaUm2, 4.0 * values.size());
     QCOMPARE(s.sum, sum);
@@ -115,7 +115,7 @@ void TestRegions::ratioOfSumsWithPoissonError()
 
     RatioSpec twice;
     twice.scale = 2;
-    const RegionStats pixelRatios = regionStats(*buildRatioPlane(n, d, twice), all, 1);
+    const RegionStats pixelRatios = regionStats(*buildRatioPlane(n, d, twice), all, 0.5);
     QCOMPARE(pixelRatios.pixels, 4);
     QCOMPARE(pixelRatios.valued, 3);
     QCOMPARE(pixelRatios.mean, (4 + 4 + 0) / 3.0);

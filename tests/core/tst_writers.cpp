@@ -196,9 +196,10 @@ void TestWriters::failedWrite()
         picture.fill(Qt::red);
         QVERIFY(!writePicture(picture, dir.filePath(name), &error));
     } else {
-        CountTiffWriter counts(dir.filePath(name), 50.0, 64, 8192);
+        CountTiffWriter counts(dir.filePath(name), CountStack{64, 50.0 / 64, 1, 1, {"page"}},
+                               CountType::UInt16);
         const std::vector<quint16> page(64 * 64, 1);
-        counts.addPage(CountType::UInt16, page.data(), "page");
+        counts.addPage(CountType::UInt16, page.data());
         if (writer == "counts")
             error = counts.commit() ? QString() : counts.error();
     }
@@ -215,59 +216,76 @@ void TestWriters::countTiff_data()
     QTest::addColumn<int>("bits");
     QTest::addColumn<int>("sampleFormat");   // TIFF's: 1 unsigned, 3 floating point
     QTest::addColumn<QByteArray>("samples"); // of the first 2 x 2 page
-    QTest::addColumn<qint64>("expectedBytes");
-    QTest::addColumn<int>("version"); // 42 classic TIFF, 43 BigTIFF
-    QTest::newRow("16 bit") << CountType::UInt16 << 16 << 1 << bytesOf<quint16>({65535, 0, 7, 1})
-                            << qint64(24) << 42;
-    QTest::newRow("32 bit") << CountType::UInt32 << 32 << 1
-                            << bytesOf<quint32>({4294967295u, 0, 65536, 1}) << qint64(48) << 42;
-    QTest::newRow("float, NaN") << CountType::Float32 << 32 << 3
-                                << bytesOf<float>({NAN, -0.25f, 1e30f, 3}) << qint64(48) << 42;
-    QTest::newRow("double, NaN") << CountType::Float64 << 64 << 3
-                                 << bytesOf<double>({1.0 / 3, NAN, -1e300, 0}) << qint64(96) << 42;
-    QTest::newRow("5 GB: BigTIFF")
-        << CountType::UInt16 << 16 << 1 << bytesOf<quint16>({1, 2, 3, 4}) << qint64(5e9) << 43;
+    QTest::addColumn<int>("species");
+    QTest::addColumn<int>("layers");
+    QTest::newRow("16 bit, one page")
+        << CountType::UInt16 << 16 << 1 << bytesOf<quint16>({65535, 0, 7, 1}) << 1 << 1;
+    QTest::newRow("32 bit, 3 species x 4 layers")
+        << CountType::UInt32 << 32 << 1 << bytesOf<quint32>({4294967295u, 0, 65536, 1}) << 3 << 4;
+    QTest::newRow("float, NaN, 1 species x 3 layers")
+        << CountType::Float32 << 32 << 3 << bytesOf<float>({NAN, -0.25f, 1e30f, 3}) << 1 << 3;
+    QTest::newRow("double, NaN, one page")
+        << CountType::Float64 << 64 << 3 << bytesOf<double>({1.0 / 3, NAN, -1e300, 0}) << 1 << 1;
+    QTest::newRow("16 bit, 2 species")
+        << CountType::UInt16 << 16 << 1 << bytesOf<quint16>({1, 2, 3, 4}) << 2 << 1;
 }
 
-// Three pages (the first page's samples rotated by one sample per page) over a 20 µm field,
-// 1000 pixels per centimetre, read back by libtiff in order, with their descriptions and bytes;
-// tifffile sees the pages, their text and a pixel size of 10 µm.
+// Pages (the first page's samples rotated by one sample per page) of a 2,549 nm field over 256
+// pixels, read back by libtiff in order with their texts and bytes. One page is calibrated in
+// pixels per centimetre; a stack is an ImageJ hyperstack in pixels per micrometre, which tifffile
+// reads as layers x species x 2 x 2 with the exact pixel size, each page's text its PageName,
+// and whose samples follow one another from the first page's on, as ImageJ reads them.
 void TestWriters::countTiff()
 {
     QFETCH(CountType, type);
     QFETCH(int, bits);
     QFETCH(int, sampleFormat);
     QFETCH(QByteArray, samples);
-    QFETCH(qint64, expectedBytes);
-    QFETCH(int, version);
+    QFETCH(int, species);
+    QFETCH(int, layers);
+    const double micronsPerPixel = 2.549 / 256;
+    const int count = species * layers;
+    const bool stack = count > 1;
     QTemporaryDir dir;
     const QString path = dir.filePath("counts.tif");
+    CountStack layout{2, micronsPerPixel, species, layers};
+    for (int p = 0; p < count; ++p)
+        layout.names << QStringLiteral("13C page %1").arg(p);
     std::vector<QByteArray> pages;
-    CountTiffWriter writer(path, 20.0, 2, expectedBytes);
-    for (int p = 0; p < 3; ++p) {
-        pages.push_back(samples.mid(p * bits / 8) + samples.left(p * bits / 8));
-        QVERIFY2(writer.addPage(type, pages[p].constData(), QStringLiteral("13C page %1").arg(p)),
-                 qPrintable(writer.error()));
+    CountTiffWriter writer(path, layout, type);
+    for (int p = 0; p < count; ++p) {
+        const int rotate = p % 4 * bits / 8;
+        pages.push_back(samples.mid(rotate) + samples.left(rotate));
+        QVERIFY2(writer.addPage(type, pages[p].constData()), qPrintable(writer.error()));
     }
     QVERIFY2(writer.commit(), qPrintable(writer.error()));
-    QCOMPARE(contents(path).at(2), char(version));
 
+    const QByteArray imageJ = "ImageJ=1.11a\nimages=" + QByteArray::number(count) +
+                              "\nchannels=" + QByteArray::number(species) +
+                              "\nslices=" + QByteArray::number(layers) +
+                              "\nhyperstack=true\nmode=grayscale\nunit=micron\n";
+    const double resolution = (stack ? 1 : 1e4) / micronsPerPixel;
     TIFF* tiff = TIFFOpen(path.toLocal8Bit().constData(), "r");
     QVERIFY(tiff);
-    QCOMPARE(int(TIFFNumberOfDirectories(tiff)), 3);
-    for (int p = 0; p < 3; ++p) {
+    QCOMPARE(int(TIFFNumberOfDirectories(tiff)), count);
+    for (int p = 0; p < count; ++p) {
         QVERIFY(TIFFSetDirectory(tiff, tdir_t(p)));
         QCOMPARE(QList<double>({double(field<uint32_t>(tiff, TIFFTAG_IMAGEWIDTH)),
                                 double(field<uint32_t>(tiff, TIFFTAG_IMAGELENGTH)),
                                 double(field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE)),
                                 double(field<uint16_t>(tiff, TIFFTAG_SAMPLEFORMAT)),
-                                double(field<uint16_t>(tiff, TIFFTAG_RESOLUTIONUNIT)),
-                                field<float>(tiff, TIFFTAG_XRESOLUTION),
-                                field<float>(tiff, TIFFTAG_YRESOLUTION)}),
-                 QList<double>(
-                     {2, 2, double(bits), double(sampleFormat), RESUNIT_CENTIMETER, 1000, 1000}));
+                                double(field<uint16_t>(tiff, TIFFTAG_RESOLUTIONUNIT))}),
+                 QList<double>({2, 2, double(bits), double(sampleFormat),
+                                double(stack ? RESUNIT_NONE : RESUNIT_CENTIMETER)}));
+        for (const ttag_t axis : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION})
+            QVERIFY(std::abs(field<float>(tiff, axis) / resolution - 1) < 1e-6);
+        const QString text = QStringLiteral("13C page %1").arg(p);
         QCOMPARE(QString::fromUtf8(field<const char*>(tiff, TIFFTAG_IMAGEDESCRIPTION)),
-                 QStringLiteral("13C page %1").arg(p));
+                 !stack   ? text
+                 : p == 0 ? QString::fromUtf8(imageJ)
+                          : QString());
+        QCOMPARE(QString::fromUtf8(field<const char*>(tiff, TIFFTAG_PAGENAME)),
+                 stack ? text : QString());
         QByteArray got(samples.size(), 0);
         for (int row = 0; row < 2; ++row)
             QCOMPARE(TIFFReadScanline(tiff, got.data() + row * got.size() / 2, uint32_t(row)), 1);
@@ -275,15 +293,27 @@ void TestWriters::countTiff()
     }
     TIFFClose(tiff);
 
-    const std::optional<QByteArray> seen = python(
-        "import sys\ntry: import tifffile\nexcept ImportError: sys.exit(77)\n"
-        "t = tifffile.TiffFile(sys.argv[1]); p = t.pages[2]\n"
-        "n, d = p.tags['XResolution'].value\n"
-        "print(len(t.pages), p.tags['ResolutionUnit'].value.name, 1e4 * d / n, p.description)",
-        {path});
+    // The pixel size as ImageJ reads it: 1 / XResolution in the description's unit.
+    const std::optional<QByteArray> seen =
+        python("import sys\ntry: import tifffile\nexcept ImportError: sys.exit(77)\n"
+               "t = tifffile.TiffFile(sys.argv[1]); s = t.series[0].asarray()\n"
+               "n, d = t.pages[0].tags['XResolution'].value\n"
+               "size = d / n * (1 if t.is_imagej else 1e4)\n"
+               "unit = t.imagej_metadata['unit'] if t.is_imagej else 'cm'\n"
+               "at = t.pages[0].dataoffsets[0]; whole = open(sys.argv[1], 'rb').read()\n"
+               "same = s.tobytes() == whole[at:at + s.nbytes] == b''.join(\n"
+               "    p.asarray().tobytes() for p in t.pages)\n"
+               "print(t.is_imagej, s.shape, unit, abs(size / float(sys.argv[2]) - 1) < 1e-6, same)",
+               {path, QString::number(micronsPerPixel, 'g', 17)});
     if (!seen)
         QSKIP("/usr/bin/python3 with tifffile (python3-tifffile) is not installed.");
-    QCOMPARE(seen->trimmed(), QByteArray("3 CENTIMETER 10.0 13C page 2"));
+    const QByteArray shape = !stack         ? "(2, 2)"
+                             : layers == 1  ? "(" + QByteArray::number(species) + ", 2, 2)"
+                             : species == 1 ? "(" + QByteArray::number(layers) + ", 2, 2)"
+                                            : "(" + QByteArray::number(layers) + ", " +
+                                                  QByteArray::number(species) + ", 2, 2)";
+    QCOMPARE(seen->trimmed(), QByteArray(stack ? "True " : "False ") + shape +
+                                  (stack ? " micron" : " cm") + " True True");
 }
 
 // Rows read back by Python's csv module: text exactly, numbers to the same double, also in a

@@ -35,6 +35,9 @@ private slots:
     void realDeadTimes_data();
     void realDeadTimes();
     void shiftsAndAlignment();
+    void alignedSumExact();
+    void calibration_data();
+    void calibration();
     void compressed_data();
     void compressed();
     void info();
@@ -90,8 +93,10 @@ void TestAnalysisCommandLine::exportCounts_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QList<QList<int>>>("pages"); // species, first and last layer of each
     QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("format");   // 1 unsigned, 3 floating point
-    QTest::addColumn<QString>("kind"); // counts, ratio of 1 over 2, or dead time of 100 ns
+    QTest::addColumn<int>("format"); // 1 unsigned, 3 floating point
+    // counts, ratio of 1 over 2, dead time, or QSA (beta 0.5, 0.1 pA) of species 1; a dead time
+    // is 100 ns
+    QTest::addColumn<QString>("kind");
     const auto row = [](const char* name, const char* file, const QStringList& options,
                         const QList<QList<int>>& pages, int bits, int format,
                         const char* kind = "counts") {
@@ -111,6 +116,14 @@ void TestAnalysisCommandLine::exportCounts_data()
         {{1, 3, 3}}, 32, 3, "ratio");
     row("dead time: 32-bit float for every species", "two.im",
         {"--species", "all", "--deadtime-ns", "100"}, {{1, 1, 1}, {2, 1, 1}}, 32, 3, "dead time");
+    row("corrected sum: 64-bit float", "two.im", {"--deadtime-ns", "100", "--sum"}, {{1, 1, 3}}, 64,
+        3, "dead time");
+    row("QSA by label after the dead time", "two.im",
+        {"--species", "all", "--deadtime-ns", "100", "--qsa-beta", "12C=0.5", "--current-pa",
+         "0.1"},
+        {{1, 1, 1}, {2, 1, 1}}, 32, 3, "qsa");
+    row("QSA by species number, without dead time", "two.im",
+        {"--plane", "2", "--qsa-beta", "1=0.5", "--current-pa", "0.1"}, {{1, 2, 2}}, 32, 3, "qsa");
     row("cut short: the complete layers exactly", "cut.im", {"--layers", "1-2"},
         {{1, 1, 1}, {1, 2, 2}}, 16, 1);
 }
@@ -128,28 +141,35 @@ void TestAnalysisCommandLine::exportCounts()
     const QList<Page> got = TiffPages::read(work("counts.tif"));
     QCOMPARE(got.size(), pages.size());
     const ImBuilder& b = m_files[file];
-    const auto counts = [&b](int s, const QList<int>& page, int i) {
+    // Layer by layer, t = 600 s / (3 layers x 4096 pixels): the dead time first, then QSA.
+    const double dwell = 600.0 / (3 * 4096);
+    const double tau = options.contains("--deadtime-ns") ? 1e-7 : 0;
+    const double beta = kind == "qsa" ? 0.5 : 0;
+    const auto corrected = [&](double n) {
+        n /= 1 - n * tau / dwell;
+        const double kExp = n / (dwell * 0.1 * 6.2415e6);
+        return n * (1 + beta * kExp / (1 - kExp / 2));
+    };
+    // Secondary electrons (species 2) stay as counted.
+    const auto counts = [&](int s, const QList<int>& page, int i) {
         double sum = 0;
-        for (int l = page[1]; l <= page[2]; ++l)
-            sum += shown(b, s, l, i % 64, i / 64);
+        for (int l = page[1]; l <= page[2]; ++l) {
+            const double n = shown(b, s, l, i % 64, i / 64);
+            sum += s == 1 ? corrected(n) : n;
+        }
         return sum;
     };
-    // With the dead time, t = 600 s / (3 layers x 4096 pixels); secondary electrons (species 2)
-    // stay as counted.
-    const double dwell = 600.0 / (3 * 4096);
     for (int p = 0; p < got.size(); ++p) {
         QCOMPARE(std::tuple(int(got[p].bits), int(got[p].format), got[p].values.size()),
                  std::tuple(bits, format, size_t(64 * 64)));
-        // 64 pixels over 20 µm: 32000 per cm.
+        // 64 pixels over 20 µm: 32000 per cm on a page alone, 3.2 per µm in a stack.
         QCOMPARE(std::tuple(got[p].xResolution, got[p].yResolution, got[p].unit),
-                 std::tuple(32000.0f, 32000.0f, uint16_t(RESUNIT_CENTIMETER)));
+                 got.size() > 1 ? std::tuple(3.2f, 3.2f, uint16_t(RESUNIT_NONE))
+                                : std::tuple(32000.0f, 32000.0f, uint16_t(RESUNIT_CENTIMETER)));
         for (int i = 0; i < 64 * 64; ++i) {
             const double n = counts(pages[p][0], pages[p], i);
             const double d = counts(2, pages[p], i);
-            const double want = kind == "ratio" ? (d > 0 ? n / d : NAN)
-                                : kind == "dead time" && pages[p][0] == 1
-                                    ? n / (1 - n * 1e-7 / dwell)
-                                    : n;
+            const double want = kind == "ratio" ? (d > 0 ? n / d : NAN) : n;
             // Counts exactly; ratios and corrected counts as near as 32-bit floats hold them.
             const double g = got[p].values[size_t(i)];
             if (std::isnan(want) ? !std::isnan(g)
@@ -183,6 +203,13 @@ void TestAnalysisCommandLine::refusals_data()
         "--layers needs --sum");
     row("species 11 of ten", {"--export", "refused.png", "ten.im", "--species", "11"},
         "--species 11 is out of range");
+    row("QSA without the current", counts + QStringList{"--qsa-beta", "12C=0.5"}, "QSA needs both");
+    row("QSA of a label the file lacks",
+        counts + QStringList{"--qsa-beta", "12C=0.5,99C=1", "--current-pa", "1"},
+        "--qsa-beta names 99C");
+    row("QSA of secondary electrons",
+        counts + QStringList{"--qsa-beta", "S.E.=0.5", "--current-pa", "1"},
+        "secondary electrons are never corrected");
 }
 
 // Exit status 2, a message, and no file, not even a partial or temporary one.
@@ -299,6 +326,81 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     };
     QCOMPARE(sumOf12C(run(stats + QStringList{"--align"})).toDouble(), want);
     QVERIFY(sumOf12C(run(stats)).toDouble() != want);
+}
+
+// 300 aligned layers of about 59,000 counts add up beyond 2^24: every pixel's sum is exact.
+void TestAnalysisCommandLine::alignedSumExact()
+{
+    constexpr int kLayers = 300;
+    const auto count = [](int p, int r, int k) {
+        return quint32(59000 + (r * 7 + k * 13) % 997 + (p == 1)); // odd sums
+    };
+    QVERIFY(write("long.im",
+                  small(1, kLayers, [&](int, int p, int r, int k) { return count(p, r, k); })));
+    QCOMPARE(run({"--export-counts", "long.tif", "long.im", "--align", "--sum"}).status, 0);
+    const QList<Page> pages = TiffPages::read(work("long.tif"));
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(std::pair(int(pages[0].bits), int(pages[0].format)), std::pair(64, 3));
+    for (int i = 0; i < 64 * 64; ++i) {
+        double want = 0;
+        for (int p = 1; p <= kLayers; ++p)
+            want += count(p, i / 64, 63 - i % 64);
+        if (pages[0].values[size_t(i)] != want)
+            QFAIL(qPrintable(QString::asprintf("pixel %d: %.17g, not %.17g", i,
+                                               pages[0].values[size_t(i)], want)));
+    }
+}
+
+void TestAnalysisCommandLine::calibration_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("nm"); // the field as recorded
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("species");
+    QTest::newRow("2,549 nm over 64") << "field.im" << 2549.0 << 64 << 1;
+    QTest::newRow("image_sun: 7,011 nm over 256")
+        << ISOLUMEN_REALDATA "/image_sun.im" << 7011.0 << 256 << 6;
+}
+
+// The pixel is the field in nm / 1000 / side, never the field rounded to 0.1 µm: in the area of
+// a region of the whole frame, and in the resolution of one page (per cm) and of a stack of two
+// layers (per µm, species as channels and layers as slices).
+void TestAnalysisCommandLine::calibration()
+{
+    QFETCH(QString, file);
+    QFETCH(double, nm);
+    QFETCH(int, side);
+    QFETCH(int, species);
+    ImBuilder field = small(1, 2, [](int, int, int r, int k) { return quint32(r + k); });
+    field.nmSize = 2549;
+    QVERIFY(write("field.im", field));
+    file = QDir::isAbsolutePath(file) ? file : work(file);
+    if (!QFileInfo::exists(file))
+        QSKIP("The instrument files of ../shared/realdata are not here.");
+    const double pixel = nm / 1000 / side;
+    const auto near = [](double got, double want, double within) {
+        return std::abs(got / want - 1) < within;
+    };
+    const Run stats = run({"--stats", file, "--roi", QStringLiteral("rect:0,0,%1,%1").arg(side)});
+    QCOMPARE(stats.status, 0);
+    const double area = stats.out.section('\n', 1, 1).section(',', 4, 4).toDouble();
+    QVERIFY2(near(area, nm * nm / 1e6, 1e-12), qPrintable(stats.out.section('\n', 1, 1)));
+
+    QCOMPARE(run({"--export-counts", "one.tif", file}).status, 0);
+    const Page one = TiffPages::read(work("one.tif")).value(0);
+    QCOMPARE(one.unit, uint16_t(RESUNIT_CENTIMETER));
+    QVERIFY(near(one.xResolution, 1e4 / pixel, 1e-6) && near(one.yResolution, 1e4 / pixel, 1e-6));
+
+    QCOMPARE(
+        run({"--export-counts", "stack.tif", file, "--species", "all", "--layers", "1-2"}).status,
+        0);
+    const QList<Page> stack = TiffPages::read(work("stack.tif"));
+    QCOMPARE(stack.size(), 2 * species);
+    QVERIFY2(stack[0].description.contains(
+                 QStringLiteral("\nchannels=%1\nslices=2\n").arg(species).toUtf8()),
+             stack[0].description.constData());
+    QCOMPARE(stack[0].unit, uint16_t(RESUNIT_NONE));
+    QVERIFY(near(1 / stack[0].xResolution, pixel, 1e-6));
 }
 
 void TestAnalysisCommandLine::compressed_data()

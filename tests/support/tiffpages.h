@@ -17,7 +17,8 @@ struct Page
     uint16_t format = 0; // SAMPLEFORMAT_UINT 1, SAMPLEFORMAT_IEEEFP 3
     float xResolution = 0;
     float yResolution = 0;
-    uint16_t unit = 0;          // RESUNIT_CENTIMETER 3
+    uint16_t unit = 0;          // RESUNIT_NONE 1, RESUNIT_CENTIMETER 3
+    QByteArray description;     // ImageDescription
     std::vector<double> values; // row by row
 };
 
@@ -36,6 +37,9 @@ inline QList<Page> read(const QString& path)
         TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &p.xResolution);
         TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &p.yResolution);
         TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &p.unit);
+        const char* text = nullptr;
+        if (TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &text) && text)
+            p.description = text;
         std::vector<uchar> line(size_t(TIFFScanlineSize(tiff)));
         const auto sample = [&](auto type, uint32_t x) {
             std::memcpy(&type, line.data() + sizeof(type) * x, sizeof(type));

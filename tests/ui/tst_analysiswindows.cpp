@@ -92,19 +92,20 @@ void TestAnalysisWindows::cleanup()
     m_acquisition.reset();
 }
 
-// The readout at the corners: the file's first sample is shown at the top right; 25.6 µm over
-// 64 pixels is 0.4 µm a pixel, read out at its centre.
+// The readout at the corners: the file's first sample is shown at the top right; 25,640 nm over
+// 64 pixels is 0.400625 µm a pixel (not the 0.4 of the field rounded to 25.6 µm), read out at
+// its centre.
 void TestAnalysisWindows::readout()
 {
     ImBuilder b = small(1, 1, [](int, int, int r, int k) { return quint32(r * 64 + k + 1); });
-    b.nmSize = 25600;
+    b.nmSize = 25640;
     QVERIFY(b.write(work("a.im")));
     m_main->openImage(work("a.im"));
     ImageWindow* w = m_main->openImageWindow({0, {}});
     QCOMPARE(w->readoutText(0, 0), "x 0  y 0  (0.20, 0.20 µm)  64  Layer 1");
-    QCOMPARE(w->readoutText(63, 0), "x 63  y 0  (25.40, 0.20 µm)  1  Layer 1");
-    QCOMPARE(w->readoutText(0, 63), "x 0  y 63  (0.20, 25.40 µm)  4096  Layer 1");
-    QCOMPARE(w->readoutText(63, 63), "x 63  y 63  (25.40, 25.40 µm)  4033  Layer 1");
+    QCOMPARE(w->readoutText(63, 0), "x 63  y 0  (25.44, 0.20 µm)  1  Layer 1");
+    QCOMPARE(w->readoutText(0, 63), "x 0  y 63  (0.20, 25.44 µm)  4096  Layer 1");
+    QCOMPARE(w->readoutText(63, 63), "x 63  y 63  (25.44, 25.44 µm)  4033  Layer 1");
     QVERIFY(w->readoutText(64, 0).isEmpty());
     // The picture's frame is one pixel wide: canvas pixel (6, 8) shows (5, 7), file row 7,
     // sample 58.

@@ -29,7 +29,8 @@
 
 namespace {
 
-constexpr int kSide = 64; // over 20 µm
+constexpr int kSide = 64;
+constexpr double kField = 20.04; // µm as recorded, shown rounded to 20.0
 using Tool = RegionTools::Tool;
 
 // Two species over three layers. A file row shows mirrored: its sample k at x = side - 1 - k.
@@ -93,6 +94,7 @@ private slots:
         b.labels = {"12C", "13C"};
         b.nPlanes = 3;
         b.width = b.height = kSide;
+        b.nmSize = 20040;
         b.sample = sample;
         QVERIFY(b.write(m_dir.filePath("test.im")));
         setMessageHandler([this](const QString& text) { m_messages << text; });
@@ -131,6 +133,7 @@ private slots:
         };
         QCOMPARE(regions->table()->rowCount(), 2); // 12C and 13C
         QCOMPARE(cell(0, 4), "100");
+        QCOMPARE(cell(0, 5), QString::number(100 * (kField / kSide) * (kField / kSide)));
         QCOMPARE(cell(1, 6), QString::number(rectSum(2, 1, {10, 20, 10, 10})));
 
         // Moved 5 pixels right: the table follows before the button is released.
@@ -205,7 +208,7 @@ private slots:
         LineProfileWindow* line = window<LineProfileWindow>();
         QVERIFY(line);
         QCOMPARE(line->curve()->count(), 11);
-        QCOMPARE(line->curve()->at(10), QPointF(10 * 20.0 / kSide, shown(1, 1, 12, 5)));
+        QCOMPARE(line->curve()->at(10), QPointF(10 * kField / kSide, shown(1, 1, 12, 5)));
         m_acquisition->setLayer(2);
         QTRY_COMPARE(line->curve()->at(0).y(), shown(1, 2, 2, 5));
         line->widthBox()->setValue(3); // the mean of rows 4 to 6

@@ -52,8 +52,10 @@ struct ImHeader
     // the analysis parameters are missing, for 6 and 7 when their second block is.
     std::array<std::optional<int>, 7> deadTimesNs{};
     bool deadTimesRecorded = false;
-    double micronSize = 0; // side of the field in micrometres, rounded to 0.1
-    qint64 frameSize = 0;  // pixelWidth x pixelHeight x bytes per sample
+    // Side of the field in micrometres, rounded to 0.1: for the texts and the scale bar only.
+    // Every measured quantity takes micronsPerPixel() instead.
+    double micronSize = 0;
+    qint64 frameSize = 0; // pixelWidth x pixelHeight x bytes per sample
 
     // How the image data is stored. Files of the classic layout are big-endian with two bytes
     // per sample; later instrument software writes little-endian files and 4-byte samples.
@@ -68,6 +70,14 @@ struct ImHeader
 
     // Species with a label and frames the viewer can address.
     int usableSpecies() const { return int(species.size()); }
+
+    // The side of a pixel in micrometres, from the field as recorded in nanometres: the one
+    // calibration of the readout, region areas, profiles, count TIFFs and CSV. 0 when the
+    // header gives no field or no width.
+    double micronsPerPixel() const
+    {
+        return nmSize > 0 && pixelWidth > 0 ? nmSize / 1000.0 / pixelWidth : 0;
+    }
 };
 
 // What reading a header gives: its values, the frame side and what to tell the user.

@@ -1,70 +1,76 @@
 #include "core/io/countpage.h"
 
-qint64 CountPage::bytesPerSample(CountType type)
-{
-    switch (type) {
-    case CountType::UInt16:
-        return 2;
-    case CountType::UInt32:
-    case CountType::Float32:
-        return 4;
-    case CountType::Float64:
-        return 8;
-    }
-    return 8;
-}
+#include "core/model/acquisition.h"
 
-CountPage countPage(const Plane& plane, bool asReal)
+#include <memory>
+
+CountPage countPage(const Plane& plane, std::optional<CountType> as)
 {
     CountPage page;
     std::visit(
         [&](const auto& values) {
             using T = typename std::decay_t<decltype(values)>::value_type;
-            if (asReal) {
+            if (as == CountType::Float32) {
                 page.type = CountType::Float32;
-                page.converted.assign(values.begin(), values.end());
-                page.samples = page.converted.data();
+                page.converted32.assign(values.begin(), values.end());
+                page.samples = page.converted32.data();
                 return;
             }
             page.samples = values.data();
-            if constexpr (std::is_same_v<T, quint16>)
-                page.type = CountType::UInt16;
-            else if constexpr (std::is_same_v<T, quint32>)
-                page.type = CountType::UInt32;
-            else
+            if constexpr (std::is_same_v<T, double>) {
                 page.type = CountType::Float64;
+                return;
+            }
+            if (as == CountType::Float64) {
+                page.type = CountType::Float64;
+                page.converted64.assign(values.begin(), values.end());
+                page.samples = page.converted64.data();
+            } else if constexpr (std::is_same_v<T, quint16>) {
+                page.type = CountType::UInt16;
+            } else {
+                page.type = CountType::UInt32;
+            }
         },
         plane.samples);
     return page;
 }
 
-bool writeCountTiff(const QString& path, double micronSize, int side, int count, bool asReal,
-                    bool mayNeedDoubles,
-                    const std::function<bool(int, PlanePtr&, QString&, QString&)>& pages,
-                    QString* error)
+std::optional<CountType> exportType(const PlaneRequest& like, int fileBytesPerSample, qint64 pages)
 {
-    const qint64 perSample = asReal ? 4 : mayNeedDoubles ? 8 : 4;
-    CountTiffWriter writer(path, micronSize, side, qint64(count) * side * side * perSample);
-    for (int i = 0; i < count; ++i) {
-        PlanePtr plane;
-        QString description;
-        QString why;
-        if (!pages(i, plane, description, why) || !plane) {
-            if (error)
-                *error = why;
-            return false; // the writer leaves nothing behind
-        }
-        const CountPage page = countPage(*plane, asReal);
-        if (!writer.addPage(page.type, page.samples, description)) {
-            if (error)
-                *error = writer.error();
-            return false;
-        }
-    }
-    if (!writer.commit()) {
+    if (like.source.ratio)
+        return CountType::Float32;
+    if (like.corrections || like.alignment)
+        return like.isSum() ? CountType::Float64 : CountType::Float32;
+    if (like.isSum() && fileBytesPerSample == 4 && pages > 1)
+        return CountType::Float64;
+    return std::nullopt;
+}
+
+bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneRequest& like,
+                    int fileBytesPerSample,
+                    const std::function<bool(int, PlanePtr&, QString&)>& planes, QString* error)
+{
+    const auto failed = [error](const QString& why) {
         if (error)
-            *error = writer.error();
-        return false;
+            *error = why;
+        return false; // a writer leaves nothing behind
+    };
+    std::optional<CountType> type = exportType(like, fileBytesPerSample, stack.pages());
+    std::unique_ptr<CountTiffWriter> writer;
+    for (int i = 0; i < stack.pages(); ++i) {
+        PlanePtr plane;
+        QString why;
+        if (!planes(i, plane, why) || !plane)
+            return failed(why);
+        const CountPage page = countPage(*plane, type);
+        if (!writer) {
+            type = page.type;
+            writer = std::make_unique<CountTiffWriter>(path, stack, page.type);
+        }
+        if (!writer->addPage(page.type, page.samples))
+            return failed(writer->error());
     }
-    return true;
+    if (!writer)
+        return failed(QStringLiteral("No page was written to %1.").arg(path));
+    return writer->commit() || failed(writer->error());
 }

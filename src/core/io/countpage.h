@@ -5,28 +5,36 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
-// A plane's values as a page of a count TIFF: counts in their own integer type (a layer as the
-// file stores it, a sum in 32 bits), a sum too large for 32 bits as 64-bit float, and values
-// that are not whole numbers (asReal: ratios, corrected or shifted counts) as 32-bit float with
-// NaN for no value. Owns the converted samples where a conversion was needed.
+struct PlaneRequest;
+
+// A plane's values as a page of a count TIFF: in the type the export asks for (see exportType),
+// else counts in their own integer type (a layer as the file stores it, a sum in 32 bits) and a
+// sum too large for 32 bits as 64-bit float. Owns the converted samples where a conversion was
+// needed.
 struct CountPage
 {
     CountType type = CountType::UInt16;
     const void* samples = nullptr;
-    std::vector<float> converted;
-
-    static qint64 bytesPerSample(CountType type);
+    std::vector<float> converted32;
+    std::vector<double> converted64;
 };
 
-CountPage countPage(const Plane& plane, bool asReal);
+CountPage countPage(const Plane& plane, std::optional<CountType> as);
 
-// Writes `count` pages of side x side values as a count TIFF at path, complete or nothing.
-// pages(i, ...) gives the plane and description of page i, or false with the reason in error.
-// mayNeedDoubles: whether a page can be a sum too large for 32 bits (it decides between classic
-// TIFF and BigTIFF with the page sizes).
-bool writeCountTiff(
-    const QString& path, double micronSize, int side, int count, bool asReal, bool mayNeedDoubles,
-    const std::function<bool(int i, PlanePtr& plane, QString& description, QString& error)>& pages,
-    QString* error);
+// The one type every page of an export of planes like `like` is written in, where it is not the
+// counts' own: ratios and single corrected or shifted layers as 32-bit float (NaN for no value);
+// sums of corrected or shifted counts as 64-bit float, which holds them exactly where 32-bit
+// float loses counts above 2^24; a stack of sums of 4-byte counts as 64-bit float, since one of
+// them may not fit 32 bits and a stack has one type. fileBytesPerSample: the file's, 2 or 4.
+std::optional<CountType> exportType(const PlaneRequest& like, int fileBytesPerSample, qint64 pages);
+
+// Writes the pages of stack, each a plane like `like`, as a count TIFF at path, complete or
+// nothing. plane(i, ...) gives the plane of page i, or false with the reason in error. The
+// first page decides the type where exportType does not.
+bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneRequest& like,
+                    int fileBytesPerSample,
+                    const std::function<bool(int i, PlanePtr& plane, QString& error)>& planes,
+                    QString* error);

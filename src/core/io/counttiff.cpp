@@ -56,14 +56,92 @@ struct TiffCleanup
 // the eighth left for page directories and descriptions.
 constexpr qint64 kClassicSampleLimit = (qint64(1) << 32) / 8 * 7;
 
+constexpr double kMicronsPerCm = 1e4;
+
+// The description by which ImageJ/Fiji and tifffile know a hyperstack: the version field comes
+// first and must be one ImageJ accepts; no spacing, for the layers are not a z distance.
+QByteArray imageJDescription(const CountStack& stack)
+{
+    return QStringLiteral("ImageJ=1.11a\nimages=%1\nchannels=%2\nslices=%3\nhyperstack=true\n"
+                          "mode=grayscale\nunit=micron\n")
+        .arg(stack.pages())
+        .arg(stack.species)
+        .arg(stack.layers)
+        .toUtf8();
+}
+
+// The tags of a page's layout: one uncompressed strip of side x side samples of type.
+bool setLayout(TIFF* tiff, int side, CountType type)
+{
+    const bool isFloat = type == CountType::Float32 || type == CountType::Float64;
+    const int bytes = bytesPerSample(type);
+    return TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
+           TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(side)) &&
+           TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(side)) &&
+           TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+           TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8 * bytes) &&
+           TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
+                        isFloat ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) &&
+           TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
+           TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+           TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
+           TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(side));
+}
+
+// A page's texts and calibration: a single page plainly, a stack's pages as ImageJ reads them.
+bool setTextsAndCalibration(TIFF* tiff, const CountStack& stack, int page)
+{
+    const bool isStack = stack.pages() > 1;
+    const QByteArray name = stack.names.value(page).toUtf8();
+    bool ok = true;
+    if (isStack && page == 0)
+        ok = TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, imageJDescription(stack).constData());
+    if (ok && !name.isEmpty())
+        ok = TIFFSetField(tiff, isStack ? TIFFTAG_PAGENAME : TIFFTAG_IMAGEDESCRIPTION,
+                          name.constData());
+    if (!ok || !(stack.micronsPerPixel > 0) || !std::isfinite(stack.micronsPerPixel))
+        return ok;
+    const double perUnit = (isStack ? 1 : kMicronsPerCm) / stack.micronsPerPixel;
+    return TIFFSetField(tiff, TIFFTAG_XRESOLUTION, perUnit) &&
+           TIFFSetField(tiff, TIFFTAG_YRESOLUTION, perUnit) &&
+           TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, isStack ? RESUNIT_NONE : RESUNIT_CENTIMETER);
+}
+
+// Writes the directories of every page with their strip places left open: the samples, written
+// after them, then lie one page after the other.
+bool writeDirectories(TIFF* tiff, const CountStack& stack, CountType type)
+{
+    for (int p = 0; p < stack.pages(); ++p) {
+        if (!setLayout(tiff, stack.side, type) || !setTextsAndCalibration(tiff, stack, p) ||
+            !TIFFDeferStrileArrayWriting(tiff) || !TIFFWriteCheck(tiff, 0, "CountTiffWriter") ||
+            !TIFFWriteDirectory(tiff))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+int bytesPerSample(CountType type)
+{
+    switch (type) {
+    case CountType::UInt16:
+        return 2;
+    case CountType::UInt32:
+    case CountType::Float32:
+        return 4;
+    case CountType::Float64:
+        break;
+    }
+    return 8;
+}
 
 struct CountTiffWriter::State
 {
     QString path;
-    int side = 0;
-    double pixelsPerCm = 0; // 0: uncalibrated
-    int pages = 0;
+    CountStack stack;
+    CountType type = CountType::UInt16;
+    int pages = 0; // added so far
     QString error;
     QTemporaryFile file;                     // declared before tiff, so destroyed after it
     std::unique_ptr<TIFF, TiffCleanup> tiff; // null once failed or committed
@@ -92,16 +170,17 @@ struct CountTiffWriter::State
     static int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 };
 
-CountTiffWriter::CountTiffWriter(const QString& path, double micronSize, int side,
-                                 qint64 expectedBytes)
+CountTiffWriter::CountTiffWriter(const QString& path, const CountStack& stack, CountType type)
     : d(std::make_unique<State>())
 {
     d->path = path;
-    d->side = side;
-    if (std::isfinite(micronSize) && micronSize > 0)
-        d->pixelsPerCm = side / (micronSize * 1e-4);
-    if (side <= 0) {
-        d->fail(QStringLiteral("Pages of %1 x %1 samples cannot be written.").arg(side));
+    d->stack = stack;
+    d->type = type;
+    if (stack.side <= 0 || stack.species < 1 || stack.layers < 1) {
+        d->fail(QStringLiteral("%1 species x %2 layers of %3 x %3 samples cannot be written.")
+                    .arg(stack.species)
+                    .arg(stack.layers)
+                    .arg(stack.side));
         return;
     }
     // In the target's folder, so that commit() is a rename within one file system.
@@ -115,49 +194,44 @@ CountTiffWriter::CountTiffWriter(const QString& path, double micronSize, int sid
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, &State::onError, d.get());
     TIFFOpenOptionsSetWarningHandlerExtR(options, &State::ignoreWarning, nullptr);
-    const char* mode = expectedBytes > kClassicSampleLimit ? "w8" : "w";
+    // "c": a directory read back to add its samples keeps its one strip.
+    const qint64 bytes = stack.pages() * stack.side * stack.side * bytesPerSample(type);
+    const char* mode = bytes > kClassicSampleLimit ? "w8c" : "wc";
     d->tiff.reset(TIFFClientOpenExt(QFile::encodeName(path).constData(), mode, &d->file, readFile,
                                     writeFile, seekFile, keepFileOpen, fileSize, noMapping,
                                     noUnmapping, options));
     TIFFOpenOptionsFree(options);
     if (!d->tiff)
         d->fail(QStringLiteral("Cannot write %1.").arg(path));
+    else if (!writeDirectories(d->tiff.get(), stack, type))
+        d->fail(QStringLiteral("Cannot write the pages of %1.").arg(path));
 }
 
 CountTiffWriter::~CountTiffWriter() = default;
 
-bool CountTiffWriter::addPage(CountType type, const void* samples, const QString& description)
+bool CountTiffWriter::addPage(CountType type, const void* samples)
 {
     TIFF* tiff = d->tiff.get();
     if (!tiff)
         return d->fail(QStringLiteral("The file was already finished or failed."));
-    if (!samples)
-        return d->fail(QStringLiteral("A page without samples cannot be written."));
-    const bool isFloat = type == CountType::Float32 || type == CountType::Float64;
-    const int bytes = type == CountType::UInt16 ? 2 : type == CountType::Float64 ? 8 : 4;
-    const qint64 pageBytes = qint64(d->side) * d->side * bytes;
-    const QByteArray text = description.toUtf8();
-    bool ok = TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
-              TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(d->side)) &&
-              TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(d->side)) &&
-              TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1) &&
-              TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8 * bytes) &&
-              TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
-                           isFloat ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) &&
-              TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
-              TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
-              TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(d->side)) &&
-              (text.isEmpty() || TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, text.constData()));
-    if (ok && d->pixelsPerCm > 0)
-        ok = TIFFSetField(tiff, TIFFTAG_XRESOLUTION, d->pixelsPerCm) &&
-             TIFFSetField(tiff, TIFFTAG_YRESOLUTION, d->pixelsPerCm) &&
-             TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
-    // One uncompressed strip a page, as ImageJ writes them, in the machine's byte order, in
-    // which libtiff writes the samples as they are (it never changes them).
-    void* page = const_cast<void*>(samples);
-    ok = ok && TIFFWriteEncodedStrip(tiff, 0, page, tmsize_t(pageBytes)) == pageBytes;
-    if (!ok || !TIFFWriteDirectory(tiff))
+    if (!samples || type != d->type)
+        return d->fail(QStringLiteral("Page %1 of %2 has no samples of the stack's type.")
+                           .arg(d->pages + 1)
+                           .arg(d->path));
+    if (d->pages >= d->stack.pages())
+        return d->fail(QStringLiteral("%1 holds %2 pages; no more can be added.")
+                           .arg(d->path)
+                           .arg(d->stack.pages()));
+    // Back to the page's directory (the next one after the first), its one uncompressed strip
+    // appended at the end of the file, in the machine's byte order, in which libtiff writes the
+    // samples as they are (it never changes them); then the strip's place goes into the
+    // directory.
+    const qint64 pageBytes = qint64(d->stack.side) * d->stack.side * bytesPerSample(type);
+    const bool ok = (d->pages == 0 ? TIFFSetDirectory(tiff, 0) : TIFFReadDirectory(tiff)) &&
+                    TIFFWriteEncodedStrip(tiff, 0, const_cast<void*>(samples),
+                                          tmsize_t(pageBytes)) == pageBytes &&
+                    TIFFForceStrileArrayWriting(tiff);
+    if (!ok)
         return d->fail(
             QStringLiteral("Cannot write page %1 of %2.").arg(d->pages + 1).arg(d->path));
     ++d->pages;
@@ -168,8 +242,11 @@ bool CountTiffWriter::commit()
 {
     if (!d->tiff)
         return d->fail(QStringLiteral("The file was already finished or failed."));
-    if (d->pages == 0)
-        return d->fail(QStringLiteral("No page was written to %1.").arg(d->path));
+    if (d->pages != d->stack.pages())
+        return d->fail(QStringLiteral("%1 of the %2 pages of %3 were written.")
+                           .arg(d->pages)
+                           .arg(d->stack.pages())
+                           .arg(d->path));
     if (!TIFFFlush(d->tiff.get()))
         return d->fail(QStringLiteral("Cannot finish %1.").arg(d->path));
     TIFFClose(d->tiff.release());

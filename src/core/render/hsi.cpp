@@ -76,7 +76,8 @@ QImage hsiPicture(const PlaneResult& ratio, double rMin, double rMax, HsiBrightn
             if (std::isnan(b))
                 continue; // black: no ratio
             const double v = hi > lo ? (b - lo) / (hi - lo) : 1.0;
-            line[x] = hsiColour(r.value(x, y), rMin, rMax, v);
+            line[x] = hsiColour(r.value(x, y), rMin, rMax,
+                                kHsiBrightnessFloor + (1 - kHsiBrightnessFloor) * v);
         }
     }
     return picture;

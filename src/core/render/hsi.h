@@ -11,8 +11,13 @@ struct PlaneResult;
 // HSI pictures of a ratio: the hue tells the ratio, on the scale the field uses (blue at Rmin,
 // through cyan, green and yellow, to red at Rmax, held there outside the range), and the
 // brightness tells the counts, stretched between their own smallest and largest value over the
-// pixels that have a ratio. Pixels without a ratio are black.
+// pixels that have a ratio onto kHsiBrightnessFloor..1. Pixels without a ratio are black, and
+// only they: the floor keeps the dimmest pixel with a ratio apart from them.
 enum class HsiBrightness { Denominator, Numerator, Larger, Mean };
+
+// The least brightness of a pixel with a ratio: dark enough to read as the lowest counts, bright
+// enough (a channel of at least 25 of 255) to tell from black on any screen.
+constexpr double kHsiBrightnessFloor = 0.1;
 
 // The colour of ratio r for brightness b (0 to 1).
 QRgb hsiColour(double r, double rMin, double rMax, double brightness);

@@ -5,12 +5,12 @@
 #include <cmath>
 
 StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
-                  const std::vector<qint64>& pixels, double micronSize)
+                  const std::vector<qint64>& pixels, double micronsPerPixel)
 {
     StatsRow row;
     row.source = source;
     if (planes.shown)
-        row.stats = regionStats(*planes.shown, pixels, micronSize);
+        row.stats = regionStats(*planes.shown, pixels, micronsPerPixel);
     if (source.ratio && planes.numerator && planes.denominator)
         row.ratio =
             ratioOfSums(*planes.numerator, *planes.denominator, pixels, source.ratio->scale);
@@ -23,7 +23,7 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
             const PlaneRequest& base, Progress* progress, QString* error)
 {
     const int side = acquisition.frameSide().value_or(0);
-    const double micronSize = acquisition.header().micronSize;
+    const double micronsPerPixel = acquisition.header().micronsPerPixel();
     std::vector<std::vector<qint64>> pixels;
     for (const Region& r : regions)
         pixels.push_back(regionPixels(r, side));
@@ -44,7 +44,7 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
             }
             std::vector<StatsRow> rows;
             for (qsizetype r = 0; r < regions.size(); ++r) {
-                StatsRow row = statsRow(planes, sources[s], pixels[size_t(r)], micronSize);
+                StatsRow row = statsRow(planes, sources[s], pixels[size_t(r)], micronsPerPixel);
                 row.region = int(r) + 1;
                 row.firstLayer = first;
                 row.lastLayer = last;
@@ -64,7 +64,7 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
 }
 
 LineProfile lineProfile(const Plane& plane, const QPointF& a, const QPointF& b, double width,
-                        double micronSize)
+                        double micronsPerPixel)
 {
     LineProfile profile;
     const QPointF along = b - a;
@@ -75,7 +75,6 @@ LineProfile lineProfile(const Plane& plane, const QPointF& a, const QPointF& b, 
     const QPointF across(-unit.y(), unit.x());
     const int steps = int(std::floor(length)) + 1;
     const int wide = std::max(1, int(std::round(width)));
-    const double micronsPerPixel = micronSize / plane.side;
     for (int i = 0; i < steps; ++i) {
         double sum = 0;
         int count = 0;

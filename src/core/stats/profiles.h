@@ -25,7 +25,7 @@ struct StatsRow
 // A region's row in the planes of one source (its ratio of sums too, for a ratio), pixels as
 // regionPixels gives them; the layers are left to the caller.
 StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
-                  const std::vector<qint64>& pixels, double micronSize);
+                  const std::vector<qint64>& pixels, double micronsPerPixel);
 
 // The statistics of every region in the planes of every source over every layer range, under
 // the request's corrections and alignment (taken from `base`). Rows come by region, then
@@ -38,11 +38,11 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
 
 // A profile along the line from a to b (shown pixels): a point every pixel of its length, each
 // the mean of the values across the line's width (pixels without a value left out; NaN where
-// none has one), at its distance from a in micrometres.
+// none has one), at its distance from a in micrometres (micronsPerPixel a pixel).
 struct LineProfile
 {
     std::vector<double> distanceUm;
     std::vector<double> mean;
 };
 LineProfile lineProfile(const Plane& plane, const QPointF& a, const QPointF& b, double width,
-                        double micronSize);
+                        double micronsPerPixel);

@@ -28,12 +28,12 @@ template <typename F> void forEachValue(const Plane& plane, const std::vector<qi
 
 } // namespace
 
-RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels, double micronSize)
+RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels,
+                        double micronsPerPixel)
 {
     RegionStats s;
     s.pixels = qint64(pixels.size());
-    const double pixelSide = plane.side > 0 ? micronSize / plane.side : 0;
-    s.areaUm2 = double(s.pixels) * pixelSide * pixelSide;
+    s.areaUm2 = double(s.pixels) * micronsPerPixel * micronsPerPixel;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     forEachValue(plane, pixels, [&](qint64, double v) {

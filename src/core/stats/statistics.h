@@ -20,8 +20,9 @@ struct RegionStats
     double max = 0;
 };
 
-// pixels: indices into the plane (regionPixels). micronSize: the side of the field.
-RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels, double micronSize);
+// pixels: indices into the plane (regionPixels). micronsPerPixel: the side of a pixel.
+RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels,
+                        double micronsPerPixel);
 
 // A ratio over a region: the ratio of sums scale x sum(N) / sum(D) over the region's pixels
 // where both counts have a value, with its Poisson error R sqrt(1 / sum(N) + 1 / sum(D)).
