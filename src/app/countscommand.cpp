@@ -86,12 +86,15 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         [&](int i, PlanePtr& plane, QString& description, QString& why) {
             const PlaneResult result = acquisition.plane(pages[i]);
             plane = result.shown;
+            if (plane && !plane->hasValues)
+                warn(noValueWarning(acquisition.title(pages[i]), choice,
+                                    bool(pages[i].source.ratio)));
             why = result.error;
             description = acquisition.title(pages[i]);
             return bool(plane);
         },
         &error);
     if (!written)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(out, error));
+        return fail(error);
     return 0;
 }

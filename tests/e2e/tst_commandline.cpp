@@ -123,7 +123,8 @@ private slots:
         row("no display: the summary instead", "cut.im", 0, summary,
             "No display available: printing the summary instead.\n" + messages,
             "DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM");
-        row("refused", "--info refused.im", 2, {"File: (not an image file)"}, "");
+        row("refused", "--info refused.im", 2, {},
+            "refused.im is not an image file: its header is not that of a raw ion image.");
         row("missing", "--info missing.im", 2, {}, "No such file: missing.im");
         row("a folder", "--info folder.png", 2, {}, "This is a folder, not a file: folder.png");
     }
@@ -173,7 +174,7 @@ private slots:
             "--export out.png quarter.im --min 0.5 --max 2.5 --log --layout figure";
         picture("0.5 to 2.5 under C", quarterArgs, quarter, "C");
         picture("0.5 to 2.5 under de_DE.UTF-8", quarterArgs, quarter, "de_DE.UTF-8");
-        failure("refused file", "--export out.png refused.im", "refused.im: (not an image file)");
+        failure("refused file", "--export out.png refused.im", "refused.im is not an image file");
         failure("frames of 100 x 100", "--export out.png odd.im",
                 "Frames of 100 x 100 pixels cannot be shown");
         failure("no frames", "--export out.png headeronly.im", "This file holds no frames");
@@ -212,7 +213,7 @@ private slots:
         const QStringList before = contents(m_dir.path());
         const QString out = args.section(' ', 1, 1);
         const Run r = runIsolumen(m_dir.path(), args.split(' '),
-                          QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
+                                  QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
         if (picture.isNull()) {
             QCOMPARE(r.status, 2);
             QVERIFY2(r.err.contains(message), qPrintable(r.err));

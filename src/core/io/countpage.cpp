@@ -51,7 +51,7 @@ bool writeCountTiff(const QString& path, double micronSize, int side, int count,
         QString why;
         if (!pages(i, plane, description, why) || !plane) {
             if (error)
-                *error = why;
+                *error = QStringLiteral("Cannot write %1: %2").arg(path, why);
             return false; // the writer leaves nothing behind
         }
         const CountPage page = countPage(*plane, asReal);

@@ -1,37 +1,48 @@
 #include "core/io/counttiff.h"
 
+#include "core/io/replacingfile.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <tiffio.h>
 
 namespace {
 
-// libtiff reads and writes the temporary file through Qt; it never maps it.
-tmsize_t readFile(thandle_t file, void* data, tmsize_t size)
+// The file libtiff writes: the temporary file, and the first reason the system gave for a
+// failed write or seek ("No space left on device"), which says more than libtiff's own words.
+struct TiffTarget
 {
-    return static_cast<QIODevice*>(file)->read(static_cast<char*>(data), size);
+    explicit TiffTarget(const QString& path) : replacing(path) {}
+    isolumen::ReplacingFile replacing;
+    QFile& file = replacing.device();
+    QString ioError;
+};
+
+tmsize_t readFile(thandle_t handle, void* data, tmsize_t size)
+{
+    return static_cast<TiffTarget*>(handle)->file.read(static_cast<char*>(data), size);
 }
 
-tmsize_t writeFile(thandle_t file, void* data, tmsize_t size)
+tmsize_t writeFile(thandle_t handle, void* data, tmsize_t size)
 {
-    return static_cast<QIODevice*>(file)->write(static_cast<const char*>(data), size);
+    TiffTarget* target = static_cast<TiffTarget*>(handle);
+    const qint64 written = target->file.write(static_cast<const char*>(data), size);
+    if (written != size && target->ioError.isEmpty())
+        target->ioError = target->file.errorString();
+    return written;
 }
 
 toff_t seekFile(thandle_t handle, toff_t offset, int whence)
 {
-    QIODevice* file = static_cast<QIODevice*>(handle);
-    const qint64 base = whence == SEEK_CUR ? file->pos() : whence == SEEK_END ? file->size() : 0;
+    QFile& file = static_cast<TiffTarget*>(handle)->file;
+    const qint64 base = whence == SEEK_CUR ? file.pos() : whence == SEEK_END ? file.size() : 0;
     const qint64 to = base + qint64(offset);
-    return to >= 0 && file->seek(to) ? toff_t(to) : toff_t(-1);
+    return to >= 0 && file.seek(to) ? toff_t(to) : toff_t(-1);
 }
 
-toff_t fileSize(thandle_t file)
+toff_t fileSize(thandle_t handle)
 {
-    return toff_t(static_cast<QIODevice*>(file)->size());
+    return toff_t(static_cast<TiffTarget*>(handle)->file.size());
 }
 
 int keepFileOpen(thandle_t)
@@ -60,30 +71,36 @@ constexpr qint64 kClassicSampleLimit = (qint64(1) << 32) / 8 * 7;
 
 struct CountTiffWriter::State
 {
+    explicit State(const QString& path) : path(path), target(path) {}
+
     QString path;
     int side = 0;
     double pixelsPerCm = 0; // 0: uncalibrated
     int pages = 0;
     QString error;
-    QTemporaryFile file;                     // declared before tiff, so destroyed after it
+    QString libtiffError;
+    TiffTarget target;                       // declared before tiff, so destroyed after it
     std::unique_ptr<TIFF, TiffCleanup> tiff; // null once failed or committed
 
-    // Drops the handle and the temporary file at once; the reason given is kept unless libtiff
-    // said something first.
+    // Drops the handle and the temporary file at once. The error names the file once and gives
+    // the system's reason, else libtiff's, else why.
     bool fail(const QString& why)
     {
-        if (error.isEmpty())
-            error = why;
+        if (error.isEmpty()) {
+            const QString reason = !target.ioError.isEmpty() ? target.ioError
+                                   : !libtiffError.isEmpty() ? libtiffError
+                                                             : why;
+            error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
+        }
         tiff.reset();
-        if (file.isOpen())
-            file.remove();
+        target.replacing.cancel();
         return false;
     }
 
-    // Keeps libtiff's first complaint as the reason, and off standard error.
+    // Keeps libtiff's first complaint, and off standard error.
     static int onError(TIFF*, void* state, const char* module, const char* format, va_list args)
     {
-        QString& error = static_cast<State*>(state)->error;
+        QString& error = static_cast<State*>(state)->libtiffError;
         if (error.isEmpty())
             error = QStringLiteral("%1: %2").arg(QString::fromUtf8(module),
                                                  QString::vasprintf(format, args));
@@ -94,45 +111,44 @@ struct CountTiffWriter::State
 
 CountTiffWriter::CountTiffWriter(const QString& path, double micronSize, int side,
                                  qint64 expectedBytes)
-    : d(std::make_unique<State>())
+    : d(std::make_unique<State>(path))
 {
-    d->path = path;
     d->side = side;
     if (std::isfinite(micronSize) && micronSize > 0)
         d->pixelsPerCm = side / (micronSize * 1e-4);
     if (side <= 0) {
-        d->fail(QStringLiteral("Pages of %1 x %1 samples cannot be written.").arg(side));
+        d->fail(QStringLiteral("pages of %1 x %1 samples cannot be written.").arg(side));
         return;
     }
     // In the target's folder, so that commit() is a rename within one file system.
-    const QFileInfo target(path);
-    d->file.setFileTemplate(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                            QStringLiteral(".XXXXXX"));
-    if (!d->file.open()) {
-        d->fail(QStringLiteral("Cannot write %1: %2").arg(path, d->file.errorString()));
+    if (!d->target.replacing.open()) {
+        d->fail(d->target.replacing.errorString());
         return;
     }
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, &State::onError, d.get());
     TIFFOpenOptionsSetWarningHandlerExtR(options, &State::ignoreWarning, nullptr);
     const char* mode = expectedBytes > kClassicSampleLimit ? "w8" : "w";
-    d->tiff.reset(TIFFClientOpenExt(QFile::encodeName(path).constData(), mode, &d->file, readFile,
+    d->tiff.reset(TIFFClientOpenExt(QFile::encodeName(path).constData(), mode, &d->target, readFile,
                                     writeFile, seekFile, keepFileOpen, fileSize, noMapping,
                                     noUnmapping, options));
     TIFFOpenOptionsFree(options);
     if (!d->tiff)
-        d->fail(QStringLiteral("Cannot write %1.").arg(path));
+        d->fail(QStringLiteral("libtiff cannot start the file."));
 }
 
-CountTiffWriter::~CountTiffWriter() = default;
+CountTiffWriter::~CountTiffWriter()
+{
+    d->tiff.reset(); // before the temporary file goes with the state
+}
 
 bool CountTiffWriter::addPage(CountType type, const void* samples, const QString& description)
 {
     TIFF* tiff = d->tiff.get();
     if (!tiff)
-        return d->fail(QStringLiteral("The file was already finished or failed."));
+        return d->fail(QStringLiteral("the file was already finished or failed."));
     if (!samples)
-        return d->fail(QStringLiteral("A page without samples cannot be written."));
+        return d->fail(QStringLiteral("a page without samples cannot be written."));
     const bool isFloat = type == CountType::Float32 || type == CountType::Float64;
     const int bytes = type == CountType::UInt16 ? 2 : type == CountType::Float64 ? 8 : 4;
     const qint64 pageBytes = qint64(d->side) * d->side * bytes;
@@ -158,8 +174,7 @@ bool CountTiffWriter::addPage(CountType type, const void* samples, const QString
     void* page = const_cast<void*>(samples);
     ok = ok && TIFFWriteEncodedStrip(tiff, 0, page, tmsize_t(pageBytes)) == pageBytes;
     if (!ok || !TIFFWriteDirectory(tiff))
-        return d->fail(
-            QStringLiteral("Cannot write page %1 of %2.").arg(d->pages + 1).arg(d->path));
+        return d->fail(QStringLiteral("page %1 could not be written.").arg(d->pages + 1));
     ++d->pages;
     return true;
 }
@@ -167,26 +182,14 @@ bool CountTiffWriter::addPage(CountType type, const void* samples, const QString
 bool CountTiffWriter::commit()
 {
     if (!d->tiff)
-        return d->fail(QStringLiteral("The file was already finished or failed."));
+        return d->fail(QStringLiteral("the file was already finished or failed."));
     if (d->pages == 0)
-        return d->fail(QStringLiteral("No page was written to %1.").arg(d->path));
+        return d->fail(QStringLiteral("no page was written."));
     if (!TIFFFlush(d->tiff.get()))
-        return d->fail(QStringLiteral("Cannot finish %1.").arg(d->path));
+        return d->fail(QStringLiteral("the file could not be finished."));
     TIFFClose(d->tiff.release());
-    if (!d->file.flush())
-        return d->fail(QStringLiteral("Cannot write %1: %2").arg(d->path, d->file.errorString()));
-    // As a saved file would be: readable by all, writable by its owner.
-    d->file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                           QFile::ReadOther);
-    // Replaces an older file at once, as QSaveFile does.
-    std::error_code failure;
-    std::filesystem::rename(QFile::encodeName(d->file.fileName()).toStdString(),
-                            QFile::encodeName(d->path).toStdString(), failure);
-    if (failure)
-        return d->fail(QStringLiteral("Cannot write %1: %2")
-                           .arg(d->path, QString::fromLocal8Bit(failure.message())));
-    d->file.setAutoRemove(false);
-    d->file.close();
+    if (!d->target.replacing.commit())
+        return d->fail(d->target.replacing.errorString());
     return true;
 }
 
