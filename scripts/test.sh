@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: a bounded fuzzing run, the
-# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, then the tests as shipped.
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, the tests as shipped, and then
+# the README's first command as it runs without a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -18,3 +19,13 @@ echo "== Tests"
 scripts/build.sh build
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+cd ..
+
+echo "== The README's first command, without a display"
+# As a newcomer on a headless machine meets it: no display and no platform chosen for it.
+summary=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM scripts/run.sh)
+if ! grep -q '^File: demo.im$' <<<"$summary"; then
+  echo "scripts/run.sh printed no summary of the demo acquisition:" >&2
+  echo "$summary" >&2
+  exit 1
+fi

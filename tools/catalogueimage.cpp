@@ -6,6 +6,7 @@
 
 #include "core/colour/catalogue.h"
 #include "core/render/picturefont.h"
+#include "toolusage.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -58,6 +59,11 @@ QImage catalogueImage()
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            usageAnswer(argc, argv,
+                        "usage: catalogueimage OUT.png\n"
+                        "Draws the twenty colour tables, as docs/catalogue.png shows them.\n"))
+        return *status;
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: catalogueimage OUT.png\n");

@@ -232,6 +232,12 @@ bool anchorsWellFormed()
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::printf("usage: gencatalogue [--check FILE]\n"
+                    "Prints the colour table texts the anchors give, or checks that FILE holds "
+                    "them.\n");
+        return 0;
+    }
     if (!anchorsWellFormed())
         return 2;
     const std::string text = catalogueText();

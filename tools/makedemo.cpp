@@ -1,6 +1,7 @@
 // Writes the demo acquisition: a deterministic 256 x 256 image file of four species over five
 // planes, with cells on a background, counting noise, and 13C enriched in a few cells.
 #include "imbuilder.h"
+#include "toolusage.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -37,6 +38,11 @@ std::vector<Cell> makeCells()
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            usageAnswer(argc, argv,
+                        "usage: makedemo OUT.im\n"
+                        "Writes the demo acquisition (four species over five layers) to OUT.im.\n"))
+        return *status;
     QCoreApplication app(argc, argv);
     if (argc != 2) {
         QTextStream(stderr) << "usage: makedemo OUT.im\n";

@@ -10,6 +10,7 @@
 #include "core/model/plane.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
+#include "toolusage.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -67,6 +68,11 @@ double medianMs(int runs, const std::function<qint64()>& write, qint64& bytes)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            usageAnswer(argc, argv,
+                        "usage: pngbench [RUNS]\n"
+                        "Times the PNG writer against Qt's, RUNS times each (default 5).\n"))
+        return *status;
     QGuiApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 5;
     QTextStream out(stdout);

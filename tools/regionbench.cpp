@@ -10,6 +10,7 @@
 #include "core/model/acquisition.h"
 #include "core/stats/profiles.h"
 #include "imbuilder.h"
+#include "toolusage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -41,6 +42,11 @@ double medianMs(int runs, const std::function<void()>& f)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            usageAnswer(argc, argv,
+                        "usage: regionbench [FOLDER]\n"
+                        "Times a tick of the live regions table; its file goes to FOLDER.\n"))
+        return *status;
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTemporaryDir temporary;

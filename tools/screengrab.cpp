@@ -1,6 +1,8 @@
 // Writes a PNG of the whole X screen (or of one window, given its id): the end-to-end test reads
 // what the viewer put on a real display with it, and developers take screenshots with it.
 //   screengrab OUT.png [WINDOW-ID]
+#include "toolusage.h"
+
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -8,6 +10,11 @@
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status =
+            usageAnswer(argc, argv,
+                        "usage: screengrab OUT.png [WINDOW-ID]\n"
+                        "Writes a PNG of the whole X screen, or of one window.\n"))
+        return *status;
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
     if (argc < 2 || argc > 3) {

@@ -3,15 +3,22 @@
 #include "app/countscommand.h"
 #include "app/exportcommand.h"
 #include "app/infocommand.h"
+#include "app/modeoptions.h"
 #include "app/planeoptions.h"
 #include "app/shiftscommand.h"
+#include "app/shutdownsignals.h"
 #include "app/statscommand.h"
 #include "app/viewer.h"
+#include "core/imfile/archive.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -23,12 +30,29 @@ QStringList argumentList(int argc, char** argv)
     return args;
 }
 
-} // namespace
+// Flushes standard output and gives status 2 when anything written to it was lost (a full
+// disk, a closed pipe), which the modes' own writes cannot all see.
+int checkStandardOutput(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    // A write failed earlier, inside Qt: an empty write asks the device for its reason.
+    if (errno == 0 && ::write(STDOUT_FILENO, "", 0) < 0 && errno == 0)
+        errno = EIO;
+    const QString reason = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                      : QStringLiteral("some of the output was lost");
+    QTextStream(stderr) << "Cannot write to standard output: " << reason << '.' << Qt::endl;
+    return 2;
+}
 
-int runIsolumen(int argc, char** argv)
+int runChosenMode(int argc, char** argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Isolumen"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ISOLUMEN_VERSION));
+    isolumen::installShutdownSignals();
+    // Copies whose owner was killed outright, or ended with the machine, go now.
+    removeOrphanedCopies(expansionFolder());
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -78,6 +102,10 @@ int runIsolumen(int argc, char** argv)
         err << "Choose one of --info, --export, --export-counts, --stats and --shifts." << Qt::endl;
         return 2;
     }
+    if (const std::optional<QString> problem = isolumen::optionsProblem(parser)) {
+        err << *problem << Qt::endl;
+        return 2;
+    }
     if (parser.isSet(info)) {
         QCoreApplication app(argc, argv);
         if (files.size() != 1) {
@@ -102,4 +130,11 @@ int runIsolumen(int argc, char** argv)
         return 2;
     }
     return runViewer(argc, argv, files.value(0));
+}
+
+} // namespace
+
+int runIsolumen(int argc, char** argv)
+{
+    return checkStandardOutput(runChosenMode(argc, argv));
 }

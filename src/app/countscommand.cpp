@@ -88,11 +88,14 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         [&](int i, PlanePtr& plane, QString& why) {
             const PlaneResult result = acquisition.plane(pages[i]);
             plane = result.shown;
+            if (plane && !plane->hasValues)
+                warn(noValueWarning(acquisition.title(pages[i]), choice,
+                                    bool(pages[i].source.ratio)));
             why = result.error;
             return bool(plane);
         },
         &error);
     if (!written)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(out, error));
+        return fail(error);
     return 0;
 }

@@ -100,6 +100,10 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     r.settings.autoMax = !parser.isSet(kMax);
     r.minText = parser.value(kMin);
     r.maxText = parser.value(kMax);
+    for (const QString& name : {kMin, kMax, kRMin, kRMax}) {
+        if (parser.isSet(name) && !realNumber(parser.value(name)))
+            return Failure{QStringLiteral("--%1 needs a number: %2").arg(name, parser.value(name))};
+    }
     if (parser.isSet(kHsi)) {
         if (!r.planes.ratio)
             return Failure{QStringLiteral("--hsi shows a ratio: give --ratio N/D.")};
@@ -155,7 +159,9 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
     if (!planes.shown)
         return Failure{planes.error};
     settleDisplayRange(r.settings, *planes.shown, r.minText, r.maxText);
-    if (planes.saturatedPixels > 0)
+    if (!planes.shown->hasValues)
+        warn(noValueWarning(acquisition.title(request), r.planes, bool(request.source.ratio)));
+    else if (planes.saturatedPixels > 0)
         warn(QStringLiteral("%1 pixels have no value: the detector was saturated there.")
                  .arg(planes.saturatedPixels));
     const double micronSize = acquisition.header().micronSize;

@@ -20,7 +20,7 @@ int printInfo(const QString& path, QTextStream& out, QTextStream& err)
         return 2;
     }
     if (status == ImFile::Status::Refused) {
-        out << "File: (not an image file)" << Qt::endl;
+        err << notAnImage(path).message << Qt::endl;
         return 2;
     }
     const ImHeader& h = acquisition.header();

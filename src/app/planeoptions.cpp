@@ -3,11 +3,13 @@
 #include "core/imfile/archive.h"
 #include "core/imfile/imheader.h"
 #include "core/model/alignlayers.h"
+#include "core/text/numbertext.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -26,15 +28,14 @@ const QString kAlignSpecies = QStringLiteral("align-species");
 const QString kAlignLayer = QStringLiteral("align-layer");
 const QString kAlignSubpixel = QStringLiteral("align-subpixel");
 
-// A number given to an option; "." is the decimal point in every locale.
+} // namespace
+
 std::optional<double> realNumber(const QString& text)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
-
-} // namespace
 
 namespace {
 
@@ -228,15 +229,20 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
         RatioSpec ratio;
         ratio.numerator = n;
         ratio.denominator = d;
-        for (const auto& [name, into] :
-             {std::pair{kScale, &ratio.scale}, std::pair{kThresholdNum, &ratio.numeratorThreshold},
-              std::pair{kThresholdDen, &ratio.denominatorThreshold}}) {
+        // A scale of 0 would make every ratio 0; a negative threshold would let no pixel out.
+        for (const auto& [name, into, least] :
+             {std::tuple{kScale, &ratio.scale, 0.0},
+              std::tuple{kThresholdNum, &ratio.numeratorThreshold, 0.0},
+              std::tuple{kThresholdDen, &ratio.denominatorThreshold, 0.0}}) {
             if (!parser.isSet(name))
                 continue;
             const std::optional<double> v = realNumber(parser.value(name));
-            if (!v)
+            const bool above = name == kScale;
+            if (!v || *v < least || (above && *v == least))
                 return Failure{
-                    QStringLiteral("--%1 needs a number: %2").arg(name, parser.value(name))};
+                    QStringLiteral("--%1 needs a number %2 0: %3")
+                        .arg(name, above ? QStringLiteral("above") : QStringLiteral("of at least"),
+                             parser.value(name))};
             *into = *v;
         }
         c.ratio = ratio;
@@ -251,8 +257,8 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
         return Failure{QStringLiteral("Give either --deadtime or --deadtime-ns, not both.")};
     if (parser.isSet(kDeadTimeNs)) {
         const std::optional<double> ns = realNumber(parser.value(kDeadTimeNs));
-        if (!ns || *ns <= 0)
-            return Failure{QStringLiteral("--deadtime-ns needs a dead time in ns above 0: %1")
+        if (!ns || *ns < 0)
+            return Failure{QStringLiteral("--deadtime-ns needs a dead time in ns of at least 0: %1")
                                .arg(parser.value(kDeadTimeNs))};
         c.corrections.deadTime = true;
         c.corrections.deadTimeAllNs = *ns;
@@ -284,6 +290,13 @@ std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const Q
     return acquisition.open(expandedPath, QFileInfo(path).fileName(), std::move(file));
 }
 
+Failure notAnImage(const QString& path)
+{
+    return Failure{QStringLiteral("%1 is not an image file: its header is not that of a raw ion "
+                                  "image.")
+                       .arg(path)};
+}
+
 std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
                                    const std::function<void(const QString&)>& warn)
 {
@@ -294,7 +307,7 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
     if (status == ImFile::Status::Unusable)
         return Failure{acquisition.errorString()};
     if (status == ImFile::Status::Refused)
-        return Failure{QStringLiteral("%1: (not an image file)").arg(path)};
+        return notAnImage(path);
     for (const QString& m : acquisition.messages())
         warn(m);
     const QString reason = acquisition.unshowableReason();
@@ -431,4 +444,16 @@ std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice
     for (int l = range.first; l <= range.second; ++l)
         each << std::pair{l, l};
     return each;
+}
+
+QString noValueWarning(const QString& what, const PlaneChoice& choice, bool ratio)
+{
+    QString why = QStringLiteral("the alignment shifts every pixel out of the frame");
+    if (choice.corrections.deadTime)
+        why = QStringLiteral("the dead time leaves every count saturated");
+    else if (ratio)
+        why = QStringLiteral("no pixel has a numerator of at least %1 and a denominator above %2")
+                  .arg(numberText(choice.ratio->numeratorThreshold),
+                       numberText(choice.ratio->denominatorThreshold));
+    return QStringLiteral("%1: no pixel has a value, because %2.").arg(what, why);
 }

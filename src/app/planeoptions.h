@@ -49,6 +49,9 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
 // otherwise the reader's verdict.
 std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path);
 
+// The refusal of a file that is not a raw image file, naming it.
+Failure notAnImage(const QString& path);
+
 // Opens an acquisition for a command-line mode. Compressed files are expanded first. Absent,
 // with the reason, for a missing, unreadable or refused file, or one whose frames cannot be
 // shown; the reader's messages about the file go to warn.
@@ -83,5 +86,12 @@ std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
 std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice& choice,
                                                                const Acquisition& acquisition);
 
+// A number given to an option, the whole of its text; "." is the decimal point in every locale.
+std::optional<double> realNumber(const QString& text);
+
 // A whole number given to an option, within first..last.
 std::optional<int> wholeNumber(const QString& text, int first, int last);
+
+// The warning for a result of the choice in which no pixel has a value (what names it): the
+// result is still written, and this says why it is empty.
+QString noValueWarning(const QString& what, const PlaneChoice& choice, bool ratio);

@@ -1,6 +1,7 @@
 #include "app/statscommand.h"
 
 #include "app/planeoptions.h"
+#include "core/imfile/filetypes.h"
 #include "core/io/csvwriter.h"
 #include "core/stats/profiles.h"
 
@@ -20,6 +21,8 @@ std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parse
     QList<Region> regions;
     if (parser.isSet(kRois)) {
         QFile file(parser.value(kRois));
+        if (const QString problem = specialFileProblem(file.fileName()); !problem.isEmpty())
+            return Failure{problem};
         if (!file.open(QIODevice::ReadOnly))
             return Failure{
                 QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
@@ -139,6 +142,14 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (!rows)
         return fail(error);
 
+    for (const StatsRow& row : *rows) {
+        if (row.stats.valued == 0)
+            warn(noValueWarning(QStringLiteral("Region %1 in %2, layers %3")
+                                    .arg(row.region)
+                                    .arg(acquisition.sourceName(row.source).trimmed(),
+                                         layersText(row.firstLayer, row.lastLayer)),
+                                choice, bool(row.source.ratio)));
+    }
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
         return fail(QStringLiteral("Cannot write to standard output."));

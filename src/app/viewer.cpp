@@ -1,6 +1,7 @@
 #include "app/viewer.h"
 
 #include "app/infocommand.h"
+#include "app/shutdownsignals.h"
 #include "core/colour/catalogue.h"
 #include "core/model/acquisition.h"
 #include "core/render/picturefont.h"
@@ -52,6 +53,7 @@ int runViewer(int argc, char** argv, const QString& file)
         return printSummaryInstead(file);
 
     QApplication app(argc, argv);
+    const isolumen::SignalQuitter quitter;
     Menu::instance();
     Dialogs::installMessageBox();
     // The colour tables are built once, before the first window can ask for one.
@@ -71,5 +73,7 @@ int runViewer(int argc, char** argv, const QString& file)
     // Windows closed during the quit delete themselves; let them go before the menus do.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Menu::release();
-    return status;
+    // As a shell reports a process ended by that signal.
+    constexpr int kSignalStatusBase = 128;
+    return quitter.receivedSignal() ? kSignalStatusBase + quitter.receivedSignal() : status;
 }

@@ -17,11 +17,12 @@ int workerCount()
 namespace {
 
 // Threads kept waiting for work: starting a thread for every call costs about 40 µs, a sizable
-// part of a layer switch.
+// part of a layer switch. Made once and never destroyed: exit handlers may run after Qt has
+// gone (a lost display), and idle threads end with the process.
 QThreadPool& helpers()
 {
-    static QThreadPool pool;
-    return pool;
+    static QThreadPool* const pool = new QThreadPool;
+    return *pool;
 }
 
 } // namespace

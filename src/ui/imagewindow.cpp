@@ -431,7 +431,7 @@ void ImageWindow::exportCounts()
         },
         &error);
     if (!written)
-        showMessage(QStringLiteral("The counts could not be exported: %1").arg(error));
+        showMessage(error);
 }
 
 void ImageWindow::keyPressEvent(QKeyEvent* event)

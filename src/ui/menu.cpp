@@ -9,9 +9,11 @@
 
 namespace {
 
-std::unique_ptr<Menu>& sharedMenu()
+// Not an owning static: the menus are widgets and must never be destroyed by the exit handlers,
+// which run after Qt has gone when the display is lost. The application object releases it.
+Menu*& sharedMenu()
 {
-    static std::unique_ptr<Menu> menu;
+    static Menu* menu = nullptr;
     return menu;
 }
 
@@ -65,9 +67,9 @@ Menu::~Menu() = default;
 
 Menu& Menu::instance()
 {
-    std::unique_ptr<Menu>& menu = sharedMenu();
+    Menu*& menu = sharedMenu();
     if (!menu) {
-        menu.reset(new Menu);
+        menu = new Menu;
         // The menus are widgets: they must go before the application object does.
         static bool registered = false;
         if (!registered) {
@@ -80,7 +82,7 @@ Menu& Menu::instance()
 
 void Menu::release()
 {
-    sharedMenu().reset();
+    delete std::exchange(sharedMenu(), nullptr);
 }
 
 void Menu::addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
@@ -169,7 +171,7 @@ MenuCommand Menu::setCommand(const QString& itemName, std::function<void()> comm
 void Menu::removeCommand(const QString& itemName, quint64 serial)
 {
     // The menu may already be gone at shutdown; then so are its commands.
-    Menu* menu = sharedMenu().get();
+    Menu* menu = sharedMenu();
     if (!menu)
         return;
     const auto it = menu->m_commands.constFind(itemName);

@@ -1,5 +1,6 @@
 #include "ui/regioncommands.h"
 
+#include "core/imfile/filetypes.h"
 #include "core/model/acquisition.h"
 #include "core/progress.h"
 #include "core/stats/profiles.h"
@@ -295,6 +296,10 @@ void RegionCommands::loadRegions()
         Dialogs::openFile(m_dialogParent, QStringLiteral("Load Regions"), kRegionsFilter);
     if (path.isEmpty())
         return;
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
+        showMessage(problem);
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         showMessage(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));

@@ -3,7 +3,9 @@
 #include "core/imfile/archive.h"
 #include "core/progress.h"
 #include "imbuilder.h"
+#include "zerobomb.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -21,6 +23,7 @@ private slots:
     void expandsToOriginal();
     void refused_data();
     void refused();
+    void orphanedCopies();
 
 private:
     // Runs a command (program and arguments) in the work folder; false when the program is
@@ -81,6 +84,8 @@ void TestArchive::expandsToOriginal_data()
     QTest::newRow("zstd") << QStringList{"zstd", "-q", "a.im"} << "a.im.zst";
     QTest::newRow("zip with a folder and notes")
         << QStringList{"zip", "-qr", "a.zip", "sub", "notes.txt"} << "a.zip";
+    QTest::newRow("gzip padded with zeros, which gzip accepts")
+        << QStringList{"sh", "-c", "gzip -k a.im && head -c 3000 /dev/zero >>a.im.gz"} << "a.im.gz";
 }
 
 void TestArchive::expandsToOriginal()
@@ -136,6 +141,24 @@ void TestArchive::refused_data()
     row("gzip, full disk", gzip, "a.im.gz", "full", "to expand a.im.gz: it needs more than the");
     row("zip, full disk", zip, "a.zip", "full", " are free.");
     row("cancelled", zip, "a.zip", "cancel", "Expanding a.zip was cancelled.");
+    // One message for data after the stream's end, whichever way each format meets it.
+    for (const auto& [tool, suffix] : {std::pair{"gzip", "gz"}, std::pair{"bzip2", "bz2"},
+                                       std::pair{"xz", "xz"}, std::pair{"zstd", "zst"}}) {
+        const QString archive = QString("a.im.") + suffix;
+        const QByteArray message = archive.toUtf8() + " is damaged: other data follows the end";
+        QTest::newRow(qPrintable(QString(tool) + ", data after its end"))
+            << QStringList{"sh", "-c", QString("%1 -qk a.im && echo more >>%2").arg(tool, archive)}
+            << archive << QString() << QString(message);
+    }
+    row("zip holding only a link", {"sh", "-c", "ln -s a.im l.im && zip -qy a.zip l.im"}, "a.zip",
+        "", "a.zip holds no .im file that can be read: l.im is not a regular file.");
+    row("named pipe", {"mkfifo", "a.im.gz"}, "a.im.gz", "",
+        "a.im.gz: it is a named pipe, not a regular file.");
+    // Bombs. The zeros get 1 MiB of cache: a larger copy would end in "Not enough space".
+    row("1 GiB of zeros", {"true"}, "a.im.gz", "zeros",
+        "a.im.gz is not an image file: its expanded data does not start like an acquisition.");
+    row("an acquisition followed by 8 MiB of zeros", {"true"}, "a.im.gz", "longer",
+        "a.im.gz is not an image file: it expands to more than the");
 }
 
 void TestArchive::refused()
@@ -147,25 +170,57 @@ void TestArchive::refused()
     if (!make(command))
         QSKIP(qPrintable(command.first() + " is not installed or failed"));
     QFile file(work(archive));
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    if (trouble == "cut")
-        QVERIFY(file.resize(bytes.size() / 2));
-    if (trouble == "flip") {
-        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x10);
-        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+    if (trouble == "cut" || trouble == "flip") {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        if (trouble == "cut")
+            QVERIFY(file.resize(bytes.size() / 2));
+        if (trouble == "flip") {
+            bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x10);
+            QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+        }
+        file.close();
     }
-    file.close();
+    const bool bomb = trouble == "zeros" || trouble == "longer";
+    if (bomb) {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray gz =
+            trouble == "zeros" ? gzipWithZeros({}, 1024) : gzipWithZeros(m_original, 8);
+        QVERIFY(file.write(gz) == gz.size());
+        file.close();
+    }
     Progress progress;
     if (trouble == "cancel")
         progress.cancel();
-    const qint64 space = trouble == "full" ? m_original.size() - 1 : qint64(1) << 40;
+    const qint64 space = trouble == "full"    ? m_original.size() - 1
+                         : trouble == "zeros" ? qint64(1) << 20
+                                              : qint64(1) << 40;
     const auto result = ExpandedFile::expand(work(archive), m_cache, &progress,
                                              [&](const QString&) { return space; });
     const QString* why = std::get_if<QString>(&result);
     QVERIFY(why);
     QVERIFY2(why->contains(message), qPrintable(*why));
     QVERIFY(cacheEntries().isEmpty());
+}
+
+// A copy whose owner ended without deleting it (killed outright) goes at the next start; the
+// copies of live owners, and other files, stay.
+void TestArchive::orphanedCopies()
+{
+    QProcess ended;
+    ended.start("true");
+    QVERIFY(ended.waitForFinished());
+    const qint64 dead = ended.processId() > 0 ? ended.processId() : 999999999;
+    const QStringList names = {QString("a-%1-x1Y2z3.im").arg(dead),
+                               QString("a-%1-x1Y2z3.im").arg(QCoreApplication::applicationPid()),
+                               QString("notes-%1.im").arg(dead)};
+    QVERIFY(QDir().mkpath(m_cache));
+    for (const QString& name : names) {
+        QFile f(QDir(m_cache).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(removeOrphanedCopies(m_cache), 1);
+    QCOMPARE(cacheEntries(), (QStringList{names[1], names[2]}));
 }
 
 QTEST_GUILESS_MAIN(TestArchive)

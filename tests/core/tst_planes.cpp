@@ -41,6 +41,8 @@ private slots:
     void ratios();
     void corrections_data();
     void corrections();
+    void noValueCounts_data();
+    void noValueCounts();
     void correctedRealCount();
     void hsi();
     void alignment();
@@ -155,6 +157,40 @@ void TestPlanes::corrections()
     const PlaneResult result = a->plane(a->request({0, {}}));
     QVERIFY(near(result.shown->value(17, 5), corrected));
     QCOMPARE(result.saturatedPixels, qint64(std::isnan(corrected) ? 64 * 64 : 0));
+}
+
+void TestPlanes::noValueCounts_data()
+{
+    QTest::addColumn<bool>("ratio"); // 12C/13C, else 12C
+    QTest::addColumn<int>("last");   // layers 1 to last
+    QTest::addColumn<qint64>("count");
+    // Saturated in every layer: 40 x 40 pixels of 12C, and of 13C 20 rows lower (800 shared).
+    QTest::newRow("a layer") << false << 1 << qint64(1600);
+    QTest::newRow("a sum: each pixel once") << false << 3 << qint64(1600);
+    QTest::newRow("a ratio: either term's, once") << true << 3 << qint64(2400);
+}
+
+// "N pixels have no value" counts the pixels of the plane shown, over every band of rows.
+void TestPlanes::noValueCounts()
+{
+    QFETCH(bool, ratio);
+    QFETCH(int, last);
+    QFETCH(qint64, count);
+    // 256 x 256 pixels for 65.536 s: t = 1 ms, and 44 ns saturate from 22,728 counts.
+    ImBuilder b = small(2, 3, [](int s, int, int r, int k) {
+        const int top = s == 1 ? 100 : 120;
+        return quint32(r >= top && r < top + 40 && k >= 100 && k < 140 ? 30000 : 5);
+    });
+    b.width = b.height = 256;
+    recordCounting(b, {{1, 65.536}, {2, 65.536}}, 44);
+    const auto a = open(b);
+    QVERIFY(a);
+    CorrectionSettings settings;
+    settings.deadTime = true;
+    a->setCorrections(makeCorrections(a->header(), settings).corrections);
+    PlaneRequest r = a->request(ratio ? PlaneSource{0, RatioSpec{}} : PlaneSource{0, {}});
+    r.lastLayer = last;
+    QCOMPARE(a->plane(r).saturatedPixels, count);
 }
 
 // One pixel of an instrument's file worked out by hand: the brightest 12C pixel of 040702

@@ -156,7 +156,7 @@ private slots:
         regions[0].label = 300; // ids need not be small or in order
         const LabelImage written = labelsFromRegions(regions, kSide);
         QString error;
-        QVERIFY2(writeLabelMask(dir.filePath("m.tif"), written, 12.5, &error), qPrintable(error));
+        QVERIFY2(writeLabelMask(dir.filePath("m.tif"), written, 0.1, &error), qPrintable(error));
         const std::optional<LabelImage> read = readLabelMask(dir.filePath("m.tif"), kSide, &error);
         QVERIFY2(read, qPrintable(error));
         QCOMPARE(read->labels, written.labels);

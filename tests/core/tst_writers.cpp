@@ -16,6 +16,7 @@
 #include <QTest>
 #include <cmath>
 #include <optional>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <vector>
 
@@ -72,6 +73,8 @@ private slots:
     void pictureFormat();
     void failedWrite_data();
     void failedWrite();
+    void nameAndMode_data();
+    void nameAndMode();
     void countTiff_data();
     void countTiff();
     void csv();
@@ -157,13 +160,11 @@ void TestWriters::failedWrite_data()
     QTest::addColumn<QString>("name");   // in a folder holding the old file and "folder.png"
     QTest::addColumn<QString>("old");
     QTest::addColumn<bool>("readOnly");
-    const QString longName = QString(251, 'o') + ".png"; // no room for a temporary's suffix
     const auto row = [](const char* name, const char* writer, const QString& file,
                         const QString& old, bool readOnly = false) {
         QTest::newRow(name) << writer << file << old << readOnly;
     };
     row("picture, folder not writable", "picture", "old.png", "old.png", true);
-    row("picture, name too long for a temporary file", "picture", longName, longName);
     row("picture, folder that does not exist", "picture", "nowhere/pic.png", "old.png");
     row("picture, a folder of that name", "picture", "folder.png", "old.png");
     row("counts abandoned after a page", "abandoned", "old.png", "old.png");
@@ -208,6 +209,67 @@ void TestWriters::failedWrite()
     QCOMPARE(entries(dir.path()), before);
     QCOMPARE(entries(dir.filePath("folder.png")), QStringList());
     QCOMPARE(contents(file.fileName()), QByteArray("old"));
+}
+
+void TestWriters::nameAndMode_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("oldMode"); // 0: no older file
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("mode");
+    // 255 bytes, the most a name may have: no room for a suffix after it.
+    const QString longName = QString(251, 'o');
+    QTest::newRow("picture, a name of 255 bytes")
+        << "picture" << longName + ".png" << 0 << 022 << 0644;
+    QTest::newRow("counts, a name of 255 bytes")
+        << "counts" << longName + ".tif" << 0 << 022 << 0644;
+    QTest::newRow("counts replacing a 0600 file") << "counts"
+                                                  << "c.tif" << 0600 << 022 << 0600;
+    QTest::newRow("picture replacing a 0640 file") << "picture"
+                                                   << "p.png" << 0640 << 0 << 0640;
+    QTest::newRow("counts, new, umask 077") << "counts"
+                                            << "c.tif" << 0 << 077 << 0600;
+    QTest::newRow("picture, new, umask 002") << "picture"
+                                             << "p.png" << 0 << 002 << 0664;
+}
+
+// Any name the folder takes is written; a replaced file keeps its mode, a new one follows the
+// umask; no temporary file is left.
+void TestWriters::nameAndMode()
+{
+    QFETCH(QString, writer);
+    QFETCH(QString, name);
+    QFETCH(int, oldMode);
+    QFETCH(int, umask);
+    QFETCH(int, mode);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (oldMode != 0) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(oldMode)) == 0);
+    }
+    const mode_t was = ::umask(mode_t(umask));
+    QString error;
+    bool written = false;
+    if (writer == "picture") {
+        QImage picture(5, 5, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        written = writePicture(picture, path, &error);
+    } else {
+        CountTiffWriter counts(path, CountStack{64, 50.0 / 64, 1, 1, {"page"}}, CountType::UInt16);
+        const std::vector<quint16> page(64 * 64, 1);
+        written = counts.addPage(CountType::UInt16, page.data()) && counts.commit();
+        error = counts.error();
+    }
+    ::umask(was);
+    QVERIFY2(written, qPrintable(error));
+    QCOMPARE(entries(dir.path()), QStringList{name});
+    struct stat info = {};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
+    QCOMPARE(int(info.st_mode & 0777), mode);
+    QVERIFY(contents(path) != "old");
 }
 
 void TestWriters::countTiff_data()

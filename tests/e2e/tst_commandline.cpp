@@ -7,6 +7,7 @@
 #include "imbuilder.h"
 #include "runisolumen.h"
 #include "testpictures.h"
+#include "zerobomb.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <clocale>
+#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -91,6 +94,7 @@ private slots:
         QVERIFY(cut.write(path("cut.im"), -1));
         QVERIFY(QDir(m_dir.path()).mkdir("folder.png"));
         QCOMPARE(runIsolumen(m_dir.path(), {"--export", "kept.png", "small.im"}).status, 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.im")).constData(), 0600), 0);
     }
 
     void info_data()
@@ -124,7 +128,8 @@ private slots:
         row("no display: the summary instead", "cut.im", 0, summary,
             "No display available: printing the summary instead.\n" + messages,
             "DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM");
-        row("refused", "--info refused.im", 2, {"File: (not an image file)"}, "");
+        row("refused", "--info refused.im", 2, {},
+            "refused.im is not an image file: its header is not that of a raw ion image.");
         row("missing", "--info missing.im", 2, {}, "No such file: missing.im");
         row("a folder", "--info folder.png", 2, {}, "This is a folder, not a file: folder.png");
     }
@@ -174,7 +179,7 @@ private slots:
             "--export out.png quarter.im --min 0.5 --max 2.5 --log --layout figure";
         picture("0.5 to 2.5 under C", quarterArgs, quarter, "C");
         picture("0.5 to 2.5 under de_DE.UTF-8", quarterArgs, quarter, "de_DE.UTF-8");
-        failure("refused file", "--export out.png refused.im", "refused.im: (not an image file)");
+        failure("refused file", "--export out.png refused.im", "refused.im is not an image file");
         failure("frames of 100 x 100", "--export out.png odd.im",
                 "Frames of 100 x 100 pixels cannot be shown");
         failure("no frames", "--export out.png headeronly.im", "This file holds no frames");
@@ -213,7 +218,7 @@ private slots:
         const QStringList before = contents(m_dir.path());
         const QString out = args.section(' ', 1, 1);
         const Run r = runIsolumen(m_dir.path(), args.split(' '),
-                          QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
+                                  QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
         if (picture.isNull()) {
             QCOMPARE(r.status, 2);
             QVERIFY2(r.err.contains(message), qPrintable(r.err));
@@ -229,6 +234,121 @@ private slots:
             QCOMPARE(got.size(), picture.size());
         else
             COMPARE_PICTURES(got, picture);
+    }
+
+    // Every refusal of a command line that does not hold together, with status 2 and what is
+    // wrong on standard error; a result without any value is written, with a warning.
+    void strictCommandLine_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("outFile"); // standard output's file; empty: a pipe
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, const QString& args, const char* message,
+                            const char* outFile = "", int code = 2) {
+            QTest::newRow(name) << args << QString(outFile) << code << QString(message);
+        };
+        const QString ratio = "--export out.png small.im --ratio 2/1 ";
+        row("a number and letters", "--export out.png small.im --max 12abc",
+            "--max needs a number: 12abc");
+        row("letters for a number", "--export out.png small.im --min abc",
+            "--min needs a number: abc");
+        row("a layer and letters", "--export out.png small.im --plane 2x",
+            "--plane needs a whole number from 1: 2x");
+        row("a scale and letters", ratio + "--scale 1.5e", "--scale needs a number above 0: 1.5e");
+        row("an option twice", "--export out.png small.im --plane 1 --plane 3",
+            "--plane is given more than once.");
+        row("a ratio twice", "--export-counts out.tif small.im --ratio 1/2 --ratio 2/1",
+            "--ratio is given more than once.");
+        row("an option --info does not use, even invalid", "--info small.im --ratio 0/0",
+            "--ratio is not an option of --info.");
+        row("an option the viewer does not use", "small.im --table 3",
+            "--table is not an option of the viewer.");
+        row("an option --shifts does not use", "--shifts small.im --species 2",
+            "--species is not an option of --shifts.");
+        row("scale 0", ratio + "--scale 0", "--scale needs a number above 0: 0");
+        row("a negative scale", ratio + "--scale -2", "--scale needs a number above 0: -2");
+        row("a negative threshold", ratio + "--threshold-den -1",
+            "--threshold-den needs a number of at least 0: -1");
+        row("a negative dead time", "--stats small.im --roi rect:0,0,4,4 --deadtime-ns -5",
+            "--deadtime-ns needs a dead time in ns of at least 0: -5");
+        row("an odd count of polygon numbers", "--stats small.im --roi polygon:1,1,9,1,9",
+            "a polygon needs its numbers in pairs x,y: 5 is an odd count");
+        row("--info on a named pipe", "--info pipe.im",
+            "Cannot read pipe.im: it is a named pipe, not a regular file.");
+        for (const char* mode :
+             {"--info small.im", "--shifts small.im", "--stats small.im --roi rect:0,0,4,4"})
+            row(qPrintable(QString(mode).section(' ', 0, 0) + " onto a full disk"), mode,
+                "Cannot write to standard output: No space left on device.", "/dev/full");
+        row("no pixel with a value: written, and why",
+            "--export-counts out.tif small.im "
+            "--deadtime-ns 1e9",
+            "no pixel has a value, because the dead time leaves every "
+            "count saturated.",
+            "", 0);
+        row("a name of 255 bytes", "--export-counts " + QString(251, 'o') + ".tif small.im", "", "",
+            0);
+    }
+
+    void strictCommandLine()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, outFile);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const QStringList before = contents(m_dir.path());
+        const Run r = runIsolumen(m_dir.path(), args.split(' '), {}, outFile);
+        QCOMPARE(r.status, code);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        if (code != 0) {
+            QCOMPARE(contents(m_dir.path()), before);
+            return;
+        }
+        const QString out = args.section(' ', 1, 1);
+        QVERIFY2(QFileInfo(path(out)).size() > 0, qPrintable(r.err));
+        QVERIFY(QFile::remove(path(out)));
+    }
+
+    // A signal during an expansion deletes the copy; a copy whose owner was killed outright
+    // goes at the next start.
+    void interruptedExpansion_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+
+    void interruptedExpansion()
+    {
+        QFETCH(int, signal);
+        const QDir cache(path("cache/Isolumen"));
+        QVERIFY(cache.mkpath("."));
+        ImBuilder b; // 2 GiB of frames, all zero
+        b.nSpecies = 1;
+        b.nPlanes = 16384;
+        QFile gz(path("long.im.gz"));
+        const QByteArray bytes = gzipWithZeros(b.header(), 2048);
+        QVERIFY(gz.open(QIODevice::WriteOnly) && gz.write(bytes) == bytes.size());
+        gz.close();
+        QProcess ended;
+        ended.start("true");
+        QVERIFY(ended.waitForFinished());
+        const QString stale = QString("old-%1-aB3dE6.im").arg(ended.processId());
+        QVERIFY(QFile(cache.filePath(stale)).open(QIODevice::WriteOnly));
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CACHE_HOME", path("cache"));
+        p.setProcessEnvironment(env);
+        p.start(ISOLUMEN_EXECUTABLE, {"--info", path("long.im.gz")});
+        const auto copies = [&] { return cache.entryList({"long-*.im"}, QDir::Files); };
+        QTRY_VERIFY(!cache.exists(stale) && copies().size() == 1);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit); // the signal's own end, after the deletion
+        QCOMPARE(cache.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(QFile::remove(gz.fileName()));
     }
 
 private:

@@ -142,6 +142,40 @@ private slots:
                                 .arg(firstRowBottom)));
     }
 
+    // A viewer holding a compressed file, told to end by a signal, closes its windows, deletes
+    // the expanded copy and ends by itself.
+    void signalledViewer()
+    {
+        const QString cache = m_dir.filePath("cache");
+        QVERIFY(testFile().write(m_dir.filePath("held.im")));
+        QVERIFY(tool("gzip", {m_dir.filePath("held.im")}));
+        QProcessEnvironment env = m_env;
+        env.insert("XDG_CACHE_HOME", cache);
+        QProcess viewer;
+        viewer.setProcessEnvironment(env);
+        viewer.setStandardOutputFile(m_dir.filePath("held.log"));
+        viewer.setStandardErrorFile(m_dir.filePath("held.log"));
+        viewer.start(ISOLUMEN_EXECUTABLE, {m_dir.filePath("held.im.gz")});
+        const QDir copies(cache + "/Isolumen");
+        QTRY_COMPARE_WITH_TIMEOUT(copies.entryList({"held-*.im"}).size(), 1, kTimeoutMs);
+        ::kill(pid_t(viewer.processId()), SIGTERM);
+        QVERIFY(viewer.waitForFinished(kTimeoutMs));
+        QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(viewer.exitCode(), 128 + SIGTERM);
+        QCOMPARE(copies.entryList({"*.im"}), QStringList());
+    }
+
+    // The X server goes away under the viewer: it ends without a crash (no static destructor
+    // runs into Qt after the display connection broke).
+    void lostDisplay()
+    {
+        QVERIFY(m_viewer->state() == QProcess::Running);
+        m_processes.front()->kill(); // the X server, started first
+        QVERIFY(m_viewer->waitForFinished(kTimeoutMs));
+        QVERIFY2(m_viewer->exitStatus() == QProcess::NormalExit,
+                 qPrintable("The viewer crashed. " + log("viewer.log")));
+    }
+
 private:
     // What a process writes goes to the file log, never into a pipe that nobody reads; with
     // readOutput, its standard output stays readable here.

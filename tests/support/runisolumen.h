@@ -13,8 +13,9 @@ struct Run
 };
 
 // Runs isolumen in folder with args; env holds "NAME=value" to set and "NAME" to remove.
-inline Run runIsolumen(const QString& folder, const QStringList& args,
-                       const QStringList& env = {})
+// Standard output goes to outFile when one is named.
+inline Run runIsolumen(const QString& folder, const QStringList& args, const QStringList& env = {},
+                       const QString& outFile = {})
 {
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const QString& v : env) {
@@ -26,6 +27,8 @@ inline Run runIsolumen(const QString& folder, const QStringList& args,
     QProcess p;
     p.setProcessEnvironment(e);
     p.setWorkingDirectory(folder);
+    if (!outFile.isEmpty())
+        p.setStandardOutputFile(outFile);
     p.start(ISOLUMEN_EXECUTABLE, args);
     Run r;
     if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit)

@@ -1,4 +1,5 @@
 // Writes the fuzzer's seed corpus: small files of every layout the reader knows.
+#include "../toolusage.h"
 #include "imbuilder.h"
 
 #include <QCoreApplication>
@@ -6,9 +7,15 @@
 
 int main(int argc, char** argv)
 {
+    constexpr const char* usage = "usage: makecorpus FOLDER\n"
+                                  "Writes the fuzzers' seed .im files into FOLDER.\n";
+    if (const std::optional<int> status = usageAnswer(argc, argv, usage))
+        return *status;
     QCoreApplication app(argc, argv);
-    if (argc != 2)
+    if (argc != 2) {
+        std::fprintf(stderr, "%s", usage);
         return 2;
+    }
     QDir out(QString::fromLocal8Bit(argv[1]));
     out.mkpath(QStringLiteral("."));
 

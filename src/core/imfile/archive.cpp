@@ -1,18 +1,29 @@
 #include "core/imfile/archive.h"
 
+#include "core/imfile/filetypes.h"
+#include "core/imfile/imheader.h"
 #include "core/progress.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMutex>
-#include <QSet>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryFile>
 #include <QtEndian>
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <limits>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -22,34 +33,66 @@ constexpr QLatin1String compressedSuffixes[] = {QLatin1String(".im.gz"), QLatin1
                                                 QLatin1String(".im.xz"), QLatin1String(".im.zst"),
                                                 QLatin1String(".zip")};
 
-// Paths of the expanded copies alive in this process. Whatever is still listed when the
-// program quits normally is deleted as the statics are destroyed.
-class LiveFiles
+// Paths of the expanded copies alive in this process, in fixed slots that a signal handler can
+// read without allocating or locking. A slot is free (0), being filled (1) or holds a path (2).
+struct LiveCopy
 {
-public:
-    ~LiveFiles()
-    {
-        for (const QString& path : std::as_const(m_paths))
-            QFile::remove(path);
-    }
-    void add(const QString& path)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_paths.insert(path);
-    }
-    void remove(const QString& path)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_paths.remove(path);
-    }
-
-private:
-    QMutex m_mutex;
-    QSet<QString> m_paths;
+    std::atomic<int> state{0};
+    char path[PATH_MAX];
 };
-Q_GLOBAL_STATIC(LiveFiles, liveFiles)
+constexpr int kLiveCopySlots = 256;
+LiveCopy liveCopies[kLiveCopySlots];
+
+void addLiveCopy(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (native.size() >= PATH_MAX)
+        return; // then only the start of a later run removes it
+    for (LiveCopy& slot : liveCopies) {
+        int free = 0;
+        if (slot.state.compare_exchange_strong(free, 1)) {
+            std::memcpy(slot.path, native.constData(), size_t(native.size()) + 1);
+            slot.state.store(2);
+            return;
+        }
+    }
+}
+
+void removeLiveCopy(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (LiveCopy& slot : liveCopies) {
+        if (slot.state.load() == 2 && std::strcmp(slot.path, native.constData()) == 0) {
+            slot.state.store(0);
+            return;
+        }
+    }
+}
+
+// Copies still alive when the program quits normally are deleted as it ends.
+struct RemoveCopiesAtExit
+{
+    ~RemoveCopiesAtExit() { removeExpandedCopiesNow(); }
+} removeCopiesAtExit;
+
+// The part of a copy's name after the archive's name: its owner's process id and a unique part.
+const QRegularExpression copySuffix(QStringLiteral("-(\\d+)-[A-Za-z0-9]{6}\\.im$"));
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && pid <= std::numeric_limits<pid_t>::max() &&
+           (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
 
 using ArchiveReader = std::unique_ptr<archive, decltype(&archive_read_free)>;
+
+void addStreamFilters(archive* a)
+{
+    archive_read_support_filter_gzip(a);
+    archive_read_support_filter_bzip2(a);
+    archive_read_support_filter_xz(a);
+    archive_read_support_filter_zstd(a);
+}
 
 // A reader of the four compressed streams and of zips, opened on path and positioned on its
 // first entry (the whole stream, for a compressed single file); null with libarchive's reason.
@@ -61,10 +104,7 @@ ArchiveReader openAt(const QString& path, archive_entry** entry, QString* error)
         *error = QStringLiteral("out of memory");
         return {nullptr, &archive_read_free};
     }
-    archive_read_support_filter_gzip(a);
-    archive_read_support_filter_bzip2(a);
-    archive_read_support_filter_xz(a);
-    archive_read_support_filter_zstd(a);
+    addStreamFilters(a);
     archive_read_support_format_zip(a);
     // Data in none of the formats is taken as one unnamed entry, so that a compressed
     // single file can be read at all.
@@ -115,17 +155,20 @@ std::variant<int, QString> findImEntry(archive* a, archive_entry* entry, const Q
 {
     QStringList images;
     QStringList others;
+    QStringList special; // links, devices and the like: never read
     int found = -1;
     for (int index = 0;; ++index) {
         const QString path = entryName(entry);
-        if (archive_entry_filetype(entry) == AE_IFREG &&
-            !path.startsWith(QLatin1String("__MACOSX/"))) {
-            if (path.endsWith(QLatin1String(".im"), Qt::CaseInsensitive)) {
-                images << path;
-                found = index;
-            } else {
-                others << path;
-            }
+        const auto type = archive_entry_filetype(entry);
+        if (path.startsWith(QLatin1String("__MACOSX/")) || type == AE_IFDIR) {
+            // resource forks and folders are no members of interest
+        } else if (type != AE_IFREG) {
+            special << path;
+        } else if (path.endsWith(QLatin1String(".im"), Qt::CaseInsensitive)) {
+            images << path;
+            found = index;
+        } else {
+            others << path;
         }
         const int r = archive_read_next_header(a, &entry);
         if (r == ARCHIVE_EOF)
@@ -135,6 +178,11 @@ std::variant<int, QString> findImEntry(archive* a, archive_entry* entry, const Q
     }
     if (images.size() == 1)
         return found;
+    if (images.isEmpty() && !special.isEmpty())
+        return QStringLiteral("%1 holds no .im file that can be read: %2 %3.")
+            .arg(name, listed(special),
+                 special.size() == 1 ? QStringLiteral("is not a regular file")
+                                     : QStringLiteral("are not regular files"));
     if (images.isEmpty()) {
         return others.isEmpty()
                    ? QStringLiteral("%1 holds no .im file: the zip is empty.").arg(name)
@@ -152,6 +200,7 @@ struct Destination
     QString folder;
     qint64 budget = -1; // bytes that may be written; -1: unknown, the disk tells when it is full
     qint64 compressedSize = 0;
+    bool raw = false;  // one compressed stream, not a zip
     bool gzip = false; // a single gzip stream, whose trailer is checked here
 };
 
@@ -170,22 +219,226 @@ QString writeFailure(const Destination& d, const QFile& out)
 }
 
 // libarchive reads a gzip member's trailer without checking it, so damaged data would pass
-// unnoticed. The last 8 bytes of the file are the CRC-32 and the length modulo 2^32 of the
-// data, little-endian, when the file is one member, as gzip and pigz write it.
-bool gzipTrailerMatches(const QString& path, quint32 crc, qint64 size)
+// unnoticed. The 8 bytes before `end`, where the stream ends, are the CRC-32 and the length
+// modulo 2^32 of the data, little-endian, when the file is one member, as gzip and pigz write it.
+bool gzipTrailerMatches(const QString& path, qint64 end, quint32 crc, qint64 size)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(file.size() - 8))
+    if (!file.open(QIODevice::ReadOnly) || end < 8 || !file.seek(end - 8))
         return false;
     char trailer[8];
     return file.read(trailer, 8) == 8 && qFromLittleEndian<quint32>(trailer) == crc &&
            qFromLittleEndian<quint32>(trailer + 4) == quint32(size);
 }
 
+// Whether the file holds anything but zero bytes from `from` on: gzip itself accepts zero
+// padding after its stream (as tape blocks leave it), and nothing else.
+bool dataAfter(const QString& path, qint64 from, bool zerosAllowed)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+        return true;
+    if (!zerosAllowed)
+        return !file.atEnd();
+    std::vector<char> buffer(1 << 16);
+    for (qint64 n = 0; (n = file.read(buffer.data(), qint64(buffer.size()))) > 0;) {
+        if (std::any_of(buffer.begin(), buffer.begin() + n, [](char c) { return c != 0; }))
+            return true;
+    }
+    return false;
+}
+
+// Bytes of output after which the start of the data must look like an acquisition, and bytes
+// beyond what its header implies that are still taken: a bomb is refused before it fills a disk.
+constexpr qint64 kProbeBytes = 64 * 1024;
+constexpr qint64 kSizeSlack = 1024 * 1024;
+
+// The most bytes the expansion of an acquisition that starts with `head` may give, or the reason
+// it is not one. Absent when its header's counts do not fit 64 bits: then only the disk limits.
+std::variant<std::optional<qint64>, QString> sizeLimit(const QByteArray& head, const Destination& d)
+{
+    QBuffer buffer;
+    buffer.setData(head);
+    buffer.open(QIODevice::ReadOnly);
+    const HeaderReadResult read = readImHeader(buffer, head.size(), d.archiveName);
+    if (!read.header)
+        return QStringLiteral("%1 is not an image file: its expanded data does not start like an "
+                              "acquisition.")
+            .arg(d.archiveName);
+    const ImHeader& h = *read.header;
+    const std::optional<qint64> data =
+        product({qint64(h.planeCount), qint64(h.speciesCount), h.frameSize});
+    if (!data || *data < 0 ||
+        *data > std::numeric_limits<qint64>::max() - kSizeSlack - h.headerSize)
+        return std::optional<qint64>();
+    return std::optional<qint64>(h.headerSize + *data + kSizeSlack);
+}
+
+// Checks each piece of the expansion's output before it is written: the start once it is known,
+// then the size against what the start implies.
+class OutputCheck
+{
+public:
+    explicit OutputCheck(const Destination& d) : m_d(d) {}
+
+    // Empty when the n bytes at data, following those seen so far, may be written.
+    QString take(const char* data, qint64 n)
+    {
+        if (!m_checked && m_head.size() < kProbeBytes)
+            m_head.append(data, qsizetype(std::min(n, kProbeBytes - m_head.size())));
+        m_seen += n;
+        if (!m_checked && m_head.size() >= kProbeBytes) {
+            if (QString why = checkHead(); !why.isEmpty())
+                return why;
+        }
+        if (m_limit && m_seen > *m_limit)
+            return QStringLiteral("%1 is not an image file: it expands to more than the %2 its "
+                                  "header implies.")
+                .arg(m_d.archiveName, sizeText(*m_limit - kSizeSlack));
+        return {};
+    }
+    // At the end: a start shorter than the probe is checked now.
+    QString finish() { return m_checked ? QString() : checkHead(); }
+
+private:
+    QString checkHead()
+    {
+        m_checked = true;
+        std::variant<std::optional<qint64>, QString> limit = sizeLimit(m_head, m_d);
+        if (const QString* why = std::get_if<QString>(&limit))
+            return *why;
+        m_limit = std::get<0>(limit);
+        m_head.clear();
+        return {};
+    }
+
+    const Destination& m_d;
+    QByteArray m_head;
+    qint64 m_seen = 0;
+    bool m_checked = false;
+    std::optional<qint64> m_limit;
+};
+
+// The first bytes of a file, as libarchive reads them.
+struct FilePrefix
+{
+    QFile file;
+    qint64 left = 0;
+    std::vector<char> buffer = std::vector<char>(1 << 16);
+};
+
+la_ssize_t readPrefix(archive*, void* data, const void** block)
+{
+    auto* prefix = static_cast<FilePrefix*>(data);
+    const qint64 n =
+        prefix->file.read(prefix->buffer.data(), std::min<qint64>(prefix->left, 1 << 16));
+    if (n < 0)
+        return ARCHIVE_FATAL;
+    prefix->left -= n;
+    *block = prefix->buffer.data();
+    return la_ssize_t(n);
+}
+
+// Whether the first `length` bytes of the file are a whole compressed stream by themselves.
+bool wholeStreamIn(const QString& path, qint64 length)
+{
+    FilePrefix prefix; // declared first: it outlives the reader
+    prefix.file.setFileName(path);
+    prefix.left = length;
+    ArchiveReader reader(archive_read_new(), &archive_read_free);
+    archive* a = reader.get();
+    archive_entry* entry = nullptr;
+    if (!a || !prefix.file.open(QIODevice::ReadOnly) || length <= 0)
+        return false;
+    addStreamFilters(a);
+    archive_read_support_format_raw(a);
+    if (archive_read_open(a, &prefix, nullptr, readPrefix, nullptr) != ARCHIVE_OK ||
+        archive_read_next_header(a, &entry) < ARCHIVE_WARN)
+        return false;
+    std::vector<char> buffer(1 << 18);
+    for (;;) {
+        const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
+        if (n <= 0)
+            return n == 0;
+    }
+}
+
+// The end of the last xz stream footer in bytes, which start at file offset `at`, or -1. A
+// footer is 12 bytes: the CRC-32 of the next 6, the index size, the flags and "YZ".
+qint64 lastXzFooterEnd(const QByteArray& bytes, qint64 at)
+{
+    constexpr int footerSize = 12;
+    for (qsizetype i = bytes.lastIndexOf("YZ"); i >= footerSize - 2;
+         i = bytes.lastIndexOf("YZ", i - 1)) {
+        const char* footer = bytes.constData() + i + 2 - footerSize;
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(footer + 4), 6);
+        if (qFromLittleEndian<quint32>(footer) == quint32(crc))
+            return at + i + 2;
+        if (i == 0)
+            break;
+    }
+    return -1;
+}
+
+// Whether the stream whose decompression failed near `consumed` bytes ended whole before the
+// failure: xz and zstd fail on data that follows their end. libarchive counts the bytes the
+// decoder took only roughly then, so the end is sought near: a zstd decoder stops right at it,
+// an xz stream ends with a footer.
+bool endsEarlierWhole(const Destination& d, qint64 consumed)
+{
+    constexpr qint64 nearby = 1 << 17;
+    QFile file(d.archivePath);
+    const qint64 from = std::max<qint64>(0, consumed - nearby);
+    if (consumed <= 0 || !file.open(QIODevice::ReadOnly) || !file.seek(from))
+        return false;
+    const qint64 footerEnd = lastXzFooterEnd(file.read(2 * nearby), from);
+    if (footerEnd > 0)
+        return footerEnd < d.compressedSize && wholeStreamIn(d.archivePath, footerEnd);
+    return consumed < d.compressedSize && wholeStreamIn(d.archivePath, consumed);
+}
+
+QString dataAfterEnd(const Destination& d)
+{
+    return QStringLiteral("%1 is damaged: other data follows the end of its compressed data.")
+        .arg(d.archiveName);
+}
+
+// After the end of the stream: its trailer (gzip) and what follows it in the file.
+QString checkEnd(archive* a, const Destination& d, quint32 crc, qint64 written)
+{
+    // The bytes the decompressor took from the file: where its stream ended.
+    const qint64 end = archive_filter_bytes(a, -1);
+    if (d.gzip && !gzipTrailerMatches(d.archivePath, end, crc, written))
+        return QStringLiteral("%1 is damaged: its data does not match the checksum stored with it "
+                              "(or it is made of several gzip parts, which the viewer does not "
+                              "read).")
+            .arg(d.archiveName);
+    if (end < d.compressedSize && dataAfter(d.archivePath, end, d.gzip))
+        return dataAfterEnd(d);
+    return {};
+}
+
+// Damage that the next megabyte of output shows, read and dropped: a block format (bzip2)
+// gives a damaged block's bytes before its checksum says they are wrong, and damage is the truer
+// reason to give than what the bytes look like.
+std::optional<QString> damageSoon(archive* a, const Destination& d, std::vector<char>& buffer)
+{
+    for (qint64 read = 0; read < kSizeSlack;) {
+        const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
+        if (n < 0)
+            return readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)));
+        if (n == 0)
+            break;
+        read += n;
+    }
+    return std::nullopt;
+}
+
 // Streams the current entry's data into out; empty on success, else the reason.
 QString writeData(archive* a, QFile& out, const Destination& d, Progress* progress)
 {
     std::vector<char> buffer(1 << 18);
+    OutputCheck check(d);
     qint64 written = 0;
     qint64 reported = 0;
     uLong crc = crc32(0, nullptr, 0);
@@ -195,8 +448,12 @@ QString writeData(archive* a, QFile& out, const Destination& d, Progress* progre
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n == 0)
             break;
+        if (n < 0 && d.raw && endsEarlierWhole(d, archive_filter_bytes(a, -1)))
+            return dataAfterEnd(d); // xz and zstd fail on it; the others stop before it
         if (n < 0)
             return readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)));
+        if (QString why = check.take(buffer.data(), n); !why.isEmpty())
+            return damageSoon(a, d, buffer).value_or(why);
         if (d.budget >= 0 && written + n > d.budget)
             return noSpace(
                 d, QStringLiteral("it needs more than the %1 free").arg(sizeText(d.budget)));
@@ -211,13 +468,14 @@ QString writeData(archive* a, QFile& out, const Destination& d, Progress* progre
             reported = consumed;
         }
     }
+    if (QString why = check.finish(); !why.isEmpty())
+        return why;
     if (!out.flush())
         return writeFailure(d, out);
-    if (d.gzip && !gzipTrailerMatches(d.archivePath, quint32(crc), written))
-        return QStringLiteral("%1 is damaged: its data does not match the checksum stored with it "
-                              "(or it is made of several gzip parts, which the viewer does not "
-                              "read).")
-            .arg(d.archiveName);
+    if (d.raw) {
+        if (QString why = checkEnd(a, d, quint32(crc), written); !why.isEmpty())
+            return why;
+    }
     advance(progress, d.compressedSize - reported);
     return {};
 }
@@ -233,8 +491,9 @@ QString copyTemplate(const QString& folder, QString name)
     }
     if (name.isEmpty())
         name = QStringLiteral("expanded");
-    // Room for the unique part within the usual 255-byte limit on names.
-    return QDir(folder).filePath(name.left(100) + QStringLiteral("-XXXXXX.im"));
+    // Room for the owner's id and the unique part within the usual 255-byte limit on names.
+    return QDir(folder).filePath(
+        name.left(100) + QStringLiteral("-%1-XXXXXX.im").arg(QCoreApplication::applicationPid()));
 }
 
 } // namespace
@@ -259,17 +518,36 @@ qint64 storageAvailableBytes(const QString& folder)
     return storage.isValid() ? storage.bytesAvailable() : -1;
 }
 
+void removeExpandedCopiesNow()
+{
+    for (LiveCopy& slot : liveCopies) {
+        if (slot.state.load() == 2)
+            ::unlink(slot.path);
+    }
+}
+
+int removeOrphanedCopies(const QString& folder)
+{
+    int removed = 0;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("*.im")}, QDir::Files)) {
+        const QRegularExpressionMatch m = copySuffix.match(name);
+        if (m.hasMatch() && !processAlive(m.captured(1).toLongLong()) &&
+            QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
 ExpandedFile::ExpandedFile(const QString& path) : m_path(path)
 {
-    if (LiveFiles* live = liveFiles())
-        live->add(path);
+    addLiveCopy(path);
 }
 
 ExpandedFile::~ExpandedFile()
 {
+    removeLiveCopy(m_path);
     QFile::remove(m_path);
-    if (LiveFiles* live = liveFiles())
-        live->remove(m_path);
 }
 
 ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QString& cacheFolder,
@@ -282,6 +560,8 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
         return QStringLiteral("No such file: %1").arg(shown);
     if (info.isDir())
         return QStringLiteral("This is a folder, not a file: %1").arg(shown);
+    if (const QString problem = specialFileProblem(archivePath); !problem.isEmpty())
+        return problem;
     if (QFile file(archivePath); !file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString());
     if (!QDir().mkpath(cacheFolder))
@@ -306,6 +586,7 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
     if ((archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) {
         if (archive_filter_code(a, 0) == ARCHIVE_FILTER_NONE)
             return unsupported;
+        d.raw = true;
         d.gzip = archive_filter_count(a) == 2 && archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
     } else {
         const std::variant<int, QString> found = findImEntry(a, entry, d.archiveName);

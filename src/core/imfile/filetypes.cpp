@@ -1,6 +1,9 @@
 #include "core/imfile/filetypes.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,4 +33,19 @@ QString rawImageDialogFilter()
     for (const QString& suffix : suffixes())
         patterns << QLatin1Char('*') + suffix;
     return QStringLiteral("image/NanoSIMS (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+QString specialFileProblem(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    const char* what = S_ISFIFO(info.st_mode)                           ? "a named pipe"
+                       : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                       : S_ISSOCK(info.st_mode)                         ? "a socket"
+                                                                        : nullptr;
+    if (!what)
+        return {};
+    return QStringLiteral("Cannot read %1: it is %2, not a regular file.")
+        .arg(QDir::toNativeSeparators(path), QLatin1String(what));
 }

@@ -12,3 +12,8 @@ bool isRawImageName(const QString& path);
 
 // The open dialog's filter: "image/NanoSIMS (*.im *.im.gz ...)".
 QString rawImageDialogFilter();
+
+// Why path, which exists and is no folder, cannot be read as a file: a named pipe, a device or
+// a socket would block or never end. Empty for a regular file (and for anything else, which
+// opening then names).
+QString specialFileProblem(const QString& path);

@@ -1,5 +1,7 @@
 #include "core/imfile/imfile.h"
 
+#include "core/imfile/filetypes.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QtEndian>
@@ -41,6 +43,10 @@ ImFile::Status ImFile::open(const QString& path, const QString& displayName)
     }
     if (info.isDir()) {
         m_error = QStringLiteral("This is a folder, not a file: %1").arg(shown);
+        return Status::Unusable;
+    }
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
+        m_error = problem;
         return Status::Unusable;
     }
     auto file = std::make_unique<QFile>(path);

@@ -61,7 +61,7 @@ bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneReq
         PlanePtr plane;
         QString why;
         if (!planes(i, plane, why) || !plane)
-            return failed(why);
+            return failed(QStringLiteral("Cannot write %1: %2").arg(path, why));
         const CountPage page = countPage(*plane, type);
         if (!writer) {
             type = page.type;

@@ -1,37 +1,48 @@
 #include "core/io/counttiff.h"
 
+#include "core/io/replacingfile.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <tiffio.h>
 
 namespace {
 
-// libtiff reads and writes the temporary file through Qt; it never maps it.
-tmsize_t readFile(thandle_t file, void* data, tmsize_t size)
+// The file libtiff writes: the temporary file, and the first reason the system gave for a
+// failed write or seek ("No space left on device"), which says more than libtiff's own words.
+struct TiffTarget
 {
-    return static_cast<QIODevice*>(file)->read(static_cast<char*>(data), size);
+    explicit TiffTarget(const QString& path) : replacing(path) {}
+    isolumen::ReplacingFile replacing;
+    QFile& file = replacing.device();
+    QString ioError;
+};
+
+tmsize_t readFile(thandle_t handle, void* data, tmsize_t size)
+{
+    return static_cast<TiffTarget*>(handle)->file.read(static_cast<char*>(data), size);
 }
 
-tmsize_t writeFile(thandle_t file, void* data, tmsize_t size)
+tmsize_t writeFile(thandle_t handle, void* data, tmsize_t size)
 {
-    return static_cast<QIODevice*>(file)->write(static_cast<const char*>(data), size);
+    TiffTarget* target = static_cast<TiffTarget*>(handle);
+    const qint64 written = target->file.write(static_cast<const char*>(data), size);
+    if (written != size && target->ioError.isEmpty())
+        target->ioError = target->file.errorString();
+    return written;
 }
 
 toff_t seekFile(thandle_t handle, toff_t offset, int whence)
 {
-    QIODevice* file = static_cast<QIODevice*>(handle);
-    const qint64 base = whence == SEEK_CUR ? file->pos() : whence == SEEK_END ? file->size() : 0;
+    QFile& file = static_cast<TiffTarget*>(handle)->file;
+    const qint64 base = whence == SEEK_CUR ? file.pos() : whence == SEEK_END ? file.size() : 0;
     const qint64 to = base + qint64(offset);
-    return to >= 0 && file->seek(to) ? toff_t(to) : toff_t(-1);
+    return to >= 0 && file.seek(to) ? toff_t(to) : toff_t(-1);
 }
 
-toff_t fileSize(thandle_t file)
+toff_t fileSize(thandle_t handle)
 {
-    return toff_t(static_cast<QIODevice*>(file)->size());
+    return toff_t(static_cast<TiffTarget*>(handle)->file.size());
 }
 
 int keepFileOpen(thandle_t)
@@ -138,30 +149,36 @@ int bytesPerSample(CountType type)
 
 struct CountTiffWriter::State
 {
+    explicit State(const QString& path) : path(path), target(path) {}
+
     QString path;
     CountStack stack;
     CountType type = CountType::UInt16;
     int pages = 0; // added so far
     QString error;
-    QTemporaryFile file;                     // declared before tiff, so destroyed after it
+    QString libtiffError;
+    TiffTarget target;                       // declared before tiff, so destroyed after it
     std::unique_ptr<TIFF, TiffCleanup> tiff; // null once failed or committed
 
-    // Drops the handle and the temporary file at once; the reason given is kept unless libtiff
-    // said something first.
+    // Drops the handle and the temporary file at once. The error names the file once and gives
+    // the system's reason, else libtiff's, else why.
     bool fail(const QString& why)
     {
-        if (error.isEmpty())
-            error = why;
+        if (error.isEmpty()) {
+            const QString reason = !target.ioError.isEmpty() ? target.ioError
+                                   : !libtiffError.isEmpty() ? libtiffError
+                                                             : why;
+            error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
+        }
         tiff.reset();
-        if (file.isOpen())
-            file.remove();
+        target.replacing.cancel();
         return false;
     }
 
-    // Keeps libtiff's first complaint as the reason, and off standard error.
+    // Keeps libtiff's first complaint, and off standard error.
     static int onError(TIFF*, void* state, const char* module, const char* format, va_list args)
     {
-        QString& error = static_cast<State*>(state)->error;
+        QString& error = static_cast<State*>(state)->libtiffError;
         if (error.isEmpty())
             error = QStringLiteral("%1: %2").arg(QString::fromUtf8(module),
                                                  QString::vasprintf(format, args));
@@ -171,9 +188,8 @@ struct CountTiffWriter::State
 };
 
 CountTiffWriter::CountTiffWriter(const QString& path, const CountStack& stack, CountType type)
-    : d(std::make_unique<State>())
+    : d(std::make_unique<State>(path))
 {
-    d->path = path;
     d->stack = stack;
     d->type = type;
     if (stack.side <= 0 || stack.species < 1 || stack.layers < 1) {
@@ -184,11 +200,8 @@ CountTiffWriter::CountTiffWriter(const QString& path, const CountStack& stack, C
         return;
     }
     // In the target's folder, so that commit() is a rename within one file system.
-    const QFileInfo target(path);
-    d->file.setFileTemplate(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                            QStringLiteral(".XXXXXX"));
-    if (!d->file.open()) {
-        d->fail(QStringLiteral("Cannot write %1: %2").arg(path, d->file.errorString()));
+    if (!d->target.replacing.open()) {
+        d->fail(d->target.replacing.errorString());
         return;
     }
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
@@ -197,31 +210,32 @@ CountTiffWriter::CountTiffWriter(const QString& path, const CountStack& stack, C
     // "c": a directory read back to add its samples keeps its one strip.
     const qint64 bytes = stack.pages() * stack.side * stack.side * bytesPerSample(type);
     const char* mode = bytes > kClassicSampleLimit ? "w8c" : "wc";
-    d->tiff.reset(TIFFClientOpenExt(QFile::encodeName(path).constData(), mode, &d->file, readFile,
+    d->tiff.reset(TIFFClientOpenExt(QFile::encodeName(path).constData(), mode, &d->target, readFile,
                                     writeFile, seekFile, keepFileOpen, fileSize, noMapping,
                                     noUnmapping, options));
     TIFFOpenOptionsFree(options);
     if (!d->tiff)
-        d->fail(QStringLiteral("Cannot write %1.").arg(path));
+        d->fail(QStringLiteral("libtiff cannot start the file."));
     else if (!writeDirectories(d->tiff.get(), stack, type))
-        d->fail(QStringLiteral("Cannot write the pages of %1.").arg(path));
+        d->fail(QStringLiteral("the pages' directories could not be written."));
 }
 
-CountTiffWriter::~CountTiffWriter() = default;
+CountTiffWriter::~CountTiffWriter()
+{
+    d->tiff.reset(); // before the temporary file goes with the state
+}
 
 bool CountTiffWriter::addPage(CountType type, const void* samples)
 {
     TIFF* tiff = d->tiff.get();
     if (!tiff)
-        return d->fail(QStringLiteral("The file was already finished or failed."));
+        return d->fail(QStringLiteral("the file was already finished or failed."));
     if (!samples || type != d->type)
-        return d->fail(QStringLiteral("Page %1 of %2 has no samples of the stack's type.")
-                           .arg(d->pages + 1)
-                           .arg(d->path));
+        return d->fail(
+            QStringLiteral("page %1 has no samples of the stack's type.").arg(d->pages + 1));
     if (d->pages >= d->stack.pages())
-        return d->fail(QStringLiteral("%1 holds %2 pages; no more can be added.")
-                           .arg(d->path)
-                           .arg(d->stack.pages()));
+        return d->fail(
+            QStringLiteral("it holds %1 pages; no more can be added.").arg(d->stack.pages()));
     // Back to the page's directory (the next one after the first), its one uncompressed strip
     // appended at the end of the file, in the machine's byte order, in which libtiff writes the
     // samples as they are (it never changes them); then the strip's place goes into the
@@ -232,8 +246,7 @@ bool CountTiffWriter::addPage(CountType type, const void* samples)
                                           tmsize_t(pageBytes)) == pageBytes &&
                     TIFFForceStrileArrayWriting(tiff);
     if (!ok)
-        return d->fail(
-            QStringLiteral("Cannot write page %1 of %2.").arg(d->pages + 1).arg(d->path));
+        return d->fail(QStringLiteral("page %1 could not be written.").arg(d->pages + 1));
     ++d->pages;
     return true;
 }
@@ -241,29 +254,15 @@ bool CountTiffWriter::addPage(CountType type, const void* samples)
 bool CountTiffWriter::commit()
 {
     if (!d->tiff)
-        return d->fail(QStringLiteral("The file was already finished or failed."));
+        return d->fail(QStringLiteral("the file was already finished or failed."));
     if (d->pages != d->stack.pages())
-        return d->fail(QStringLiteral("%1 of the %2 pages of %3 were written.")
-                           .arg(d->pages)
-                           .arg(d->stack.pages())
-                           .arg(d->path));
+        return d->fail(
+            QStringLiteral("%1 of its %2 pages were written.").arg(d->pages).arg(d->stack.pages()));
     if (!TIFFFlush(d->tiff.get()))
-        return d->fail(QStringLiteral("Cannot finish %1.").arg(d->path));
+        return d->fail(QStringLiteral("the file could not be finished."));
     TIFFClose(d->tiff.release());
-    if (!d->file.flush())
-        return d->fail(QStringLiteral("Cannot write %1: %2").arg(d->path, d->file.errorString()));
-    // As a saved file would be: readable by all, writable by its owner.
-    d->file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                           QFile::ReadOther);
-    // Replaces an older file at once, as QSaveFile does.
-    std::error_code failure;
-    std::filesystem::rename(QFile::encodeName(d->file.fileName()).toStdString(),
-                            QFile::encodeName(d->path).toStdString(), failure);
-    if (failure)
-        return d->fail(QStringLiteral("Cannot write %1: %2")
-                           .arg(d->path, QString::fromLocal8Bit(failure.message())));
-    d->file.setAutoRemove(false);
-    d->file.close();
+    if (!d->target.replacing.commit())
+        return d->fail(d->target.replacing.errorString());
     return true;
 }
 

@@ -11,7 +11,7 @@
 
 namespace isolumen {
 
-bool writeLabelMask(const QString& path, const LabelImage& labels, double micronSize,
+bool writeLabelMask(const QString& path, const LabelImage& labels, double micronsPerPixel,
                     QString* error)
 {
     const auto largest = std::max_element(labels.labels.begin(), labels.labels.end());
@@ -20,9 +20,12 @@ bool writeLabelMask(const QString& path, const LabelImage& labels, double micron
         return false;
     }
     std::vector<quint16> samples(labels.labels.begin(), labels.labels.end());
-    CountTiffWriter writer(path, micronSize, labels.side, qint64(samples.size()) * 2);
-    if (!writer.addPage(CountType::UInt16, samples.data(), QStringLiteral("Region labels")) ||
-        !writer.commit()) {
+    CountStack stack;
+    stack.side = labels.side;
+    stack.micronsPerPixel = micronsPerPixel;
+    stack.names = QStringList{QStringLiteral("Region labels")};
+    CountTiffWriter writer(path, stack, CountType::UInt16);
+    if (!writer.addPage(CountType::UInt16, samples.data()) || !writer.commit()) {
         *error = writer.error();
         return false;
     }

@@ -12,7 +12,7 @@ namespace isolumen {
 
 // Writes labels as a one-page 16-bit TIFF, calibrated like the count TIFFs. Fails, with the
 // reason in error, when a label does not fit in 16 bits or the file cannot be written.
-bool writeLabelMask(const QString& path, const LabelImage& labels, double micronSize,
+bool writeLabelMask(const QString& path, const LabelImage& labels, double micronsPerPixel,
                     QString* error);
 
 // Reads a label image of 8 or 16 bits per pixel (grey or palette indices) from a TIFF or PNG

@@ -1,11 +1,11 @@
 #include "core/io/picturewriter.h"
 
 #include "core/io/pngwriter.h"
+#include "core/io/replacingfile.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 
 std::optional<PictureFormat> pictureFormatFor(const QString& path)
@@ -56,20 +56,23 @@ bool writePicture(const QImage& picture, const QString& path, QString* error)
                         .arg(QFileInfo(path).fileName()));
     if (picture.isNull())
         return fail(QStringLiteral("there is no picture."));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    isolumen::ReplacingFile file(path);
+    if (!file.open())
         return fail(file.errorString());
     QString why;
     bool written = false;
     if (*format == PictureFormat::Png) {
-        written = writePng(picture, file, &why);
+        written = writePng(picture, file.device(), &why);
     } else {
-        QImageWriter writer(&file, pictureFormatName(*format));
+        QImageWriter writer(&file.device(), pictureFormatName(*format));
         written = writer.write(picture);
         why = writer.errorString();
     }
     if (!written) {
-        file.cancelWriting();
+        // The system's reason ("No space left on device") where it has one.
+        if (file.device().error() != QFileDevice::NoError)
+            why = file.device().errorString();
+        file.cancel();
         return fail(why);
     }
     if (!file.commit())

@@ -3,8 +3,31 @@
 #include "core/progress.h"
 
 #include <QFileInfo>
+#include <cmath>
 
 namespace {
+
+// Pixels of a ratio without a value because a detector was saturated in either term, each
+// counted once: those without a value in either term, less the edge the alignment leaves
+// without one, which both terms share (a term's pixels without a value are its saturated ones
+// and that edge).
+qint64 ratioSaturated(const BuiltPlane& n, const BuiltPlane& d)
+{
+    if (n.saturatedPixels + d.saturatedPixels == 0)
+        return 0;
+    qint64 eitherNone = 0;
+    qint64 numeratorNone = 0;
+    const Plane& a = *n.plane;
+    const Plane& b = *d.plane;
+    for (int y = 0; y < a.side; ++y) {
+        for (int x = 0; x < a.side; ++x) {
+            const bool none = std::isnan(a.value(x, y));
+            numeratorNone += none;
+            eitherNone += none || std::isnan(b.value(x, y));
+        }
+    }
+    return eitherNone - (numeratorNone - n.saturatedPixels);
+}
 
 // Sums kept for quick reuse: eight 2048 x 2048 planes of doubles with room to spare.
 constexpr qint64 kCacheBudget = qint64(1) << 30;
@@ -256,7 +279,7 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
     }
     result.numerator = n->plane;
     result.denominator = d->plane;
-    result.saturatedPixels = n->saturatedPixels + d->saturatedPixels;
+    result.saturatedPixels = ratioSaturated(*n, *d);
     return result;
 }
 

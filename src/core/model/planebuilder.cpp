@@ -147,9 +147,9 @@ public:
     {
     }
 
-    // Rows [y0, y0 + rows) of layer l into out; returns the pixels that lost their value to
-    // saturation.
-    qint64 read(int l, int y0, int rows, double* out)
+    // Rows [y0, y0 + rows) of layer l into out. Marks in lost (rows x side) the pixels that lost
+    // their value to saturation: those without one whose sources all lie inside the frame.
+    void read(int l, int y0, int rows, double* out, uchar* lost)
     {
         const Shift shift = m_alignment ? m_alignment->forLayer(l) : Shift{};
         const bool subpixel = m_alignment && m_alignment->subpixel;
@@ -159,14 +159,11 @@ public:
         const int from = std::clamp(int(std::floor(y0 + dy)), 0, m_side);
         const int to = std::clamp(int(std::floor(y0 + rows - 1 + dy)) + 2, 0, m_side);
         m_raw.resize(size_t(std::max(0, to - from)) * m_side);
-        qint64 saturated = 0;
         if (to > from) {
             m_file.readFrameRows(m_species + 1, l, from, to - from, m_raw.data(), m_scratch);
             if (m_correction) {
-                for (double& v : m_raw) {
+                for (double& v : m_raw)
                     v = m_correction->apply(v);
-                    saturated += std::isnan(v);
-                }
             }
         }
         auto source = [&](int x, int y) -> double {
@@ -174,6 +171,7 @@ public:
                 return kNoValue;
             return m_raw[size_t(y - from) * m_side + x];
         };
+        auto inFrame = [&](int x, int y) { return x >= 0 && x < m_side && y >= 0 && y < m_side; };
         for (int r = 0; r < rows; ++r) {
             const double sy = y0 + r + dy;
             double* line = out + qsizetype(r) * m_side;
@@ -182,6 +180,8 @@ public:
                 if (!subpixel) {
                     // Whole shifts: sx and sy are whole numbers.
                     line[x] = source(int(sx), int(sy));
+                    if (m_correction && std::isnan(line[x]) && inFrame(int(sx), int(sy)))
+                        lost[qsizetype(r) * m_side + x] = 1;
                     continue;
                 }
                 const double x0 = std::floor(sx);
@@ -196,9 +196,12 @@ public:
                 const double c = fy > 0 ? source(ix, iy + 1) : 0.0;
                 const double d = fx > 0 && fy > 0 ? source(ix + 1, iy + 1) : 0.0;
                 line[x] = (a * (1 - fx) + b * fx) * (1 - fy) + (c * (1 - fx) + d * fx) * fy;
+                if (m_correction && std::isnan(line[x]) && inFrame(ix, iy) &&
+                    (fx <= 0 || inFrame(ix + 1, iy)) && (fy <= 0 || inFrame(ix, iy + 1)) &&
+                    (fx <= 0 || fy <= 0 || inFrame(ix + 1, iy + 1)))
+                    lost[qsizetype(r) * m_side + x] = 1;
             }
         }
-        return saturated;
     }
 
 private:
@@ -225,20 +228,24 @@ bool realPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
     parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
         TransformedLayer layer(file, species, correction, alignment);
         std::vector<double> values(size_t(bands.rows) * side);
+        // A pixel of a sum lacks a value when it does in any layer: it is counted once.
+        std::vector<uchar> lostHere(size_t(bands.rows) * side);
         for (qsizetype b = begin; b < end && !cancelled; ++b) {
             const int y0 = bands.first(int(b));
             const int rows = bands.size(int(b));
             double* acc = sums.data() + qsizetype(y0) * side;
+            std::fill(lostHere.begin(), lostHere.end(), uchar(0));
             for (int l = firstLayer; l <= lastLayer; ++l) {
                 if (isCancelled(progress)) {
                     cancelled = true;
                     return;
                 }
-                lost += layer.read(l, y0, rows, values.data());
+                layer.read(l, y0, rows, values.data(), lostHere.data());
                 for (qsizetype i = 0; i < qsizetype(rows) * side; ++i)
                     acc[i] += values[i];
                 advance(progress, rows);
             }
+            lost += std::count(lostHere.begin(), lostHere.end(), uchar(1));
         }
     });
     if (cancelled)

@@ -185,7 +185,11 @@ std::optional<Region> regionOf(const QString& shape, const QList<double>& v, QSt
         return r;
     }
     if (shape == QLatin1String("polygon")) {
-        if (v.size() < 6 || v.size() % 2)
+        if (v.size() % 2)
+            return fail(QStringLiteral("a polygon needs its numbers in pairs x,y: %1 is an odd "
+                                       "count")
+                            .arg(v.size()));
+        if (v.size() < 6)
             return fail(QStringLiteral("a polygon needs at least three points x,y"));
         r.shape = Region::Shape::Polygon;
         for (qsizetype i = 0; i < v.size(); i += 2)

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QCommandLineParser;
+
+namespace isolumen {
+
+// Which options each command-line mode uses, in one table: an option that the chosen mode does
+// not use is refused rather than ignored, and so is an option given twice (but for the few
+// that may repeat). Giving a mode a new option is one line of the table.
+
+// The mode of a command line: the name of its mode option ("info", "export", ...), or empty for
+// the viewer.
+QString chosenMode(const QCommandLineParser& parser);
+
+// Why the options of the command line do not fit its mode, or nothing when they do.
+std::optional<QString> optionsProblem(const QCommandLineParser& parser);
+
+} // namespace isolumen

@@ -1,0 +1,77 @@
+#include "app/shutdownsignals.h"
+
+#include "core/imfile/archive.h"
+#include "ui/menu.h"
+
+#include <QSocketNotifier>
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace isolumen {
+
+namespace {
+
+constexpr int kShutdownSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// The pipe's writing end while a SignalQuitter lives, else -1.
+std::atomic<int> quitterFd{-1};
+
+void onShutdownSignal(int signal)
+{
+    const int savedErrno = errno;
+    removeExpandedCopiesNow();
+    const int fd = quitterFd.load();
+    const char byte = char(signal);
+    if (fd >= 0 && ::write(fd, &byte, 1) == 1) {
+        errno = savedErrno;
+        return;
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+} // namespace
+
+void installShutdownSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onShutdownSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : kShutdownSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+SignalQuitter::SignalQuitter(QObject* parent) : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_fds) != 0)
+        return; // then a signal ends the process at once, the copies deleted all the same
+    m_notifier = new QSocketNotifier(m_fds[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SignalQuitter::readSignal);
+    quitterFd.store(m_fds[0]);
+}
+
+SignalQuitter::~SignalQuitter()
+{
+    quitterFd.store(-1);
+    for (const int fd : m_fds) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+void SignalQuitter::readSignal()
+{
+    char byte = 0;
+    if (::read(m_fds[1], &byte, 1) != 1)
+        return;
+    if (m_signal == 0)
+        m_signal = byte;
+    // Windows close as "Quit" closes them, their handlers run and the acquisitions let go.
+    Menu::quitApplication();
+}
+
+} // namespace isolumen
