@@ -2,9 +2,11 @@
 
 #include "core/imfile/archive.h"
 #include "core/model/alignlayers.h"
+#include "core/model/driftsteps.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,6 +26,11 @@ const QString kAlign = QStringLiteral("align");
 const QString kAlignSpecies = QStringLiteral("align-species");
 const QString kAlignLayer = QStringLiteral("align-layer");
 const QString kAlignSubpixel = QStringLiteral("align-subpixel");
+const QString kAlignBin = QStringLiteral("align-bin");
+const QString kAlignRegion = QStringLiteral("align-region");
+const QString kAlignMinConfidence = QStringLiteral("align-min-confidence");
+const QString kAlignMaxStep = QStringLiteral("align-max-step");
+const QString kExclude = QStringLiteral("exclude");
 
 // A number given to an option; "." is the decimal point in every locale.
 std::optional<double> realNumber(const QString& text)
@@ -31,6 +38,116 @@ std::optional<double> realNumber(const QString& text)
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+// ---- How layers are aligned and which are left out ----
+
+// A number given to an option: the whole text, "." the decimal point in every locale.
+std::optional<double> strictNumber(const QString& text)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+std::optional<int> strictWhole(const QString& text, int first, int last)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= first && n <= last ? std::optional<int>(n) : std::nullopt;
+}
+
+void addAlignmentOptions(QCommandLineParser& parser)
+{
+    parser.addOption({kAlignBin,
+                      QStringLiteral("Estimate the drift on sums of K consecutive layers (default: "
+                                     "enough layers for 20 counts per pixel)."),
+                      QStringLiteral("K")});
+    parser.addOption({kAlignRegion,
+                      QStringLiteral("Estimate the drift on the shown pixels X,Y,W,H only."),
+                      QStringLiteral("X,Y,W,H")});
+    parser.addOption({kAlignMinConfidence,
+                      QStringLiteral("Interpolate the shifts whose confidence is below C (0 to 1, "
+                                     "default %1).")
+                          .arg(isolumen::kDefaultMinConfidence),
+                      QStringLiteral("C")});
+    parser.addOption({kAlignMaxStep,
+                      QStringLiteral("Interpolate the shifts more than P pixels from their "
+                                     "neighbours' (default: an eighth of the side)."),
+                      QStringLiteral("P")});
+    parser.addOption({kExclude,
+                      QStringLiteral("Leave layers out of sums, profiles and alignment: a list "
+                                     "such as 3,7-9."),
+                      QStringLiteral("LIST")});
+}
+
+// "3,7-9": layers from 1, sorted; absent when the text is not such a list.
+std::optional<std::vector<int>> layerList(const QString& text)
+{
+    // Far more layers than a file holds, and few enough to list.
+    constexpr int most = 1 << 20;
+    std::vector<int> layers;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const QStringList ends = item.split(QLatin1Char('-'));
+        const std::optional<int> a = strictWhole(ends.first(), 1, most);
+        const std::optional<int> b = ends.size() == 2 ? strictWhole(ends[1], 1, most) : a;
+        if (!a || !b || *a > *b || ends.size() > 2)
+            return std::nullopt;
+        for (qint64 l = *a; l <= *b; ++l)
+            layers.push_back(int(l));
+    }
+    std::sort(layers.begin(), layers.end());
+    layers.erase(std::unique(layers.begin(), layers.end()), layers.end());
+    return layers;
+}
+
+// "X,Y,W,H" in shown pixels, W and H from 1.
+std::optional<QRect> regionOption(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    constexpr int most = std::numeric_limits<int>::max();
+    const std::optional<int> x = strictWhole(parts[0], 0, most);
+    const std::optional<int> y = strictWhole(parts[1], 0, most);
+    const std::optional<int> w = strictWhole(parts[2], 1, most);
+    const std::optional<int> h = strictWhole(parts[3], 1, most);
+    if (!x || !y || !w || !h)
+        return std::nullopt;
+    return QRect(*x, *y, *w, *h);
+}
+
+std::optional<Failure> readAlignmentOptions(const QCommandLineParser& parser, PlaneChoice& c)
+{
+    const auto value = [&](const QString& name) { return parser.value(name); };
+    AlignmentSettings& s = c.alignSettings;
+    if (parser.isSet(kAlignBin) &&
+        !(s.bin = strictWhole(value(kAlignBin), 1, std::numeric_limits<int>::max()).value_or(0)))
+        return Failure{QStringLiteral("--align-bin needs a whole number of layers from 1: %1")
+                           .arg(value(kAlignBin))};
+    if (parser.isSet(kAlignRegion) && !(s.region = regionOption(value(kAlignRegion))))
+        return Failure{QStringLiteral("--align-region needs X,Y,W,H in pixels, W and H from 1: %1")
+                           .arg(value(kAlignRegion))};
+    if (parser.isSet(kAlignMinConfidence)) {
+        s.minConfidence = strictNumber(value(kAlignMinConfidence));
+        if (!s.minConfidence || *s.minConfidence < 0 || *s.minConfidence > 1)
+            return Failure{QStringLiteral("--align-min-confidence needs a number from 0 to 1: %1")
+                               .arg(value(kAlignMinConfidence))};
+    }
+    if (parser.isSet(kAlignMaxStep)) {
+        s.maxStep = strictNumber(value(kAlignMaxStep));
+        if (!s.maxStep || *s.maxStep <= 0)
+            return Failure{QStringLiteral("--align-max-step needs a number of pixels above 0: %1")
+                               .arg(value(kAlignMaxStep))};
+    }
+    if (parser.isSet(kExclude)) {
+        const std::optional<std::vector<int>> layers = layerList(value(kExclude));
+        if (!layers)
+            return Failure{QStringLiteral("--exclude needs layers from 1, as 3,7-9: %1")
+                               .arg(value(kExclude))};
+        c.excluded = *layers;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -95,6 +212,7 @@ void addPlaneOptions(QCommandLineParser& parser)
     parser.addOption({kAlignSubpixel,
                       QStringLiteral("Shift layers by fractions of a pixel (bilinear) instead of "
                                      "whole pixels.")});
+    addAlignmentOptions(parser);
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -170,6 +288,8 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     }
     c.corrections.deadTime = c.corrections.deadTime || parser.isSet(kDeadTime);
 
+    if (std::optional<Failure> f = readAlignmentOptions(parser, c))
+        return *f;
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
     for (const auto& [name, into] :
@@ -220,9 +340,21 @@ std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const 
     return files.first();
 }
 
+std::optional<Failure> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition)
+{
+    if (!choice.excluded.empty() && choice.excluded.back() > acquisition.layerCount())
+        return Failure{QStringLiteral("--exclude %1 is out of range: the file has layers 1 to %2.")
+                           .arg(choice.excluded.back())
+                           .arg(acquisition.layerCount())};
+    acquisition.setExcludedLayers(choice.excluded);
+    return std::nullopt;
+}
+
 std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
                                    const std::function<void(const QString&)>& warn)
 {
+    if (std::optional<Failure> f = applyExclusion(choice, acquisition))
+        return f;
     if (choice.corrections.any()) {
         const CorrectionSetup setup = makeCorrections(acquisition.header(), choice.corrections);
         if (!setup.error.isEmpty())
@@ -257,9 +389,16 @@ std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
                 .arg(acquisition.speciesCount())};
     const int species =
         choice.alignSpecies ? *choice.alignSpecies - 1 : brightestSpecies(file, layer);
+    if (acquisition.isExcluded(layer))
+        return Failure{QStringLiteral("--align-layer %1 is excluded.").arg(layer)};
+    AlignRequest request;
+    request.species = species;
+    request.referenceLayer = layer;
+    request.settings = choice.alignSettings;
+    request.excluded = acquisition.exclusionMask();
+    request.subpixel = choice.alignSubpixel;
     QString problem;
-    std::optional<Alignment> alignment =
-        alignLayers(file, species, layer, std::nullopt, choice.alignSubpixel, nullptr, &problem);
+    std::optional<Alignment> alignment = alignLayers(file, request, nullptr, &problem);
     if (!alignment)
         return Failure{QStringLiteral("The layers cannot be aligned: %1").arg(problem)};
     return *alignment;

@@ -177,12 +177,20 @@ void AnalysisCommands::alignLayers()
     std::optional<QRect> region;
     if (choice->region >= 0 && choice->region < m_acquisition.regions().size())
         region = m_acquisition.regions()[choice->region].boundingRect().toAlignedRect();
+    AlignRequest request;
+    request.species = choice->species;
+    request.referenceLayer = choice->referenceLayer;
+    request.excluded = m_acquisition.exclusionMask();
+    request.subpixel = choice->subpixel;
+    request.previous = m_acquisition.alignment();
+    if (request.previous)
+        request.settings = request.previous->settings;
+    request.settings.region = region;
     std::optional<Alignment> alignment;
     QString problem;
     const bool done = Dialogs::runLongWork(
         m_dialogParent, QStringLiteral("Estimating the drift..."), [&](Progress& progress) {
-            alignment = ::alignLayers(*file, choice->species, choice->referenceLayer, region,
-                                      choice->subpixel, &progress, &problem);
+            alignment = ::alignLayers(*file, request, &progress, &problem);
             return alignment.has_value();
         });
     if (!done) {

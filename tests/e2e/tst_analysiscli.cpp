@@ -1,6 +1,7 @@
 // The command-line modes run as a user runs them: counts written to TIFF and read back through
 // libtiff, refusals that leave no file, sums and species beyond eight drawn, the dead times of
 // instrument files, drift and alignment, compressed and cut-short files.
+#include "driftstack.h"
 #include "featurefiles.h"
 #include "runisolumen.h"
 #include "tiffpages.h"
@@ -35,6 +36,7 @@ private slots:
     void realDeadTimes_data();
     void realDeadTimes();
     void shiftsAndAlignment();
+    void unsureShifts();
     void compressed_data();
     void compressed();
     void info();
@@ -113,6 +115,8 @@ void TestAnalysisCommandLine::exportCounts_data()
         {"--species", "all", "--deadtime-ns", "100"}, {{1, 1, 1}, {2, 1, 1}}, 32, 3, "dead time");
     row("cut short: the complete layers exactly", "cut.im", {"--layers", "1-2"},
         {{1, 1, 1}, {1, 2, 2}}, 16, 1);
+    row("sum without an excluded layer", "two.im", {"--sum", "--exclude", "2"}, {{1, 1, 3}}, 32, 1,
+        "without layer 2");
 }
 
 void TestAnalysisCommandLine::exportCounts()
@@ -128,10 +132,10 @@ void TestAnalysisCommandLine::exportCounts()
     const QList<Page> got = TiffPages::read(work("counts.tif"));
     QCOMPARE(got.size(), pages.size());
     const ImBuilder& b = m_files[file];
-    const auto counts = [&b](int s, const QList<int>& page, int i) {
+    const auto counts = [&b, &kind](int s, const QList<int>& page, int i) {
         double sum = 0;
         for (int l = page[1]; l <= page[2]; ++l)
-            sum += shown(b, s, l, i % 64, i / 64);
+            sum += kind == "without layer 2" && l == 2 ? 0 : shown(b, s, l, i % 64, i / 64);
         return sum;
     };
     // With the dead time, t = 600 s / (3 layers x 4096 pixels); secondary electrons (species 2)
@@ -153,7 +157,8 @@ void TestAnalysisCommandLine::exportCounts()
             // Counts exactly; ratios and corrected counts as near as 32-bit floats hold them.
             const double g = got[p].values[size_t(i)];
             if (std::isnan(want) ? !std::isnan(g)
-                                 : std::abs(g - want) > (kind != "counts") * 1e-6 * want)
+                                 : std::abs(g - want) > (kind == "ratio" || kind == "dead time") *
+                                                             1e-6 * want)
                 QFAIL(qPrintable(
                     QString::asprintf("page %d, pixel %d: %.17g, not %.17g", p, i, g, want)));
         }
@@ -183,6 +188,20 @@ void TestAnalysisCommandLine::refusals_data()
         "--layers needs --sum");
     row("species 11 of ten", {"--export", "refused.png", "ten.im", "--species", "11"},
         "--species 11 is out of range");
+    row("exclude layer 0", counts + QStringList{"--sum", "--exclude", "0,2"},
+        "--exclude needs layers from 1");
+    row("exclude a backward range", counts + QStringList{"--sum", "--exclude", "3-2"},
+        "--exclude needs layers from 1");
+    row("exclude past the end", counts + QStringList{"--sum", "--exclude", "2,4"},
+        "--exclude 4 is out of range");
+    row("confidence above 1", counts + QStringList{"--align", "--align-min-confidence", "1.5"},
+        "from 0 to 1");
+    row("bin of a fraction", counts + QStringList{"--align", "--align-bin", "1.5"},
+        "--align-bin needs");
+    row("region of three numbers", counts + QStringList{"--align", "--align-region", "1,2,3"},
+        "--align-region needs");
+    row("step with a trailing letter", counts + QStringList{"--align", "--align-max-step", "4px"},
+        "--align-max-step needs");
 }
 
 // Exit status 2, a message, and no file, not even a partial or temporary one.
@@ -271,8 +290,8 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     QCOMPARE(shifts.status, 0);
     const QStringList lines = shifts.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], "layer,dx,dy");
-    QCOMPARE(lines[1], "1,0,0");
+    QCOMPARE(lines[0], "layer,dx,dy,confidence");
+    QCOMPARE(lines[1], "1,0,0,1");
     for (int l = 1; l < 3; ++l) {
         const QStringList f = lines[l + 1].split(',');
         QCOMPARE(f[0], QString::number(l + 1));
@@ -299,6 +318,30 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     };
     QCOMPARE(sumOf12C(run(stats + QStringList{"--align"})).toDouble(), want);
     QVERIFY(sumOf12C(run(stats)).toDouble() != want);
+}
+
+// An empty and an excluded layer are named on standard error and interpolated; the empty one
+// has confidence 0.
+void TestAnalysisCommandLine::unsureShifts()
+{
+    DriftCase c;
+    c.side = 64;
+    c.layers = 6;
+    c.counts = 300;
+    c.empty = {3};
+    const DriftStack stack = makeDriftStack(c);
+    ImBuilder b = small(1, c.layers, [layers = stack.layers](int, int p, int row, int k) {
+        return quint32(layers[std::size_t(p - 1)][std::size_t(row) * 64 + 63 - k]);
+    });
+    QVERIFY(write("unsure.im", b));
+    const Run r = run({"--shifts", "unsure.im", "--exclude", "5", "--align-bin", "1"});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("Layer 4: no counts; its shift is interpolated."), qPrintable(r.err));
+    QVERIFY2(r.err.contains("Layer 5: excluded; its shift is interpolated."), qPrintable(r.err));
+    const QStringList lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines[4].section(',', 3), "0");
+    QVERIFY(lines[3].section(',', 3).toDouble() > 0.5);
 }
 
 void TestAnalysisCommandLine::compressed_data()
