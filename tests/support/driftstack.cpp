@@ -42,29 +42,30 @@ struct Plans
     double frequency(int k) const { return double(k <= n / 2 ? k : k - n) / n; }
 };
 
-// The centre of the recorded texture, smoothed by a binomial kernel to take out most of its
-// counting noise, into p.real; false when it is narrower than the field.
-bool recordedTexture(Plans& p, const DriftCase& c)
+// The centre of the recorded texture, field x field pixels, smoothed by a binomial kernel to
+// take out most of its counting noise, and mirrored into the four quarters of p.real: a
+// Fourier shift of a field that is not periodic would ring from its edges at every frequency,
+// a pattern that does not move with the texture.
+void recordedTexture(Plans& p, const DriftCase& c, int field)
 {
-    if (c.textureSide < p.n || c.texture.size() != std::size_t(c.textureSide) * c.textureSide)
-        return false;
-    const int at = (c.textureSide - p.n) / 2;
+    const int at = (c.textureSide - field) / 2;
     constexpr float kernel[] = {0.0625f, 0.25f, 0.375f, 0.25f, 0.0625f};
     const auto value = [&](int x, int y) {
         x = std::clamp(x + at, 0, c.textureSide - 1);
         y = std::clamp(y + at, 0, c.textureSide - 1);
         return c.texture[std::size_t(y) * c.textureSide + x];
     };
-    for (int y = 0; y < p.n; ++y) {
-        for (int x = 0; x < p.n; ++x) {
+    for (int y = 0; y < field; ++y) {
+        for (int x = 0; x < field; ++x) {
             float v = 0;
             for (int j = -2; j <= 2; ++j)
                 for (int i = -2; i <= 2; ++i)
                     v += kernel[j + 2] * kernel[i + 2] * value(x + i, y + j);
-            p.real[std::size_t(y) * p.n + x] = v;
+            for (const int my : {y, p.n - 1 - y})
+                for (const int mx : {x, p.n - 1 - x})
+                    p.real[std::size_t(my) * p.n + mx] = v;
         }
     }
-    return true;
 }
 
 // A log-normal random field with a falling spectrum, into p.real.
@@ -93,10 +94,12 @@ void syntheticTexture(Plans& p, std::mt19937& rng)
         v = float(std::exp(kContrast * (v - mean) / sd));
 }
 
-// The texture over an n x n field as a spectrum.
-Spectrum textureSpectrum(Plans& p, const DriftCase& c, std::mt19937& rng)
+// The texture over the plans' field as a spectrum.
+Spectrum textureSpectrum(Plans& p, const DriftCase& c, std::mt19937& rng, bool recorded)
 {
-    if (!recordedTexture(p, c))
+    if (recorded)
+        recordedTexture(p, c, p.n / 2);
+    else
         syntheticTexture(p, rng);
     const double mean =
         std::accumulate(p.real.begin(), p.real.end(), 0.0) / double(p.real.size());
@@ -112,9 +115,10 @@ Spectrum textureSpectrum(Plans& p, const DriftCase& c, std::mt19937& rng)
     return p.spectrum;
 }
 
-// The field moved by (dx, dy), cut to the frame at the field's centre, scaled to `counts` per
+// The field moved by (dx, dy), cut to the frame at `at` on both axes, scaled to `counts` per
 // pixel on average over the field.
-std::vector<float> moved(Plans& p, const Spectrum& texture, Shift s, int side, double counts)
+std::vector<float> moved(Plans& p, const Spectrum& texture, Shift s, int side, int at,
+                         double counts)
 {
     const int bins = p.n / 2 + 1;
     const double scale = counts / (double(texture[0].real()));
@@ -128,7 +132,6 @@ std::vector<float> moved(Plans& p, const Spectrum& texture, Shift s, int side, d
     }
     fftwf_execute(p.inverse);
     std::vector<float> frame(std::size_t(side) * side);
-    const int at = (p.n - side) / 2;
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x)
             frame[std::size_t(y) * side + x] =
@@ -142,8 +145,12 @@ std::vector<float> moved(Plans& p, const Spectrum& texture, Shift s, int side, d
 DriftStack makeDriftStack(const DriftCase& c)
 {
     std::mt19937 rng(c.seed);
-    Plans plans(int(std::ceil(c.side * kFieldScale / 2)) * 2);
-    const Spectrum texture = textureSpectrum(plans, c, rng);
+    const int field = int(std::ceil(c.side * kFieldScale / 2)) * 2;
+    const bool recorded = c.textureSide >= field &&
+                          c.texture.size() == std::size_t(c.textureSide) * c.textureSide;
+    Plans plans(recorded ? 2 * field : field);
+    const Spectrum texture = textureSpectrum(plans, c, rng, recorded);
+    const int at = (field - c.side) / 2;
     DriftStack stack;
     stack.side = c.side;
     std::normal_distribution<double> step(0, c.step);
@@ -154,7 +161,8 @@ DriftStack makeDriftStack(const DriftCase& c)
                  stack.truth.back().dy + c.trend.dy + step(rng)};
         stack.truth.push_back(s);
         const bool faint = std::count(c.faintLayers.begin(), c.faintLayers.end(), l) > 0;
-        std::vector<float> frame = moved(plans, texture, s, c.side, c.counts * (faint ? c.faint : 1));
+        std::vector<float> frame =
+            moved(plans, texture, s, c.side, at, c.counts * (faint ? c.faint : 1));
         if (c.hotSpot) // a few pixels that do not move, fifty times as bright as the mean
             for (int y = c.side / 3; y < c.side / 3 + 2; ++y)
                 for (int x = c.side / 3; x < c.side / 3 + 2; ++x)

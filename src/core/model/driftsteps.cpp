@@ -58,7 +58,8 @@ int automaticBin(double countsPerPixel, int layers)
 double lowPassSigma(double countsPerPixel)
 {
     const double c = std::max(countsPerPixel, 0.0);
-    return std::clamp(kSparseSigma * std::sqrt(c / kSparseCounts), kNarrowestSigma, kWidestSigma);
+    return std::clamp(kSparseSigma * std::sqrt(std::sqrt(c / kSparseCounts)), kNarrowestSigma,
+                      kWidestSigma);
 }
 
 double peakConfidence(double peak, double mean, double deviation, qsizetype samples)
