@@ -574,6 +574,35 @@ double areaMean(const std::vector<float>& layer, int side, QRect area)
     return sum / (double(area.width()) * area.height());
 }
 
+// Pixels far brighter than the texture's brightest (a hot spot, a dust grain that charges) are
+// brought down to it: left as they are, a spot that does not drift outweighs the texture in the
+// whitened cross-power and pins the shift at no drift. The bound lies kOutlierReach times as far
+// above the median as the kOutlierQuantile quantile, both taken on a sample of the pixels.
+constexpr double kOutlierQuantile = 0.99;
+constexpr double kOutlierReach = 3;
+constexpr int kQuantileStride = 7;
+
+void clipOutliers(std::vector<float>& layer)
+{
+    std::vector<float> sample;
+    sample.reserve(layer.size() / kQuantileStride + 1);
+    for (std::size_t i = 0; i < layer.size(); i += kQuantileStride)
+        sample.push_back(layer[i]);
+    if (sample.size() < 2)
+        return;
+    const auto at = [&](double q) {
+        const auto nth = sample.begin() + qsizetype(q * double(sample.size() - 1));
+        std::nth_element(sample.begin(), nth, sample.end());
+        return *nth;
+    };
+    const float median = at(0.5);
+    const float high = at(kOutlierQuantile);
+    const float bound = median + float(kOutlierReach) * (high - median);
+    if (bound > median)
+        std::transform(layer.begin(), layer.end(), layer.begin(),
+                       [bound](float v) { return std::min(v, bound); });
+}
+
 // A layer with nothing to correlate: every value the same (mostly: no counts at all).
 bool isFlat(const std::vector<float>& layer)
 {
@@ -667,6 +696,7 @@ public:
                            std::plus<>());
             advance(m_progress);
         }
+        clipOutliers(work.layer);
         return QString();
     }
 
