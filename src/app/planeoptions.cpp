@@ -3,6 +3,7 @@
 #include "core/imfile/archive.h"
 #include "core/model/alignlayers.h"
 #include "core/model/driftsteps.h"
+#include "core/text/layerlist.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -81,26 +82,6 @@ void addAlignmentOptions(QCommandLineParser& parser)
                       QStringLiteral("LIST")});
 }
 
-// "3,7-9": layers from 1, sorted; absent when the text is not such a list.
-std::optional<std::vector<int>> layerList(const QString& text)
-{
-    // Far more layers than a file holds, and few enough to list.
-    constexpr int most = 1 << 20;
-    std::vector<int> layers;
-    for (const QString& item : text.split(QLatin1Char(','))) {
-        const QStringList ends = item.split(QLatin1Char('-'));
-        const std::optional<int> a = strictWhole(ends.first(), 1, most);
-        const std::optional<int> b = ends.size() == 2 ? strictWhole(ends[1], 1, most) : a;
-        if (!a || !b || *a > *b || ends.size() > 2)
-            return std::nullopt;
-        for (qint64 l = *a; l <= *b; ++l)
-            layers.push_back(int(l));
-    }
-    std::sort(layers.begin(), layers.end());
-    layers.erase(std::unique(layers.begin(), layers.end()), layers.end());
-    return layers;
-}
-
 // "X,Y,W,H" in shown pixels, W and H from 1.
 std::optional<QRect> regionOption(const QString& text)
 {
@@ -141,7 +122,7 @@ std::optional<Failure> readAlignmentOptions(const QCommandLineParser& parser, Pl
                                .arg(value(kAlignMaxStep))};
     }
     if (parser.isSet(kExclude)) {
-        const std::optional<std::vector<int>> layers = layerList(value(kExclude));
+        const std::optional<std::vector<int>> layers = isolumen::parseLayerList(value(kExclude));
         if (!layers)
             return Failure{QStringLiteral("--exclude needs layers from 1, as 3,7-9: %1")
                                .arg(value(kExclude))};

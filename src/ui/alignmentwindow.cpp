@@ -1,5 +1,6 @@
 #include "ui/alignmentwindow.h"
 
+#include "core/model/alignlayers.h"
 #include "core/model/alignment.h"
 
 #include <QChart>
@@ -8,6 +9,20 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
+
+namespace {
+
+// How a layer's shift came about, as the table says it.
+QString originText(ShiftOrigin origin)
+{
+    if (origin == ShiftOrigin::Measured)
+        return QStringLiteral("measured");
+    if (origin == ShiftOrigin::Hand)
+        return QStringLiteral("set by hand");
+    return QStringLiteral("interpolated: ") + interpolationReason(origin);
+}
+
+} // namespace
 
 AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& referenceName,
                                  double micronsPerPixel, QWidget* parent)
@@ -22,13 +37,20 @@ AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& refe
     points->setMarkerSize(6);
     for (size_t i = 0; i < alignment.shifts.size(); ++i) {
         const Shift& s = alignment.shifts[i];
-        rows << QVariantList{int(i + 1), s.dx, s.dy, s.dx * micronsPerPixel,
-                             s.dy * micronsPerPixel};
+        const int layer = int(i + 1);
+        rows << QVariantList{layer,
+                             s.dx,
+                             s.dy,
+                             s.dx * micronsPerPixel,
+                             s.dy * micronsPerPixel,
+                             alignment.confidence(layer),
+                             originText(alignment.origin(layer))};
         path->append(s.dx, s.dy);
         points->append(s.dx, s.dy);
     }
     setTable({QStringLiteral("layer"), QStringLiteral("dx (px)"), QStringLiteral("dy (px)"),
-              QStringLiteral("dx (µm)"), QStringLiteral("dy (µm)")},
+              QStringLiteral("dx (µm)"), QStringLiteral("dy (µm)"), QStringLiteral("confidence"),
+              QStringLiteral("shift")},
              rows);
     QChart* c = chart();
     c->addSeries(path);

@@ -18,7 +18,8 @@ namespace {
 // The items whose commands this class registers.
 constexpr const char* kCommands[] = {"analysisSum",   "analysisSingleLayer", "analysisRatio",
                                      "analysisHsi",   "analysisDeadTime",    "analysisCorrections",
-                                     "analysisAlign", "analysisUndoAlign",   "analysisShowAlign"};
+                                     "analysisAlign", "analysisUndoAlign",   "analysisShowAlign",
+                                     "analysisExclude"};
 
 } // namespace
 
@@ -40,6 +41,7 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
     menu.setCommand(QStringLiteral("analysisAlign"), [this] { alignLayers(); });
     menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); });
     menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); });
+    menu.setCommand(QStringLiteral("analysisExclude"), [this] { excludeLayers(); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
     new RegionCommands(m_acquisition, m_windows, m_dialogParent, this); // the region items
 }
@@ -222,6 +224,20 @@ void AnalysisCommands::showAlignment()
         new AlignmentWindow(*alignment, m_acquisition.speciesName(alignment->referenceSpecies),
                             m_acquisition.header().micronSize / side);
     m_alignmentWindow->show();
+}
+
+void AnalysisCommands::excludeLayers()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
+        return;
+    const std::optional<std::vector<int>> layers = Dialogs::excludeLayers(
+        m_dialogParent, m_acquisition.excludedLayers(), m_acquisition.layerCount());
+    if (!layers)
+        return;
+    const bool done = prepareWindows(QStringLiteral("Summing layers..."),
+                                     [&](PlaneRequest& r) { r.excluded = *layers; });
+    if (done)
+        m_acquisition.setExcludedLayers(*layers);
 }
 
 void AnalysisCommands::resetForNewFile()

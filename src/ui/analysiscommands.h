@@ -53,6 +53,8 @@ public:
     void undoAlignment();
     // "Show Alignment": the table and path of the drift in force.
     void showAlignment();
+    // "Exclude Layers...": asks for the layers to leave out of sums, profiles and alignment.
+    void excludeLayers();
 
 private:
     // Computes the planes the open windows would show after a change, with a progress dialog;

@@ -36,6 +36,7 @@ private slots:
     void cancelledSum();
     void ratioWindow();
     void alignmentOnAndOff();
+    void excludedLayers();
     void compressedFiles();
     void cutShort();
 
@@ -221,6 +222,25 @@ void TestAnalysisWindows::alignmentOnAndOff()
     QVERIFY(Menu::run("analysisUndoAlign"));
     QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
     QCOMPARE(w->imageCanvas()->backdrop(), unaligned);
+}
+
+// Layers left out of a sum: the title says how many, and the values lack them.
+void TestAnalysisWindows::excludedLayers()
+{
+    const ImBuilder b = small(1, 4, [](int, int p, int r, int k) { return r + k + 100u * p; });
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    m_acquisition->setLayerRange(1, 4);
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-4)");
+    Dialogs::setExcludeLayers([](QWidget*, const std::vector<int>&, int) {
+        return std::optional(std::vector<int>{2, 3});
+    });
+    QVERIFY(Menu::run("analysisExclude"));
+    Dialogs::setExcludeLayers({});
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-4, 2 excluded)");
+    QCOMPARE(m_acquisition->excludedLayers(), (std::vector<int>{2, 3}));
+    QCOMPARE(w->planes().shown->value(5, 7), double(shown(b, 1, 1, 5, 7) + shown(b, 1, 4, 5, 7)));
 }
 
 // One expanded copy while a compressed file is open, none after a refusal or the end.
