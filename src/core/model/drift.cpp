@@ -157,24 +157,44 @@ struct Plane3
 // The plane nearest the values of `from` in the least-squares sense, each weighed by the window
 // (windowX from column x0, windowY from row y0). A ramp (uneven illumination, a tilted sample)
 // moved is the same ramp plus a constant: left in, it would correlate with itself at no shift.
-Plane3 fitPlane(const std::vector<float>& layer, QRect from, const std::vector<float>& windowX,
-                const std::vector<float>& windowY, int x0, int y0)
+Plane3 fitPlane(const std::vector<float>& layer, int side, QRect from,
+                const std::vector<float>& windowX, const std::vector<float>& windowY, int x0,
+                int y0)
 {
-    const int side = int(std::lround(std::sqrt(double(layer.size()))));
+    // The weights are the product of the two windows, so the normal equations' sums over the
+    // area are products of sums over rows and columns; only those with values need each pixel.
+    double wx = 0, wxx = 0, wxxx = 0;
+    for (int x = 0; x < from.width(); ++x) {
+        const double w = windowX[std::size_t(x0 + x)];
+        wx += w;
+        wxx += w * x;
+        wxxx += w * x * x;
+    }
     double m[3][4] = {};
+    double wy = 0, wyy = 0, wyyy = 0;
     for (int y = 0; y < from.height(); ++y) {
         const float* row = layer.data() + qsizetype(from.top() + y) * side + from.left();
-        const double wy = windowY[std::size_t(y0 + y)];
+        const double w = windowY[std::size_t(y0 + y)];
+        float v = 0;
+        float xv = 0;
         for (int x = 0; x < from.width(); ++x) {
-            const double w = wy * windowX[std::size_t(x0 + x)];
-            const double basis[3] = {1.0, double(x), double(y)};
-            for (int i = 0; i < 3; ++i) {
-                for (int j = 0; j < 3; ++j)
-                    m[i][j] += w * basis[i] * basis[j];
-                m[i][3] += w * basis[i] * row[x];
-            }
+            const float wv = windowX[std::size_t(x0 + x)] * row[x];
+            v += wv;
+            xv += wv * float(x);
         }
+        wy += w;
+        wyy += w * y;
+        wyyy += w * y * y;
+        m[0][3] += w * v;
+        m[1][3] += w * xv;
+        m[2][3] += w * y * v;
     }
+    m[0][0] = wx * wy;
+    m[0][1] = m[1][0] = wxx * wy;
+    m[0][2] = m[2][0] = wx * wyy;
+    m[1][1] = wxxx * wy;
+    m[1][2] = m[2][1] = wxx * wyy;
+    m[2][2] = wx * wyyy;
     // Gaussian elimination; a singular system (a line of samples) keeps the weighted mean.
     for (int i = 0; i < 3; ++i) {
         if (std::abs(m[i][i]) < 1e-12 * std::max(1.0, std::abs(m[0][0])))
@@ -244,12 +264,15 @@ public:
                                                            work.spectrum.get(), flags);
                 fftwf_plan inverse = fftwf_plan_dft_c2r_2d(
                     peakRows(), peakCols(), work.crossPower.get(), work.real.get(), flags);
-                if (forward && inverse) {
+                fftwf_plan full = fftwf_plan_dft_c2r_2d(m_rows, m_cols, work.spectrum.get(),
+                                                        work.real.get(), flags);
+                if (forward && inverse && full) {
                     m_forward.reset(forward);
                     m_inverse.reset(inverse);
+                    m_inverseFull.reset(full);
                     return true;
                 }
-                for (fftwf_plan p : {forward, inverse}) {
+                for (fftwf_plan p : {forward, inverse, full}) {
                     if (p)
                         fftwf_destroy_plan(p);
                 }
@@ -322,7 +345,7 @@ private:
             const auto sampleRow = [&](int y) {
                 return work.layer.data() + qsizetype(from.top() + y) * m_side + from.left();
             };
-            const Plane3 plane = fitPlane(work.layer, from, windowX, windowY, x0, y0);
+            const Plane3 plane = fitPlane(work.layer, m_side, from, windowX, windowY, x0, y0);
             double noise = 0;
             for (int y = 0; y < from.height(); ++y) {
                 const float* row = sampleRow(y);
@@ -379,85 +402,54 @@ private:
     }
 
     // The full-resolution cross-power of the transformed layer with the reference, weighted as
-    // in correlate() (no low-pass for sigma 0), into `into` (m_rows x bins()).
-    void fullCrossPower(const Workspace& work, double sigma,
-                        std::vector<std::complex<float>>& into) const
+    // in correlate(), in place of the layer's spectrum.
+    void fullCrossPower(Workspace& work, double sigma) const
     {
-        const std::vector<float> weightX = sigma > 0 ? lowPassWeight(m_cols, bins(), sigma)
-                                                     : std::vector<float>(bins(), 1.0f);
-        const std::vector<float> weightsY = sigma > 0 ? lowPassWeight(m_rows, m_rows, sigma)
-                                                      : std::vector<float>(m_rows, 1.0f);
+        const std::vector<float> weightX = lowPassWeight(m_cols, bins(), sigma);
+        const std::vector<float> weightsY = lowPassWeight(m_rows, m_rows, sigma);
         const float noise = noiseFloor(work);
-        into.resize(std::size_t(m_rows) * bins());
         for (int r = 0; r < m_rows; ++r) {
+            fftwf_complex* spectrum = work.spectrum.get() + qsizetype(r) * bins();
+            const std::complex<float>* phase = m_referencePhase.data() + qsizetype(r) * bins();
+            const float weightY = weightsY[std::size_t(r)];
             for (int c = 0; c < bins(); ++c) {
-                const qsizetype i = qsizetype(r) * bins() + c;
-                const std::complex<float> f(work.spectrum[i][0], work.spectrum[i][1]);
-                const std::complex<float> p = f * m_referencePhase[std::size_t(i)];
-                // Bins between 0 and the Nyquist column stand for their mirror image too.
-                const float twice = c == 0 || 2 * c == m_cols ? 1.0f : 2.0f;
-                into[std::size_t(i)] =
-                    p * (twice * weightsY[std::size_t(r)] * weightX[std::size_t(c)] /
-                         (std::abs(p) + noise));
+                const float re = spectrum[c][0] * phase[c].real() - spectrum[c][1] * phase[c].imag();
+                const float im = spectrum[c][0] * phase[c].imag() + spectrum[c][1] * phase[c].real();
+                const float scale =
+                    weightY * weightX[std::size_t(c)] / (std::sqrt(re * re + im * im) + noise);
+                spectrum[c][0] = re * scale;
+                spectrum[c][1] = im * scale;
             }
         }
-        into[0] = {};
+        work.spectrum[0][0] = work.spectrum[0][1] = 0;
     }
 
-    // The correlation at the n x n points (x0 + i h, y0 + j h), i and j from -(n/2) to n/2, as
-    // the sum of the cross-power's waves there: along the rows first, then down the columns.
-    std::vector<double> correlationAt(const std::vector<std::complex<float>>& cross, double x0,
-                                      double y0, double h, int n) const
+    // The summit of the full-resolution correlation within a pixel of no shift: the highest
+    // sample there, and parabolas through it and its neighbours.
+    Shift fineSummit(Workspace& work, double sigma) const
     {
-        const int half = n / 2;
-        std::vector<std::complex<float>> waveX(std::size_t(n) * bins());
-        for (int i = 0; i < n; ++i) {
-            for (int c = 0; c < bins(); ++c)
-                waveX[std::size_t(i) * bins() + c] = std::polar(
-                    1.0f, float(2 * std::numbers::pi * c * (x0 + (i - half) * h) / m_cols));
-        }
-        std::vector<double> out(std::size_t(n) * n, 0.0);
-        std::vector<std::complex<double>> waveY(static_cast<std::size_t>(n));
-        for (int r = 0; r < m_rows; ++r) {
-            const std::complex<float>* row = cross.data() + qsizetype(r) * bins();
-            const double fy = double(signedIndex(r, m_rows)) / m_rows;
-            for (int j = 0; j < n; ++j)
-                waveY[std::size_t(j)] = std::polar(1.0, 2 * std::numbers::pi * fy * (y0 + (j - half) * h));
-            for (int i = 0; i < n; ++i) {
-                const std::complex<float>* wave = waveX.data() + qsizetype(i) * bins();
-                float re = 0;
-                float im = 0;
-                for (int c = 0; c < bins(); ++c) {
-                    re += row[c].real() * wave[c].real() - row[c].imag() * wave[c].imag();
-                    im += row[c].real() * wave[c].imag() + row[c].imag() * wave[c].real();
-                }
-                for (int j = 0; j < n; ++j)
-                    out[std::size_t(j) * n + i] +=
-                        re * waveY[std::size_t(j)].real() - im * waveY[std::size_t(j)].imag();
-            }
-        }
-        return out;
-    }
-
-    // The summit of the full-resolution correlation within a pixel of no shift: the highest of
-    // a grid of tenths of a pixel, then a parabola through it and its neighbours.
-    Shift fineSummit(const Workspace& work, double sigma) const
-    {
-        std::vector<std::complex<float>> cross;
-        fullCrossPower(work, sigma, cross);
-        constexpr int kGrid = 21;
-        constexpr double kStep = 0.1;
-        const std::vector<double> grid = correlationAt(cross, 0, 0, kStep, kGrid);
-        const auto best = std::size_t(std::max_element(grid.begin(), grid.end()) - grid.begin());
-        const double x = (int(best % kGrid) - kGrid / 2) * kStep;
-        const double y = (int(best / kGrid) - kGrid / 2) * kStep;
-        const std::vector<double> v = correlationAt(cross, x, y, kStep, 3);
-        const auto offset = [](double cm, double c0, double cp) {
-            const double curvature = cm - 2 * c0 + cp;
-            const double o = 0.5 * (cm - cp) / curvature;
-            return curvature < 0 && std::isfinite(o) ? std::clamp(o, -1.0, 1.0) : 0.0;
+        fullCrossPower(work, sigma);
+        const float* correlation = work.real.get();
+        fftwf_execute_dft_c2r(m_inverseFull.get(), work.spectrum.get(), work.real.get());
+        const auto at = [&](int r, int c) {
+            r = (r % m_rows + m_rows) % m_rows;
+            c = (c % m_cols + m_cols) % m_cols;
+            return double(correlation[qsizetype(r) * m_cols + c]);
         };
-        return {x + kStep * offset(v[3], v[4], v[5]), y + kStep * offset(v[1], v[4], v[7])};
+        int row = 0;
+        int col = 0;
+        for (int r = -1; r <= 1; ++r) {
+            for (int c = -1; c <= 1; ++c) {
+                if (at(r, c) > at(row, col)) {
+                    row = r;
+                    col = c;
+                }
+            }
+        }
+        const double c0 = at(row, col);
+        const double dx = m_cols > 2 ? summitOffset(at(row, col - 1), c0, at(row, col + 1)) : 0.0;
+        const double dy = m_rows > 2 ? summitOffset(at(row - 1, col), c0, at(row + 1, col)) : 0.0;
+        return {col + dx, row + dy};
     }
 
     // The correlation sample at (r, c), wrapping around.
@@ -545,6 +537,7 @@ private:
     std::vector<float> m_windowY;
     Plan m_forward;
     Plan m_inverse;
+    Plan m_inverseFull;
     std::vector<std::complex<float>> m_referencePhase;
     double m_referenceNoise = 0;
 };
@@ -606,8 +599,9 @@ void clipOutliers(std::vector<float>& layer)
 // A layer with nothing to correlate: every value the same (mostly: no counts at all).
 bool isFlat(const std::vector<float>& layer)
 {
-    const auto [low, high] = std::minmax_element(layer.begin(), layer.end());
-    return low == layer.end() || *low == *high;
+    // Layers with counts mostly differ within their first few values.
+    return layer.empty() || std::all_of(layer.begin(), layer.end(),
+                                        [first = layer.front()](float v) { return v == first; });
 }
 
 // One run of the estimate: the layers grouped into bins, each bin summed and correlated with
