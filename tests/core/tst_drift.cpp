@@ -280,6 +280,58 @@ private slots:
         QCOMPARE(estimate->origins[6], ShiftOrigin::Measured);
     }
 
+    void automaticBin_data()
+    {
+        QTest::addColumn<double>("counts"); // per pixel of a layer
+        QTest::addColumn<int>("layers");
+        QTest::addColumn<int>("bin");
+        QTest::newRow("well exposed") << 500.0 << 40 << 1;
+        QTest::newRow("20 counts exactly") << 20.0 << 40 << 1;
+        QTest::newRow("5 counts") << 5.0 << 40 << 4;
+        QTest::newRow("2 counts") << 2.0 << 40 << 10;
+        QTest::newRow("three bins at least") << 0.1 << 12 << 4;
+        QTest::newRow("no counts") << 0.0 << 9 << 3;
+    }
+
+    void automaticBin()
+    {
+        QFETCH(double, counts);
+        QFETCH(int, layers);
+        QFETCH(int, bin);
+        QCOMPARE(isolumen::automaticBin(counts, layers), bin);
+    }
+
+    // Between bin centres linearly, beyond them along the nearest two.
+    void interpolation()
+    {
+        const std::vector<Shift> s = isolumen::interpolateShifts({{1.5, {1, 0}}, {5.5, {5, 2}}}, 8);
+        QCOMPARE(s[0], (Shift{-0.5, -0.75}));
+        QCOMPARE(s[3], (Shift{2.5, 0.75}));
+        QCOMPARE(s[7], (Shift{6.5, 2.75}));
+        QCOMPARE(isolumen::interpolateShifts({{2, {3, 4}}}, 3)[0], (Shift{3, 4}));
+    }
+
+    // A period away from its neighbours a shift is a jump; of two nearly equal peaks the one
+    // nearer the previous shift is taken, of a much lower one the highest.
+    void jumpsAndPeaks()
+    {
+        std::vector<isolumen::BlockEstimate> blocks(5);
+        const double xs[] = {0, 0.1, 0.2, 16.3, 0.4};
+        for (int b = 0; b < 5; ++b) {
+            blocks[b].shift = {xs[b], 0};
+            blocks[b].candidates = {{{xs[b], 0}, 1.0}};
+        }
+        isolumen::flagJumps(blocks, 8);
+        for (int b = 0; b < 5; ++b)
+            QCOMPARE(blocks[b].origin, b == 3 ? ShiftOrigin::Jump : ShiftOrigin::Measured);
+        blocks[3].origin = ShiftOrigin::Measured;
+        blocks[3].candidates.push_back({{0.3, 0}, 0.9});
+        blocks[4].candidates = {{{-15.6, 0}, 1.0}, {{0.4, 0}, 0.5}};
+        QCOMPARE(isolumen::chooseNearestPeaks(blocks, 0), std::vector<int>{3});
+        QCOMPARE(blocks[3].chosen, 1);
+        QCOMPARE(blocks[4].chosen, 0);
+    }
+
     void refused_data()
     {
         QTest::addColumn<int>("side");
