@@ -2,6 +2,7 @@
 
 #include "core/model/acquisition.h"
 #include "core/model/alignlayers.h"
+#include "core/model/stripes.h"
 #include "core/progress.h"
 #include "ui/alignmentwindow.h"
 #include "ui/dialogs.h"
@@ -10,6 +11,7 @@
 #include "ui/menu.h"
 #include "ui/messagebox.h"
 #include "ui/regioncommands.h"
+#include "ui/regiontools.h"
 
 #include <QAction>
 
@@ -171,6 +173,10 @@ void AnalysisCommands::alignLayers()
         regionNames << QStringLiteral("%1 %2").arg(i + 1).arg(m_acquisition.regions()[i].name);
     AlignChoice proposed;
     proposed.species = brightestSpecies(*file, 1);
+    // The selected region, when there is one, is what the user means to align on.
+    const QList<int>& selected = RegionTools::instance().selection();
+    if (!selected.isEmpty())
+        proposed.region = selected.first();
     const std::optional<AlignChoice> choice =
         Dialogs::align(m_dialogParent, m_acquisition.header().species, m_acquisition.layerCount(),
                        regionNames, proposed);
@@ -219,11 +225,36 @@ void AnalysisCommands::showAlignment()
         return;
     if (m_alignmentWindow)
         m_alignmentWindow->close();
+    const int species = alignment->referenceSpecies;
+    const std::shared_ptr<const ImFile> file = m_acquisition.file();
+    if (file && (!m_profiles || m_profilesSpecies != species)) {
+        m_profiles.reset();
+        Dialogs::runLongWork(m_dialogParent, QStringLiteral("Measuring the layers..."),
+                             [&](Progress& progress) {
+                                 progress.setTotal(m_acquisition.layerCount());
+                                 m_profiles = isolumen::layerProfiles(*file, species, &progress);
+                                 return m_profiles.has_value();
+                             });
+        m_profilesSpecies = species;
+    }
     const int side = m_acquisition.frameSide().value_or(1);
-    m_alignmentWindow =
-        new AlignmentWindow(*alignment, m_acquisition.speciesName(alignment->referenceSpecies),
-                            m_acquisition.header().micronSize / side);
+    m_alignmentWindow = new AlignmentWindow(
+        *alignment, m_acquisition.speciesName(species), m_acquisition.header().micronSize / side,
+        m_profiles ? &*m_profiles : nullptr,
+        [this](int layer, Shift shift) { setShiftByHand(layer, shift); });
     m_alignmentWindow->show();
+}
+
+void AnalysisCommands::setShiftByHand(int layer, Shift shift)
+{
+    const std::shared_ptr<const Alignment> current = m_acquisition.alignment();
+    if (!current)
+        return;
+    auto edited = std::make_shared<Alignment>(*current);
+    edited->setByHand(layer, shift);
+    // The window shows the edit in force; it is made anew once its own signal has returned.
+    if (applyAlignment(std::move(edited)))
+        QMetaObject::invokeMethod(this, &AnalysisCommands::showAlignment, Qt::QueuedConnection);
 }
 
 void AnalysisCommands::excludeLayers()
@@ -246,5 +277,6 @@ void AnalysisCommands::resetForNewFile()
         m_alignmentWindow->close();
     // Corrections belong to the file: the model starts a new one without them.
     m_corrections = {};
+    m_profiles.reset();
     Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(false);
 }

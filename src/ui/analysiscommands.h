@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/corrections.h"
+#include "core/model/stripes.h"
 #include "core/render/hsi.h"
 
 #include <QList>
@@ -11,6 +12,7 @@
 class Acquisition;
 class AlignmentWindow;
 struct Alignment;
+struct Shift;
 class ImageWindow;
 class ImageWindowList;
 class QWidget;
@@ -66,6 +68,8 @@ private:
     // Puts an alignment (or none) in force when its planes could be made.
     bool applyAlignment(std::shared_ptr<const Alignment> alignment);
     void resetForNewFile();
+    // Puts the alignment in force with a layer's shift set by hand.
+    void setShiftByHand(int layer, Shift shift);
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
@@ -74,4 +78,7 @@ private:
     OpenWindow m_openWindow;
     CorrectionSettings m_corrections;
     QPointer<AlignmentWindow> m_alignmentWindow;
+    // The layer profiles of the stripe pictures, of species m_profilesSpecies.
+    std::optional<isolumen::LayerProfiles> m_profiles;
+    int m_profilesSpecies = -1;
 };
