@@ -14,14 +14,27 @@ namespace {
 const QStringList& planeOptions()
 {
     static const QStringList names = {
-        QStringLiteral("species"),       QStringLiteral("plane"),
-        QStringLiteral("layers"),        QStringLiteral("sum"),
-        QStringLiteral("ratio"),         QStringLiteral("scale"),
-        QStringLiteral("threshold-num"), QStringLiteral("threshold-den"),
-        QStringLiteral("deadtime"),      QStringLiteral("deadtime-ns"),
-        QStringLiteral("qsa-beta"),      QStringLiteral("current-pa"),
-        QStringLiteral("align"),         QStringLiteral("align-species"),
-        QStringLiteral("align-layer"),   QStringLiteral("align-subpixel"),
+        QStringLiteral("species"),
+        QStringLiteral("plane"),
+        QStringLiteral("layers"),
+        QStringLiteral("sum"),
+        QStringLiteral("ratio"),
+        QStringLiteral("scale"),
+        QStringLiteral("threshold-num"),
+        QStringLiteral("threshold-den"),
+        QStringLiteral("deadtime"),
+        QStringLiteral("deadtime-ns"),
+        QStringLiteral("qsa-beta"),
+        QStringLiteral("current-pa"),
+        QStringLiteral("align"),
+        QStringLiteral("align-species"),
+        QStringLiteral("align-layer"),
+        QStringLiteral("align-subpixel"),
+        QStringLiteral("align-bin"),
+        QStringLiteral("align-region"),
+        QStringLiteral("align-min-confidence"),
+        QStringLiteral("align-max-step"),
+        QStringLiteral("exclude"),
     };
     return names;
 }
@@ -44,7 +57,9 @@ const QList<std::pair<QString, QStringList>>& modeTable()
                                       QStringLiteral("per-layer")}},
         {QStringLiteral("shifts"),
          {QStringLiteral("align-species"), QStringLiteral("align-layer"),
-          QStringLiteral("align-subpixel")}},
+          QStringLiteral("align-subpixel"), QStringLiteral("align-bin"),
+          QStringLiteral("align-region"), QStringLiteral("align-min-confidence"),
+          QStringLiteral("align-max-step"), QStringLiteral("exclude")}},
     };
     return table;
 }

@@ -3,10 +3,13 @@
 #include "core/imfile/archive.h"
 #include "core/imfile/imheader.h"
 #include "core/model/alignlayers.h"
+#include "core/model/driftsteps.h"
+#include "core/text/layerlist.h"
 #include "core/text/numbertext.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -27,6 +30,11 @@ const QString kAlign = QStringLiteral("align");
 const QString kAlignSpecies = QStringLiteral("align-species");
 const QString kAlignLayer = QStringLiteral("align-layer");
 const QString kAlignSubpixel = QStringLiteral("align-subpixel");
+const QString kAlignBin = QStringLiteral("align-bin");
+const QString kAlignRegion = QStringLiteral("align-region");
+const QString kAlignMinConfidence = QStringLiteral("align-min-confidence");
+const QString kAlignMaxStep = QStringLiteral("align-max-step");
+const QString kExclude = QStringLiteral("exclude");
 
 } // namespace
 
@@ -36,6 +44,85 @@ std::optional<double> realNumber(const QString& text)
     const double v = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
+
+// ---- How layers are aligned and which are left out ----
+
+namespace {
+
+void addAlignmentOptions(QCommandLineParser& parser)
+{
+    parser.addOption({kAlignBin,
+                      QStringLiteral("Estimate the drift on sums of K consecutive layers (default: "
+                                     "enough layers for 20 counts per pixel)."),
+                      QStringLiteral("K")});
+    parser.addOption({kAlignRegion,
+                      QStringLiteral("Estimate the drift on the shown pixels X,Y,W,H only."),
+                      QStringLiteral("X,Y,W,H")});
+    parser.addOption({kAlignMinConfidence,
+                      QStringLiteral("Interpolate the shifts whose confidence is below C (0 to 1, "
+                                     "default %1).")
+                          .arg(isolumen::kDefaultMinConfidence),
+                      QStringLiteral("C")});
+    parser.addOption({kAlignMaxStep,
+                      QStringLiteral("Interpolate the shifts more than P pixels from their "
+                                     "neighbours' (default: an eighth of the side)."),
+                      QStringLiteral("P")});
+    parser.addOption({kExclude,
+                      QStringLiteral("Leave layers out of sums, profiles and alignment: a list "
+                                     "such as 3,7-9."),
+                      QStringLiteral("LIST")});
+}
+
+// "X,Y,W,H" in shown pixels, W and H from 1.
+std::optional<QRect> regionOption(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    constexpr int most = std::numeric_limits<int>::max();
+    const std::optional<int> x = wholeNumber(parts[0], 0, most);
+    const std::optional<int> y = wholeNumber(parts[1], 0, most);
+    const std::optional<int> w = wholeNumber(parts[2], 1, most);
+    const std::optional<int> h = wholeNumber(parts[3], 1, most);
+    if (!x || !y || !w || !h)
+        return std::nullopt;
+    return QRect(*x, *y, *w, *h);
+}
+
+std::optional<Failure> readAlignmentOptions(const QCommandLineParser& parser, PlaneChoice& c)
+{
+    const auto value = [&](const QString& name) { return parser.value(name); };
+    AlignmentSettings& s = c.alignSettings;
+    if (parser.isSet(kAlignBin) &&
+        !(s.bin = wholeNumber(value(kAlignBin), 1, std::numeric_limits<int>::max()).value_or(0)))
+        return Failure{QStringLiteral("--align-bin needs a whole number of layers from 1: %1")
+                           .arg(value(kAlignBin))};
+    if (parser.isSet(kAlignRegion) && !(s.region = regionOption(value(kAlignRegion))))
+        return Failure{QStringLiteral("--align-region needs X,Y,W,H in pixels, W and H from 1: %1")
+                           .arg(value(kAlignRegion))};
+    if (parser.isSet(kAlignMinConfidence)) {
+        s.minConfidence = realNumber(value(kAlignMinConfidence));
+        if (!s.minConfidence || *s.minConfidence < 0 || *s.minConfidence > 1)
+            return Failure{QStringLiteral("--align-min-confidence needs a number from 0 to 1: %1")
+                               .arg(value(kAlignMinConfidence))};
+    }
+    if (parser.isSet(kAlignMaxStep)) {
+        s.maxStep = realNumber(value(kAlignMaxStep));
+        if (!s.maxStep || *s.maxStep <= 0)
+            return Failure{QStringLiteral("--align-max-step needs a number of pixels above 0: %1")
+                               .arg(value(kAlignMaxStep))};
+    }
+    if (parser.isSet(kExclude)) {
+        const std::optional<std::vector<int>> layers = isolumen::parseLayerList(value(kExclude));
+        if (!layers)
+            return Failure{
+                QStringLiteral("--exclude needs layers from 1, as 3,7-9: %1").arg(value(kExclude))};
+        c.excluded = *layers;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 namespace {
 
@@ -185,6 +272,7 @@ void addPlaneOptions(QCommandLineParser& parser)
                       QStringLiteral("Shift layers by fractions of a pixel (bilinear) instead of "
                                      "whole pixels.")});
     addQsaOptions(parser);
+    addAlignmentOptions(parser);
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -267,6 +355,8 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     if (std::optional<Failure> f = readQsa(parser, c))
         return *f;
 
+    if (std::optional<Failure> f = readAlignmentOptions(parser, c))
+        return *f;
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
     for (const auto& [name, into] :
@@ -324,9 +414,21 @@ std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const 
     return files.first();
 }
 
+std::optional<Failure> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition)
+{
+    if (!choice.excluded.empty() && choice.excluded.back() > acquisition.layerCount())
+        return Failure{QStringLiteral("--exclude %1 is out of range: the file has layers 1 to %2.")
+                           .arg(choice.excluded.back())
+                           .arg(acquisition.layerCount())};
+    acquisition.setExcludedLayers(choice.excluded);
+    return std::nullopt;
+}
+
 std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
                                    const std::function<void(const QString&)>& warn)
 {
+    if (std::optional<Failure> f = applyExclusion(choice, acquisition))
+        return f;
     if (choice.corrections.any()) {
         const std::variant<CorrectionSettings, Failure> settings =
             correctionsFor(choice, acquisition.header());
@@ -366,9 +468,16 @@ std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
                 .arg(acquisition.speciesCount())};
     const int species =
         choice.alignSpecies ? *choice.alignSpecies - 1 : brightestSpecies(file, layer);
+    if (acquisition.isExcluded(layer))
+        return Failure{QStringLiteral("--align-layer %1 is excluded.").arg(layer)};
+    AlignRequest request;
+    request.species = species;
+    request.referenceLayer = layer;
+    request.settings = choice.alignSettings;
+    request.excluded = acquisition.exclusionMask();
+    request.subpixel = choice.alignSubpixel;
     QString problem;
-    std::optional<Alignment> alignment =
-        alignLayers(file, species, layer, std::nullopt, choice.alignSubpixel, nullptr, &problem);
+    std::optional<Alignment> alignment = alignLayers(file, request, nullptr, &problem);
     if (!alignment)
         return Failure{QStringLiteral("The layers cannot be aligned: %1").arg(problem)};
     return *alignment;

@@ -35,6 +35,9 @@ struct PlaneChoice
     std::optional<int> alignSpecies; // --align-species N, from 1
     std::optional<int> alignLayer;   // --align-layer L
     bool alignSubpixel = false;      // --align-subpixel
+    AlignmentSettings alignSettings; // --align-bin, --align-region, --align-min-confidence,
+                                     // --align-max-step
+    std::vector<int> excluded;       // --exclude 3,7-9: layers from 1
 };
 
 // Adds the options of plane choice, ratios and corrections to a parser.
@@ -65,6 +68,9 @@ std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const 
 // about corrections go to warn.
 std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
                                    const std::function<void(const QString&)>& warn);
+
+// Puts the choice's excluded layers in force, checked against the file's layers.
+std::optional<Failure> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition);
 
 // Estimates the drift of the layers as the choice's --align-species and --align-layer say
 // (by default the species with most counts in layer 1, against layer 1).

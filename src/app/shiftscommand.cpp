@@ -2,6 +2,7 @@
 
 #include "app/planeoptions.h"
 #include "core/io/csvwriter.h"
+#include "core/model/alignlayers.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -16,7 +17,7 @@ const QString kShifts = QStringLiteral("shifts");
 void addShiftsOptions(QCommandLineParser& parser)
 {
     parser.addOption({kShifts, QStringLiteral("Print the drift of every layer of FILE.im as CSV "
-                                              "(layer,dx,dy) and exit.")});
+                                              "(layer,dx,dy,confidence) and exit.")});
 }
 
 bool isShiftsRequested(const QCommandLineParser& parser)
@@ -41,10 +42,19 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
     if (std::optional<Failure> f =
             openForMode(acquisition, path, [&](const QString& m) { err << m << Qt::endl; }))
         return fail(f->message);
-    const std::variant<Alignment, Failure> alignment =
-        estimateAlignment(std::get<PlaneChoice>(parsed), acquisition);
-    if (const Failure* f = std::get_if<Failure>(&alignment))
+    if (std::optional<Failure> f = applyExclusion(std::get<PlaneChoice>(parsed), acquisition))
         return fail(f->message);
+    const std::variant<Alignment, Failure> estimated =
+        estimateAlignment(std::get<PlaneChoice>(parsed), acquisition);
+    if (const Failure* f = std::get_if<Failure>(&estimated))
+        return fail(f->message);
+    const Alignment& alignment = std::get<Alignment>(estimated);
+    for (int l = 1; l <= int(alignment.shifts.size()); ++l) {
+        const QString why = interpolationReason(alignment.origin(l));
+        if (!why.isEmpty())
+            err << QStringLiteral("Layer %1: %2; its shift is interpolated.").arg(l).arg(why)
+                << Qt::endl;
+    }
 
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
@@ -53,9 +63,11 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
     csv.text(QStringLiteral("layer"))
         .text(QStringLiteral("dx"))
         .text(QStringLiteral("dy"))
+        .text(QStringLiteral("confidence"))
         .endRow();
-    const std::vector<Shift>& shifts = std::get<Alignment>(alignment).shifts;
-    for (size_t i = 0; i < shifts.size(); ++i)
-        csv.number(double(i + 1)).number(shifts[i].dx).number(shifts[i].dy).endRow();
+    for (int l = 1; l <= int(alignment.shifts.size()); ++l) {
+        const Shift s = alignment.forLayer(l);
+        csv.number(l).number(s.dx).number(s.dy).number(alignment.confidence(l)).endRow();
+    }
     return 0;
 }

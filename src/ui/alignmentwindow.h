@@ -2,15 +2,39 @@
 
 #include "ui/plotwindow.h"
 
+#include <functional>
+
 struct Alignment;
+struct Shift;
+class QLabel;
+namespace isolumen {
+struct LayerProfiles;
+}
 
 // The "Alignment" window: the drift of every layer as a table (layer, dx and dy in pixels and
-// micrometres) and as the path the sample took, with the table to save as CSV.
+// micrometres, confidence, how the shift came about) and as the path the sample took, with the
+// table to save as CSV. dx and dy in pixels can be edited: an edit is handed to `edited`, which
+// sets the shift by hand. Given the reference species' layer profiles, it also shows the
+// "stripe" pictures, before and after alignment.
 class AlignmentWindow : public PlotWindow
 {
     Q_OBJECT
 
 public:
+    using Edited = std::function<void(int layer, Shift shift)>;
+
     AlignmentWindow(const Alignment& alignment, const QString& referenceName,
-                    double micronsPerPixel, QWidget* parent = nullptr);
+                    double micronsPerPixel, const isolumen::LayerProfiles* profiles = nullptr,
+                    Edited edited = {}, QWidget* parent = nullptr);
+
+    // The stripe pictures: mean row and mean column per layer, before and after alignment.
+    const QList<QLabel*>& stripes() const { return m_stripes; }
+
+private:
+    void addStripes(const Alignment& alignment, const isolumen::LayerProfiles& profiles);
+    void cellEdited(int row, int column);
+
+    QList<QLabel*> m_stripes;
+    Edited m_edited;
+    bool m_filling = true;
 };

@@ -2,6 +2,7 @@
 
 #include "core/model/acquisition.h"
 #include "core/model/alignlayers.h"
+#include "core/model/stripes.h"
 #include "core/progress.h"
 #include "ui/alignmentwindow.h"
 #include "ui/dialogs.h"
@@ -10,6 +11,7 @@
 #include "ui/menu.h"
 #include "ui/messagebox.h"
 #include "ui/regioncommands.h"
+#include "ui/regiontools.h"
 
 #include <QAction>
 
@@ -38,6 +40,8 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
         menu.setCommand(QStringLiteral("analysisUndoAlign"), [this] { undoAlignment(); }));
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisShowAlign"), [this] { showAlignment(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisExclude"), [this] { excludeLayers(); }));
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
     new RegionCommands(m_acquisition, m_windows, m_dialogParent, this); // the region items
 }
@@ -162,6 +166,10 @@ void AnalysisCommands::alignLayers()
         regionNames << QStringLiteral("%1 %2").arg(i + 1).arg(m_acquisition.regions()[i].name);
     AlignChoice proposed;
     proposed.species = brightestSpecies(*file, 1);
+    // The selected region, when there is one, is what the user means to align on.
+    const QList<int>& selected = RegionTools::instance().selection();
+    if (!selected.isEmpty())
+        proposed.region = selected.first();
     const std::optional<AlignChoice> choice =
         Dialogs::align(m_dialogParent, m_acquisition.header().species, m_acquisition.layerCount(),
                        regionNames, proposed);
@@ -170,12 +178,20 @@ void AnalysisCommands::alignLayers()
     std::optional<QRect> region;
     if (choice->region >= 0 && choice->region < m_acquisition.regions().size())
         region = m_acquisition.regions()[choice->region].boundingRect().toAlignedRect();
+    AlignRequest request;
+    request.species = choice->species;
+    request.referenceLayer = choice->referenceLayer;
+    request.excluded = m_acquisition.exclusionMask();
+    request.subpixel = choice->subpixel;
+    request.previous = m_acquisition.alignment();
+    if (request.previous)
+        request.settings = request.previous->settings;
+    request.settings.region = region;
     std::optional<Alignment> alignment;
     QString problem;
     const bool done = Dialogs::runLongWork(
         m_dialogParent, QStringLiteral("Estimating the drift..."), [&](Progress& progress) {
-            alignment = ::alignLayers(*file, choice->species, choice->referenceLayer, region,
-                                      choice->subpixel, &progress, &problem);
+            alignment = ::alignLayers(*file, request, &progress, &problem);
             return alignment.has_value();
         });
     if (!done) {
@@ -202,10 +218,49 @@ void AnalysisCommands::showAlignment()
         return;
     if (m_alignmentWindow)
         m_alignmentWindow->close();
-    m_alignmentWindow =
-        new AlignmentWindow(*alignment, m_acquisition.speciesName(alignment->referenceSpecies),
-                            m_acquisition.header().micronsPerPixel());
+    const int species = alignment->referenceSpecies;
+    const std::shared_ptr<const ImFile> file = m_acquisition.file();
+    if (file && (!m_profiles || m_profilesSpecies != species)) {
+        m_profiles.reset();
+        Dialogs::runLongWork(m_dialogParent, QStringLiteral("Measuring the layers..."),
+                             [&](Progress& progress) {
+                                 progress.setTotal(m_acquisition.layerCount());
+                                 m_profiles = isolumen::layerProfiles(*file, species, &progress);
+                                 return m_profiles.has_value();
+                             });
+        m_profilesSpecies = species;
+    }
+    m_alignmentWindow = new AlignmentWindow(
+        *alignment, m_acquisition.speciesName(species), m_acquisition.header().micronsPerPixel(),
+        m_profiles ? &*m_profiles : nullptr,
+        [this](int layer, Shift shift) { setShiftByHand(layer, shift); });
     m_alignmentWindow->show();
+}
+
+void AnalysisCommands::setShiftByHand(int layer, Shift shift)
+{
+    const std::shared_ptr<const Alignment> current = m_acquisition.alignment();
+    if (!current)
+        return;
+    auto edited = std::make_shared<Alignment>(*current);
+    edited->setByHand(layer, shift);
+    // The window shows the edit in force; it is made anew once its own signal has returned.
+    if (applyAlignment(std::move(edited)))
+        QMetaObject::invokeMethod(this, &AnalysisCommands::showAlignment, Qt::QueuedConnection);
+}
+
+void AnalysisCommands::excludeLayers()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
+        return;
+    const std::optional<std::vector<int>> layers = Dialogs::excludeLayers(
+        m_dialogParent, m_acquisition.excludedLayers(), m_acquisition.layerCount());
+    if (!layers)
+        return;
+    const bool done = prepareWindows(QStringLiteral("Summing layers..."),
+                                     [&](PlaneRequest& r) { r.excluded = *layers; });
+    if (done)
+        m_acquisition.setExcludedLayers(*layers);
 }
 
 void AnalysisCommands::resetForNewFile()
@@ -214,5 +269,6 @@ void AnalysisCommands::resetForNewFile()
         m_alignmentWindow->close();
     // Corrections belong to the file: the model starts a new one without them.
     m_corrections = {};
+    m_profiles.reset();
     Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(false);
 }

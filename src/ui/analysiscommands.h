@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/corrections.h"
+#include "core/model/stripes.h"
 #include "core/render/hsi.h"
 #include "ui/menu.h"
 
@@ -13,6 +14,7 @@
 class Acquisition;
 class AlignmentWindow;
 struct Alignment;
+struct Shift;
 class ImageWindow;
 class ImageWindowList;
 class QWidget;
@@ -55,6 +57,8 @@ public:
     void undoAlignment();
     // "Show Alignment": the table and path of the drift in force.
     void showAlignment();
+    // "Exclude Layers...": asks for the layers to leave out of sums, profiles and alignment.
+    void excludeLayers();
 
 private:
     // Computes the planes the open windows would show after a change, with a progress dialog;
@@ -66,6 +70,8 @@ private:
     // Puts an alignment (or none) in force when its planes could be made.
     bool applyAlignment(std::shared_ptr<const Alignment> alignment);
     void resetForNewFile();
+    // Puts the alignment in force with a layer's shift set by hand.
+    void setShiftByHand(int layer, Shift shift);
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
@@ -75,4 +81,7 @@ private:
     CorrectionSettings m_corrections;
     QPointer<AlignmentWindow> m_alignmentWindow;
     std::vector<MenuCommand> m_commands; // unregistered when this goes
+    // The layer profiles of the stripe pictures, of species m_profilesSpecies.
+    std::optional<isolumen::LayerProfiles> m_profiles;
+    int m_profilesSpecies = -1;
 };

@@ -6,6 +6,8 @@
 #include <QChart>
 #include <QComboBox>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <cmath>
@@ -33,6 +35,24 @@ DepthProfileWindow::DepthProfileWindow(const QList<StatsRow>& rows, const QStrin
     connect(m_quantity, &QComboBox::currentIndexChanged, this,
             [this] { plot(Quantity(m_quantity->currentData().toInt())); });
     plot(Quantity::Sum);
+}
+
+QLineSeries* DepthProfileWindow::addRun(QLineSeries* first, const QString& name, QAbstractAxis* x,
+                                        QAbstractAxis* y)
+{
+    auto* series = new QLineSeries;
+    series->setName(name);
+    series->setPointsVisible(true);
+    QChart* c = chart();
+    c->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    if (first) {
+        series->setColor(first->color());
+        for (QLegendMarker* marker : c->legend()->markers(series))
+            marker->setVisible(false);
+    }
+    return series;
 }
 
 void DepthProfileWindow::plot(Quantity quantity)
@@ -91,18 +111,29 @@ void DepthProfileWindow::plot(Quantity quantity)
         const QString name =
             m_regionNames.value(key.first - 1) + QLatin1Char(' ') + m_sourceNames.value(key.second);
         headers << name << name + QStringLiteral(" error");
-        auto* series = new QLineSeries;
-        series->setName(name);
-        series->setPointsVisible(true);
-        for (const auto& [layer, value, error] : curves[key]) {
-            if (std::isfinite(value))
-                series->append(layer, value);
-            table[int(layer) - firstLayer] << value << error;
+        std::map<int, std::pair<double, double>> byLayer;
+        for (const auto& [layer, value, error] : curves[key])
+            byLayer[int(layer)] = {value, error};
+        // A layer without a value (left out, or no ratio) breaks the line: each run of layers
+        // with values is a series of its own, in the first one's colour, named once.
+        QLineSeries* first = nullptr;
+        QLineSeries* run = nullptr;
+        for (int layer = firstLayer; layer <= lastLayer; ++layer) {
+            const auto it = byLayer.find(layer);
+            const double value = it != byLayer.end() ? it->second.first : NAN;
+            table[layer - firstLayer] << value << (it != byLayer.end() ? it->second.second : NAN);
+            if (!std::isfinite(value)) {
+                run = nullptr;
+                continue;
+            }
+            if (!run) {
+                run = addRun(first, name, x, y);
+                first = first ? first : run;
+            }
+            run->append(layer, value);
         }
-        c->addSeries(series);
-        series->attachAxis(x);
-        series->attachAxis(y);
-        m_errorBars->add(series, curves[key]);
+        if (first)
+            m_errorBars->add(first, curves[key]);
     }
     if (!order.isEmpty()) {
         x->setRange(firstLayer - 0.5, lastLayer + 0.5);

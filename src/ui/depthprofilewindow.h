@@ -4,7 +4,9 @@
 #include "ui/plotwindow.h"
 
 class ErrorBars;
+class QAbstractAxis;
 class QComboBox;
+class QLineSeries;
 
 // The "Depth Profile" window: for the regions it was opened on, the sum or the mean of each
 // species per layer, or each ratio per layer (its ratio of sums), with Poisson error bars
@@ -28,6 +30,11 @@ public:
     void plot(Quantity quantity);
 
 private:
+    // A series of a curve's run of layers with values; runs after the first take its colour
+    // and no legend entry.
+    QLineSeries* addRun(QLineSeries* first, const QString& name, QAbstractAxis* x,
+                        QAbstractAxis* y);
+
     QList<StatsRow> m_rows;
     QStringList m_regionNames;
     QList<PlaneSource> m_sources;

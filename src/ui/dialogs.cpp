@@ -3,6 +3,7 @@
 #include "core/imfile/imheader.h"
 #include "core/io/picturewriter.h"
 #include "core/progress.h"
+#include "core/text/layerlist.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -78,6 +80,28 @@ std::optional<std::pair<int, int>> defaultLayerRange(QWidget* parent, int first,
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return std::pair{std::min(from->value(), to->value()), std::max(from->value(), to->value())};
+}
+
+// Asks for a list such as "3,7-9" until it names layers of the file or the user cancels.
+std::optional<std::vector<int>> defaultExcludeLayers(QWidget* parent,
+                                                     const std::vector<int>& current,
+                                                     int layerCount)
+{
+    QString text = isolumen::layerListText(current);
+    for (;;) {
+        bool ok = false;
+        text = QInputDialog::getText(
+            parent, QStringLiteral("Exclude Layers"),
+            QStringLiteral("Layers to leave out of sums, profiles and alignment (such as "
+                           "3,7-9; empty for none):"),
+            QLineEdit::Normal, text, &ok);
+        if (!ok)
+            return std::nullopt;
+        const std::optional<std::vector<int>> layers = isolumen::parseLayerList(text);
+        if (layers && (layers->empty() || layers->back() <= layerCount))
+            return layers;
+        showMessage(QStringLiteral("Give layers from 1 to %1, as 3,7-9.").arg(layerCount));
+    }
 }
 
 // An optional number typed into a field: empty for none; "." is the decimal point.
@@ -320,6 +344,17 @@ AlignSeam setAlign(AlignSeam seam)
 CorrectionsSeam setCorrections(CorrectionsSeam seam)
 {
     return replace(std::move(seam), CorrectionsSeam(defaultCorrections));
+}
+
+ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam)
+{
+    return replace(std::move(seam), ExcludeLayersSeam(defaultExcludeLayers));
+}
+
+std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector<int>& current,
+                                              int layerCount)
+{
+    return slot(ExcludeLayersSeam(defaultExcludeLayers))(parent, current, layerCount);
 }
 
 ProgressSeam setProgress(ProgressSeam seam)

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class Progress;
 class QWidget;
@@ -61,6 +62,9 @@ using RatioSeam = std::function<std::optional<RatioDialogChoice>(
 // "Correction Settings...": dead times by hand and QSA; nothing when cancelled.
 using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
     QWidget* parent, const ImHeader& header, const CorrectionSettings& current)>;
+// "Exclude Layers...": the layers (from 1, sorted) to leave out, or nothing when cancelled.
+using ExcludeLayersSeam = std::function<std::optional<std::vector<int>>(
+    QWidget* parent, const std::vector<int>& current, int layerCount)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.
@@ -75,6 +79,7 @@ RatioSeam setRatio(RatioSeam seam);
 AlignSeam setAlign(AlignSeam seam);
 CorrectionsSeam setCorrections(CorrectionsSeam seam);
 ProgressSeam setProgress(ProgressSeam seam);
+ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
@@ -86,6 +91,8 @@ std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, in
                                  const QStringList& regions, const AlignChoice& proposed);
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
                                               const CorrectionSettings& current);
+std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector<int>& current,
+                                              int layerCount);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

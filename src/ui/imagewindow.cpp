@@ -79,7 +79,8 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
 
     for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
-                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
+                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged,
+                        &Acquisition::excludedLayersChanged})
         connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
 
     m_colourButton->setText(colorButtonCaption(m_settings.table));

@@ -49,13 +49,14 @@ Menu::Menu()
              {"analysisAlign", "Align Layers..."},
              {"analysisUndoAlign", "Undo Alignment"},
              {"analysisShowAlign", "Show Alignment"},
+             {"analysisExclude", "Exclude Layers..."},
              {"analysisRegions", "Regions"},
              {"analysisDepthProfile", "Depth Profile"},
              {"analysisLineProfile", "Line Profile"},
              {"analysisHistogram", "Histogram"},
              {"analysisSaveRegions", "Save Regions..."},
              {"analysisLoadRegions", "Load Regions..."}},
-            {2, 4, 6, 9, 13});
+            {2, 4, 6, 10, 14});
     addToolMenu();
 #ifdef Q_OS_MACOS
     m_applicationBar = std::make_unique<QMenuBar>();

@@ -174,6 +174,8 @@ void RegionCommands::depthProfile()
     QList<std::pair<int, int>> ranges;
     QList<PlaneRequest> requests;
     for (int layer = 1; layer <= layers; ++layer) {
+        if (m_acquisition.isExcluded(layer)) // a gap in the profile
+            continue;
         ranges << std::pair{layer, layer};
         for (const PlaneSource& s : std::as_const(sources)) {
             requests << m_acquisition.request(s);

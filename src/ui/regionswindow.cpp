@@ -77,7 +77,8 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &RegionsWindow::refresh);
     for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
-                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
+                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged,
+                        &Acquisition::excludedLayersChanged})
         connect(&m_acquisition, signal, this, &RegionsWindow::planesOutdated);
     connect(&m_acquisition, &Acquisition::fileChanged, this, [this] { m_planes.clear(); });
     connect(&m_acquisition, &Acquisition::regionsChanged, this, &RegionsWindow::regionChanged);

@@ -2,6 +2,7 @@
 // and under de_DE.UTF-8 (decimal comma): the results must be the same.
 #include "core/render/colourbar.h"
 #include "core/render/picturefont.h"
+#include "core/text/layerlist.h"
 #include "core/text/numbertext.h"
 
 #include <QPainter>
@@ -26,6 +27,38 @@ private slots:
         if (wanted.startsWith("de_DE") && point != ",")
             QSKIP("The de_DE.UTF-8 locale is not installed, so the German run would show "
                   "nothing: scripts/setup.sh generates it.");
+    }
+
+    void layerList_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("layers"); // {-1}: refused
+        QTest::addColumn<QString>("written");   // the layers written back
+        QTest::newRow("single and range") << "3,7-9" << QList<int>{3, 7, 8, 9} << "3,7-9";
+        QTest::newRow("unsorted, repeated, blanks")
+            << " 9 , 2-3,3" << QList<int>{2, 3, 9} << "2,3,9";
+        QTest::newRow("empty") << "" << QList<int>{} << "";
+        QTest::newRow("layer 0") << "0,2" << QList<int>{-1} << "";
+        QTest::newRow("backward range") << "5-3" << QList<int>{-1} << "";
+        QTest::newRow("empty item") << "1,,2" << QList<int>{-1} << "";
+        QTest::newRow("sign") << "+2" << QList<int>{-1} << "";
+        QTest::newRow("three ends") << "1-2-3" << QList<int>{-1} << "";
+        QTest::newRow("beyond any file") << "1-2000000000" << QList<int>{-1} << "";
+    }
+
+    void layerList()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<int>, layers);
+        QFETCH(QString, written);
+        const std::optional<std::vector<int>> got = isolumen::parseLayerList(text);
+        if (layers == QList<int>{-1}) {
+            QVERIFY(!got);
+            return;
+        }
+        QVERIFY(got);
+        QCOMPARE(QList<int>(got->begin(), got->end()), layers);
+        QCOMPARE(isolumen::layerListText(*got), written);
     }
 
     void format_data()

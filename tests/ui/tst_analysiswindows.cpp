@@ -5,6 +5,7 @@
 #include "core/progress.h"
 #include "featurefiles.h"
 #include "tiffpages.h"
+#include "ui/alignmentwindow.h"
 #include "ui/canvas.h"
 #include "ui/dialogs.h"
 #include "ui/imagewindow.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -36,6 +38,8 @@ private slots:
     void cancelledSum();
     void ratioWindow();
     void alignmentOnAndOff();
+    void excludedLayers();
+    void handEditAndStripes();
     void compressedFiles();
     void cutShort();
 
@@ -222,6 +226,74 @@ void TestAnalysisWindows::alignmentOnAndOff()
     QVERIFY(Menu::run("analysisUndoAlign"));
     QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
     QCOMPARE(w->imageCanvas()->backdrop(), unaligned);
+}
+
+// Layers left out of a sum: the title says how many, and the values lack them.
+void TestAnalysisWindows::excludedLayers()
+{
+    const ImBuilder b = small(1, 4, [](int, int p, int r, int k) { return r + k + 100u * p; });
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    m_acquisition->setLayerRange(1, 4);
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-4)");
+    Dialogs::setExcludeLayers([](QWidget*, const std::vector<int>&, int) {
+        return std::optional(std::vector<int>{2, 3});
+    });
+    QVERIFY(Menu::run("analysisExclude"));
+    Dialogs::setExcludeLayers({});
+    QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-4, 2 excluded)");
+    QCOMPARE(m_acquisition->excludedLayers(), (std::vector<int>{2, 3}));
+    QCOMPARE(w->planes().shown->value(5, 7), double(shown(b, 1, 1, 5, 7) + shown(b, 1, 4, 5, 7)));
+}
+
+// The stripes of a known drift are straight once aligned; a shift set by hand in the table is
+// put in force and kept when the drift is estimated again.
+void TestAnalysisWindows::handEditAndStripes()
+{
+    QVERIFY(driftingCell().write(work("drift.im")));
+    m_main->openImage(work("drift.im"));
+    // On species 2, the disc alone: its profiles hold all of it in every layer.
+    Dialogs::setAlign([](QWidget*, const QStringList&, int, const QStringList&,
+                         const AlignChoice& proposed) {
+        AlignChoice disc = proposed;
+        disc.species = 1;
+        return std::optional(disc);
+    });
+    const auto alignmentWindow = [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* a = qobject_cast<AlignmentWindow*>(w); a && a->isVisible())
+                return a;
+        }
+        return static_cast<AlignmentWindow*>(nullptr);
+    };
+    QVERIFY(Menu::run("analysisAlign"));
+    AlignmentWindow* window = alignmentWindow();
+    QVERIFY(window);
+    QCOMPARE(window->stripes().size(), 4);
+    // Three layers of 32 rows each; columns 10 to 53 have a value in every aligned layer.
+    const QImage before = window->stripes()[0]->pixmap().toImage();
+    const QImage after = window->stripes()[2]->pixmap().toImage();
+    QCOMPARE(after.size(), QSize(64, 96));
+    const auto sameRows = [](const QImage& p, int a, int b) {
+        for (int x = 10; x < 54; ++x) {
+            if (p.pixel(x, a) != p.pixel(x, b))
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(sameRows(after, 0, 32) && sameRows(after, 0, 64));
+    QVERIFY(!sameRows(before, 0, 32));
+
+    window->table()->item(1, 1)->setText("2.5");
+    QCOMPARE(m_acquisition->alignment()->origin(2), ShiftOrigin::Hand);
+    const Shift byHand = m_acquisition->alignment()->forLayer(2);
+    QVERIFY(byHand.dx == 2.5 && std::abs(byHand.dy - 1) < 0.1);
+    QTRY_VERIFY(alignmentWindow() && alignmentWindow() != window);
+    QCOMPARE(alignmentWindow()->table()->item(1, 6)->text(), "set by hand");
+    QVERIFY(Menu::run("analysisAlign"));
+    QCOMPARE(m_acquisition->alignment()->forLayer(2), byHand);
+    QCOMPARE(m_acquisition->alignment()->origin(3), ShiftOrigin::Measured);
 }
 
 // One expanded copy while a compressed file is open, none after a refusal or the end.

@@ -201,6 +201,25 @@ private slots:
         QCOMPARE(curve(0)->at(0).y(), rectSum(1, 1, r) / 54);
     }
 
+    // A layer left out is a gap: each curve breaks into runs of layers around it.
+    void depthProfileGap()
+    {
+        const QRect r(40, 8, 6, 9);
+        add("rect:40,8,6,9");
+        m_acquisition->setExcludedLayers({2});
+        Menu::run(QStringLiteral("analysisDepthProfile"));
+        m_acquisition->setExcludedLayers({});
+        DepthProfileWindow* profile = window<DepthProfileWindow>();
+        QVERIFY(profile);
+        const QList<QAbstractSeries*> runs = profile->chart()->series();
+        QCOMPARE(runs.size(), 4);
+        QCOMPARE(static_cast<QLineSeries*>(runs[0])->points(),
+                 QList<QPointF>{QPointF(1, rectSum(1, 1, r))});
+        QCOMPARE(static_cast<QLineSeries*>(runs[1])->points(),
+                 QList<QPointF>{QPointF(3, rectSum(1, 3, r))});
+        QCOMPARE(profile->table()->rowCount(), 3);
+    }
+
     void lineProfileAndHistogramFollowWindow()
     {
         drag(Tool::Line, {{3, 6}, {13, 6}}); // through the centres of row 5, x 2 to 12

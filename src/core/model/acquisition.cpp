@@ -3,6 +3,7 @@
 #include "core/progress.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -37,6 +38,19 @@ qint64 planeBytes(const Plane& p)
     return std::visit([](const auto& v) { return qint64(v.size() * sizeof(v[0])); }, p.samples);
 }
 
+// The excluded layers a request's sum covers: those outside make no difference to it.
+std::vector<int> excludedWithin(const PlaneRequest& request)
+{
+    std::vector<int> within;
+    if (!request.isSum())
+        return within;
+    for (const int l : request.excluded) {
+        if (l >= request.firstLayer && l <= request.lastLayer)
+            within.push_back(l);
+    }
+    return within;
+}
+
 } // namespace
 
 Acquisition::Acquisition(QObject* parent) : QObject(parent), m_cacheBudget(kCacheBudget) {}
@@ -60,6 +74,7 @@ ImFile::Status Acquisition::open(const QString& path, const QString& displayName
     m_firstLayer = m_lastLayer = 1;
     m_corrections.reset();
     m_alignment.reset();
+    m_excluded.clear();
     m_regions.clear();
     emit fileChanged();
     emit regionsChanged(-1);
@@ -135,6 +150,31 @@ void Acquisition::setAlignment(std::shared_ptr<const Alignment> alignment)
     emit alignmentChanged();
 }
 
+void Acquisition::setExcludedLayers(std::vector<int> layers)
+{
+    std::sort(layers.begin(), layers.end());
+    layers.erase(std::unique(layers.begin(), layers.end()), layers.end());
+    if (layers == m_excluded)
+        return;
+    m_excluded = std::move(layers);
+    emit excludedLayersChanged();
+}
+
+bool Acquisition::isExcluded(int layer) const
+{
+    return std::binary_search(m_excluded.begin(), m_excluded.end(), layer);
+}
+
+std::vector<bool> Acquisition::exclusionMask() const
+{
+    std::vector<bool> mask(std::size_t(std::max(layerCount(), 0)), false);
+    for (const int l : m_excluded) {
+        if (l >= 1 && l <= int(mask.size()))
+            mask[std::size_t(l - 1)] = true;
+    }
+    return mask;
+}
+
 void Acquisition::setRegions(const QList<Region>& regions)
 {
     m_regions = regions;
@@ -172,6 +212,7 @@ PlaneRequest Acquisition::request(const PlaneSource& source) const
     r.lastLayer = m_lastLayer;
     r.corrections = m_corrections;
     r.alignment = m_alignment;
+    r.excluded = m_excluded;
     return r;
 }
 
@@ -184,8 +225,12 @@ bool Acquisition::isQuick(const PlaneRequest& request) const
         species = {request.source.ratio->numerator, request.source.ratio->denominator};
     const std::lock_guard<std::mutex> lock(m_cacheLock);
     for (const int s : species) {
-        const CacheKey key{s, request.firstLayer, request.lastLayer, request.corrections.get(),
-                           request.alignment.get()};
+        const CacheKey key{s,
+                           request.firstLayer,
+                           request.lastLayer,
+                           request.corrections.get(),
+                           request.alignment.get(),
+                           excludedWithin(request)};
         if (!m_cache.count(key))
             return false;
     }
@@ -212,8 +257,12 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
     }
     const CountCorrection* correction =
         request.corrections ? request.corrections->forSpecies(species) : nullptr;
-    const CacheKey key{species, request.firstLayer, request.lastLayer, request.corrections.get(),
-                       request.alignment.get()};
+    const CacheKey key{species,
+                       request.firstLayer,
+                       request.lastLayer,
+                       request.corrections.get(),
+                       request.alignment.get(),
+                       excludedWithin(request)};
     if (request.isSum()) {
         const std::lock_guard<std::mutex> lock(m_cacheLock);
         auto it = m_cache.find(key);
@@ -227,7 +276,7 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
     }
     std::optional<BuiltPlane> built =
         buildSpeciesPlane(*file, species, request.firstLayer, request.lastLayer, correction,
-                          request.alignment.get(), progress, error);
+                          request.alignment.get(), progress, error, std::get<5>(key));
     if (!built || !request.isSum())
         return built;
 
@@ -323,5 +372,9 @@ QString Acquisition::title(const PlaneRequest& request) const
             : QStringLiteral("Layer %1").arg(request.firstLayer);
     if (request.alignment)
         layers += QStringLiteral(", aligned");
+    if (request.isSum()) {
+        if (const std::size_t left = excludedWithin(request).size())
+            layers += QStringLiteral(", %1 excluded").arg(left);
+    }
     return sourceName(request.source) + QStringLiteral(" (") + layers + QLatin1Char(')');
 }

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <tuple>
+#include <vector>
 
 class Progress;
 
@@ -37,6 +38,7 @@ struct PlaneRequest
     int lastLayer = 1;
     std::shared_ptr<const Corrections> corrections; // null: counts as recorded
     std::shared_ptr<const Alignment> alignment;     // null: layers as recorded
+    std::vector<int> excluded; // layers (from 1, sorted) a sum leaves out
 
     bool isSum() const { return lastLayer > firstLayer; }
 };
@@ -106,6 +108,14 @@ public:
     std::shared_ptr<const Alignment> alignment() const { return m_alignment; }
     void setAlignment(std::shared_ptr<const Alignment> alignment);
 
+    // Layers (from 1, sorted, without repeats) left out of sums, profiles and alignment; a new
+    // file starts without any. excludedLayersChanged() when the set changes.
+    const std::vector<int>& excludedLayers() const { return m_excluded; }
+    void setExcludedLayers(std::vector<int> layers);
+    bool isExcluded(int layer) const;
+    // By layer from 0 (layerCount() entries): whether it is excluded, as alignment takes it.
+    std::vector<bool> exclusionMask() const;
+
     // The regions of interest, numbered from 1 in this order. They belong to the acquisition:
     // every window shows the same ones, and a new file starts without any.
     const QList<Region>& regions() const { return m_regions; }
@@ -134,7 +144,8 @@ public:
 
     // "12C", "13C/12C"
     QString sourceName(const PlaneSource& source) const;
-    // A window's title: "12C (Layer 3)", "13C/12C (Sum of Layers 1-50, aligned)".
+    // A window's title: "12C (Layer 3)", "13C/12C (Sum of Layers 1-50, aligned)",
+    // "12C (Sum of Layers 1-50, 3 excluded)".
     QString title(const PlaneRequest& request) const;
 
 signals:
@@ -142,6 +153,7 @@ signals:
     void layersChanged();
     void correctionsChanged();
     void alignmentChanged();
+    void excludedLayersChanged();
     // index: the region that changed, or -1 when the list did.
     void regionsChanged(int index);
 
@@ -156,7 +168,8 @@ private:
         std::shared_ptr<const Corrections> corrections;
         std::shared_ptr<const Alignment> alignment;
     };
-    using CacheKey = std::tuple<int, int, int, const Corrections*, const Alignment*>;
+    using CacheKey =
+        std::tuple<int, int, int, const Corrections*, const Alignment*, std::vector<int>>;
 
     // The counts of one species under a request's layers, corrections and alignment.
     std::optional<BuiltPlane> speciesPlane(const PlaneRequest& request, int species,
@@ -171,6 +184,7 @@ private:
     int m_lastLayer = 1;
     std::shared_ptr<const Corrections> m_corrections;
     std::shared_ptr<const Alignment> m_alignment;
+    std::vector<int> m_excluded;
     QList<Region> m_regions;
 
     // Sums already computed, the least recently used dropped first beyond a memory budget.

@@ -23,35 +23,69 @@ int brightestSpecies(const ImFile& file, int layer)
     return best;
 }
 
-std::optional<Alignment> alignLayers(const ImFile& file, int species, int referenceLayer,
-                                     std::optional<QRect> region, bool subpixel, Progress* progress,
-                                     QString* problem)
+QString interpolationReason(ShiftOrigin origin)
+{
+    switch (origin) {
+    case ShiftOrigin::Empty:
+        return QStringLiteral("no counts");
+    case ShiftOrigin::LowConfidence:
+        return QStringLiteral("low confidence");
+    case ShiftOrigin::Jump:
+        return QStringLiteral("too far from its neighbours' shifts");
+    case ShiftOrigin::Excluded:
+        return QStringLiteral("excluded");
+    case ShiftOrigin::Measured:
+    case ShiftOrigin::Hand:
+        break;
+    }
+    return {};
+}
+
+std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& request,
+                                     Progress* progress, QString* problem)
 {
     const int side = file.frameSide().value_or(0);
     const int layers = file.completePlanes();
+    const int species = request.species;
     if (side <= 0 || species < 0 || species >= file.header().usableSpecies() ||
-        referenceLayer < 1 || referenceLayer > layers) {
+        request.referenceLayer < 1 || request.referenceLayer > layers) {
         if (problem)
             *problem = QStringLiteral("There is no such layer or species to align on.");
         return std::nullopt;
     }
+    const AlignmentSettings& settings = request.settings;
     DriftOptions options;
-    options.referenceLayer = referenceLayer - 1;
-    options.region = region;
+    options.referenceLayer = request.referenceLayer - 1;
+    options.region = settings.region;
+    options.bin = settings.bin;
+    options.minConfidence = settings.minConfidence.value_or(options.minConfidence);
+    options.maxStep = settings.maxStep;
+    options.excluded = request.excluded;
+    if (const Alignment* before = request.previous.get()) {
+        options.byHand.resize(before->shifts.size());
+        for (int l = 1; l <= int(before->shifts.size()); ++l) {
+            if (before->origin(l) == ShiftOrigin::Hand)
+                options.byHand[std::size_t(l - 1)] = before->forLayer(l);
+        }
+    }
     const LayerSource source = [&](int layer, std::vector<float>& into) {
         into.resize(size_t(side) * side);
         std::vector<uchar> scratch;
         file.readFrameRows(species + 1, layer + 1, 0, side, into.data(), scratch);
         return true;
     };
-    std::optional<std::vector<Shift>> shifts =
+    std::optional<DriftEstimate> drift =
         estimateDrift(side, layers, source, options, progress, problem);
-    if (!shifts)
+    if (!drift)
         return std::nullopt;
     Alignment alignment;
-    alignment.shifts = std::move(*shifts);
-    alignment.subpixel = subpixel;
+    alignment.shifts = std::move(drift->shifts);
+    alignment.confidences = std::move(drift->confidences);
+    alignment.origins = std::move(drift->origins);
+    alignment.usedBin = drift->bin;
+    alignment.settings = settings;
+    alignment.subpixel = request.subpixel;
     alignment.referenceSpecies = species;
-    alignment.referenceLayer = referenceLayer;
+    alignment.referenceLayer = request.referenceLayer;
     return alignment;
 }

@@ -4,7 +4,9 @@
 
 #include <QRect>
 #include <QString>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class ImFile;
 class Progress;
@@ -15,9 +17,24 @@ class Progress;
 // The species (0-based) with the most counts in a layer (from 1): the default to align on.
 int brightestSpecies(const ImFile& file, int layer);
 
-// Estimates the drift of every complete layer of `species` against `referenceLayer` (from 1),
-// on the pixels of `region` only when given. Absent when cancelled (problem empty) or when the
-// drift cannot be estimated (problem says why).
-std::optional<Alignment> alignLayers(const ImFile& file, int species, int referenceLayer,
-                                     std::optional<QRect> region, bool subpixel, Progress* progress,
-                                     QString* problem);
+// Why a layer's shift was interpolated, for the user ("no counts", ...); empty for a shift
+// measured or set by hand.
+QString interpolationReason(ShiftOrigin origin);
+
+// What an alignment is estimated with, beside the file.
+struct AlignRequest
+{
+    int species = 0;        // 0-based
+    int referenceLayer = 1; // from 1
+    AlignmentSettings settings;
+    std::vector<bool> excluded; // by layer from 0; left out and interpolated
+    bool subpixel = false;
+    // The alignment estimated before, whose shifts set by hand are kept; may be null.
+    std::shared_ptr<const Alignment> previous;
+};
+
+// Estimates the drift of every complete layer of the species against the reference layer.
+// Absent when cancelled (problem empty) or when the drift cannot be estimated (problem says
+// why).
+std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& request,
+                                     Progress* progress, QString* problem);

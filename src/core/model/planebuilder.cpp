@@ -56,12 +56,18 @@ template <> void widenExtremes(const quint16* values, qsizetype n, quint16& lo, 
     hi = quint16(high) ^ 0x8000;
 }
 
+// Whether layer l is among the sorted excluded layers.
+bool isExcluded(const std::vector<int>& excluded, int l)
+{
+    return std::binary_search(excluded.begin(), excluded.end(), l);
+}
+
 // Integer counts, as recorded: one layer in the file's type, a sum in 64 bits (32-bit samples
 // can overflow any narrower sum) and then in 32 bits when every value fits. A layer's extremes
 // are found band by band while the band is still in the cache.
 template <typename Sample>
-bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer, Plane& out,
-                  Progress* progress)
+bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
+                  const std::vector<int>& excluded, Plane& out, Progress* progress)
 {
     const int side = *file.frameSide();
     const Bands bands{side, bandRows(side)};
@@ -108,6 +114,10 @@ bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer
                     if (isCancelled(progress)) {
                         cancelled = true;
                         return;
+                    }
+                    if (isExcluded(excluded, l)) {
+                        advance(progress, rows);
+                        continue;
                     }
                     file.addFrameRows(species + 1, l, y0, rows, acc, scratch);
                     advance(progress, rows);
@@ -217,8 +227,8 @@ private:
 // Corrected or aligned values: doubles, and a sum has a value only where every layer has one
 // (NaN propagates through the addition).
 bool realPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
-               const CountCorrection* correction, const Alignment* alignment, Plane& out,
-               qint64& saturated, Progress* progress)
+               const std::vector<int>& excluded, const CountCorrection* correction,
+               const Alignment* alignment, Plane& out, qint64& saturated, Progress* progress)
 {
     const int side = *file.frameSide();
     const Bands bands{side, bandRows(side)};
@@ -239,6 +249,10 @@ bool realPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
                 if (isCancelled(progress)) {
                     cancelled = true;
                     return;
+                }
+                if (isExcluded(excluded, l) && lastLayer > firstLayer) {
+                    advance(progress, rows);
+                    continue;
                 }
                 layer.read(l, y0, rows, values.data(), lostHere.data());
                 for (qsizetype i = 0; i < qsizetype(rows) * side; ++i)
@@ -266,7 +280,7 @@ qint64 speciesPlaneWork(int side, int firstLayer, int lastLayer)
 std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
                                             int lastLayer, const CountCorrection* correction,
                                             const Alignment* alignment, Progress* progress,
-                                            QString* error)
+                                            QString* error, const std::vector<int>& excluded)
 {
     auto fail = [error](const QString& why) -> std::optional<BuiltPlane> {
         if (error)
@@ -284,12 +298,14 @@ std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int
         p.side = *file.frameSide();
         bool done = false;
         if (correction || alignment)
-            done = realPlane(file, species, firstLayer, lastLayer, correction, alignment, p,
-                             built.saturatedPixels, progress);
+            done = realPlane(file, species, firstLayer, lastLayer, excluded, correction, alignment,
+                             p, built.saturatedPixels, progress);
         else if (file.header().bytesPerSample == 4)
-            done = integerPlane<quint32>(file, species, firstLayer, lastLayer, p, progress);
+            done = integerPlane<quint32>(file, species, firstLayer, lastLayer, excluded, p,
+                                         progress);
         else
-            done = integerPlane<quint16>(file, species, firstLayer, lastLayer, p, progress);
+            done = integerPlane<quint16>(file, species, firstLayer, lastLayer, excluded, p,
+                                         progress);
         if (!done)
             return fail(QStringLiteral("Cancelled."));
     } catch (const std::bad_alloc&) {

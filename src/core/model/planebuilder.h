@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 class ImFile;
 class Progress;
@@ -30,11 +31,11 @@ struct BuiltPlane
 // counts keep an integer type: a layer the file's, a sum 32-bit while every value fits, else
 // double. With a correction or an alignment the values are doubles, and a sum has a value only
 // where every summed layer has one. Absent, with the reason in error, when cancelled or when
-// the memory cannot be had.
+// the memory cannot be had. A sum leaves out the `excluded` layers (from 1, sorted).
 std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
                                             int lastLayer, const CountCorrection* correction,
                                             const Alignment* alignment, Progress* progress,
-                                            QString* error);
+                                            QString* error, const std::vector<int>& excluded = {});
 
 // What makes a ratio: numerator and denominator species, a scale factor and thresholds.
 struct RatioSpec

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "core/model/alignment.h"
+
+#include <QtGlobal>
+#include <vector>
+
+// The steps of the drift estimate that work on numbers only: how many layers to sum, how much
+// of the spectrum to trust, how sure a peak is, which peak to take, which shifts to distrust and
+// how to fill them in. Pure functions, tested on their own.
+
+namespace isolumen {
+
+// The counts per pixel a sum of layers needs for a sure estimate.
+constexpr double kBinCounts = 20;
+// Below this confidence a shift is interpolated unless asked otherwise.
+constexpr double kDefaultMinConfidence = 0.15;
+
+// The smallest number of consecutive layers whose sum holds kBinCounts per pixel, for layers of
+// `countsPerPixel` (a typical layer), limited so that at least three sums remain of `layers`.
+int automaticBin(double countsPerPixel, int layers);
+
+// Standard deviation, in cycles per pixel, of the Gaussian low-pass weight on the cross-power
+// spectrum of layers with `countsPerPixel`; 0: no weight. Sparse layers need a strong low-pass
+// (counting noise fills the high frequencies); well-exposed ones keep their fine structure.
+double lowPassSigma(double countsPerPixel);
+
+// How far a correlation peak stands out of the surface's noise, 0 to 1: 1 - z0 / z, where z is
+// the peak's height over the surface's mean in standard deviations and z0 = sqrt(2 ln N) is the
+// height the highest of N samples of pure noise reaches. 0 at or below the noise.
+double peakConfidence(double peak, double mean, double deviation, qsizetype samples);
+
+// A candidate peak of a correlation surface.
+struct PeakCandidate
+{
+    Shift at;
+    double height = 0;
+};
+
+// One estimate: of a layer or of the sum of a bin of layers.
+struct BlockEstimate
+{
+    double centre = 0;                    // mean of its layers (0-based)
+    std::vector<PeakCandidate> candidates; // highest first
+    int chosen = 0;                       // the candidate taken
+    Shift shift;                          // where the chosen candidate's peak lies
+    double confidence = 0;
+    ShiftOrigin origin = ShiftOrigin::Measured;
+};
+
+// The share of the highest peak's height another candidate needs to be taken for being nearer.
+constexpr double kCandidateShare = 0.7;
+
+// For every block, walking out from the reference block, takes the candidate nearest the
+// previous block's shift among those at least kCandidateShare of the highest: periodic
+// structure gives peaks a period apart, and the drift between neighbours is small. Sets
+// chosen; returns the blocks whose choice is not their highest peak.
+std::vector<int> chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int referenceBlock);
+
+// Marks Jump every measured block more than maxStep pixels (on either axis) from the median
+// of up to two measured neighbours on each side.
+void flagJumps(std::vector<BlockEstimate>& blocks, double maxStep);
+
+// A known shift at a (fractional) layer position.
+struct ShiftPoint
+{
+    double at = 0;
+    Shift shift;
+};
+
+// Shifts of layers 0..layers-1 by linear interpolation between the points (sorted by position),
+// and linear extrapolation from the two nearest beyond the ends; all (0, 0) without points.
+std::vector<Shift> interpolateShifts(const std::vector<ShiftPoint>& points, int layers);
+
+} // namespace isolumen
