@@ -70,18 +70,18 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
     const QList<std::pair<int, int>>& ranges = std::get<QList<std::pair<int, int>>>(layers);
     const QList<PlaneSource>& species = std::get<QList<PlaneSource>>(sources);
     QList<PlaneRequest> pages;
+    QStringList names;
     for (const auto& [first, last] : ranges) {
         for (const PlaneSource& source : species) {
             PlaneRequest r = acquisition.request(source);
             r.firstLayer = first;
             r.lastLayer = last;
             pages << r;
+            names << acquisition.title(r);
         }
     }
-    CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
-                     int(species.size()), int(ranges.size())};
-    for (const PlaneRequest& page : pages)
-        stack.names << acquisition.title(page);
+    const CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
+                           int(species.size()), int(ranges.size()), names};
     QString error;
     const bool written = writeCountTiff(
         out, stack, pages.first(), acquisition.header().bytesPerSample,

@@ -186,17 +186,16 @@ std::optional<Failure> readQsa(const QCommandLineParser& parser, PlaneChoice& c)
 // Labels are compared without the blanks around them, which some files pad them with.
 std::variant<int, Failure> qsaSpecies(const QString& name, const ImHeader& h)
 {
-    int species = -1;
-    for (int s = 0; s < h.species.size() && species < 0; ++s) {
-        if (h.species[s].trimmed() == name.trimmed())
-            species = s;
-    }
+    QStringList labels;
+    for (const QString& label : h.species)
+        labels << label.trimmed();
+    int species = int(labels.indexOf(name.trimmed()));
     if (species < 0)
-        species = wholeNumber(name, 1, int(h.species.size())).value_or(0) - 1;
+        species = wholeNumber(name, 1, int(labels.size())).value_or(0) - 1;
     if (species < 0)
         return Failure{QStringLiteral("--qsa-beta names %1: the file has species %2 (or 1 to %3).")
-                           .arg(name, h.species.join(QStringLiteral(", ")))
-                           .arg(h.species.size())};
+                           .arg(name, labels.join(QStringLiteral(", ")))
+                           .arg(labels.size())};
     if (h.counting.value(species).secondaryElectrons)
         return Failure{
             QStringLiteral("--qsa-beta names %1: secondary electrons are never corrected.")
@@ -217,7 +216,7 @@ std::variant<CorrectionSettings, Failure> correctionsFor(const PlaneChoice& choi
         if (settings.qsaBeta.contains(s))
             return Failure{QStringLiteral("--qsa-beta gives species %1 (%2) twice.")
                                .arg(s + 1)
-                               .arg(h.species.value(s))};
+                               .arg(h.species.value(s).trimmed())};
         settings.qsaBeta.insert(s, beta);
     }
     return settings;

@@ -310,9 +310,10 @@ void TestWriters::countTiff()
     const bool stack = count > 1;
     QTemporaryDir dir;
     const QString path = dir.filePath("counts.tif");
-    CountStack layout{2, micronsPerPixel, species, layers};
+    QStringList names;
     for (int p = 0; p < count; ++p)
-        layout.names << QStringLiteral("13C page %1").arg(p);
+        names << QStringLiteral("13C page %1").arg(p);
+    const CountStack layout{2, micronsPerPixel, species, layers, names};
     std::vector<QByteArray> pages;
     CountTiffWriter writer(path, layout, type);
     for (int p = 0; p < count; ++p) {
