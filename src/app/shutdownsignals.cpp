@@ -1,6 +1,6 @@
 #include "app/shutdownsignals.h"
 
-#include "core/imfile/archive.h"
+#include "core/temporaryfiles.h"
 #include "ui/menu.h"
 
 #include <QSocketNotifier>
@@ -22,7 +22,7 @@ std::atomic<int> quitterFd{-1};
 void onShutdownSignal(int signal)
 {
     const int savedErrno = errno;
-    removeExpandedCopiesNow();
+    removeTemporaryFilesNow();
     const int fd = quitterFd.load();
     const char byte = char(signal);
     if (fd >= 0 && ::write(fd, &byte, 1) == 1) {
