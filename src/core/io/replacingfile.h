@@ -29,8 +29,8 @@ public:
     bool commit();
     // Drops what was written.
     void cancel();
-    // The system's reason for the last failure ("No space left on device").
-    QString errorString() const { return m_error; }
+    // The system's reason for the last failure ("No space left on device"), of a write too.
+    QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
 private:
     QString m_path;
