@@ -5,8 +5,8 @@
 
 #include <QSocketNotifier>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
