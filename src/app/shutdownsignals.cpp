@@ -1,12 +1,12 @@
 #include "app/shutdownsignals.h"
 
-#include "core/imfile/archive.h"
+#include "core/temporaryfiles.h"
 #include "ui/menu.h"
 
 #include <QSocketNotifier>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,7 +22,7 @@ std::atomic<int> quitterFd{-1};
 void onShutdownSignal(int signal)
 {
     const int savedErrno = errno;
-    removeExpandedCopiesNow();
+    removeTemporaryFilesNow();
     const int fd = quitterFd.load();
     const char byte = char(signal);
     if (fd >= 0 && ::write(fd, &byte, 1) == 1) {

@@ -1,6 +1,7 @@
 #include "ui/regioncommands.h"
 
 #include "core/imfile/filetypes.h"
+#include "core/io/replacingfile.h"
 #include "core/model/acquisition.h"
 #include "core/progress.h"
 #include "core/stats/profiles.h"
@@ -17,7 +18,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <algorithm>
 
@@ -284,9 +284,9 @@ void RegionCommands::saveRegions()
                              .first;
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(regionsToJson(m_acquisition.regions())) < 0 || !file.commit())
+    isolumen::ReplacingFile file(path);
+    if (!file.open() || file.device().write(regionsToJson(m_acquisition.regions())) < 0 ||
+        !file.commit())
         showMessage(QStringLiteral("The regions could not be saved: %1").arg(file.errorString()));
 }
 

@@ -1,10 +1,10 @@
 #include "ui/tabledata.h"
 
 #include "core/io/csvwriter.h"
+#include "core/io/replacingfile.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
 
-#include <QSaveFile>
 #include <cmath>
 
 bool TableData::isNumber(const QVariant& cell)
@@ -66,7 +66,7 @@ void TableData::exportCsv(QWidget* parent, const QString& baseName) const
             .first;
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !writeCsv(file) || !file.commit())
+    isolumen::ReplacingFile file(path);
+    if (!file.open() || !writeCsv(file.device()) || !file.commit())
         showMessage(QStringLiteral("The table could not be saved: %1").arg(file.errorString()));
 }

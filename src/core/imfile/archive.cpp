@@ -3,6 +3,7 @@
 #include "core/imfile/filetypes.h"
 #include "core/imfile/imheader.h"
 #include "core/progress.h"
+#include "core/temporaryfiles.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -17,13 +18,9 @@
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
-#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <csignal>
-#include <cstring>
 #include <limits>
-#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -32,48 +29,6 @@ namespace {
 constexpr QLatin1String compressedSuffixes[] = {QLatin1String(".im.gz"), QLatin1String(".im.bz2"),
                                                 QLatin1String(".im.xz"), QLatin1String(".im.zst"),
                                                 QLatin1String(".zip")};
-
-// Paths of the expanded copies alive in this process, in fixed slots that a signal handler can
-// read without allocating or locking. A slot is free (0), being filled (1) or holds a path (2).
-struct LiveCopy
-{
-    std::atomic<int> state{0};
-    char path[PATH_MAX];
-};
-constexpr int kLiveCopySlots = 256;
-LiveCopy liveCopies[kLiveCopySlots];
-
-void addLiveCopy(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    if (native.size() >= PATH_MAX)
-        return; // then only the start of a later run removes it
-    for (LiveCopy& slot : liveCopies) {
-        int free = 0;
-        if (slot.state.compare_exchange_strong(free, 1)) {
-            std::memcpy(slot.path, native.constData(), size_t(native.size()) + 1);
-            slot.state.store(2);
-            return;
-        }
-    }
-}
-
-void removeLiveCopy(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    for (LiveCopy& slot : liveCopies) {
-        if (slot.state.load() == 2 && std::strcmp(slot.path, native.constData()) == 0) {
-            slot.state.store(0);
-            return;
-        }
-    }
-}
-
-// Copies still alive when the program quits normally are deleted as it ends.
-struct RemoveCopiesAtExit
-{
-    ~RemoveCopiesAtExit() { removeExpandedCopiesNow(); }
-} removeCopiesAtExit;
 
 // The part of a copy's name after the archive's name: its owner's process id and a unique part.
 const QRegularExpression copySuffix(QStringLiteral("-(\\d+)-[A-Za-z0-9]{6}\\.im$"));
@@ -518,14 +473,6 @@ qint64 storageAvailableBytes(const QString& folder)
     return storage.isValid() ? storage.bytesAvailable() : -1;
 }
 
-void removeExpandedCopiesNow()
-{
-    for (LiveCopy& slot : liveCopies) {
-        if (slot.state.load() == 2)
-            ::unlink(slot.path);
-    }
-}
-
 int removeOrphanedCopies(const QString& folder)
 {
     int removed = 0;
@@ -541,12 +488,12 @@ int removeOrphanedCopies(const QString& folder)
 
 ExpandedFile::ExpandedFile(const QString& path) : m_path(path)
 {
-    addLiveCopy(path);
+    holdTemporaryFile(path);
 }
 
 ExpandedFile::~ExpandedFile()
 {
-    removeLiveCopy(m_path);
+    releaseTemporaryFile(m_path);
     QFile::remove(m_path);
 }
 

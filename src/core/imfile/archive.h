@@ -19,10 +19,6 @@ QString expansionFolder();
 using AvailableBytes = std::function<qint64(const QString& folder)>;
 qint64 storageAvailableBytes(const QString& folder);
 
-// Deletes every expanded copy this process holds, at once. Safe in a signal handler: it only
-// unlinks the files, which the process may still have open.
-void removeExpandedCopiesNow();
-
 // Deletes the expanded copies in folder whose owner process has ended without deleting them
 // (killed outright, or the machine stopped). A copy's name carries its owner's process id.
 // Returns how many were deleted.
@@ -31,7 +27,7 @@ int removeOrphanedCopies(const QString& folder);
 // A decompressed copy of a compressed acquisition, read in place of the archive while the
 // acquisition is open. It owns the copy, a uniquely named file in the cache folder, and deletes
 // it when destroyed; copies still alive when the program quits normally are deleted then, and
-// on SIGTERM, SIGINT and SIGHUP through removeExpandedCopiesNow().
+// on SIGTERM, SIGINT and SIGHUP through removeTemporaryFilesNow().
 class ExpandedFile
 {
 public:

@@ -1,5 +1,7 @@
 #include "core/io/replacingfile.h"
 
+#include "core/temporaryfiles.h"
+
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
@@ -50,6 +52,7 @@ bool ReplacingFile::open()
             return false;
         }
         m_tempPath = name;
+        holdTemporaryFile(name);
         if (replaces && S_ISREG(replaced.st_mode))
             ::fchmod(fd, replaced.st_mode & 07777);
         m_file.setFileName(name);
@@ -85,15 +88,17 @@ bool ReplacingFile::commit()
         cancel();
         return false;
     }
-    m_tempPath.clear();
+    releaseTemporaryFile(std::exchange(m_tempPath, QString()));
     return true;
 }
 
 void ReplacingFile::cancel()
 {
     m_file.close();
-    if (!m_tempPath.isEmpty())
-        ::unlink(QFile::encodeName(std::exchange(m_tempPath, QString())).constData());
+    if (m_tempPath.isEmpty())
+        return;
+    releaseTemporaryFile(m_tempPath);
+    ::unlink(QFile::encodeName(std::exchange(m_tempPath, QString())).constData());
 }
 
 } // namespace isolumen

@@ -9,7 +9,8 @@ namespace isolumen {
 // name beside its target (a long target name leaves no room for a suffix), so that any name the
 // folder takes can be written. A new file's permissions follow the umask; a replaced file's are
 // kept. commit() syncs the data to the disk and then renames it over the target. Owns the
-// temporary file: destroyed before commit(), it removes it and leaves the target untouched.
+// temporary file: destroyed before commit(), or the program ended by a signal, it removes it
+// and leaves the target untouched.
 class ReplacingFile
 {
 public:
@@ -28,8 +29,8 @@ public:
     bool commit();
     // Drops what was written.
     void cancel();
-    // The system's reason for the last failure ("No space left on device").
-    QString errorString() const { return m_error; }
+    // The system's reason for the last failure ("No space left on device"), of a write too.
+    QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
 private:
     QString m_path;
