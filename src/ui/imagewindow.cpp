@@ -3,27 +3,50 @@
 #include "core/io/countpage.h"
 #include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
+#include "core/render/scalebar.h"
 #include "core/text/numbertext.h"
 #include "ui/canvas.h"
 #include "ui/colorselector.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
+#include "ui/imageview.h"
 #include "ui/imagewindowlist.h"
 #include "ui/messagebox.h"
 #include "ui/regionoverlay.h"
 #include "ui/systemfont.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QScreen>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 
 namespace {
 
 constexpr int designedSide = 256;
 constexpr int controlHeight = 15;
+// The window around its picture area: the button row and margins across, the rows above and
+// below it down.
+constexpr int kExtraWidth = 121;
+constexpr int kExtraHeight = 59;
+constexpr QPoint kImagePlace(20, 27);
+
+// What a window's frame adds to its content: its own decorations once shown, else those of a
+// window already on the screen.
+QSize decorations(const QWidget* window)
+{
+    if (window->isVisible())
+        return window->frameGeometry().size() - window->geometry().size();
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->isWindow())
+            return w->frameGeometry().size() - w->geometry().size();
+    }
+    return {};
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x, int w)
 {
@@ -73,8 +96,15 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     setAttribute(Qt::WA_DeleteOnClose);
     Menu::instance().attachTo(menuBar());
     layOut();
-    addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256); });
-    addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512); });
+    addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256, 0); });
+    addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512, 1); });
+    addMenuHandler(QStringLiteral("viewZoomIn"), [this] { setZoomStep(zoomStep() + 1); });
+    addMenuHandler(QStringLiteral("viewZoomOut"), [this] { setZoomStep(zoomStep() - 1); });
+    addMenuHandler(QStringLiteral("viewActualSize"), [this] { setZoomStep(0); });
+    addMenuHandler(QStringLiteral("viewFit"), [this] {
+        setZoomStep(isolumen::ImageView::fittingStep(m_imageCanvas->zoomMap().side, m_viewSide + 2,
+                                                     isolumen::ZoomMap::kMaxStep));
+    });
     addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
     addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
 
@@ -111,7 +141,9 @@ void ImageWindow::layOut()
     m_maxField = makeField(m_content, "maxField", 242);
     m_colourButton = makeButton(m_content, "colourButton", QStringLiteral("Color T:"), 302, 75);
 
-    m_imageCanvas = new Canvas(m_content);
+    m_view = new isolumen::ImageView(m_content);
+    m_view->setObjectName(QStringLiteral("imageView"));
+    m_imageCanvas = m_view->canvas();
     m_imageCanvas->setObjectName(QStringLiteral("imageCanvas"));
     m_imageCanvas->setMouseTracking(true);
     new RegionOverlay(m_acquisition, m_imageCanvas); // the regions over the picture
@@ -124,8 +156,15 @@ void ImageWindow::layOut()
     m_readout->setObjectName(QStringLiteral("readout"));
     m_readout->setFont(systemFont(9));
     m_readout->setTextFormat(Qt::PlainText);
-    setViewSide(designedSide);
+    m_viewSide = designedSide;
+    placeCanvases();
 
+    connect(m_view, &isolumen::ImageView::zoomChanged, this, [this] {
+        placeCanvases();
+        updateTitle();
+        updateScale();
+        refreshReadout();
+    });
     connect(m_linLogButton, &QPushButton::clicked, this, &ImageWindow::toggleLinLog);
     connect(m_minButton, &QPushButton::clicked, this, [this] {
         toggleLimit(m_settings.autoMin, m_settings.minValue,
@@ -150,7 +189,10 @@ void ImageWindow::layOut()
     connect(m_colourButton, &QPushButton::clicked, this, &ImageWindow::openColourSelector);
     connect(m_colourBarCanvas, &Canvas::pressed, this, &ImageWindow::openColourSelector);
     connect(m_imageCanvas, &Canvas::hovered, this, &ImageWindow::showReadout);
-    connect(m_imageCanvas, &Canvas::left, m_readout, &QLabel::clear);
+    connect(m_imageCanvas, &Canvas::left, this, [this] {
+        m_hoverAt.reset();
+        m_readout->clear();
+    });
 }
 
 QSize ImageWindow::contentSize() const
@@ -158,18 +200,74 @@ QSize ImageWindow::contentSize() const
     return m_content->size();
 }
 
-void ImageWindow::setViewSide(int view)
+int ImageWindow::zoomStep() const
 {
-    const int side = m_planes.shown ? m_planes.shown->side : designedSide;
-    const int width = view + 121;
-    const int height = view + 59;
+    return m_view->zoomStep();
+}
+
+void ImageWindow::setZoomStep(int step)
+{
+    m_view->setZoomStep(step);
+}
+
+int ImageWindow::roomForView() const
+{
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown)
+        return std::numeric_limits<int>::max();
+    const QSize available = shown->availableGeometry().size() - decorations(this);
+    const int menuHeight = menuBar()->sizeHint().height();
+    return std::max(designedSide / 8, std::min(available.width() - kExtraWidth,
+                                               available.height() - kExtraHeight -
+                                                   kReadoutHeight - menuHeight));
+}
+
+void ImageWindow::setViewSide(int view, int step)
+{
+    m_viewSide = std::min(view, roomForView());
+    m_view->setZoomStep(step);
+    placeCanvases();
+}
+
+void ImageWindow::sizeForPlane(int side)
+{
+    m_shownSide = side;
+    const int step = isolumen::ImageView::fittingStep(side, roomForView() + 2);
+    m_viewSide = isolumen::ZoomMap{side, step}.viewSide();
+    m_view->setZoomStep(step);
+    m_view->fitCanvas();
+    placeCanvases();
+}
+
+void ImageWindow::placeCanvases()
+{
+    const int width = m_viewSide + kExtraWidth;
+    const int height = m_viewSide + kExtraHeight;
     m_content->setFixedSize(width, height + kReadoutHeight);
-    // The picture is clipped to the view; the colour bar keeps to its right and the scale bar
-    // under it, so that neither ever covers the picture.
-    m_imageCanvas->setGeometry(20, 27, std::min(view, side) + 2, std::min(view, side) + 2);
+    // The picture keeps to its area, scrolled where it is larger; the colour bar keeps to its
+    // right and the scale bar under it, so that neither ever covers the picture.
+    const QSize picture =
+        m_imageCanvas->hasBackdrop() ? m_imageCanvas->viewSize() : QSize(m_viewSide, m_viewSide);
+    m_view->setGeometry(QRect(kImagePlace, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
     m_colourBarCanvas->setGeometry(width - 82, 27, 80, kColorBarCanvasHeight);
     m_scaleCanvas->setGeometry(20, height - 30, 258, 28);
     m_readout->setGeometry(20, height, width - 40, kReadoutHeight);
+}
+
+void ImageWindow::updateTitle()
+{
+    const int step = zoomStep();
+    setWindowTitle(step == 0 ? m_title
+                             : m_title + QStringLiteral(" \u2013 ") + isolumen::zoomText(step));
+}
+
+void ImageWindow::updateScale()
+{
+    if (!m_planes.shown)
+        return;
+    const double micronSize = m_acquisition.header().micronSize;
+    m_scaleCanvas->setBackdrop(
+        scalePicture(micronSize, m_imageCanvas->zoomMap().viewSide()).picture);
 }
 
 bool ImageWindow::sourceInFile() const
@@ -242,11 +340,12 @@ void ImageWindow::reload()
     m_planes = result;
     m_request = request;
     const int side = result.shown->side;
-    setViewSide(side);
-    QString title = m_acquisition.title(request);
+    if (side != m_shownSide)
+        sizeForPlane(side); // layers and sums keep the zoom and size
+    m_title = m_acquisition.title(request);
     if (m_hsi)
-        title.insert(sourceName().size(), QStringLiteral(" HSI"));
-    setWindowTitle(title);
+        m_title.insert(sourceName().size(), QStringLiteral(" HSI"));
+    updateTitle();
 
     settleDisplayRange(m_settings, *result.shown, m_minField->text(), m_maxField->text());
     m_writingLimits = true;
@@ -288,8 +387,16 @@ void ImageWindow::updateDisplay()
                 drawImagePicture(*plane, s.minValue, s.maxValue, s.lut, s.noValue, area, into, at);
             });
     }
+    if (m_imageCanvas->size() != m_imageCanvas->viewSize()) {
+        m_view->fitCanvas();
+        placeCanvases();
+    }
     m_colourBarCanvas->setBackdrop(pictures->colorBar);
-    m_scaleCanvas->setBackdrop(pictures->scale);
+    if (zoomStep() == 0)
+        m_scaleCanvas->setBackdrop(pictures->scale);
+    else
+        updateScale();
+    refreshReadout();
     emit displayUpdated();
     if (!pictures->scaleProblem.isEmpty() && !m_scaleProblemShown) {
         m_scaleProblemShown = true;
@@ -342,8 +449,18 @@ QString ImageWindow::readoutText(int x, int y) const
 
 void ImageWindow::showReadout(const QPoint& canvasPixel)
 {
-    // The picture's pixel (x + 1, y + 1) shows value (x, y): its frame shows none.
-    m_readout->setText(readoutText(canvasPixel.x() - 1, canvasPixel.y() - 1));
+    m_hoverAt = canvasPixel;
+    // Through the zoom: at 100% the picture's pixel (x + 1, y + 1) shows value (x, y), its frame
+    // none.
+    const QPointF shown = m_imageCanvas->toShown(QPointF(canvasPixel));
+    m_readout->setText(
+        readoutText(int(std::floor(shown.x())), int(std::floor(shown.y()))));
+}
+
+void ImageWindow::refreshReadout()
+{
+    if (m_hoverAt)
+        showReadout(*m_hoverAt);
 }
 
 void ImageWindow::toggleLinLog()

@@ -9,6 +9,9 @@
 
 class Canvas;
 class ImageWindowList;
+namespace isolumen {
+class ImageView;
+}
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -57,6 +60,12 @@ public:
 
     // The window's content size (the area below the menu bar).
     QSize contentSize() const;
+    // The picture area's side in screen pixels (256 or 512 from the menu, else the picture's).
+    int viewSide() const { return m_viewSide; }
+    // The zoom is 2^step.
+    int zoomStep() const;
+    void setZoomStep(int step);
+    isolumen::ImageView* imageView() const { return m_view; }
 
     QPushButton* linLogButton() const { return m_linLogButton; }
     QPushButton* minButton() const { return m_minButton; }
@@ -86,8 +95,17 @@ protected:
 
 private:
     void layOut();
-    // Places the canvases for an image area of `view` pixels.
-    void setViewSide(int view);
+    // Sets the picture area to `view` pixels (less where the screen has no room for it) and the
+    // zoom to 2^step.
+    void setViewSide(int view, int step);
+    // Places the canvases for the picture area and the zoom.
+    void placeCanvases();
+    // The largest picture area whose window fits the available screen area.
+    int roomForView() const;
+    // A plane of a new size: the window opens at 100%, or at the largest step that fits.
+    void sizeForPlane(int side);
+    void updateTitle();
+    void updateScale();
 
     void toggleLinLog();
     void toggleLimit(bool& automatic, double& limit, double extreme, QPushButton* button,
@@ -99,6 +117,8 @@ private:
     // "Export Counts...": the plane shown, as a one-page count TIFF.
     void exportCounts();
     void showReadout(const QPoint& canvasPixel);
+    // Shows the readout again where the mouse rests, after the values under it changed.
+    void refreshReadout();
     bool sourceInFile() const;
 
     Acquisition& m_acquisition;
@@ -116,7 +136,13 @@ private:
     // The scale-bar problem of a file is told once per window, not at every redraw.
     bool m_scaleProblemShown = false;
 
+    int m_viewSide = 0;
+    int m_shownSide = 0; // the side of the plane the window was sized for
+    QString m_title;     // the title without the zoom
+    std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas
+
     QWidget* m_content = nullptr;
+    isolumen::ImageView* m_view = nullptr;
     QPushButton* m_linLogButton = nullptr;
     QPushButton* m_minButton = nullptr;
     QLineEdit* m_minField = nullptr;

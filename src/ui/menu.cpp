@@ -31,6 +31,11 @@ Menu::Menu()
              {"editPaste", "Paste", "Ctrl+V", false},
              {"editClear", "Clear", "", false}},
             {1});
+    addMenu("viewMenu", "View",
+            {{"viewZoomIn", "Zoom In", "Ctrl++"},
+             {"viewZoomOut", "Zoom Out", "Ctrl+-"},
+             {"viewActualSize", "Actual Size", "Ctrl+0"},
+             {"viewFit", "Zoom to Fit", "Ctrl+9"}});
     addMenu("windowMenu", "Window",
             {{"windowSize256", "256 x 256 (100%)"},
              {"windowSize512", "512 x 512 (200%)"},

@@ -195,9 +195,10 @@ private slots:
         QCOMPARE(w->contentSize().width(), 512 + 121);
         QVERIFY(Menu::run("windowSize256"));
         QCOMPARE(w->contentSize().width(), 256 + 121);
-        // The next load sizes the window after its plane again.
+        // Layers keep the window's size and zoom.
         QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
-        QTRY_COMPARE(w->contentSize().width(), 64 + 121);
+        QTRY_COMPARE(w->windowTitle(), "16O (Layer 2)");
+        QCOMPARE(w->contentSize().width(), 256 + 121);
         // "Save Image As...": the canvas's picture, named after the chosen filter, or a message.
         m_saveAnswer = {m_dir.filePath("saved"), "TIFF image (*.tif *.tiff)"};
         QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
