@@ -75,11 +75,14 @@ QLineEdit* makeField(QWidget* parent, const char* name, int x)
 // A value for the readout: whole counts as they are, other values to six significant digits.
 QString readoutValue(double v)
 {
-    if (std::isnan(v))
-        return QStringLiteral("no value");
-    if (v == std::floor(v) && std::abs(v) < 1e15)
-        return numberText(v);
-    return QString::number(v, 'g', 6);
+    return std::isnan(v) ? QStringLiteral("no value") : valueText(v);
+}
+
+// Writes a limit into its field, scrolled to its start so that its first digits show.
+void fillField(QLineEdit* field, double value)
+{
+    field->setText(valueText(value));
+    field->setCursorPosition(0);
 }
 
 } // namespace
@@ -350,9 +353,9 @@ void ImageWindow::reload()
     settleDisplayRange(m_settings, *result.shown, m_minField->text(), m_maxField->text());
     m_writingLimits = true;
     if (m_settings.autoMax)
-        m_maxField->setText(numberText(m_settings.maxValue));
+        fillField(m_maxField, m_settings.maxValue);
     if (m_settings.autoMin)
-        m_minField->setText(numberText(m_settings.minValue));
+        fillField(m_minField, m_settings.minValue);
     m_writingLimits = false;
     HistoryWindow::add(QStringLiteral("LoadNewImage calls Update Display"));
     updateDisplay();
@@ -409,12 +412,12 @@ void ImageWindow::setManualLimits(std::optional<double> min, std::optional<doubl
     if (min) {
         m_settings.autoMin = false;
         m_minButton->setText(QStringLiteral("Man Min:"));
-        m_minField->setText(numberText(*min));
+        fillField(m_minField, *min);
     }
     if (max) {
         m_settings.autoMax = false;
         m_maxButton->setText(QStringLiteral("Man Max:"));
-        m_maxField->setText(numberText(*max));
+        fillField(m_maxField, *max);
     }
 }
 
@@ -480,7 +483,7 @@ void ImageWindow::toggleLimit(bool& automatic, double& limit, double extreme, QP
         button->setText(autoCaption);
         limit = extreme;
         // The field's change handler redraws.
-        field->setText(numberText(limit));
+        fillField(field, limit);
     } else {
         button->setText(manualCaption);
     }
@@ -492,7 +495,7 @@ void ImageWindow::limitTextChanged(const QString& text, bool& automatic, double&
 {
     if (!automatic) {
         limit = leadingNumber(text);
-    } else if (numberText(limit) != text) {
+    } else if (valueText(limit) != text) {
         // Typed by the user: the limit becomes manual. A text the program wrote equals the
         // limit it set just before.
         automatic = false;

@@ -118,6 +118,7 @@ MainWindow::MainWindow(Acquisition& acquisition)
             return openImageWindow(source, hsi);
         });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
+    connect(&m_acquisition, &Acquisition::layersChanged, this, &MainWindow::showLayers);
 
     setWindowTitle(QStringLiteral("Isolumen  0.0.1"));
     setAcceptDrops(true);
@@ -164,7 +165,10 @@ void MainWindow::layOut()
     m_moreSpecies->setMenu(m_moreSpeciesMenu);
     m_moreSpecies->hide();
 
-    makeLabel(c, QStringLiteral("layerCaption"), QStringLiteral("Layer"), {20, 114, 38, 20}, 12);
+    m_layerCaption = makeLabel(c, QStringLiteral("layerCaption"), QStringLiteral("Layer"),
+                               {20, 114, 38, 20}, 12);
+    m_sumLine = makeLabel(c, QStringLiteral("sumLine"), {}, {20, 114, 172, 20}, 12);
+    m_sumLine->hide();
     m_layerPopUp = new QComboBox(c);
     m_layerPopUp->setObjectName(QStringLiteral("layerPopUp"));
     m_layerPopUp->setFont(systemFont(12));
@@ -330,6 +334,7 @@ void MainWindow::showAcquisition()
     const ImHeader& h = m_acquisition.header();
     m_fileName->setText(h.fileName);
     fillLayerControls(m_acquisition.layerCount());
+    showLayers();
     fillSummary();
     fillSpecies(m_acquisition.unshowableReason());
     for (const QString& message : m_acquisition.messages())
@@ -348,6 +353,19 @@ void MainWindow::fillLayerControls(int planes)
     m_layerOf->setText(QStringLiteral("of ") + QString::number(planes));
     m_layerMinus->setEnabled(false);
     m_layerPlus->setEnabled(planes > 1);
+}
+
+void MainWindow::showLayers()
+{
+    const bool sum = m_acquisition.isSum();
+    if (sum)
+        m_sumLine->setText(QStringLiteral("Sum %1-%2")
+                               .arg(m_acquisition.firstLayer())
+                               .arg(m_acquisition.lastLayer()));
+    m_sumLine->setVisible(sum);
+    for (QWidget* w : {static_cast<QWidget*>(m_layerCaption), static_cast<QWidget*>(m_layerPopUp),
+                       static_cast<QWidget*>(m_layerOf)})
+        w->setVisible(!sum);
 }
 
 void MainWindow::fillSummary()

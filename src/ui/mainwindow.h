@@ -65,6 +65,8 @@ public:
     QLabel* speciesNameLabel(int index) const;
     QComboBox* layerPopUp() const { return m_layerPopUp; }
     QLabel* layerOfLabel() const { return m_layerOf; }
+    // "Sum 1-20" in place of the layer line while a sum is shown.
+    QLabel* sumLabel() const { return m_sumLine; }
     QPushButton* layerMinusButton() const { return m_layerMinus; }
     QPushButton* layerPlusButton() const { return m_layerPlus; }
     QToolButton* detailsToggle() const { return m_details; }
@@ -83,6 +85,8 @@ private:
     void layOut();
     void chooseFile();
     void showAcquisition();
+    // The layer line, or the sum shown in its place.
+    void showLayers();
     void toggleSpecies(int species, bool open);
     void layerChosen(int index);
     void toggleDetails(bool expanded);
@@ -108,6 +112,8 @@ private:
     std::array<QLabel*, 8> m_speciesNames{};
     QComboBox* m_layerPopUp = nullptr;
     QLabel* m_layerOf = nullptr;
+    QLabel* m_layerCaption = nullptr;
+    QLabel* m_sumLine = nullptr;
     QPushButton* m_layerMinus = nullptr;
     QPushButton* m_layerPlus = nullptr;
     QToolButton* m_details = nullptr;

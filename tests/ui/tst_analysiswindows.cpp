@@ -152,9 +152,13 @@ void TestAnalysisWindows::cancelledSum()
     QCOMPARE(std::pair(m_acquisition->firstLayer(), m_acquisition->lastLayer()), std::pair(1, 1));
     QCOMPARE(w->windowTitle(), "12C (Layer 1)");
     QCOMPARE(w->imageCanvas()->backdrop(), picture);
+    QVERIFY(m_main->layerPopUp()->isVisible() && !m_main->sumLabel()->isVisible());
     QVERIFY(Menu::run("analysisSum"));
     QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
     QVERIFY(shows(w, b, 1, 3));
+    // The main window's layer line names the sum in place of a layer.
+    QVERIFY(m_main->sumLabel()->isVisible() && !m_main->layerPopUp()->isVisible());
+    QCOMPARE(m_main->sumLabel()->text(), "Sum 1-3");
 }
 
 void TestAnalysisWindows::ratioWindow()

@@ -255,6 +255,31 @@ private slots:
         QCOMPARE(w->imageCanvas()->backdrop(), layer2);
     }
 
+    // A limit written into its field shows at most six significant digits, from its start.
+    void fieldTexts_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a ratio's maximum") << 2271.53065062053 << "2271.53";
+        QTest::newRow("a small fraction") << 0.000123456789 << "0.000123457";
+        QTest::newRow("a large count") << 1566440.0 << "1566440";
+        QTest::newRow("below 0.0001") << 1e-7 << "1e-7";
+    }
+
+    void fieldTexts()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        open(patternFile(1, 1, 64));
+        ImageWindow* w = press(0);
+        w->setManualLimits(-value, value);
+        for (QLineEdit* field : {w->maxField(), w->minField()}) {
+            QCOMPARE(field->text(), field == w->maxField() ? text : "-" + text);
+            QCOMPARE(field->cursorPosition(), 0);
+        }
+        QCOMPARE(w->settings().maxValue, text.toDouble());
+    }
+
     void openAnother_data()
     {
         QTest::addColumn<QString>("name"); // in the test folder; empty: the dialog was cancelled
