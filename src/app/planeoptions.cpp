@@ -25,15 +25,14 @@ const QString kAlignSpecies = QStringLiteral("align-species");
 const QString kAlignLayer = QStringLiteral("align-layer");
 const QString kAlignSubpixel = QStringLiteral("align-subpixel");
 
-// A number given to an option; "." is the decimal point in every locale.
+} // namespace
+
 std::optional<double> realNumber(const QString& text)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
-
-} // namespace
 
 namespace {
 

@@ -81,5 +81,8 @@ std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
 std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice& choice,
                                                                const Acquisition& acquisition);
 
+// A number given to an option; "." is the decimal point in every locale; never infinite.
+std::optional<double> realNumber(const QString& text);
+
 // A whole number given to an option, within first..last.
 std::optional<int> wholeNumber(const QString& text, int first, int last);

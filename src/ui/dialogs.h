@@ -61,6 +61,10 @@ using RatioSeam = std::function<std::optional<RatioDialogChoice>(
 // "Correction Settings...": dead times by hand and QSA; nothing when cancelled.
 using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
     QWidget* parent, const ImHeader& header, const CorrectionSettings& current)>;
+// "Percentiles...": the low and high percentile of an automatic range (0 <= low < high <= 100),
+// or nothing when cancelled.
+using PercentilesSeam =
+    std::function<std::optional<std::pair<double, double>>(QWidget* parent, double low, double high)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.
@@ -75,6 +79,7 @@ RatioSeam setRatio(RatioSeam seam);
 AlignSeam setAlign(AlignSeam seam);
 CorrectionsSeam setCorrections(CorrectionsSeam seam);
 ProgressSeam setProgress(ProgressSeam seam);
+PercentilesSeam setPercentiles(PercentilesSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
@@ -86,6 +91,7 @@ std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, in
                                  const QStringList& regions, const AlignChoice& proposed);
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
                                               const CorrectionSettings& current);
+std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

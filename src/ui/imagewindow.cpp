@@ -13,10 +13,14 @@
 #include "ui/imagewindowlist.h"
 #include "ui/messagebox.h"
 #include "ui/regionoverlay.h"
+#include "ui/regiontools.h"
 #include "ui/systemfont.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QScreen>
 #include <QFileInfo>
 #include <QLabel>
@@ -78,6 +82,12 @@ QString readoutValue(double v)
     return std::isnan(v) ? QStringLiteral("no value") : valueText(v);
 }
 
+// The caption of the percentile range item: "Percentile 0.1–99.9 %".
+QString percentileCaption(double low, double high)
+{
+    return QStringLiteral("Percentile %1\u2013%2 %").arg(valueText(low), valueText(high));
+}
+
 // Writes a limit into its field, scrolled to its start so that its first digits show.
 void fillField(QLineEdit* field, double value)
 {
@@ -101,6 +111,22 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     layOut();
     addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256, 0); });
     addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512, 1); });
+    using isolumen::AutoRange;
+    addMenuHandler(QStringLiteral("viewAutoFull"), [this] {
+        setAutoRange({AutoRange::Full, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoPercentile"), [this] {
+        setAutoRange({AutoRange::Percentile, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoRegion"), [this] {
+        setAutoRange({AutoRange::Region, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoPercentiles"), [this] { choosePercentiles(); });
+    // A new selection moves a range that follows the selected region.
+    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this, [this] {
+        if (m_settings.autoRange.mode == isolumen::AutoRange::Region)
+            setAutoRange(m_settings.autoRange);
+    });
     addMenuHandler(QStringLiteral("viewZoomIn"), [this] { setZoomStep(zoomStep() + 1); });
     addMenuHandler(QStringLiteral("viewZoomOut"), [this] { setZoomStep(zoomStep() - 1); });
     addMenuHandler(QStringLiteral("viewActualSize"), [this] { setZoomStep(0); });
@@ -170,14 +196,12 @@ void ImageWindow::layOut()
     });
     connect(m_linLogButton, &QPushButton::clicked, this, &ImageWindow::toggleLinLog);
     connect(m_minButton, &QPushButton::clicked, this, [this] {
-        toggleLimit(m_settings.autoMin, m_settings.minValue,
-                    m_planes.shown ? m_planes.shown->min : 0, m_minButton, m_minField,
-                    QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
+        toggleLimit(m_settings.autoMin, m_settings.minValue, automaticLimits().first, m_minButton,
+                    m_minField, QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
     });
     connect(m_maxButton, &QPushButton::clicked, this, [this] {
-        toggleLimit(m_settings.autoMax, m_settings.maxValue,
-                    m_planes.shown ? m_planes.shown->max : 0, m_maxButton, m_maxField,
-                    QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
+        toggleLimit(m_settings.autoMax, m_settings.maxValue, automaticLimits().second,
+                    m_maxButton, m_maxField, QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
     });
     connect(m_minField, &QLineEdit::textChanged, this, [this](const QString& text) {
         limitTextChanged(text, m_settings.autoMin, m_settings.minValue, m_minButton,
@@ -273,6 +297,33 @@ void ImageWindow::updateScale()
         scalePicture(micronSize, m_imageCanvas->zoomMap().viewSide()).picture);
 }
 
+std::pair<double, double> ImageWindow::automaticLimits() const
+{
+    if (!m_planes.shown)
+        return {0, 0};
+    return isolumen::automaticRange(*m_planes.shown, m_settings.autoRange, selectedRegion());
+}
+
+void ImageWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    for (const char* name : {"viewAutoFull", "viewAutoPercentile", "viewAutoRegion",
+                             "viewAutoPercentiles"}) {
+        if (QAction* item = Menu::instance().item(QLatin1String(name)))
+            menu.addAction(item);
+    }
+    showAutoRange();
+    menu.exec(event->globalPos());
+}
+
+void ImageWindow::changeEvent(QEvent* event)
+{
+    // The shared menu's range items show the window in front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        showAutoRange();
+    QMainWindow::changeEvent(event);
+}
+
 bool ImageWindow::sourceInFile() const
 {
     const int count = m_acquisition.speciesCount();
@@ -350,13 +401,7 @@ void ImageWindow::reload()
         m_title.insert(sourceName().size(), QStringLiteral(" HSI"));
     updateTitle();
 
-    settleDisplayRange(m_settings, *result.shown, m_minField->text(), m_maxField->text());
-    m_writingLimits = true;
-    if (m_settings.autoMax)
-        fillField(m_maxField, m_settings.maxValue);
-    if (m_settings.autoMin)
-        fillField(m_minField, m_settings.minValue);
-    m_writingLimits = false;
+    settleLimits();
     HistoryWindow::add(QStringLiteral("LoadNewImage calls Update Display"));
     updateDisplay();
     if (result.saturatedPixels > 0)
@@ -364,6 +409,58 @@ void ImageWindow::reload()
                                    "there (N tau / t >= 1).")
                         .arg(result.saturatedPixels)
                         .arg(windowTitle()));
+}
+
+const Region* ImageWindow::selectedRegion() const
+{
+    const QList<int>& selection = RegionTools::instance().selection();
+    const QList<Region>& regions = m_acquisition.regions();
+    return selection.isEmpty() || selection.first() >= regions.size() ? nullptr
+                                                                       : &regions[selection.first()];
+}
+
+void ImageWindow::settleLimits()
+{
+    settleDisplayRange(m_settings, *m_planes.shown, m_minField->text(), m_maxField->text(),
+                       selectedRegion());
+    m_writingLimits = true;
+    if (m_settings.autoMax)
+        fillField(m_maxField, m_settings.maxValue);
+    if (m_settings.autoMin)
+        fillField(m_minField, m_settings.minValue);
+    m_writingLimits = false;
+}
+
+void ImageWindow::setAutoRange(const isolumen::AutoRangeChoice& choice)
+{
+    m_settings.autoRange = choice;
+    showAutoRange();
+    if (!m_planes.shown || !(m_settings.autoMin || m_settings.autoMax))
+        return;
+    settleLimits();
+    updateDisplay();
+}
+
+void ImageWindow::showAutoRange() const
+{
+    using isolumen::AutoRange;
+    const isolumen::AutoRangeChoice& c = m_settings.autoRange;
+    const std::pair<const char*, AutoRange> items[] = {{"viewAutoFull", AutoRange::Full},
+                                                       {"viewAutoPercentile", AutoRange::Percentile},
+                                                       {"viewAutoRegion", AutoRange::Region}};
+    for (const auto& [name, mode] : items) {
+        if (QAction* item = Menu::instance().item(QLatin1String(name)))
+            item->setChecked(c.mode == mode);
+    }
+    if (QAction* item = Menu::instance().item(QStringLiteral("viewAutoPercentile")))
+        item->setText(percentileCaption(c.low, c.high));
+}
+
+void ImageWindow::choosePercentiles()
+{
+    const isolumen::AutoRangeChoice& c = m_settings.autoRange;
+    if (const auto chosen = Dialogs::percentiles(this, c.low, c.high))
+        setAutoRange({isolumen::AutoRange::Percentile, chosen->first, chosen->second});
 }
 
 void ImageWindow::updateDisplay()

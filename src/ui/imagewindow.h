@@ -54,6 +54,8 @@ public:
     // range is empty or reversed, or before a plane has been loaded.
     void updateDisplay();
     void setColours(const ColourChoice& choice);
+    // The automatic range the window follows: "Full", percentiles or the selected region.
+    void setAutoRange(const isolumen::AutoRangeChoice& choice);
 
     // The text of the readout strip for shown pixel (x, y); empty outside the plane.
     QString readoutText(int x, int y) const;
@@ -91,6 +93,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -116,6 +120,14 @@ private:
     void saveImage();
     // "Export Counts...": the plane shown, as a one-page count TIFF.
     void exportCounts();
+    // Puts the automatic limits in force for the plane shown and writes them into the fields.
+    void settleLimits();
+    // The automatic range's ends for the plane shown.
+    std::pair<double, double> automaticLimits() const;
+    const Region* selectedRegion() const;
+    // Checks the shared menu's range items as this window's choice is.
+    void showAutoRange() const;
+    void choosePercentiles();
     void showReadout(const QPoint& canvasPixel);
     // Shows the readout again where the mouse rests, after the values under it changed.
     void refreshReadout();

@@ -59,6 +59,7 @@ Menu::Menu()
              {"analysisLoadRegions", "Load Regions..."}},
             {2, 4, 6, 9, 13});
     addToolMenu();
+    addAutoRangeMenu();
 #ifdef Q_OS_MACOS
     m_applicationBar = std::make_unique<QMenuBar>();
     attachTo(m_applicationBar.get());
@@ -138,6 +139,28 @@ void Menu::addToolMenu()
     }
     tools->actions().first()->setChecked(true);
     analysis->insertMenu(item(QStringLiteral("analysisRegions")), tools);
+}
+
+void Menu::addAutoRangeMenu()
+{
+    QMenu* view = m_menus[1].get();
+    view->addSeparator();
+    auto* ranges = view->addMenu(QStringLiteral("Automatic Range"));
+    ranges->setObjectName(QStringLiteral("autoRangeMenu"));
+    auto* group = new QActionGroup(ranges); // one range at a time
+    for (const auto& [name, text] :
+         {std::pair{"viewAutoFull", "Full"}, {"viewAutoPercentile", "Percentile 0.1\u2013" "99.9 %"},
+          {"viewAutoRegion", "From Selected Region"}, {"viewAutoPercentiles", "Percentiles..."}}) {
+        QAction* action = ranges->addAction(QString::fromUtf8(text));
+        const QString itemName = QLatin1String(name);
+        action->setObjectName(itemName);
+        if (itemName != QLatin1String("viewAutoPercentiles")) {
+            action->setCheckable(true);
+            group->addAction(action);
+        }
+        connect(action, &QAction::triggered, this, [itemName] { run(itemName); });
+    }
+    group->actions().first()->setChecked(true);
 }
 
 QAction* Menu::item(const QString& name) const

@@ -9,7 +9,9 @@
 #include "ui/dialogs.h"
 #include "ui/imagewindow.h"
 #include "ui/mainwindow.h"
+#include "ui/menu.h"
 #include "ui/messagebox.h"
+#include "ui/regiontools.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -38,6 +40,7 @@ private slots:
     void alignmentOnAndOff();
     void compressedFiles();
     void cutShort();
+    void automaticRange();
 
 private:
     QString work(const QString& name) const { return m_dir.filePath(name); }
@@ -267,6 +270,39 @@ void TestAnalysisWindows::cutShort()
     QTRY_COMPARE(w->windowTitle(), "12C (Layer 2)");
     QVERIFY(shows(w, b, 2, 2));
     QCOMPARE(int(m_messages.count("The file ends after layer 2 of 4.")), 1);
+}
+
+
+// The automatic range from the View menu: percentiles leave a hot pixel out (counts 0 to 39 and
+// one of 604: ranks 4.095 and 4090.905 of the 4096 sorted hold 0 and 39), the selected region
+// gives its own extremes, and "Full" goes back to the minimum and maximum.
+void TestAnalysisWindows::automaticRange()
+{
+    const ImBuilder b = small(1, 1, [](int, int, int r, int k) {
+        return r == 0 && k == 63 ? 604u : quint32((r * 64 + 63 - k) % 40);
+    });
+    QVERIFY(b.write(work("hot.im")));
+    m_main->openImage(work("hot.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(w->maxField()->text(), "604");
+    QVERIFY(Menu::run("viewAutoPercentile"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "0 39");
+    QVERIFY(Menu::instance().item("viewAutoPercentile")->isChecked());
+    // Percentiles 50 to 100: rank 2047.5 lies among the 102 pixels of 19 (ranks 1953 to 2054).
+    Dialogs::setPercentiles([](QWidget*, double, double) { return std::pair{50.0, 100.0}; });
+    QVERIFY(Menu::run("viewAutoPercentiles"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "19 604");
+    QCOMPARE(Menu::instance().item("viewAutoPercentile")->text(), "Percentile 50\u2013100 %");
+    // Shown (1, 0) to (2, 1): counts 1, 2, 65 % 40 and 66 % 40.
+    m_acquisition->addRegion(parseRegion("rect:1,0,2,2", nullptr).value());
+    RegionTools::instance().select(0, false);
+    QVERIFY(Menu::run("viewAutoRegion"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "1 26");
+    QVERIFY(Menu::run("viewAutoFull"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "0 604");
+    Dialogs::setPercentiles(nullptr);
 }
 
 QTEST_MAIN(TestAnalysisWindows)
