@@ -111,7 +111,8 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     setColours(r.settings, colours);
     r.settings.logScale = parser.isSet(kLog);
     if (parser.isSet(kAutoPercentile)) {
-        const std::optional<isolumen::AutoRangeChoice> p = percentiles(parser.value(kAutoPercentile));
+        const std::optional<isolumen::AutoRangeChoice> p =
+            percentiles(parser.value(kAutoPercentile));
         if (!p)
             return Failure{QStringLiteral("--auto-percentile needs two percentiles LOW,HIGH with "
                                           "0 <= LOW < HIGH <= 100: %1")

@@ -81,7 +81,7 @@ std::optional<std::pair<int, int>> defaultLayerRange(QWidget* parent, int first,
 }
 
 std::optional<std::pair<double, double>> defaultPercentiles(QWidget* parent, double low,
-                                                           double high)
+                                                            double high)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Percentiles"));

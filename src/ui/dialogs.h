@@ -63,8 +63,8 @@ using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
     QWidget* parent, const ImHeader& header, const CorrectionSettings& current)>;
 // "Percentiles...": the low and high percentile of an automatic range (0 <= low < high <= 100),
 // or nothing when cancelled.
-using PercentilesSeam =
-    std::function<std::optional<std::pair<double, double>>(QWidget* parent, double low, double high)>;
+using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
+    QWidget* parent, double low, double high)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.

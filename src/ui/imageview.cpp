@@ -73,7 +73,8 @@ bool ImageView::eventFilter(QObject* watched, QEvent* event)
         if (!(wheel->modifiers() & Qt::ControlModifier) || wheel->angleDelta().y() == 0)
             break;
         auto* widget = qobject_cast<QWidget*>(watched);
-        const QPointF at = widget ? widget->mapTo(viewport(), wheel->position()) : wheel->position();
+        const QPointF at =
+            widget ? widget->mapTo(viewport(), wheel->position()) : wheel->position();
         setZoomStep(zoomStep() + (wheel->angleDelta().y() > 0 ? 1 : -1), at);
         return true;
     }
@@ -94,7 +95,8 @@ bool ImageView::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::MouseMove) {
             const QPointF d = mouse->globalPosition() - *m_panFrom;
             m_panFrom = mouse->globalPosition();
-            horizontalScrollBar()->setValue(horizontalScrollBar()->value() - int(std::lround(d.x())));
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() -
+                                            int(std::lround(d.x())));
             verticalScrollBar()->setValue(verticalScrollBar()->value() - int(std::lround(d.y())));
             return true;
         }

@@ -16,18 +16,18 @@
 #include "ui/regiontools.h"
 #include "ui/systemfont.h"
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QMenu>
-#include <QScreen>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 
@@ -200,8 +200,8 @@ void ImageWindow::layOut()
                     m_minField, QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
     });
     connect(m_maxButton, &QPushButton::clicked, this, [this] {
-        toggleLimit(m_settings.autoMax, m_settings.maxValue, automaticLimits().second,
-                    m_maxButton, m_maxField, QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
+        toggleLimit(m_settings.autoMax, m_settings.maxValue, automaticLimits().second, m_maxButton,
+                    m_maxField, QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
     });
     connect(m_minField, &QLineEdit::textChanged, this, [this](const QString& text) {
         limitTextChanged(text, m_settings.autoMin, m_settings.minValue, m_minButton,
@@ -244,9 +244,9 @@ int ImageWindow::roomForView() const
         return std::numeric_limits<int>::max();
     const QSize available = shown->availableGeometry().size() - decorations(this);
     const int menuHeight = menuBar()->sizeHint().height();
-    return std::max(designedSide / 8, std::min(available.width() - kExtraWidth,
-                                               available.height() - kExtraHeight -
-                                                   kReadoutHeight - menuHeight));
+    return std::max(designedSide / 8,
+                    std::min(available.width() - kExtraWidth,
+                             available.height() - kExtraHeight - kReadoutHeight - menuHeight));
 }
 
 void ImageWindow::setViewSide(int view, int step)
@@ -254,6 +254,14 @@ void ImageWindow::setViewSide(int view, int step)
     m_viewSide = std::min(view, roomForView());
     m_view->setZoomStep(step);
     placeCanvases();
+}
+
+void ImageWindow::showAt(int step)
+{
+    m_viewSide = std::min(m_viewSide, isolumen::ZoomMap{m_shownSide, step}.viewSide());
+    m_view->setZoomStep(step);
+    placeCanvases();
+    layout()->activate(); // the window takes its new size now, to be measured
 }
 
 void ImageWindow::sizeForPlane(int side)
@@ -275,7 +283,8 @@ void ImageWindow::placeCanvases()
     // right and the scale bar under it, so that neither ever covers the picture.
     const QSize picture =
         m_imageCanvas->hasBackdrop() ? m_imageCanvas->viewSize() : QSize(m_viewSide, m_viewSide);
-    m_view->setGeometry(QRect(kImagePlace, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
+    m_view->setGeometry(
+        QRect(kImagePlace, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
     m_colourBarCanvas->setGeometry(width - 82, 27, 80, kColorBarCanvasHeight);
     m_scaleCanvas->setGeometry(20, height - 30, 258, 28);
     m_readout->setGeometry(20, height, width - 40, kReadoutHeight);
@@ -307,8 +316,8 @@ std::pair<double, double> ImageWindow::automaticLimits() const
 void ImageWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    for (const char* name : {"viewAutoFull", "viewAutoPercentile", "viewAutoRegion",
-                             "viewAutoPercentiles"}) {
+    for (const char* name :
+         {"viewAutoFull", "viewAutoPercentile", "viewAutoRegion", "viewAutoPercentiles"}) {
         if (QAction* item = Menu::instance().item(QLatin1String(name)))
             menu.addAction(item);
     }
@@ -416,7 +425,7 @@ const Region* ImageWindow::selectedRegion() const
     const QList<int>& selection = RegionTools::instance().selection();
     const QList<Region>& regions = m_acquisition.regions();
     return selection.isEmpty() || selection.first() >= regions.size() ? nullptr
-                                                                       : &regions[selection.first()];
+                                                                      : &regions[selection.first()];
 }
 
 void ImageWindow::settleLimits()
@@ -445,9 +454,10 @@ void ImageWindow::showAutoRange() const
 {
     using isolumen::AutoRange;
     const isolumen::AutoRangeChoice& c = m_settings.autoRange;
-    const std::pair<const char*, AutoRange> items[] = {{"viewAutoFull", AutoRange::Full},
-                                                       {"viewAutoPercentile", AutoRange::Percentile},
-                                                       {"viewAutoRegion", AutoRange::Region}};
+    const std::pair<const char*, AutoRange> items[] = {
+        {"viewAutoFull", AutoRange::Full},
+        {"viewAutoPercentile", AutoRange::Percentile},
+        {"viewAutoRegion", AutoRange::Region}};
     for (const auto& [name, mode] : items) {
         if (QAction* item = Menu::instance().item(QLatin1String(name)))
             item->setChecked(c.mode == mode);
@@ -553,8 +563,7 @@ void ImageWindow::showReadout(const QPoint& canvasPixel)
     // Through the zoom: at 100% the picture's pixel (x + 1, y + 1) shows value (x, y), its frame
     // none.
     const QPointF shown = m_imageCanvas->toShown(QPointF(canvasPixel));
-    m_readout->setText(
-        readoutText(int(std::floor(shown.x())), int(std::floor(shown.y()))));
+    m_readout->setText(readoutText(int(std::floor(shown.x())), int(std::floor(shown.y()))));
 }
 
 void ImageWindow::refreshReadout()

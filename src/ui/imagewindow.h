@@ -68,6 +68,9 @@ public:
     int zoomStep() const;
     void setZoomStep(int step);
     isolumen::ImageView* imageView() const { return m_view; }
+    // Tiling: zooms to 2^step, the picture area no larger than now, and takes the new size at
+    // once.
+    void showAt(int step);
 
     QPushButton* linLogButton() const { return m_linLogButton; }
     QPushButton* minButton() const { return m_minButton; }
@@ -149,8 +152,8 @@ private:
     bool m_scaleProblemShown = false;
 
     int m_viewSide = 0;
-    int m_shownSide = 0; // the side of the plane the window was sized for
-    QString m_title;     // the title without the zoom
+    int m_shownSide = 0;             // the side of the plane the window was sized for
+    QString m_title;                 // the title without the zoom
     std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas
 
     QWidget* m_content = nullptr;

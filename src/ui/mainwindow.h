@@ -56,6 +56,9 @@ public:
     // Where the second row of image windows starts below the first: the real height of a
     // first-row window's frame.
     int imageRowHeight() const;
+    // "Tile Windows": every open image window in rows right of this window, inside the screen's
+    // available area without overlapping, zoomed down a step at a time until they fit.
+    void tileWindows(const QRect& available);
 
     // Controls.
     QLabel* fileNameLabel() const { return m_fileName; }
@@ -94,6 +97,8 @@ private:
     void fillSummary();
     void fillSpecies(const QString& unshowable);
     void closeImageWindows();
+    // The Window menu's list of the open image windows, made anew as it opens.
+    void listWindows();
 
     Acquisition& m_acquisition;
     ImageWindowList m_windows;
@@ -114,6 +119,7 @@ private:
     QLabel* m_layerOf = nullptr;
     QLabel* m_layerCaption = nullptr;
     QLabel* m_sumLine = nullptr;
+    QList<QAction*> m_windowItems; // the Window menu's entries of the open windows
     QPushButton* m_layerMinus = nullptr;
     QPushButton* m_layerPlus = nullptr;
     QToolButton* m_details = nullptr;

@@ -40,7 +40,9 @@ Menu::Menu()
             {{"windowSize256", "256 x 256 (100%)"},
              {"windowSize512", "512 x 512 (200%)"},
              {"windowSize1024", "1024 x 1024 (400%)"},
-             {"windowSize2048", "2048 x 2048 (800%)"}});
+             {"windowSize2048", "2048 x 2048 (800%)"},
+             {"windowTile", "Tile Windows", "Ctrl+Shift+T"}},
+            {4});
     addMenu("analysisMenu", "Analysis",
             {{"analysisSum", "Sum of Layers..."},
              {"analysisSingleLayer", "Single Layer"},
@@ -148,9 +150,11 @@ void Menu::addAutoRangeMenu()
     auto* ranges = view->addMenu(QStringLiteral("Automatic Range"));
     ranges->setObjectName(QStringLiteral("autoRangeMenu"));
     auto* group = new QActionGroup(ranges); // one range at a time
-    for (const auto& [name, text] :
-         {std::pair{"viewAutoFull", "Full"}, {"viewAutoPercentile", "Percentile 0.1\u2013" "99.9 %"},
-          {"viewAutoRegion", "From Selected Region"}, {"viewAutoPercentiles", "Percentiles..."}}) {
+    for (const auto& [name, text] : {std::pair{"viewAutoFull", "Full"},
+                                     {"viewAutoPercentile", "Percentile 0.1\u2013"
+                                                            "99.9 %"},
+                                     {"viewAutoRegion", "From Selected Region"},
+                                     {"viewAutoPercentiles", "Percentiles..."}}) {
         QAction* action = ranges->addAction(QString::fromUtf8(text));
         const QString itemName = QLatin1String(name);
         action->setObjectName(itemName);

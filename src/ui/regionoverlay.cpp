@@ -453,8 +453,8 @@ void RegionOverlay::paintLine(QPainter& painter) const
     if (m_tools.lineWidth() > 1 && line->length() > 0) {
         // The band the profile averages across.
         const QLineF normal = line->normalVector().unitVector();
-        const QPointF across = (normal.p2() - normal.p1()) *
-                               (m_tools.lineWidth() * m_canvas->zoomMap().zoom() / 2.0);
+        const QPointF across =
+            (normal.p2() - normal.p1()) * (m_tools.lineWidth() * m_canvas->zoomMap().zoom() / 2.0);
         painter.setPen(QPen(kRegionColour, 1, Qt::DashLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolygon(QPolygonF{line->p1() + across, line->p2() + across, line->p2() - across,

@@ -92,7 +92,8 @@ private slots:
         drawValueAxis(axis, value, bottom, 254, true);
         for (int y = 0; y < axis.height(); ++y) {
             for (int x = axis.width() - 2; x < axis.width(); ++x)
-                QVERIFY2(axis.pixel(x, y) == qRgb(255, 255, 255), qPrintable(QString("%1, %2").arg(x).arg(y)));
+                QVERIFY2(axis.pixel(x, y) == qRgb(255, 255, 255),
+                         qPrintable(QString("%1, %2").arg(x).arg(y)));
         }
         int drawn = 0; // the label is there
         for (int x = 10; x < axis.width(); ++x)

@@ -160,8 +160,8 @@ void TestRegions::automaticRange()
     const Plane plane = planeOf({5, 1, 9, 3, 7, NAN, 2, 8, 604});
     const std::optional<Region> r =
         region.isEmpty() ? std::nullopt : std::optional<Region>(::region(region));
-    const auto [b, t] = isolumen::automaticRange(
-        plane, {isolumen::AutoRange(mode), low, high}, r ? &*r : nullptr);
+    const auto [b, t] =
+        isolumen::automaticRange(plane, {isolumen::AutoRange(mode), low, high}, r ? &*r : nullptr);
     QVERIFY2(std::abs(b - bottom) < 1e-9 && std::abs(t - top) < 1e-9,
              qPrintable(QString("%1 to %2").arg(b).arg(t)));
 }

@@ -227,7 +227,7 @@ private slots:
         const QStringList before = contents(m_dir.path());
         const QString out = args.section(' ', 1, 1);
         const Run r = runIsolumen(m_dir.path(), args.split(' '),
-                          QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
+                                  QStringList{"LC_ALL=" + locale}.mid(locale.isEmpty()));
         if (picture.isNull()) {
             QCOMPARE(r.status, 2);
             QVERIFY2(r.err.contains(message), qPrintable(r.err));

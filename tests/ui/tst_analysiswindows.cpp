@@ -272,7 +272,6 @@ void TestAnalysisWindows::cutShort()
     QCOMPARE(int(m_messages.count("The file ends after layer 2 of 4.")), 1);
 }
 
-
 // The automatic range from the View menu: percentiles leave a hot pixel out (counts 0 to 39 and
 // one of 604: ranks 4.095 and 4090.905 of the 4096 sorted hold 0 and 39), the selected region
 // gives its own extremes, and "Full" goes back to the minimum and maximum.

@@ -4,13 +4,17 @@
 #include "core/model/acquisition.h"
 #include "featurefiles.h"
 #include "ui/canvas.h"
-#include "ui/imagewindow.h"
 #include "ui/imageview.h"
+#include "ui/imagewindow.h"
 #include "ui/mainwindow.h"
+#include "ui/menu.h"
 #include "ui/messagebox.h"
 #include "ui/regiontools.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
@@ -33,6 +37,7 @@ private slots:
     void readoutFollowsLayers();
     void wheelAndDrag();
     void largeFrameFitsTheScreen();
+    void tiling();
 
 private:
     ImageWindow* openWindow(const ImBuilder& b);
@@ -214,15 +219,65 @@ void TestZoom::largeFrameFitsTheScreen()
     QVERIFY(w);
     const QRect available = w->screen()->availableGeometry();
     QVERIFY(w->zoomStep() < 0);
-    QVERIFY2(w->frameGeometry().width() <= available.width() &&
-                 w->frameGeometry().height() <= available.height(),
-             qPrintable(QString("%1 x %2").arg(w->frameGeometry().width()).arg(w->frameGeometry().height())));
+    QVERIFY2(
+        w->frameGeometry().width() <= available.width() &&
+            w->frameGeometry().height() <= available.height(),
+        qPrintable(
+            QString("%1 x %2").arg(w->frameGeometry().width()).arg(w->frameGeometry().height())));
     const QSize size = w->contentSize();
     QVERIFY(w->windowTitle().endsWith(w->zoomStep() == -1 ? " \u2013 50%" : " \u2013 25%"));
     QTest::keyClick(w->windowHandle(), Qt::Key_PageDown);
     QTRY_VERIFY(w->windowTitle().startsWith("12C (Layer 2)"));
     QCOMPARE(w->contentSize(), size);
     QVERIFY(w->windowTitle().endsWith("%"));
+}
+
+// Eight windows of 512 x 512 frames, tiled on a 1366 x 768 screen: right of the main window,
+// inside the screen, none over another; the Window menu lists them and raises the one chosen.
+void TestZoom::tiling()
+{
+    ImBuilder b = small(4, 1, ragged);
+    b.nSpecies = 8;
+    b.labels = {"12C", "13C", "14N", "15N", "16O", "19F", "28Si", "32S"};
+    b.width = b.height = 512;
+    QVERIFY(b.write(m_dir.filePath("eight.im")));
+    const QRect screen(0, 0, 1366, 768);
+    m_main->placeOn(screen);
+    m_main->openImage(m_dir.filePath("eight.im"));
+    QList<ImageWindow*> windows;
+    for (int s = 0; s < 8; ++s) {
+        windows << m_main->openImageWindow({s, {}});
+        QVERIFY(QTest::qWaitForWindowExposed(windows.last()));
+    }
+    m_main->tileWindows(screen);
+    QList<QRect> frames;
+    for (ImageWindow* w : windows) {
+        const QRect f = w->frameGeometry();
+        QVERIFY2(screen.contains(f) && f.left() >= m_main->frameGeometry().right(),
+                 qPrintable(QString("%1 at %2, %3").arg(w->windowTitle()).arg(f.x()).arg(f.y())));
+        for (const QRect& other : std::as_const(frames))
+            QVERIFY2(!f.intersects(other), qPrintable(w->windowTitle()));
+        frames << f;
+        QVERIFY(w->zoomStep() < 0);
+        QVERIFY(w->windowTitle().endsWith("%"));
+    }
+    QMenu* menu = nullptr;
+    for (QMenu* m : Menu::instance().menus())
+        menu = m->objectName() == "windowMenu" ? m : menu;
+    QVERIFY(menu);
+    emit menu->aboutToShow();
+    QAction* third = nullptr;
+    QStringList titles;
+    for (QAction* a : menu->actions()) {
+        if (a->text().contains("(Layer 1)"))
+            titles << a->text();
+        if (a->text() == windows[2]->windowTitle())
+            third = a;
+    }
+    QCOMPARE(titles.size(), 8);
+    QVERIFY(third);
+    third->trigger();
+    QTRY_COMPARE(QApplication::activeWindow(), windows[2]);
 }
 
 QTEST_MAIN(TestZoom)

@@ -133,8 +133,8 @@ void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linea
         if (!m.labelled)
             continue;
         // A label too wide for the picture is set smaller rather than cut off.
-        for (int size = kAxisTextSize; size > kSmallestAxisText &&
-                                       QFontMetrics(p.font()).horizontalAdvance(m.label) > room;)
+        for (int size = kAxisTextSize;
+             size > kSmallestAxisText && QFontMetrics(p.font()).horizontalAdvance(m.label) > room;)
             p.setFont(pictureFont(--size));
         p.drawText(QPoint(kLabelLeft, m.baseline), m.label);
         p.setFont(pictureFont(kAxisTextSize));

@@ -33,8 +33,8 @@ struct DisplaySettings
     bool autoMin = true;   // the bottom of the display range follows the plane's minimum
     bool autoMax = true;   // the top follows the plane's maximum
     isolumen::AutoRangeChoice autoRange; // what the automatic limits follow
-    double minValue = 0;   // value at the bottom of the colour ramp
-    double maxValue = 0;   // value at the top of the colour ramp
+    double minValue = 0;                 // value at the bottom of the colour ramp
+    double maxValue = 0;                 // value at the top of the colour ramp
     int table = kDefaultTable;
     QRgb high = kWhite;    // values above the range
     QRgb low = kGrey;      // values below the range

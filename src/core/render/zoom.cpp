@@ -75,8 +75,8 @@ void drawZoomed(const ZoomMap& map,
                 const std::function<void(const QRect&, QImage&, const QPoint&)>& drawPicture,
                 const QRect& area, QImage& into, const QPoint& at)
 {
-    const QRect drawn = area & QRect(QPoint(0, 0), map.viewSize()) &
-                        QRect(area.topLeft() - at, into.size());
+    const QRect drawn =
+        area & QRect(QPoint(0, 0), map.viewSize()) & QRect(area.topLeft() - at, into.size());
     if (drawn.isEmpty() || into.depth() != 32)
         return;
     std::vector<std::pair<int, int>> columns, rows;
