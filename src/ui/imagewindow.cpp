@@ -137,8 +137,9 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
     addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
 
-    for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
-                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
+    connect(&m_acquisition, &Acquisition::fileChanged, this, &ImageWindow::followFile);
+    for (auto signal : {&Acquisition::layersChanged, &Acquisition::correctionsChanged,
+                        &Acquisition::alignmentChanged})
         connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
 
     m_colourButton->setText(colorButtonCaption(m_settings.table));
@@ -333,6 +334,46 @@ void ImageWindow::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
 }
 
+QStringList ImageWindow::sourceLabels() const
+{
+    if (m_source.ratio)
+        return {m_acquisition.speciesName(m_source.ratio->numerator).trimmed(),
+                m_acquisition.speciesName(m_source.ratio->denominator).trimmed()};
+    return {m_acquisition.speciesName(m_source.species).trimmed()};
+}
+
+void ImageWindow::followFile()
+{
+    if (m_acquisition.isOpen() && !m_labels.isEmpty()) {
+        QStringList labels;
+        for (int i = 0; i < m_acquisition.speciesCount(); ++i)
+            labels << m_acquisition.speciesName(i).trimmed();
+        if (m_source.ratio) {
+            QStringList missing;
+            for (const QString& label : std::as_const(m_labels)) {
+                if (!labels.contains(label))
+                    missing << label;
+            }
+            if (!missing.isEmpty()) {
+                showMessage(
+                    QStringLiteral("The window of %1 was closed: the file opened has no %2.")
+                        .arg(m_labels.join(QLatin1Char('/')),
+                             missing.join(QStringLiteral(" and "))));
+                close();
+                return;
+            }
+            m_source.ratio->numerator = int(labels.indexOf(m_labels[0]));
+            m_source.ratio->denominator = int(labels.indexOf(m_labels[1]));
+        } else if (labels.value(m_source.species) != m_labels.first()) {
+            // Another species under this button: its range is its own.
+            m_settings.autoMin = m_settings.autoMax = true;
+            m_minButton->setText(QStringLiteral("Auto Min:"));
+            m_maxButton->setText(QStringLiteral("Auto Max:"));
+        }
+    }
+    scheduleReload();
+}
+
 bool ImageWindow::sourceInFile() const
 {
     const int count = m_acquisition.speciesCount();
@@ -402,6 +443,7 @@ void ImageWindow::reload()
     }
     m_planes = result;
     m_request = request;
+    m_labels = sourceLabels();
     const int side = result.shown->side;
     if (side != m_shownSide)
         sizeForPlane(side); // layers and sums keep the zoom and size

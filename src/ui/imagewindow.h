@@ -135,9 +135,14 @@ private:
     // Shows the readout again where the mouse rests, after the values under it changed.
     void refreshReadout();
     bool sourceInFile() const;
+    // A new file: a ratio finds its species by their labels, or closes, saying why; a species
+    // whose label changed goes back to the automatic range. Then the window reloads.
+    void followFile();
+    QStringList sourceLabels() const;
 
     Acquisition& m_acquisition;
-    const PlaneSource m_source;
+    PlaneSource m_source; // its species follow their labels to a new file
+    QStringList m_labels; // the labels of the source's species in the plane shown
     const std::optional<HsiBrightness> m_hsi;
     ImageWindowList& m_windows;
     DisplaySettings m_settings;

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -41,6 +42,8 @@ private slots:
     void compressedFiles();
     void cutShort();
     void automaticRange();
+    void settingsAcrossFiles_data();
+    void settingsAcrossFiles();
 
 private:
     QString work(const QString& name) const { return m_dir.filePath(name); }
@@ -302,6 +305,52 @@ void TestAnalysisWindows::automaticRange()
     QVERIFY(Menu::run("viewAutoFull"));
     QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "0 604");
     Dialogs::setPercentiles(nullptr);
+}
+
+// A new file: a ratio window finds its species by their labels and keeps its range, or closes
+// and says why; a species window keeps its range only while its button's label stays.
+void TestAnalysisWindows::settingsAcrossFiles_data()
+{
+    QTest::addColumn<QList<QByteArray>>("labels");
+    QTest::addColumn<QString>("title");      // of the ratio window; empty: it closed
+    QTest::addColumn<QString>("speciesMax"); // the first species window's maximum
+    QTest::newRow("the labels in another order")
+        << QList<QByteArray>{"14N", "12C", "13C"} << "13C/12C \u00d710000 (Layer 1)"
+        << "Auto Max: 127";
+    QTest::newRow("13C missing") << QList<QByteArray>{"12C", "14N"} << ""
+                                 << "Man Max: 5";
+}
+
+void TestAnalysisWindows::settingsAcrossFiles()
+{
+    QFETCH(QList<QByteArray>, labels);
+    QFETCH(QString, title);
+    QFETCH(QString, speciesMax);
+    ImBuilder b = small(2, 1, [](int s, int, int r, int k) { return quint32(s + r + k); });
+    QVERIFY(b.write(work("first.im")));
+    m_main->openImage(work("first.im"));
+    QPointer<ImageWindow> ratio = m_main->openImageWindow({0, RatioSpec{1, 0, 10000, 0, 0}});
+    QCOMPARE(ratio->windowTitle(), "13C/12C \u00d710000 (Layer 1)");
+    ratio->setManualLimits(40, 150);
+    ImageWindow* species = m_main->openImageWindow({0, {}});
+    species->setManualLimits(1, 5);
+    b.nSpecies = int(labels.size());
+    b.labels = labels;
+    QVERIFY(b.write(work("second.im")));
+    m_main->openImage(work("second.im"));
+    QTRY_COMPARE(species->windowTitle(), labels[0] + " (Layer 1)");
+    QCOMPARE(species->maxButton()->text() + " " + species->maxField()->text(), speciesMax);
+    if (title.isEmpty()) {
+        QTRY_VERIFY(ratio.isNull());
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].contains("13C/12C") && m_messages[0].contains("no 13C"),
+                 qPrintable(m_messages[0]));
+        return;
+    }
+    QTRY_COMPARE(ratio->windowTitle(), title);
+    QCOMPARE(ratio->source(), PlaneSource({0, RatioSpec{2, 1, 10000, 0, 0}}));
+    QCOMPARE(std::pair(ratio->settings().minValue, ratio->settings().maxValue),
+             std::pair(40.0, 150.0));
 }
 
 QTEST_MAIN(TestAnalysisWindows)
