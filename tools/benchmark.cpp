@@ -1253,7 +1253,7 @@ ScrubResult scrub(const QString& path, int windows)
         return true;
     };
     QList<ScreenWindow> main;
-    if (!waitFor([&] { return !(main = windowsNamed("^Isolumen  0.0.1$")).isEmpty(); }, 30000))
+    if (!waitFor([&] { return !(main = windowsNamed("^Isolumen  " ISOLUMEN_VERSION "$")).isEmpty(); }, 30000))
         return fail(QStringLiteral("the main window did not show"));
     const QRect frame = main.first().frame;
     const int menuBar = frame.height() - 186;

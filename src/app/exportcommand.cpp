@@ -26,6 +26,20 @@ const QString kHsi = QStringLiteral("hsi");
 const QString kRMin = QStringLiteral("rmin");
 const QString kRMax = QStringLiteral("rmax");
 const QString kHsiBrightness = QStringLiteral("hsi-brightness");
+const QString kAutoPercentile = QStringLiteral("auto-percentile");
+
+// "LOW,HIGH": two percentiles with 0 <= LOW < HIGH <= 100.
+std::optional<isolumen::AutoRangeChoice> percentiles(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2)
+        return std::nullopt;
+    const std::optional<double> low = realNumber(parts[0]);
+    const std::optional<double> high = realNumber(parts[1]);
+    if (!low || !high || !(0 <= *low && *low < *high && *high <= 100))
+        return std::nullopt;
+    return isolumen::AutoRangeChoice{isolumen::AutoRange::Percentile, *low, *high};
+}
 
 std::optional<QRgb> colour(const QString& text)
 {
@@ -96,6 +110,15 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     }
     setColours(r.settings, colours);
     r.settings.logScale = parser.isSet(kLog);
+    if (parser.isSet(kAutoPercentile)) {
+        const std::optional<isolumen::AutoRangeChoice> p =
+            percentiles(parser.value(kAutoPercentile));
+        if (!p)
+            return Failure{QStringLiteral("--auto-percentile needs two percentiles LOW,HIGH with "
+                                          "0 <= LOW < HIGH <= 100: %1")
+                               .arg(parser.value(kAutoPercentile))};
+        r.settings.autoRange = *p;
+    }
     r.settings.autoMin = !parser.isSet(kMin);
     r.settings.autoMax = !parser.isSet(kMax);
     r.minText = parser.value(kMin);
@@ -212,6 +235,11 @@ void addExportOptions(QCommandLineParser& parser)
                       QStringLiteral("With --export: a manual maximum (default: the layer's)."),
                       QStringLiteral("Y")});
     parser.addOption({kLog, QStringLiteral("With --export: a logarithmic value axis.")});
+    parser.addOption({kAutoPercentile,
+                      QStringLiteral("With --export: the automatic range from the values at "
+                                     "percentiles LOW and HIGH of the pixels with a value "
+                                     "(default: the minimum and maximum)."),
+                      QStringLiteral("LOW,HIGH")});
     parser.addOption({kLow,
                       QStringLiteral("With --export: the colour below the range (default 999999)."),
                       QStringLiteral("RRGGBB")});

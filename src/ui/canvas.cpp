@@ -4,6 +4,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QRegion>
+#include <algorithm>
 
 Canvas::Canvas(QWidget* parent) : QWidget(parent)
 {
@@ -36,8 +37,50 @@ void Canvas::setBackdrop(const QSize& size, Drawing draw)
     update();
 }
 
+void Canvas::setZoomStep(int step)
+{
+    m_zoomStep = std::clamp(step, isolumen::ZoomMap::kMinStep, isolumen::ZoomMap::kMaxStep);
+    update();
+}
+
+isolumen::ZoomMap Canvas::zoomMap() const
+{
+    return {std::max(0, m_size.width() - 2), m_zoomStep};
+}
+
+void Canvas::drawPictureArea(const QRect& area, QImage& into, const QPoint& at) const
+{
+    if (m_draw) {
+        m_draw(area, into, at);
+        return;
+    }
+    QPainter painter(&into);
+    painter.drawImage(at, m_backdrop, area);
+}
+
 void Canvas::paintEvent(QPaintEvent* event)
 {
+    if (m_zoomStep != 0 && !m_size.isEmpty()) {
+        QPainter painter(this);
+        const isolumen::ZoomMap map = zoomMap();
+        const QRect view(QPoint(0, 0), map.viewSize());
+        for (const QRect& r : event->region().subtracted(view))
+            painter.fillRect(r, Qt::white);
+        for (const QRect& r : event->region()) {
+            const QRect area = r & view;
+            if (area.isEmpty())
+                continue;
+            QImage part(area.size(), QImage::Format_RGB32);
+            isolumen::drawZoomed(
+                map,
+                [this](const QRect& a, QImage& into, const QPoint& at) {
+                    drawPictureArea(a, into, at);
+                },
+                area, part, QPoint(0, 0));
+            painter.drawImage(area.topLeft(), part);
+        }
+        return;
+    }
     QPainter painter(this);
     const QRect picture(QPoint(0, 0), m_size);
     // White only where an opaque picture does not cover the canvas: filling under it too

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/render/zoom.h"
+
 #include <QImage>
 #include <QWidget>
 #include <functional>
@@ -8,7 +10,9 @@
 // size, on white. The picture is either held, or drawn on demand by the one who set it: a
 // 2048 x 2048 image is then drawn at paint time straight into the window's backing store, so
 // that neither a picture of 16 MB is kept per window nor copied on every paint. Presses, and the
-// mouse moving over it and leaving it, are reported in the canvas' own pixels.
+// mouse moving over it and leaving it, are reported in the canvas' own pixels. A framed picture
+// (a plane's) can be shown zoomed: the canvas then draws it through its ZoomMap, which also
+// turns the canvas' pixels into shown coordinates for whoever reads the mouse.
 class Canvas : public QWidget
 {
     Q_OBJECT
@@ -27,6 +31,15 @@ public:
     // Shows an opaque picture of `size` that `draw` draws on demand.
     void setBackdrop(const QSize& size, Drawing draw);
 
+    // The zoom is 2^step; the canvas does not resize itself: its owner sizes it to viewSize().
+    int zoomStep() const { return m_zoomStep; }
+    void setZoomStep(int step);
+    isolumen::ZoomMap zoomMap() const;
+    QSize viewSize() const { return zoomMap().viewSize(); }
+    // Shown coordinates of a point of the canvas, and back.
+    QPointF toShown(const QPointF& at) const { return zoomMap().toShown(at); }
+    QPointF toView(const QPointF& shown) const { return zoomMap().toView(shown); }
+
 signals:
     void pressed(const QPoint& at);
     void hovered(const QPoint& at);
@@ -41,7 +54,10 @@ protected:
 private:
     void drawArea(QPainter& painter, const QRect& area) const;
 
+    void drawPictureArea(const QRect& area, QImage& into, const QPoint& at) const;
+
     QImage m_backdrop;
+    int m_zoomStep = 0;
     QSize m_size;
     Drawing m_draw;
 };

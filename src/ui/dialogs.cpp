@@ -104,6 +104,33 @@ std::optional<std::vector<int>> defaultExcludeLayers(QWidget* parent,
     }
 }
 
+std::optional<std::pair<double, double>> defaultPercentiles(QWidget* parent, double low,
+                                                            double high)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Percentiles"));
+    auto* form = new QFormLayout(&dialog);
+    auto* from = new QDoubleSpinBox(&dialog);
+    auto* to = new QDoubleSpinBox(&dialog);
+    for (QDoubleSpinBox* box : {from, to}) {
+        box->setRange(0, 100);
+        box->setDecimals(3);
+        box->setSuffix(QStringLiteral(" %"));
+        box->setLocale(QLocale::c()); // "." as the point, as everywhere
+    }
+    from->setValue(low);
+    to->setValue(high);
+    form->addRow(QStringLiteral("Low:"), from);
+    form->addRow(QStringLiteral("High:"), to);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted || !(from->value() < to->value()))
+        return std::nullopt;
+    return std::pair{from->value(), to->value()};
+}
+
 // An optional number typed into a field: empty for none; "." is the decimal point.
 std::optional<double> fieldNumber(const QLineEdit* field)
 {
@@ -355,6 +382,16 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
                                               int layerCount)
 {
     return slot(ExcludeLayersSeam(defaultExcludeLayers))(parent, current, layerCount);
+}
+
+PercentilesSeam setPercentiles(PercentilesSeam seam)
+{
+    return replace(std::move(seam), PercentilesSeam(defaultPercentiles));
+}
+
+std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high)
+{
+    return slot(PercentilesSeam(defaultPercentiles))(parent, low, high);
 }
 
 ProgressSeam setProgress(ProgressSeam seam)

@@ -65,6 +65,11 @@ using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
 // "Exclude Layers...": the layers (from 1, sorted) to leave out, or nothing when cancelled.
 using ExcludeLayersSeam = std::function<std::optional<std::vector<int>>(
     QWidget* parent, const std::vector<int>& current, int layerCount)>;
+
+// "Percentiles...": the low and high percentile of an automatic range (0 <= low < high <= 100),
+// or nothing when cancelled.
+using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
+    QWidget* parent, double low, double high)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.
@@ -80,6 +85,7 @@ AlignSeam setAlign(AlignSeam seam);
 CorrectionsSeam setCorrections(CorrectionsSeam seam);
 ProgressSeam setProgress(ProgressSeam seam);
 ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
+PercentilesSeam setPercentiles(PercentilesSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
@@ -93,6 +99,8 @@ std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& h
                                               const CorrectionSettings& current);
 std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector<int>& current,
                                               int layerCount);
+
+std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

@@ -3,27 +3,54 @@
 #include "core/io/countpage.h"
 #include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
+#include "core/render/scalebar.h"
 #include "core/text/numbertext.h"
 #include "ui/canvas.h"
 #include "ui/colorselector.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
+#include "ui/imageview.h"
 #include "ui/imagewindowlist.h"
 #include "ui/messagebox.h"
 #include "ui/regionoverlay.h"
+#include "ui/regiontools.h"
 #include "ui/systemfont.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 
 constexpr int designedSide = 256;
 constexpr int controlHeight = 15;
+// The window around its picture area: the button row and margins across, the rows above and
+// below it down.
+constexpr int kExtraWidth = 121;
+constexpr int kExtraHeight = 59;
+constexpr QPoint kImagePlace(20, 27);
+
+// What a window's frame adds to its content: its own decorations once shown, else those of a
+// window already on the screen.
+QSize decorations(const QWidget* window)
+{
+    if (window->isVisible())
+        return window->frameGeometry().size() - window->geometry().size();
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->isWindow())
+            return w->frameGeometry().size() - w->geometry().size();
+    }
+    return {};
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x, int w)
 {
@@ -52,11 +79,20 @@ QLineEdit* makeField(QWidget* parent, const char* name, int x)
 // A value for the readout: whole counts as they are, other values to six significant digits.
 QString readoutValue(double v)
 {
-    if (std::isnan(v))
-        return QStringLiteral("no value");
-    if (v == std::floor(v) && std::abs(v) < 1e15)
-        return numberText(v);
-    return QString::number(v, 'g', 6);
+    return std::isnan(v) ? QStringLiteral("no value") : valueText(v);
+}
+
+// The caption of the percentile range item: "Percentile 0.1–99.9 %".
+QString percentileCaption(double low, double high)
+{
+    return QStringLiteral("Percentile %1\u2013%2 %").arg(valueText(low), valueText(high));
+}
+
+// Writes a limit into its field, scrolled to its start so that its first digits show.
+void fillField(QLineEdit* field, double value)
+{
+    field->setText(valueText(value));
+    field->setCursorPosition(0);
 }
 
 } // namespace
@@ -73,14 +109,37 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     setAttribute(Qt::WA_DeleteOnClose);
     Menu::instance().attachTo(menuBar());
     layOut();
-    addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256); });
-    addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512); });
+    addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256, 0); });
+    addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512, 1); });
+    using isolumen::AutoRange;
+    addMenuHandler(QStringLiteral("viewAutoFull"), [this] {
+        setAutoRange({AutoRange::Full, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoPercentile"), [this] {
+        setAutoRange({AutoRange::Percentile, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoRegion"), [this] {
+        setAutoRange({AutoRange::Region, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoPercentiles"), [this] { choosePercentiles(); });
+    // A new selection moves a range that follows the selected region.
+    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this, [this] {
+        if (m_settings.autoRange.mode == isolumen::AutoRange::Region)
+            setAutoRange(m_settings.autoRange);
+    });
+    addMenuHandler(QStringLiteral("viewZoomIn"), [this] { setZoomStep(zoomStep() + 1); });
+    addMenuHandler(QStringLiteral("viewZoomOut"), [this] { setZoomStep(zoomStep() - 1); });
+    addMenuHandler(QStringLiteral("viewActualSize"), [this] { setZoomStep(0); });
+    addMenuHandler(QStringLiteral("viewFit"), [this] {
+        setZoomStep(isolumen::ImageView::fittingStep(m_imageCanvas->zoomMap().side, m_viewSide + 2,
+                                                     isolumen::ZoomMap::kMaxStep));
+    });
     addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
     addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
 
-    for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
-                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged,
-                        &Acquisition::excludedLayersChanged})
+    connect(&m_acquisition, &Acquisition::fileChanged, this, &ImageWindow::followFile);
+    for (auto signal : {&Acquisition::layersChanged, &Acquisition::correctionsChanged,
+                        &Acquisition::alignmentChanged, &Acquisition::excludedLayersChanged})
         connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
 
     m_colourButton->setText(colorButtonCaption(m_settings.table));
@@ -112,7 +171,9 @@ void ImageWindow::layOut()
     m_maxField = makeField(m_content, "maxField", 242);
     m_colourButton = makeButton(m_content, "colourButton", QStringLiteral("Color T:"), 302, 75);
 
-    m_imageCanvas = new Canvas(m_content);
+    m_view = new isolumen::ImageView(m_content);
+    m_view->setObjectName(QStringLiteral("imageView"));
+    m_imageCanvas = m_view->canvas();
     m_imageCanvas->setObjectName(QStringLiteral("imageCanvas"));
     m_imageCanvas->setMouseTracking(true);
     new RegionOverlay(m_acquisition, m_imageCanvas); // the regions over the picture
@@ -125,18 +186,23 @@ void ImageWindow::layOut()
     m_readout->setObjectName(QStringLiteral("readout"));
     m_readout->setFont(systemFont(9));
     m_readout->setTextFormat(Qt::PlainText);
-    setViewSide(designedSide);
+    m_viewSide = designedSide;
+    placeCanvases();
 
+    connect(m_view, &isolumen::ImageView::zoomChanged, this, [this] {
+        placeCanvases();
+        updateTitle();
+        updateScale();
+        refreshReadout();
+    });
     connect(m_linLogButton, &QPushButton::clicked, this, &ImageWindow::toggleLinLog);
     connect(m_minButton, &QPushButton::clicked, this, [this] {
-        toggleLimit(m_settings.autoMin, m_settings.minValue,
-                    m_planes.shown ? m_planes.shown->min : 0, m_minButton, m_minField,
-                    QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
+        toggleLimit(m_settings.autoMin, m_settings.minValue, automaticLimits().first, m_minButton,
+                    m_minField, QStringLiteral("Auto Min:"), QStringLiteral("Man Min:"));
     });
     connect(m_maxButton, &QPushButton::clicked, this, [this] {
-        toggleLimit(m_settings.autoMax, m_settings.maxValue,
-                    m_planes.shown ? m_planes.shown->max : 0, m_maxButton, m_maxField,
-                    QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
+        toggleLimit(m_settings.autoMax, m_settings.maxValue, automaticLimits().second, m_maxButton,
+                    m_maxField, QStringLiteral("Auto Max:"), QStringLiteral("Man Max:"));
     });
     connect(m_minField, &QLineEdit::textChanged, this, [this](const QString& text) {
         limitTextChanged(text, m_settings.autoMin, m_settings.minValue, m_minButton,
@@ -151,7 +217,10 @@ void ImageWindow::layOut()
     connect(m_colourButton, &QPushButton::clicked, this, &ImageWindow::openColourSelector);
     connect(m_colourBarCanvas, &Canvas::pressed, this, &ImageWindow::openColourSelector);
     connect(m_imageCanvas, &Canvas::hovered, this, &ImageWindow::showReadout);
-    connect(m_imageCanvas, &Canvas::left, m_readout, &QLabel::clear);
+    connect(m_imageCanvas, &Canvas::left, this, [this] {
+        m_hoverAt.reset();
+        m_readout->clear();
+    });
 }
 
 QSize ImageWindow::contentSize() const
@@ -159,18 +228,150 @@ QSize ImageWindow::contentSize() const
     return m_content->size();
 }
 
-void ImageWindow::setViewSide(int view)
+int ImageWindow::zoomStep() const
 {
-    const int side = m_planes.shown ? m_planes.shown->side : designedSide;
-    const int width = view + 121;
-    const int height = view + 59;
+    return m_view->zoomStep();
+}
+
+void ImageWindow::setZoomStep(int step)
+{
+    m_view->setZoomStep(step);
+}
+
+int ImageWindow::roomForView() const
+{
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown)
+        return std::numeric_limits<int>::max();
+    const QSize available = shown->availableGeometry().size() - decorations(this);
+    const int menuHeight = menuBar()->sizeHint().height();
+    return std::max(designedSide / 8,
+                    std::min(available.width() - kExtraWidth,
+                             available.height() - kExtraHeight - kReadoutHeight - menuHeight));
+}
+
+void ImageWindow::setViewSide(int view, int step)
+{
+    m_viewSide = std::min(view, roomForView());
+    m_view->setZoomStep(step);
+    placeCanvases();
+}
+
+void ImageWindow::showAt(int step)
+{
+    m_viewSide = std::min(m_viewSide, isolumen::ZoomMap{m_shownSide, step}.viewSide());
+    m_view->setZoomStep(step);
+    placeCanvases();
+    layout()->activate(); // the window takes its new size now, to be measured
+}
+
+void ImageWindow::sizeForPlane(int side)
+{
+    m_shownSide = side;
+    const int step = isolumen::ImageView::fittingStep(side, roomForView() + 2);
+    m_viewSide = isolumen::ZoomMap{side, step}.viewSide();
+    m_view->setZoomStep(step);
+    m_view->fitCanvas();
+    placeCanvases();
+}
+
+void ImageWindow::placeCanvases()
+{
+    const int width = m_viewSide + kExtraWidth;
+    const int height = m_viewSide + kExtraHeight;
     m_content->setFixedSize(width, height + kReadoutHeight);
-    // The picture is clipped to the view; the colour bar keeps to its right and the scale bar
-    // under it, so that neither ever covers the picture.
-    m_imageCanvas->setGeometry(20, 27, std::min(view, side) + 2, std::min(view, side) + 2);
+    // The picture keeps to its area, scrolled where it is larger; the colour bar keeps to its
+    // right and the scale bar under it, so that neither ever covers the picture.
+    const QSize picture =
+        m_imageCanvas->hasBackdrop() ? m_imageCanvas->viewSize() : QSize(m_viewSide, m_viewSide);
+    m_view->setGeometry(
+        QRect(kImagePlace, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
     m_colourBarCanvas->setGeometry(width - 82, 27, 80, kColorBarCanvasHeight);
     m_scaleCanvas->setGeometry(20, height - 30, 258, 28);
     m_readout->setGeometry(20, height, width - 40, kReadoutHeight);
+}
+
+void ImageWindow::updateTitle()
+{
+    const int step = zoomStep();
+    setWindowTitle(step == 0 ? m_title
+                             : m_title + QStringLiteral(" \u2013 ") + isolumen::zoomText(step));
+}
+
+void ImageWindow::updateScale()
+{
+    if (!m_planes.shown)
+        return;
+    const double micronSize = m_acquisition.header().micronSize;
+    m_scaleCanvas->setBackdrop(
+        scalePicture(micronSize, m_imageCanvas->zoomMap().viewSide()).picture);
+}
+
+std::pair<double, double> ImageWindow::automaticLimits() const
+{
+    if (!m_planes.shown)
+        return {0, 0};
+    return isolumen::automaticRange(*m_planes.shown, m_settings.autoRange, selectedRegion());
+}
+
+void ImageWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    for (const char* name :
+         {"viewAutoFull", "viewAutoPercentile", "viewAutoRegion", "viewAutoPercentiles"}) {
+        if (QAction* item = Menu::instance().item(QLatin1String(name)))
+            menu.addAction(item);
+    }
+    showAutoRange();
+    menu.exec(event->globalPos());
+}
+
+void ImageWindow::changeEvent(QEvent* event)
+{
+    // The shared menu's range items show the window in front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        showAutoRange();
+    QMainWindow::changeEvent(event);
+}
+
+QStringList ImageWindow::sourceLabels() const
+{
+    if (m_source.ratio)
+        return {m_acquisition.speciesName(m_source.ratio->numerator).trimmed(),
+                m_acquisition.speciesName(m_source.ratio->denominator).trimmed()};
+    return {m_acquisition.speciesName(m_source.species).trimmed()};
+}
+
+void ImageWindow::followFile()
+{
+    if (m_acquisition.isOpen() && !m_labels.isEmpty()) {
+        QStringList labels;
+        for (int i = 0; i < m_acquisition.speciesCount(); ++i)
+            labels << m_acquisition.speciesName(i).trimmed();
+        if (m_source.ratio) {
+            QStringList missing;
+            for (const QString& label : std::as_const(m_labels)) {
+                if (!labels.contains(label))
+                    missing << label;
+            }
+            if (!missing.isEmpty()) {
+                showMessage(
+                    QStringLiteral("The window of %1 was closed: the file opened has no %2.")
+                        .arg(m_labels.join(QLatin1Char('/')),
+                             missing.join(QStringLiteral(" and "))));
+                close();
+                return;
+            }
+            m_source.ratio->numerator = int(labels.indexOf(m_labels[0]));
+            m_source.ratio->denominator = int(labels.indexOf(m_labels[1]));
+        } else if (labels.value(m_source.species) != m_labels.first()) {
+            // Another species under this button: its range is its own.
+            m_settings.autoMin = m_settings.autoMax = true;
+            m_minButton->setText(QStringLiteral("Auto Min:"));
+            m_maxButton->setText(QStringLiteral("Auto Max:"));
+        }
+    }
+    scheduleReload();
 }
 
 bool ImageWindow::sourceInFile() const
@@ -242,20 +443,16 @@ void ImageWindow::reload()
     }
     m_planes = result;
     m_request = request;
+    m_labels = sourceLabels();
     const int side = result.shown->side;
-    setViewSide(side);
-    QString title = m_acquisition.title(request);
+    if (side != m_shownSide)
+        sizeForPlane(side); // layers and sums keep the zoom and size
+    m_title = m_acquisition.title(request);
     if (m_hsi)
-        title.insert(sourceName().size(), QStringLiteral(" HSI"));
-    setWindowTitle(title);
+        m_title.insert(sourceName().size(), QStringLiteral(" HSI"));
+    updateTitle();
 
-    settleDisplayRange(m_settings, *result.shown, m_minField->text(), m_maxField->text());
-    m_writingLimits = true;
-    if (m_settings.autoMax)
-        m_maxField->setText(numberText(m_settings.maxValue));
-    if (m_settings.autoMin)
-        m_minField->setText(numberText(m_settings.minValue));
-    m_writingLimits = false;
+    settleLimits();
     HistoryWindow::add(QStringLiteral("LoadNewImage calls Update Display"));
     updateDisplay();
     if (result.saturatedPixels > 0)
@@ -263,6 +460,59 @@ void ImageWindow::reload()
                                    "there (N tau / t >= 1).")
                         .arg(result.saturatedPixels)
                         .arg(windowTitle()));
+}
+
+const Region* ImageWindow::selectedRegion() const
+{
+    const QList<int>& selection = RegionTools::instance().selection();
+    const QList<Region>& regions = m_acquisition.regions();
+    return selection.isEmpty() || selection.first() >= regions.size() ? nullptr
+                                                                      : &regions[selection.first()];
+}
+
+void ImageWindow::settleLimits()
+{
+    settleDisplayRange(m_settings, *m_planes.shown, m_minField->text(), m_maxField->text(),
+                       selectedRegion());
+    m_writingLimits = true;
+    if (m_settings.autoMax)
+        fillField(m_maxField, m_settings.maxValue);
+    if (m_settings.autoMin)
+        fillField(m_minField, m_settings.minValue);
+    m_writingLimits = false;
+}
+
+void ImageWindow::setAutoRange(const isolumen::AutoRangeChoice& choice)
+{
+    m_settings.autoRange = choice;
+    showAutoRange();
+    if (!m_planes.shown || !(m_settings.autoMin || m_settings.autoMax))
+        return;
+    settleLimits();
+    updateDisplay();
+}
+
+void ImageWindow::showAutoRange() const
+{
+    using isolumen::AutoRange;
+    const isolumen::AutoRangeChoice& c = m_settings.autoRange;
+    const std::pair<const char*, AutoRange> items[] = {
+        {"viewAutoFull", AutoRange::Full},
+        {"viewAutoPercentile", AutoRange::Percentile},
+        {"viewAutoRegion", AutoRange::Region}};
+    for (const auto& [name, mode] : items) {
+        if (QAction* item = Menu::instance().item(QLatin1String(name)))
+            item->setChecked(c.mode == mode);
+    }
+    if (QAction* item = Menu::instance().item(QStringLiteral("viewAutoPercentile")))
+        item->setText(percentileCaption(c.low, c.high));
+}
+
+void ImageWindow::choosePercentiles()
+{
+    const isolumen::AutoRangeChoice& c = m_settings.autoRange;
+    if (const auto chosen = Dialogs::percentiles(this, c.low, c.high))
+        setAutoRange({isolumen::AutoRange::Percentile, chosen->first, chosen->second});
 }
 
 void ImageWindow::updateDisplay()
@@ -289,8 +539,16 @@ void ImageWindow::updateDisplay()
                 drawImagePicture(*plane, s.minValue, s.maxValue, s.lut, s.noValue, area, into, at);
             });
     }
+    if (m_imageCanvas->size() != m_imageCanvas->viewSize()) {
+        m_view->fitCanvas();
+        placeCanvases();
+    }
     m_colourBarCanvas->setBackdrop(pictures->colorBar);
-    m_scaleCanvas->setBackdrop(pictures->scale);
+    if (zoomStep() == 0)
+        m_scaleCanvas->setBackdrop(pictures->scale);
+    else
+        updateScale();
+    refreshReadout();
     emit displayUpdated();
     if (!pictures->scaleProblem.isEmpty() && !m_scaleProblemShown) {
         m_scaleProblemShown = true;
@@ -303,12 +561,12 @@ void ImageWindow::setManualLimits(std::optional<double> min, std::optional<doubl
     if (min) {
         m_settings.autoMin = false;
         m_minButton->setText(QStringLiteral("Man Min:"));
-        m_minField->setText(numberText(*min));
+        fillField(m_minField, *min);
     }
     if (max) {
         m_settings.autoMax = false;
         m_maxButton->setText(QStringLiteral("Man Max:"));
-        m_maxField->setText(numberText(*max));
+        fillField(m_maxField, *max);
     }
 }
 
@@ -343,8 +601,17 @@ QString ImageWindow::readoutText(int x, int y) const
 
 void ImageWindow::showReadout(const QPoint& canvasPixel)
 {
-    // The picture's pixel (x + 1, y + 1) shows value (x, y): its frame shows none.
-    m_readout->setText(readoutText(canvasPixel.x() - 1, canvasPixel.y() - 1));
+    m_hoverAt = canvasPixel;
+    // Through the zoom: at 100% the picture's pixel (x + 1, y + 1) shows value (x, y), its frame
+    // none.
+    const QPointF shown = m_imageCanvas->toShown(QPointF(canvasPixel));
+    m_readout->setText(readoutText(int(std::floor(shown.x())), int(std::floor(shown.y()))));
+}
+
+void ImageWindow::refreshReadout()
+{
+    if (m_hoverAt)
+        showReadout(*m_hoverAt);
 }
 
 void ImageWindow::toggleLinLog()
@@ -364,7 +631,7 @@ void ImageWindow::toggleLimit(bool& automatic, double& limit, double extreme, QP
         button->setText(autoCaption);
         limit = extreme;
         // The field's change handler redraws.
-        field->setText(numberText(limit));
+        fillField(field, limit);
     } else {
         button->setText(manualCaption);
     }
@@ -376,7 +643,7 @@ void ImageWindow::limitTextChanged(const QString& text, bool& automatic, double&
 {
     if (!automatic) {
         limit = leadingNumber(text);
-    } else if (numberText(limit) != text) {
+    } else if (valueText(limit) != text) {
         // Typed by the user: the limit becomes manual. A text the program wrote equals the
         // limit it set just before.
         automatic = false;

@@ -9,6 +9,9 @@
 
 class Canvas;
 class ImageWindowList;
+namespace isolumen {
+class ImageView;
+}
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -51,12 +54,23 @@ public:
     // range is empty or reversed, or before a plane has been loaded.
     void updateDisplay();
     void setColours(const ColourChoice& choice);
+    // The automatic range the window follows: "Full", percentiles or the selected region.
+    void setAutoRange(const isolumen::AutoRangeChoice& choice);
 
     // The text of the readout strip for shown pixel (x, y); empty outside the plane.
     QString readoutText(int x, int y) const;
 
     // The window's content size (the area below the menu bar).
     QSize contentSize() const;
+    // The picture area's side in screen pixels (256 or 512 from the menu, else the picture's).
+    int viewSide() const { return m_viewSide; }
+    // The zoom is 2^step.
+    int zoomStep() const;
+    void setZoomStep(int step);
+    isolumen::ImageView* imageView() const { return m_view; }
+    // Tiling: zooms to 2^step, the picture area no larger than now, and takes the new size at
+    // once.
+    void showAt(int step);
 
     QPushButton* linLogButton() const { return m_linLogButton; }
     QPushButton* minButton() const { return m_minButton; }
@@ -82,12 +96,23 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layOut();
-    // Places the canvases for an image area of `view` pixels.
-    void setViewSide(int view);
+    // Sets the picture area to `view` pixels (less where the screen has no room for it) and the
+    // zoom to 2^step.
+    void setViewSide(int view, int step);
+    // Places the canvases for the picture area and the zoom.
+    void placeCanvases();
+    // The largest picture area whose window fits the available screen area.
+    int roomForView() const;
+    // A plane of a new size: the window opens at 100%, or at the largest step that fits.
+    void sizeForPlane(int side);
+    void updateTitle();
+    void updateScale();
 
     void toggleLinLog();
     void toggleLimit(bool& automatic, double& limit, double extreme, QPushButton* button,
@@ -98,11 +123,26 @@ private:
     void saveImage();
     // "Export Counts...": the plane shown, as a one-page count TIFF.
     void exportCounts();
+    // Puts the automatic limits in force for the plane shown and writes them into the fields.
+    void settleLimits();
+    // The automatic range's ends for the plane shown.
+    std::pair<double, double> automaticLimits() const;
+    const Region* selectedRegion() const;
+    // Checks the shared menu's range items as this window's choice is.
+    void showAutoRange() const;
+    void choosePercentiles();
     void showReadout(const QPoint& canvasPixel);
+    // Shows the readout again where the mouse rests, after the values under it changed.
+    void refreshReadout();
     bool sourceInFile() const;
+    // A new file: a ratio finds its species by their labels, or closes, saying why; a species
+    // whose label changed goes back to the automatic range. Then the window reloads.
+    void followFile();
+    QStringList sourceLabels() const;
 
     Acquisition& m_acquisition;
-    const PlaneSource m_source;
+    PlaneSource m_source; // its species follow their labels to a new file
+    QStringList m_labels; // the labels of the source's species in the plane shown
     const std::optional<HsiBrightness> m_hsi;
     ImageWindowList& m_windows;
     DisplaySettings m_settings;
@@ -116,7 +156,13 @@ private:
     // The scale-bar problem of a file is told once per window, not at every redraw.
     bool m_scaleProblemShown = false;
 
+    int m_viewSide = 0;
+    int m_shownSide = 0;             // the side of the plane the window was sized for
+    QString m_title;                 // the title without the zoom
+    std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas
+
     QWidget* m_content = nullptr;
+    isolumen::ImageView* m_view = nullptr;
     QPushButton* m_linLogButton = nullptr;
     QPushButton* m_minButton = nullptr;
     QLineEdit* m_minField = nullptr;

@@ -5,10 +5,12 @@
 #include "core/imfile/summary.h"
 #include "core/model/acquisition.h"
 #include "core/progress.h"
+#include "core/render/zoom.h"
 #include "ui/analysiscommands.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/imagewindow.h"
+#include "ui/menu.h"
 #include "ui/messagebox.h"
 #include "ui/systemfont.h"
 
@@ -118,15 +120,71 @@ MainWindow::MainWindow(Acquisition& acquisition)
             return openImageWindow(source, hsi);
         });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
+    connect(&m_acquisition, &Acquisition::layersChanged, this, &MainWindow::showLayers);
 
     setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
     setAcceptDrops(true);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         placeOn(screen->availableGeometry());
     HistoryWindow::setAnchor(this);
+    m_tileCommand = Menu::instance().setCommand(QStringLiteral("windowTile"),
+                                                [this] { tileWindows(m_places.available()); });
+    for (QMenu* menu : Menu::instance().menus()) {
+        if (menu->objectName() == QLatin1String("windowMenu"))
+            connect(menu, &QMenu::aboutToShow, this, &MainWindow::listWindows);
+    }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    qDeleteAll(m_windowItems);
+}
+
+void MainWindow::tileWindows(const QRect& available)
+{
+    const QList<ImageWindow*> windows = m_windows.windows();
+    QList<int> steps;
+    for (const ImageWindow* w : windows)
+        steps << w->zoomStep();
+    const int left = frameGeometry().right() + 1;
+    // Each try zooms every window down a step more and measures the frames it really gets.
+    for (int down = 0;; ++down) {
+        QList<QSize> frames;
+        bool smallest = true;
+        for (int i = 0; i < windows.size(); ++i) {
+            const int step = std::max(isolumen::ZoomMap::kMinStep, steps[i] - down);
+            smallest = smallest && step == isolumen::ZoomMap::kMinStep;
+            windows[i]->showAt(step);
+            frames << windows[i]->frameGeometry().size();
+        }
+        const WindowPlaces::Tiling t = WindowPlaces::tile(available, left, frames);
+        if (!t.fits && !smallest)
+            continue;
+        for (int i = 0; i < windows.size(); ++i)
+            windows[i]->move(t.places[i]);
+        return;
+    }
+}
+
+void MainWindow::listWindows()
+{
+    qDeleteAll(m_windowItems);
+    m_windowItems.clear();
+    auto* menu = qobject_cast<QMenu*>(sender());
+    if (!menu)
+        return;
+    const QList<ImageWindow*> windows = m_windows.windows();
+    if (!windows.isEmpty())
+        m_windowItems << menu->addSeparator();
+    for (ImageWindow* w : windows) {
+        QAction* item = menu->addAction(w->windowTitle());
+        connect(item, &QAction::triggered, w, [w] {
+            w->raise();
+            w->activateWindow();
+        });
+        m_windowItems << item;
+    }
+}
 
 void MainWindow::layOut()
 {
@@ -164,7 +222,10 @@ void MainWindow::layOut()
     m_moreSpecies->setMenu(m_moreSpeciesMenu);
     m_moreSpecies->hide();
 
-    makeLabel(c, QStringLiteral("layerCaption"), QStringLiteral("Layer"), {20, 114, 38, 20}, 12);
+    m_layerCaption = makeLabel(c, QStringLiteral("layerCaption"), QStringLiteral("Layer"),
+                               {20, 114, 38, 20}, 12);
+    m_sumLine = makeLabel(c, QStringLiteral("sumLine"), {}, {20, 114, 172, 20}, 12);
+    m_sumLine->hide();
     m_layerPopUp = new QComboBox(c);
     m_layerPopUp->setObjectName(QStringLiteral("layerPopUp"));
     m_layerPopUp->setFont(systemFont(12));
@@ -330,6 +391,7 @@ void MainWindow::showAcquisition()
     const ImHeader& h = m_acquisition.header();
     m_fileName->setText(h.fileName);
     fillLayerControls(m_acquisition.layerCount());
+    showLayers();
     fillSummary();
     fillSpecies(m_acquisition.unshowableReason());
     for (const QString& message : m_acquisition.messages())
@@ -348,6 +410,19 @@ void MainWindow::fillLayerControls(int planes)
     m_layerOf->setText(QStringLiteral("of ") + QString::number(planes));
     m_layerMinus->setEnabled(false);
     m_layerPlus->setEnabled(planes > 1);
+}
+
+void MainWindow::showLayers()
+{
+    const bool sum = m_acquisition.isSum();
+    if (sum)
+        m_sumLine->setText(QStringLiteral("Sum %1-%2")
+                               .arg(m_acquisition.firstLayer())
+                               .arg(m_acquisition.lastLayer()));
+    m_sumLine->setVisible(sum);
+    for (QWidget* w : {static_cast<QWidget*>(m_layerCaption), static_cast<QWidget*>(m_layerPopUp),
+                       static_cast<QWidget*>(m_layerOf)})
+        w->setVisible(!sum);
 }
 
 void MainWindow::fillSummary()
@@ -436,6 +511,15 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
             entry->setChecked(false);
     });
     window->show();
+    // A default place that would put part of a large window off the screen gives way.
+    if (const QRect area = m_places.available(); !area.isEmpty()) {
+        const QRect frame = window->frameGeometry();
+        const QPoint inside(
+            std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())),
+            std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+        if (inside != frame.topLeft())
+            window->move(inside);
+    }
     return window;
 }
 

@@ -56,6 +56,9 @@ public:
     // Where the second row of image windows starts below the first: the real height of a
     // first-row window's frame.
     int imageRowHeight() const;
+    // "Tile Windows": every open image window in rows right of this window, inside the screen's
+    // available area without overlapping, zoomed down a step at a time until they fit.
+    void tileWindows(const QRect& available);
 
     // Controls.
     QLabel* fileNameLabel() const { return m_fileName; }
@@ -65,6 +68,8 @@ public:
     QLabel* speciesNameLabel(int index) const;
     QComboBox* layerPopUp() const { return m_layerPopUp; }
     QLabel* layerOfLabel() const { return m_layerOf; }
+    // "Sum 1-20" in place of the layer line while a sum is shown.
+    QLabel* sumLabel() const { return m_sumLine; }
     QPushButton* layerMinusButton() const { return m_layerMinus; }
     QPushButton* layerPlusButton() const { return m_layerPlus; }
     QToolButton* detailsToggle() const { return m_details; }
@@ -83,6 +88,8 @@ private:
     void layOut();
     void chooseFile();
     void showAcquisition();
+    // The layer line, or the sum shown in its place.
+    void showLayers();
     void toggleSpecies(int species, bool open);
     void layerChosen(int index);
     void toggleDetails(bool expanded);
@@ -90,6 +97,8 @@ private:
     void fillSummary();
     void fillSpecies(const QString& unshowable);
     void closeImageWindows();
+    // The Window menu's list of the open image windows, made anew as it opens.
+    void listWindows();
 
     Acquisition& m_acquisition;
     ImageWindowList m_windows;
@@ -108,6 +117,10 @@ private:
     std::array<QLabel*, 8> m_speciesNames{};
     QComboBox* m_layerPopUp = nullptr;
     QLabel* m_layerOf = nullptr;
+    QLabel* m_layerCaption = nullptr;
+    QLabel* m_sumLine = nullptr;
+    QList<QAction*> m_windowItems; // the Window menu's entries of the open windows
+    MenuCommand m_tileCommand;
     QPushButton* m_layerMinus = nullptr;
     QPushButton* m_layerPlus = nullptr;
     QToolButton* m_details = nullptr;

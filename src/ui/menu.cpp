@@ -34,11 +34,18 @@ Menu::Menu()
              {"editPaste", "Paste", "Ctrl+V", false},
              {"editClear", "Clear", "", false}},
             {1});
+    addMenu("viewMenu", "View",
+            {{"viewZoomIn", "Zoom In", "Ctrl++"},
+             {"viewZoomOut", "Zoom Out", "Ctrl+-"},
+             {"viewActualSize", "Actual Size", "Ctrl+0"},
+             {"viewFit", "Zoom to Fit", "Ctrl+9"}});
     addMenu("windowMenu", "Window",
             {{"windowSize256", "256 x 256 (100%)"},
              {"windowSize512", "512 x 512 (200%)"},
              {"windowSize1024", "1024 x 1024 (400%)"},
-             {"windowSize2048", "2048 x 2048 (800%)"}});
+             {"windowSize2048", "2048 x 2048 (800%)"},
+             {"windowTile", "Tile Windows", "Ctrl+Shift+T"}},
+            {4});
     addMenu("analysisMenu", "Analysis",
             {{"analysisSum", "Sum of Layers..."},
              {"analysisSingleLayer", "Single Layer"},
@@ -58,6 +65,7 @@ Menu::Menu()
              {"analysisLoadRegions", "Load Regions..."}},
             {2, 4, 6, 10, 14});
     addToolMenu();
+    addAutoRangeMenu();
 #ifdef Q_OS_MACOS
     m_applicationBar = std::make_unique<QMenuBar>();
     attachTo(m_applicationBar.get());
@@ -137,6 +145,30 @@ void Menu::addToolMenu()
     }
     tools->actions().first()->setChecked(true);
     analysis->insertMenu(item(QStringLiteral("analysisRegions")), tools);
+}
+
+void Menu::addAutoRangeMenu()
+{
+    QMenu* view = m_menus[1].get();
+    view->addSeparator();
+    auto* ranges = view->addMenu(QStringLiteral("Automatic Range"));
+    ranges->setObjectName(QStringLiteral("autoRangeMenu"));
+    auto* group = new QActionGroup(ranges); // one range at a time
+    for (const auto& [name, text] : {std::pair{"viewAutoFull", "Full"},
+                                     {"viewAutoPercentile", "Percentile 0.1\u2013"
+                                                            "99.9 %"},
+                                     {"viewAutoRegion", "From Selected Region"},
+                                     {"viewAutoPercentiles", "Percentiles..."}}) {
+        QAction* action = ranges->addAction(QString::fromUtf8(text));
+        const QString itemName = QLatin1String(name);
+        action->setObjectName(itemName);
+        if (itemName != QLatin1String("viewAutoPercentiles")) {
+            action->setCheckable(true);
+            group->addAction(action);
+        }
+        connect(action, &QAction::triggered, this, [itemName] { run(itemName); });
+    }
+    group->actions().first()->setChecked(true);
 }
 
 QAction* Menu::item(const QString& name) const

@@ -91,6 +91,8 @@ private:
                  std::initializer_list<int> separatorsBefore = {});
     // The Analysis menu's "Region Tool" submenu: one checked tool at a time.
     void addToolMenu();
+    // The View menu's "Automatic Range" submenu: the range the front window's limits follow.
+    void addAutoRangeMenu();
 
     std::vector<std::unique_ptr<QMenu>> m_menus;
     friend class MenuCommand;

@@ -71,9 +71,33 @@ bool RegionOverlay::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+QPointF RegionOverlay::shownPoint(const QPointF& at) const
+{
+    return m_canvas->toShown(at);
+}
+
+QPointF RegionOverlay::inView(const QPointF& p) const
+{
+    return m_canvas->toView(p);
+}
+
+Region RegionOverlay::inView(const Region& region) const
+{
+    Region r = region;
+    r.bounds = QRectF(inView(region.bounds.topLeft()), inView(region.bounds.bottomRight()));
+    for (QPointF& p : r.polygon)
+        p = inView(p);
+    return r;
+}
+
+double RegionOverlay::grab() const
+{
+    return kGrab / m_canvas->zoomMap().zoom();
+}
+
 double RegionOverlay::side() const
 {
-    return m_acquisition.frameSide().value_or(std::max(0, width() - 2));
+    return m_acquisition.frameSide().value_or(m_canvas->zoomMap().side);
 }
 
 QPointF RegionOverlay::cornerAt(const QPointF& at) const
@@ -118,7 +142,7 @@ int RegionOverlay::handleAt(const QPointF& p) const
         return -1;
     const QList<QPointF> points = handles(m_acquisition.regions()[selection.first()]);
     for (int h = 0; h < points.size(); ++h) {
-        if (near(p, points[h]))
+        if (near(p, points[h], grab()))
             return h;
     }
     return -1;
@@ -180,11 +204,11 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
         const std::optional<QLineF> line = m_tools.line();
         const QPointF centre = centreAt(event->position());
         m_pressAt = centre;
-        if (line && (near(raw, line->p1()) || near(raw, line->p2()))) {
+        if (line && (near(raw, line->p1(), grab()) || near(raw, line->p2(), grab()))) {
             m_gesture = Gesture::LineEnd;
-            m_handle = near(raw, line->p1()) ? 0 : 1;
+            m_handle = near(raw, line->p1(), grab()) ? 0 : 1;
         } else if (line &&
-                   distanceToSegment(raw, *line) <= std::max(kGrab, m_tools.lineWidth() / 2.0)) {
+                   distanceToSegment(raw, *line) <= std::max(grab(), m_tools.lineWidth() / 2.0)) {
             m_gesture = Gesture::LineMoving;
             m_originalLine = *line;
         } else {
@@ -195,7 +219,7 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
         return;
     }
     if (m_gesture == Gesture::Polygon) {
-        if (m_points.size() >= 3 && near(raw, m_points.first()))
+        if (m_points.size() >= 3 && near(raw, m_points.first(), grab()))
             finishPolygon();
         else
             m_points << m_pressAt;
@@ -419,15 +443,18 @@ void RegionOverlay::paintHandle(QPainter& painter, const QPointF& at)
 
 void RegionOverlay::paintLine(QPainter& painter) const
 {
-    const std::optional<QLineF> line = m_tools.line();
+    std::optional<QLineF> line = m_tools.line();
     if (!line)
         return;
+    const QLineF shown = *line;
+    line = QLineF(inView(shown.p1()), inView(shown.p2()));
     painter.setPen(kRegionColour);
     painter.drawLine(*line);
     if (m_tools.lineWidth() > 1 && line->length() > 0) {
         // The band the profile averages across.
         const QLineF normal = line->normalVector().unitVector();
-        const QPointF across = (normal.p2() - normal.p1()) * (m_tools.lineWidth() / 2.0);
+        const QPointF across =
+            (normal.p2() - normal.p1()) * (m_tools.lineWidth() * m_canvas->zoomMap().zoom() / 2.0);
         painter.setPen(QPen(kRegionColour, 1, Qt::DashLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolygon(QPolygonF{line->p1() + across, line->p2() + across, line->p2() - across,
@@ -447,18 +474,21 @@ void RegionOverlay::paintEvent(QPaintEvent*)
         return; // nothing over the picture
     QPainter painter(this);
     painter.setFont(systemFont(9));
-    painter.translate(1, 1); // shown coordinates
+    // Everything is kept in shown coordinates and drawn where the zoom puts it.
     for (int i = 0; i < regions.size(); ++i)
-        paintRegion(painter, regions[i], i + 1, m_tools.isSelected(i));
+        paintRegion(painter, inView(regions[i]), i + 1, m_tools.isSelected(i));
     if (m_tools.selection().size() == 1 && m_tools.selection().first() < regions.size()) {
         for (const QPointF& h : handles(regions[m_tools.selection().first()]))
-            paintHandle(painter, h);
+            paintHandle(painter, inView(h));
     }
     if (m_gesture == Gesture::Drawing)
-        paintRegion(painter, draft(m_mouseAt), 0, true);
+        paintRegion(painter, inView(draft(m_mouseAt)), 0, true);
     if (m_gesture == Gesture::Polygon) {
         painter.setPen(kSelectedColour);
-        painter.drawPolyline(QPolygonF(m_points) << m_mouseAt);
+        QPolygonF path;
+        for (const QPointF& p : std::as_const(m_points))
+            path << inView(p);
+        painter.drawPolyline(path << inView(m_mouseAt));
     }
     paintLine(painter);
 }

@@ -27,9 +27,9 @@ class RegionOverlay : public QWidget
 public:
     RegionOverlay(Acquisition& acquisition, Canvas* canvas);
 
-    // Shown coordinates of a point of the overlay: the picture's pixel (x + 1, y + 1) shows
-    // value (x, y), its frame none.
-    static QPointF shownPoint(const QPointF& at) { return at - QPointF(1, 1); }
+    // Shown coordinates of a point of the overlay, through the canvas' zoom: at 100% the
+    // picture's pixel (x + 1, y + 1) shows value (x, y), its frame none.
+    QPointF shownPoint(const QPointF& at) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +51,12 @@ private:
         LineEnd,   // an end of the line follows the mouse
         LineMoving // the whole line follows the mouse
     };
+
+    // A region, point or line in shown coordinates as drawn over the zoomed picture.
+    Region inView(const Region& region) const;
+    QPointF inView(const QPointF& p) const;
+    // How near, in shown units, a press must come to take a handle: a few screen pixels.
+    double grab() const;
 
     // The mouse position in shown coordinates, kept inside the frame, on whole pixels (corners
     // for regions, centres for the line).

@@ -2,6 +2,7 @@
 
 #include "core/io/csvwriter.h"
 #include "core/io/replacingfile.h"
+#include "core/text/numbertext.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
 
@@ -20,10 +21,12 @@ QString TableData::cellText(const QVariant& cell, bool exact)
     const double d = cell.toDouble();
     if (std::isnan(d))
         return {};
+    if (!exact)
+        return valueText(d);
     // Whole numbers (counts, sums of counts) in full: "1566440", not "1.56644e+06".
     if (d == std::round(d) && std::abs(d) < 1e15)
         return QString::number(qint64(d));
-    return QString::number(d, 'g', exact ? 17 : 6);
+    return QString::number(d, 'g', 17);
 }
 
 bool TableData::writeCsv(QIODevice& device) const

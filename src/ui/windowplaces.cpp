@@ -19,6 +19,26 @@ std::array<QPoint, WindowPlaces::kSlots> WindowPlaces::defaultPlaces(const QRect
     return places;
 }
 
+WindowPlaces::Tiling WindowPlaces::tile(const QRect& available, int left,
+                                        const QList<QSize>& frames)
+{
+    Tiling t;
+    t.fits = true;
+    QPoint at(left, available.top());
+    int rowHeight = 0;
+    for (const QSize& frame : frames) {
+        if (at.x() > left && at.x() + frame.width() > available.right() + 1) {
+            at = QPoint(left, at.y() + rowHeight);
+            rowHeight = 0;
+        }
+        t.places << at;
+        t.fits = t.fits && available.contains(QRect(at, frame));
+        at.rx() += frame.width();
+        rowHeight = std::max(rowHeight, frame.height());
+    }
+    return t;
+}
+
 void WindowPlaces::setDefaults(const QRect& available, int mainWidth)
 {
     m_available = available;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <array>
 
@@ -20,8 +22,20 @@ public:
     static std::array<QPoint, kSlots> defaultPlaces(const QRect& available, int mainWidth,
                                                     int rowHeight);
 
+    // "Tile Windows": frames of these sizes in rows from (left, the area's top), left to right,
+    // a new row wherever the next frame would pass the area's right edge. fits tells whether
+    // every frame lies inside the area.
+    struct Tiling
+    {
+        QList<QPoint> places;
+        bool fits = false;
+    };
+    static Tiling tile(const QRect& available, int left, const QList<QSize>& frames);
+
     // Sets the defaults, as the main window does when it opens.
     void setDefaults(const QRect& available, int mainWidth);
+    // The available area the defaults were set for.
+    QRect available() const { return m_available; }
     // The place of a window: remembered under key, else default slot `slot` (0 to 7; slots
     // beyond repeat them), whose second row starts rowHeight below the first: the height a
     // first-row window's frame really has, so that the rows never overlap.

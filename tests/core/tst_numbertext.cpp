@@ -96,6 +96,44 @@ private slots:
                  expected);
     }
 
+    // A value as a field, the readout and a table show it, and as the colour bar labels it: six
+    // significant digits at most, whole numbers whole, and the label inside the picture.
+    void valueTexts_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a ratio's maximum") << 2271.53065062053 << "2271.53";
+        QTest::newRow("a small fraction") << 0.000123456789 << "0.000123457";
+        QTest::newRow("a large count") << 1566440.0 << "1566440";
+        QTest::newRow("below 0.0001") << 1e-7 << "1e-7";
+        QTest::newRow("a negative fraction") << -0.0818334456 << "-0.0818334";
+        QTest::newRow("beyond whole doubles") << 1.234567e20 << "1.23457e20";
+        QTest::newRow("a long whole number") << 98765432109876.0 << "98765432109876";
+    }
+
+    void valueTexts()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(valueText(value), text);
+        const double bottom = value > 0 ? 0 : 2 * value;
+        const QList<AxisMark> marks = axisMarks(value, bottom, 254, true);
+        QCOMPARE(marks.first().label, (value < 0 ? "" : "+") + text);
+        // Drawn whole: nothing reaches the last columns of the picture, as a cut label would.
+        QImage axis(80, 300, QImage::Format_RGB32);
+        axis.fill(Qt::white);
+        drawValueAxis(axis, value, bottom, 254, true);
+        for (int y = 0; y < axis.height(); ++y) {
+            for (int x = axis.width() - 2; x < axis.width(); ++x)
+                QVERIFY2(axis.pixel(x, y) == qRgb(255, 255, 255),
+                         qPrintable(QString("%1, %2").arg(x).arg(y)));
+        }
+        int drawn = 0; // the label is there
+        for (int x = 10; x < axis.width(); ++x)
+            drawn += axis.pixel(x, 8) != qRgb(255, 255, 255);
+        QVERIFY(drawn > 0);
+    }
+
     void leading_data()
     {
         QTest::addColumn<QString>("text");
@@ -196,7 +234,7 @@ private slots:
 
     // The axis against one drawn here: a tick as a 5-pixel row at y(v) truncated, y(v) being 253
     // - (v's distance from the bottom, linear or in decimal logarithms) / (range per pixel) + 5;
-    // a label signedNumberText(v) from x = 10 on baseline y(v) + 4; the ends at rows 5 and 258.
+    // a label signedValueText(v) from x = 10 on baseline y(v) + 4; the ends at rows 5 and 258.
     void axis()
     {
         QFETCH(double, bottom);
@@ -207,9 +245,9 @@ private slots:
         QFETCH(Rows, rows);
         QStringList gotValues, wantValues; // as the labels show them: no rounding noise
         for (const AxisMark& m : axisMarks(top, bottom, 254, linear))
-            gotValues << signedNumberText(m.value);
+            gotValues << signedValueText(m.value);
         for (double v : QList<double>({top, bottom}) + ticks)
-            wantValues << signedNumberText(v);
+            wantValues << signedValueText(v);
         QCOMPARE(gotValues, wantValues);
 
         QImage want(80, 300, QImage::Format_RGB32);
@@ -220,7 +258,7 @@ private slots:
         const auto mark = [&](double v, double y, bool label) {
             p.fillRect(0, int(y), 5, 1, Qt::black);
             if (label)
-                p.drawText(QPoint(10, int(y + 4)), signedNumberText(v));
+                p.drawText(QPoint(10, int(y + 4)), signedValueText(v));
         };
         mark(top, 5, true);
         mark(bottom, 258, true);

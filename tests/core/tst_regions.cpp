@@ -2,6 +2,7 @@
 // whose value at shown (x, y) is 10 y + x; the ratio of sums and its Poisson error; regions
 // through JSON and back (a bad file is tried in tst_regionswindow).
 #include "core/model/planebuilder.h"
+#include "core/stats/autorange.h"
 #include "core/stats/region.h"
 #include "core/stats/statistics.h"
 
@@ -36,6 +37,8 @@ private slots:
     void statistics();
     void ratioOfSumsWithPoissonError();
     void jsonRoundTrip();
+    void automaticRange_data();
+    void automaticRange();
 };
 
 void TestRegions::statistics_data()
@@ -119,6 +122,48 @@ void TestRegions::ratioOfSumsWithPoissonError()
     QCOMPARE(pixelRatios.pixels, 4);
     QCOMPARE(pixelRatios.valued, 3);
     QCOMPARE(pixelRatios.mean, (4 + 4 + 0) / 3.0);
+}
+
+// The automatic range on a 3 x 3 plane with one hot pixel (604) and one without a value: the
+// eight values sorted are 1 2 3 5 7 8 9 604, so the p-th percentile lies at rank 7 p / 100.
+void TestRegions::automaticRange_data()
+{
+    using isolumen::AutoRange;
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<QString>("region");
+    QTest::addColumn<double>("bottom");
+    QTest::addColumn<double>("top");
+    const auto row = [](const char* name, AutoRange mode, double low, double high,
+                        const char* region, double bottom, double top) {
+        QTest::newRow(name) << int(mode) << low << high << QString(region) << bottom << top;
+    };
+    row("full: the hot pixel on top", AutoRange::Full, 0.1, 99.9, "", 1, 604);
+    row("10-90: ranks 0.7 and 6.3", AutoRange::Percentile, 10, 90, "", 1.7, 9 + 0.3 * 595);
+    row("0-100: the extremes", AutoRange::Percentile, 0, 100, "", 1, 604);
+    row("0-85.7: below the hot pixel", AutoRange::Percentile, 0, 600.0 / 7, "", 1, 9);
+    row("region: its top-left 2 x 2", AutoRange::Region, 0, 0, "rect:0,0,2,2", 1, 7);
+    row("region without a region: full", AutoRange::Region, 0, 0, "", 1, 604);
+    row("region holding only the empty pixel: full", AutoRange::Region, 0, 0, "rect:2,1,1,1", 1,
+        604);
+}
+
+void TestRegions::automaticRange()
+{
+    QFETCH(int, mode);
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(QString, region);
+    QFETCH(double, bottom);
+    QFETCH(double, top);
+    const Plane plane = planeOf({5, 1, 9, 3, 7, NAN, 2, 8, 604});
+    const std::optional<Region> r =
+        region.isEmpty() ? std::nullopt : std::optional<Region>(::region(region));
+    const auto [b, t] =
+        isolumen::automaticRange(plane, {isolumen::AutoRange(mode), low, high}, r ? &*r : nullptr);
+    QVERIFY2(std::abs(b - bottom) < 1e-9 && std::abs(t - top) < 1e-9,
+             qPrintable(QString("%1 to %2").arg(b).arg(t)));
 }
 
 void TestRegions::jsonRoundTrip()

@@ -75,6 +75,12 @@ private slots:
         variant("refused.im", [](ImBuilder& v) { v.marker = "NOT AN IMAGE"; });
         variant("odd.im", [](ImBuilder& v) { v.width = v.height = 100; });
         variant("headeronly.im", [](ImBuilder& v) { v.nPlanes = 0, v.headerSize = 12000; });
+        // Counts 0 to 39 and one hot pixel of 604.
+        variant("hot.im", [](ImBuilder& v) {
+            v.sample = [](int, int, int r, int k) {
+                return r == 0 && k == 0 ? 604u : quint32((r * 64 + k) % 40);
+            };
+        });
         // Samples 0 to 3, for a range between whole numbers.
         variant("quarter.im", [](ImBuilder& v) {
             v.sample = [](int, int, int r, int k) { return quint32((r + k) % 4); };
@@ -179,6 +185,15 @@ private slots:
             "--export out.png quarter.im --min 0.5 --max 2.5 --log --layout figure";
         picture("0.5 to 2.5 under C", quarterArgs, quarter, "C");
         picture("0.5 to 2.5 under de_DE.UTF-8", quarterArgs, quarter, "de_DE.UTF-8");
+        // Of the 4096 counts sorted, ranks 4.095 and 4090.905 both hold 0 and 39: the 102 pixels
+        // of 39 lie at ranks 3993 to 4094, the hot one at 4095.
+        s.logScale = false;
+        picture("percentiles 0.1 to 99.9 leave the hot pixel out",
+                "--export out.png hot.im --auto-percentile 0.1,99.9",
+                corePicture(path("hot.im"), 1, 1, s, "0", "39"));
+        for (const char* bad : {"99.9", "5,1", "0.1,101", "a,b", "0.1,99.9,100"})
+            QTest::newRow(bad) << QString("--export out.png hot.im --auto-percentile ") + bad
+                               << QString() << QImage() << QString("--auto-percentile needs");
         failure("refused file", "--export out.png refused.im", "refused.im is not an image file");
         failure("frames of 100 x 100", "--export out.png odd.im",
                 "Frames of 100 x 100 pixels cannot be shown");

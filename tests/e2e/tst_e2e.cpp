@@ -84,7 +84,7 @@ private slots:
     // history window lies on the screen, and eight windows lie in two rows that never overlap.
     void viewer()
     {
-        const quint64 main = waitForWindow("Isolumen  0.0.1");
+        const quint64 main = waitForWindow("Isolumen  " ISOLUMEN_VERSION);
         if (!main)
             QFAIL(qPrintable("The main window did not show. " + viewerOutput()));
         const QRect frame = geometry(main);
@@ -165,8 +165,64 @@ private slots:
         QCOMPARE(copies.entryList({"*.im"}), QStringList());
     }
 
+    // A 1024 x 1024 acquisition opens its window inside the 1366 x 768 screen, zoomed to fit;
+    // eight windows of 512 x 512 frames, tiled by Ctrl+Shift+T, lie inside it without overlap.
+    void largeFramesOnTheScreen()
+    {
+        ImBuilder large = testFile();
+        large.nSpecies = 1;
+        large.labels = {"12C"};
+        large.nPlanes = 1;
+        large.width = large.height = 1024;
+        QVERIFY(large.write(m_dir.filePath("large.im")));
+        QVERIFY(restartViewer(m_dir.filePath("large.im")));
+        quint64 main = waitForWindow("Isolumen  " ISOLUMEN_VERSION);
+        const QPoint menuBar(0, geometry(main).height() - kMainContentHeight);
+        QVERIFY(waitForButtons(main, menuBar));
+        QVERIFY(click(main, speciesButton(0) + menuBar));
+        const quint64 image = waitForWindow("12C (Layer 1) \u2013 50%");
+        if (!image)
+            QFAIL(qPrintable("No window at 50% opened. " + viewerOutput()));
+        QVERIFY2(kScreen.contains(geometry(image)), qPrintable(text(geometry(image))));
+
+        ImBuilder eight = testFile();
+        eight.width = eight.height = 512;
+        eight.nPlanes = 1;
+        QVERIFY(eight.write(m_dir.filePath("eight512.im")));
+        QVERIFY(restartViewer(m_dir.filePath("eight512.im")));
+        main = waitForWindow("Isolumen  " ISOLUMEN_VERSION);
+        QVERIFY(waitForButtons(main, menuBar));
+        QList<quint64> windows;
+        for (int s = 0; s < 8; ++s) {
+            QVERIFY(click(main, speciesButton(s) + menuBar));
+            windows << waitForWindow(eight.labels[s] + " (Layer 1)");
+            if (!windows.last())
+                QFAIL(qPrintable("No window of species " + QString::number(s + 1) + ". " +
+                                 viewerOutput()));
+        }
+        QVERIFY(click(main, kLayerPlus + menuBar + QPoint(0, 30))); // the main window in front
+        xdotool({"key", "ctrl+shift+t"});
+        QString last;
+        const bool tiled = waitUntil([&] {
+            QList<QRect> frames;
+            last.clear();
+            for (quint64 w : windows) {
+                const QRect f = geometry(w);
+                if (!kScreen.contains(f))
+                    last = "outside: " + text(f);
+                for (const QRect& other : std::as_const(frames)) {
+                    if (f.intersects(other))
+                        last = "overlapping: " + text(f) + " and " + text(other);
+                }
+                frames << f;
+            }
+            return last.isEmpty();
+        });
+        QVERIFY2(tiled, qPrintable(last + ". " + viewerOutput()));
+    }
+
     // The X server goes away under the viewer: it ends without a crash (no static destructor
-    // runs into Qt after the display connection broke).
+    // runs into Qt after the display connection broke). Comes last: it ends the X server.
     void lostDisplay()
     {
         QVERIFY(m_viewer->state() == QProcess::Running);
@@ -177,6 +233,31 @@ private slots:
     }
 
 private:
+    static QString text(const QRect& r)
+    {
+        return QString("(%1, %2) %3 x %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    }
+
+    // Ends the viewer and starts a new one on file.
+    bool restartViewer(const QString& file)
+    {
+        m_viewer->terminate();
+        m_viewer->waitForFinished(kTimeoutMs);
+        m_viewer = start(ISOLUMEN_EXECUTABLE, {file}, m_dir.filePath("viewer.log"));
+        return m_viewer->waitForStarted(10000);
+    }
+
+    // Waits until the species buttons show once the file is read (the area is plain
+    // background while they are hidden).
+    bool waitForButtons(quint64 main, const QPoint& menuBar)
+    {
+        const QRect button(speciesButton(0) + menuBar - QPoint(30, 11), QSize(60, 22));
+        return waitUntil([&] {
+            const QImage area = grab(main).copy(button);
+            return area.pixel(0, 0) != area.pixel(30, 11);
+        });
+    }
+
     // What a process writes goes to the file log, never into a pipe that nobody reads; with
     // readOutput, its standard output stays readable here.
     QProcess* start(const QString& program, const QStringList& args, const QString& log,

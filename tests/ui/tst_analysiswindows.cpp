@@ -10,7 +10,9 @@
 #include "ui/dialogs.h"
 #include "ui/imagewindow.h"
 #include "ui/mainwindow.h"
+#include "ui/menu.h"
 #include "ui/messagebox.h"
+#include "ui/regiontools.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +45,9 @@ private slots:
     void handEditAndStripes();
     void compressedFiles();
     void cutShort();
+    void automaticRange();
+    void settingsAcrossFiles_data();
+    void settingsAcrossFiles();
 
 private:
     QString work(const QString& name) const { return m_dir.filePath(name); }
@@ -157,9 +163,13 @@ void TestAnalysisWindows::cancelledSum()
     QCOMPARE(std::pair(m_acquisition->firstLayer(), m_acquisition->lastLayer()), std::pair(1, 1));
     QCOMPARE(w->windowTitle(), "12C (Layer 1)");
     QCOMPARE(w->imageCanvas()->backdrop(), picture);
+    QVERIFY(m_main->layerPopUp()->isVisible() && !m_main->sumLabel()->isVisible());
     QVERIFY(Menu::run("analysisSum"));
     QTRY_COMPARE(w->windowTitle(), "12C (Sum of Layers 1-3)");
     QVERIFY(shows(w, b, 1, 3));
+    // The main window's layer line names the sum in place of a layer.
+    QVERIFY(m_main->sumLabel()->isVisible() && !m_main->layerPopUp()->isVisible());
+    QCOMPARE(m_main->sumLabel()->text(), "Sum 1-3");
 }
 
 void TestAnalysisWindows::ratioWindow()
@@ -336,6 +346,84 @@ void TestAnalysisWindows::cutShort()
     QTRY_COMPARE(w->windowTitle(), "12C (Layer 2)");
     QVERIFY(shows(w, b, 2, 2));
     QCOMPARE(int(m_messages.count("The file ends after layer 2 of 4.")), 1);
+}
+
+// The automatic range from the View menu: percentiles leave a hot pixel out (counts 0 to 39 and
+// one of 604: ranks 4.095 and 4090.905 of the 4096 sorted hold 0 and 39), the selected region
+// gives its own extremes, and "Full" goes back to the minimum and maximum.
+void TestAnalysisWindows::automaticRange()
+{
+    const ImBuilder b = small(1, 1, [](int, int, int r, int k) {
+        return r == 0 && k == 63 ? 604u : quint32((r * 64 + 63 - k) % 40);
+    });
+    QVERIFY(b.write(work("hot.im")));
+    m_main->openImage(work("hot.im"));
+    ImageWindow* w = m_main->openImageWindow({0, {}});
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(w->maxField()->text(), "604");
+    QVERIFY(Menu::run("viewAutoPercentile"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "0 39");
+    QVERIFY(Menu::instance().item("viewAutoPercentile")->isChecked());
+    // Percentiles 50 to 100: rank 2047.5 lies among the 102 pixels of 19 (ranks 1953 to 2054).
+    Dialogs::setPercentiles([](QWidget*, double, double) { return std::pair{50.0, 100.0}; });
+    QVERIFY(Menu::run("viewAutoPercentiles"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "19 604");
+    QCOMPARE(Menu::instance().item("viewAutoPercentile")->text(), "Percentile 50\u2013100 %");
+    // Shown (1, 0) to (2, 1): counts 1, 2, 65 % 40 and 66 % 40.
+    m_acquisition->addRegion(parseRegion("rect:1,0,2,2", nullptr).value());
+    RegionTools::instance().select(0, false);
+    QVERIFY(Menu::run("viewAutoRegion"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "1 26");
+    QVERIFY(Menu::run("viewAutoFull"));
+    QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "0 604");
+    Dialogs::setPercentiles(nullptr);
+}
+
+// A new file: a ratio window finds its species by their labels and keeps its range, or closes
+// and says why; a species window keeps its range only while its button's label stays.
+void TestAnalysisWindows::settingsAcrossFiles_data()
+{
+    QTest::addColumn<QList<QByteArray>>("labels");
+    QTest::addColumn<QString>("title");      // of the ratio window; empty: it closed
+    QTest::addColumn<QString>("speciesMax"); // the first species window's maximum
+    QTest::newRow("the labels in another order")
+        << QList<QByteArray>{"14N", "12C", "13C"} << "13C/12C \u00d710000 (Layer 1)"
+        << "Auto Max: 127";
+    QTest::newRow("13C missing") << QList<QByteArray>{"12C", "14N"} << ""
+                                 << "Man Max: 5";
+}
+
+void TestAnalysisWindows::settingsAcrossFiles()
+{
+    QFETCH(QList<QByteArray>, labels);
+    QFETCH(QString, title);
+    QFETCH(QString, speciesMax);
+    ImBuilder b = small(2, 1, [](int s, int, int r, int k) { return quint32(s + r + k); });
+    QVERIFY(b.write(work("first.im")));
+    m_main->openImage(work("first.im"));
+    QPointer<ImageWindow> ratio = m_main->openImageWindow({0, RatioSpec{1, 0, 10000, 0, 0}});
+    QCOMPARE(ratio->windowTitle(), "13C/12C \u00d710000 (Layer 1)");
+    ratio->setManualLimits(40, 150);
+    ImageWindow* species = m_main->openImageWindow({0, {}});
+    species->setManualLimits(1, 5);
+    b.nSpecies = int(labels.size());
+    b.labels = labels;
+    QVERIFY(b.write(work("second.im")));
+    m_main->openImage(work("second.im"));
+    QTRY_COMPARE(species->windowTitle(), labels[0] + " (Layer 1)");
+    QCOMPARE(species->maxButton()->text() + " " + species->maxField()->text(), speciesMax);
+    if (title.isEmpty()) {
+        QTRY_VERIFY(ratio.isNull());
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].contains("13C/12C") && m_messages[0].contains("no 13C"),
+                 qPrintable(m_messages[0]));
+        return;
+    }
+    QTRY_COMPARE(ratio->windowTitle(), title);
+    QCOMPARE(ratio->source(), PlaneSource({0, RatioSpec{2, 1, 10000, 0, 0}}));
+    QCOMPARE(std::pair(ratio->settings().minValue, ratio->settings().maxValue),
+             std::pair(40.0, 150.0));
 }
 
 QTEST_MAIN(TestAnalysisWindows)

@@ -195,9 +195,10 @@ private slots:
         QCOMPARE(w->contentSize().width(), 512 + 121);
         QVERIFY(Menu::run("windowSize256"));
         QCOMPARE(w->contentSize().width(), 256 + 121);
-        // The next load sizes the window after its plane again.
+        // Layers keep the window's size and zoom.
         QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
-        QTRY_COMPARE(w->contentSize().width(), 64 + 121);
+        QTRY_COMPARE(w->windowTitle(), "16O (Layer 2)");
+        QCOMPARE(w->contentSize().width(), 256 + 121);
         // "Save Image As...": the canvas's picture, named after the chosen filter, or a message.
         m_saveAnswer = {m_dir.filePath("saved"), "TIFF image (*.tif *.tiff)"};
         QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
@@ -252,6 +253,31 @@ private slots:
         typeInto(w->maxField(), "abc");
         QCOMPARE(w->settings().maxValue, 0.0);
         QCOMPARE(w->imageCanvas()->backdrop(), layer2);
+    }
+
+    // A limit written into its field shows at most six significant digits, from its start.
+    void fieldTexts_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a ratio's maximum") << 2271.53065062053 << "2271.53";
+        QTest::newRow("a small fraction") << 0.000123456789 << "0.000123457";
+        QTest::newRow("a large count") << 1566440.0 << "1566440";
+        QTest::newRow("below 0.0001") << 1e-7 << "1e-7";
+    }
+
+    void fieldTexts()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        open(patternFile(1, 1, 64));
+        ImageWindow* w = press(0);
+        w->setManualLimits(-value, value);
+        for (QLineEdit* field : {w->maxField(), w->minField()}) {
+            QCOMPARE(field->text(), field == w->maxField() ? text : "-" + text);
+            QCOMPARE(field->cursorPosition(), 0);
+        }
+        QCOMPARE(w->settings().maxValue, text.toDouble());
     }
 
     void openAnother_data()

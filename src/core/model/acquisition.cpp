@@ -1,6 +1,7 @@
 #include "core/model/acquisition.h"
 
 #include "core/progress.h"
+#include "core/text/numbertext.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -358,10 +359,14 @@ void Acquisition::clearCache()
 QString Acquisition::sourceName(const PlaneSource& source) const
 {
     // Labels often end in blanks; a ratio's name joins them without.
-    if (source.ratio)
-        return speciesName(source.ratio->numerator).trimmed() + QLatin1Char('/') +
-               speciesName(source.ratio->denominator).trimmed();
-    return speciesName(source.species);
+    if (!source.ratio)
+        return speciesName(source.species);
+    QString name = speciesName(source.ratio->numerator).trimmed() + QLatin1Char('/') +
+                   speciesName(source.ratio->denominator).trimmed();
+    // A scaled ratio says so wherever it is named: "13C/12C ×10000".
+    if (source.ratio->scale != 1)
+        name += QStringLiteral(" \u00d7") + valueText(source.ratio->scale);
+    return name;
 }
 
 QString Acquisition::title(const PlaneRequest& request) const

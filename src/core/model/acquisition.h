@@ -142,7 +142,7 @@ public:
     // that asks for each sum once then never holds more than the sum it is writing.
     void setSumCacheBudget(qint64 bytes);
 
-    // "12C", "13C/12C"
+    // "12C", "13C/12C", and a scaled ratio with its factor: "13C/12C ×10000"
     QString sourceName(const PlaneSource& source) const;
     // A window's title: "12C (Layer 3)", "13C/12C (Sum of Layers 1-50, aligned)",
     // "12C (Sum of Layers 1-50, 3 excluded)".

@@ -3,6 +3,7 @@
 #include "core/render/picturefont.h"
 #include "core/text/numbertext.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <cmath>
 #include <optional>
@@ -32,7 +33,7 @@ void addMark(QList<AxisMark>& marks, double value, double y, bool labelled, doub
         if (const std::optional<int> b = row(baseline)) {
             m.labelled = true;
             m.baseline = *b;
-            m.label = signedNumberText(value);
+            m.label = signedValueText(value);
         }
     }
     marks.append(m);
@@ -97,6 +98,11 @@ void outline(QPainter& p, int x, int y, int w, int h, const QColor& c)
     p.fillRect(x + w - 1, y, 1, h, c);
 }
 
+// Where labels start, and the smallest size a long label is set in.
+constexpr int kLabelLeft = 10;
+constexpr int kLabelMargin = 3; // kept free at the right edge
+constexpr int kSmallestAxisText = 6;
+
 } // namespace
 
 QList<AxisMark> axisMarks(double top, double bottom, int n, bool linear)
@@ -121,10 +127,17 @@ void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linea
     QPainter p(&picture);
     p.setFont(pictureFont(kAxisTextSize));
     p.setPen(Qt::black);
+    const int room = picture.width() - kLabelLeft - kLabelMargin;
     for (const AxisMark& m : marks) {
         p.fillRect(0, m.y, 5, 1, Qt::black);
-        if (m.labelled)
-            p.drawText(QPoint(10, m.baseline), m.label);
+        if (!m.labelled)
+            continue;
+        // A label too wide for the picture is set smaller rather than cut off.
+        for (int size = kAxisTextSize;
+             size > kSmallestAxisText && QFontMetrics(p.font()).horizontalAdvance(m.label) > room;)
+            p.setFont(pictureFont(--size));
+        p.drawText(QPoint(kLabelLeft, m.baseline), m.label);
+        p.setFont(pictureFont(kAxisTextSize));
     }
 }
 

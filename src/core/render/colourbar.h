@@ -16,7 +16,7 @@ struct AxisMark
     int y = 0;             // row of the tick, drawn from x = 0 to 4
     bool labelled = false; // whether a label goes with the tick
     int baseline = 0;      // baseline row of the label, drawn from x = 10
-    QString label;         // signedNumberText(value)
+    QString label;         // signedValueText(value)
 };
 
 // Distance in pixels that the axis keeps between labels and the ends: the labels' text size.

@@ -40,10 +40,11 @@ ColourChoice colours(const DisplaySettings& s)
 }
 
 void settleDisplayRange(DisplaySettings& s, const Plane& plane, const QString& minFieldText,
-                        const QString& maxFieldText)
+                        const QString& maxFieldText, const Region* region)
 {
-    s.maxValue = s.autoMax ? plane.max : leadingNumber(maxFieldText);
-    s.minValue = s.autoMin ? plane.min : leadingNumber(minFieldText);
+    const auto [bottom, top] = isolumen::automaticRange(plane, s.autoRange, region);
+    s.maxValue = s.autoMax ? top : leadingNumber(maxFieldText);
+    s.minValue = s.autoMin ? bottom : leadingNumber(minFieldText);
 }
 
 QString colorButtonCaption(int table)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/colour/catalogue.h"
+#include "core/stats/autorange.h"
 
 #include <QRgb>
 #include <QString>
 
 struct Plane;
+struct Region;
 
 // The colour selector's choice: a catalogue table (0 to 19) with the colours of values above
 // and below the range and of pixels without a value.
@@ -30,8 +32,9 @@ struct DisplaySettings
     bool logScale = false; // the value axis is logarithmic; image pixels never depend on it
     bool autoMin = true;   // the bottom of the display range follows the plane's minimum
     bool autoMax = true;   // the top follows the plane's maximum
-    double minValue = 0;   // value at the bottom of the colour ramp
-    double maxValue = 0;   // value at the top of the colour ramp
+    isolumen::AutoRangeChoice autoRange; // what the automatic limits follow
+    double minValue = 0;                 // value at the bottom of the colour ramp
+    double maxValue = 0;                 // value at the top of the colour ramp
     int table = kDefaultTable;
     QRgb high = kWhite;    // values above the range
     QRgb low = kGrey;      // values below the range
@@ -50,10 +53,10 @@ bool setColours(DisplaySettings& s, const ColourChoice& choice);
 ColourChoice colours(const DisplaySettings& s);
 
 // Settles the display range for a freshly loaded plane: a limit in automatic mode becomes the
-// plane's extreme, a manual one the number in its field's text (0 when the text is not a
-// number).
+// automatic range's end (isolumen::automaticRange, with the selected region if any), a manual
+// one the number in its field's text (0 when the text is not a number).
 void settleDisplayRange(DisplaySettings& s, const Plane& plane, const QString& minFieldText,
-                        const QString& maxFieldText);
+                        const QString& maxFieldText, const Region* region = nullptr);
 
 // Caption of the window's colour button for a table index: "Color T: 10" for index 9.
 QString colorButtonCaption(int table);

@@ -75,6 +75,31 @@ QString numberText(double x)
     return QString::number(x, 'g', 15);
 }
 
+QString valueText(double x)
+{
+    if (!std::isfinite(x) || x == 0)
+        return numberText(x);
+    constexpr double kWholeLimit = 1e15; // beyond, doubles hold no more digits worth reading
+    if (x == std::round(x) && std::abs(x) < kWholeLimit)
+        return QString::number(x, 'f', 0);
+    QString s = QString::number(x, 'g', 6);
+    const qsizetype e = s.indexOf(QLatin1Char('e'));
+    if (e < 0)
+        return s;
+    // "1e-07" -> "1e-7", "1.5e+20" -> "1.5e20".
+    QString exponent = s.mid(e + 1);
+    const bool negative = exponent.startsWith(QLatin1Char('-'));
+    exponent.remove(0, 1);
+    while (exponent.size() > 1 && exponent.startsWith(QLatin1Char('0')))
+        exponent.remove(0, 1);
+    return s.left(e + 1) + (negative ? QStringLiteral("-") : QString()) + exponent;
+}
+
+QString signedValueText(double x)
+{
+    return x < 0 ? valueText(x) : QStringLiteral("+") + valueText(x);
+}
+
 QString signedNumberText(double x)
 {
     return x < 0 ? numberText(x) : QStringLiteral("+") + numberText(x);

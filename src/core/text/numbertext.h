@@ -21,6 +21,15 @@ QString formatNumber(double x, NumberPattern p);
 // significant digits ("0.15", "12.5").
 QString numberText(double x);
 
+// A value as the windows show it in fields, axis labels, the readout and table cells: whole
+// numbers in full ("1566440"), others to at most six significant digits, in plain decimals
+// from 0.0001 on ("2271.53", "0.000123457") and with a short exponent beyond ("1e-7",
+// "1.23457e+15" becomes "1.23457e15"). Never longer than a dozen characters or so, so it
+// is never cut to a tail.
+QString valueText(double x);
+// valueText with "+" before values that are not negative: the colour bar's labels.
+QString signedValueText(double x);
+
 // numberText with an explicit "+" for values that are not negative ("+0", "+12.5", "-3"): the
 // labels of the value axis.
 QString signedNumberText(double x);
