@@ -456,15 +456,15 @@ std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
     const ImFile& file = *acquisition.file();
     const int layer = choice.alignLayer.value_or(1);
     if (layer > acquisition.layerCount())
-        return Failure{
-            QStringLiteral("--align-layer %1 is out of range: the file has layers 1 to %2.")
-                .arg(layer)
-                .arg(acquisition.layerCount())};
+        return Failure{QStringLiteral("--align-layer %1 is out of range: %3 has layers 1 to %2.")
+                           .arg(layer)
+                           .arg(acquisition.layerCount())
+                           .arg(acquisition.header().fileName)};
     if (choice.alignSpecies && *choice.alignSpecies > acquisition.speciesCount())
-        return Failure{
-            QStringLiteral("--align-species %1 is out of range: the file has species 1 to %2.")
-                .arg(*choice.alignSpecies)
-                .arg(acquisition.speciesCount())};
+        return Failure{QStringLiteral("--align-species %1 is out of range: %3 has species 1 to %2.")
+                           .arg(*choice.alignSpecies)
+                           .arg(acquisition.speciesCount())
+                           .arg(acquisition.header().fileName)};
     const int species =
         choice.alignSpecies ? *choice.alignSpecies - 1 : brightestSpecies(file, layer);
     if (acquisition.isExcluded(layer))
@@ -489,10 +489,10 @@ std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choic
         const int count = acquisition.speciesCount();
         for (const int s : {choice.ratio->numerator, choice.ratio->denominator}) {
             if (s > count)
-                return Failure{
-                    QStringLiteral("--ratio names species %1: the file has species 1 to %2.")
-                        .arg(s)
-                        .arg(count)};
+                return Failure{QStringLiteral("--ratio names species %1: %3 has species 1 to %2.")
+                                   .arg(s)
+                                   .arg(count)
+                                   .arg(acquisition.header().fileName)};
         }
         RatioSpec terms = *choice.ratio;
         terms.numerator -= 1;
@@ -520,9 +520,10 @@ std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
     }
     const int s = choice.species.value_or(1);
     if (s > count)
-        return Failure{QStringLiteral("--species %1 is out of range: the file has species 1 to %2.")
+        return Failure{QStringLiteral("--species %1 is out of range: %3 has species 1 to %2.")
                            .arg(s)
-                           .arg(count)};
+                           .arg(count)
+                           .arg(acquisition.header().fileName)};
     return QList<int>{s - 1};
 }
 
@@ -531,9 +532,10 @@ std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice
 {
     const int count = acquisition.layerCount();
     auto outOfRange = [&](const QString& option) {
-        return Failure{QStringLiteral("%1 is out of range: the file has layers 1 to %2.")
+        return Failure{QStringLiteral("%1 is out of range: %3 has layers 1 to %2.")
                            .arg(option)
-                           .arg(count)};
+                           .arg(count)
+                           .arg(acquisition.header().fileName)};
     };
     if (choice.plane) {
         if (*choice.plane > count)

@@ -204,7 +204,7 @@ void TestAnalysisCommandLine::refusals_data()
     row("output that cannot be written", {"--export-counts", "no/refused.tif", "two.im"},
         "Cannot write");
     row("layer 3 of a file cut in layer 3",
-        {"--export-counts", "refused.tif", "cut.im", "--plane", "3"}, "the file has layers 1 to 2");
+        {"--export-counts", "refused.tif", "cut.im", "--plane", "3"}, "cut.im has layers 1 to 2");
     row("dead times where none are recorded", counts + QStringList{"--deadtime"},
         "records no dead times");
     row("picture of layers without --sum", {"--export", "refused.png", "two.im", "--layers", "1-2"},
