@@ -64,6 +64,9 @@ private:
     // Puts an alignment (or none) in force when its planes could be made.
     bool applyAlignment(std::shared_ptr<const Alignment> alignment);
     void resetForNewFile();
+    // Enables the items that would do something with the file as it is: "Single Layer" while a
+    // sum is shown, "Undo Alignment" and "Show Alignment" while layers are aligned.
+    void updateItems() const;
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
