@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 
 namespace {
 
@@ -189,6 +190,8 @@ void ImageWindow::layOut()
     m_viewSide = designedSide;
     placeCanvases();
 
+    for (QScrollBar* bar : {m_view->horizontalScrollBar(), m_view->verticalScrollBar()})
+        connect(bar, &QScrollBar::valueChanged, this, &ImageWindow::refreshReadout);
     connect(m_view, &isolumen::ImageView::zoomChanged, this, [this] {
         placeCanvases();
         updateTitle();
@@ -601,7 +604,7 @@ QString ImageWindow::readoutText(int x, int y) const
 
 void ImageWindow::showReadout(const QPoint& canvasPixel)
 {
-    m_hoverAt = canvasPixel;
+    m_hoverAt = m_imageCanvas->mapToGlobal(canvasPixel);
     // Through the zoom: at 100% the picture's pixel (x + 1, y + 1) shows value (x, y), its frame
     // none.
     const QPointF shown = m_imageCanvas->toShown(QPointF(canvasPixel));
@@ -610,8 +613,9 @@ void ImageWindow::showReadout(const QPoint& canvasPixel)
 
 void ImageWindow::refreshReadout()
 {
+    // The canvas may have moved or zoomed under the resting mouse.
     if (m_hoverAt)
-        showReadout(*m_hoverAt);
+        showReadout(m_imageCanvas->mapFromGlobal(*m_hoverAt));
 }
 
 void ImageWindow::toggleLinLog()

@@ -159,7 +159,7 @@ private:
     int m_viewSide = 0;
     int m_shownSide = 0;             // the side of the plane the window was sized for
     QString m_title;                 // the title without the zoom
-    std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas
+    std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas, on the screen
 
     QWidget* m_content = nullptr;
     isolumen::ImageView* m_view = nullptr;
