@@ -102,6 +102,8 @@ protected:
 
 private:
     void layOut();
+    // The View menu's zoom and automatic-range items, and what follows the zoom and scrolling.
+    void addViewCommands();
     // Sets the picture area to `view` pixels (less where the screen has no room for it) and the
     // zoom to 2^step.
     void setViewSide(int view, int step);
