@@ -190,8 +190,7 @@ void TestZoom::wheelAndDrag()
     ImageWindow* w = openWindow(small(1, 1, ragged));
     QVERIFY(w);
     isolumen::ImageView* view = w->imageView();
-    Canvas* canvas = w->imageCanvas();
-    QWidget* overlay = canvas->findChild<QWidget*>("regionOverlay");
+    QWidget* overlay = w->imageCanvas()->findChild<QWidget*>("regionOverlay");
     const QPoint at(41, 21); // over sample (40, 20)
     QTest::mouseMove(overlay, at);
     QTRY_VERIFY(w->readout()->text().startsWith("x 40  y 20  "));
@@ -199,11 +198,8 @@ void TestZoom::wheelAndDrag()
                       Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(overlay, &wheel);
     QCOMPARE(w->zoomStep(), 1);
+    // The same sample under the resting mouse.
     QVERIFY2(w->readout()->text().startsWith("x 40  y 20  "), qPrintable(w->readout()->text()));
-    // `at` was in the overlay's pixels before the zoom; the viewport had not scrolled.
-    const QPointF under = canvas->toShown(QPointF(canvas->mapFrom(view->viewport(), at)));
-    QVERIFY2(std::abs(under.x() - 40.5) <= 0.5 && std::abs(under.y() - 20.5) <= 0.5,
-             qPrintable(QString("%1, %2").arg(under.x()).arg(under.y())));
     const int x0 = view->horizontalScrollBar()->value();
     const int y0 = view->verticalScrollBar()->value();
     QTest::mousePress(overlay, Qt::MiddleButton, {}, QPoint(100, 100));
