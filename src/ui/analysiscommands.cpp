@@ -43,6 +43,10 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisExclude"), [this] { excludeLayers(); }));
     connect(&m_acquisition, &Acquisition::fileChanged, this, &AnalysisCommands::resetForNewFile);
+    for (auto signal :
+         {&Acquisition::fileChanged, &Acquisition::layersChanged, &Acquisition::alignmentChanged})
+        connect(&m_acquisition, signal, this, &AnalysisCommands::updateItems);
+    updateItems();
     new RegionCommands(m_acquisition, m_windows, m_dialogParent, this); // the region items
 }
 
@@ -86,6 +90,21 @@ void AnalysisCommands::sumOfLayers()
         });
     if (done)
         m_acquisition.setLayerRange(first, last);
+}
+
+void AnalysisCommands::updateItems() const
+{
+    const bool showable = m_acquisition.isOpen() && m_acquisition.unshowableReason().isEmpty();
+    const bool aligned = m_acquisition.alignment() != nullptr;
+    const std::pair<const char*, bool> items[] = {
+        {"analysisSum", showable},     {"analysisSingleLayer", showable && m_acquisition.isSum()},
+        {"analysisRatio", showable},   {"analysisHsi", showable},
+        {"analysisAlign", showable},   {"analysisUndoAlign", aligned},
+        {"analysisShowAlign", aligned}};
+    for (const auto& [name, enabled] : items) {
+        if (QAction* item = Menu::instance().item(QLatin1String(name)))
+            item->setEnabled(enabled);
+    }
 }
 
 void AnalysisCommands::singleLayer()

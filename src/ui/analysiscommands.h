@@ -72,6 +72,9 @@ private:
     void resetForNewFile();
     // Puts the alignment in force with a layer's shift set by hand.
     void setShiftByHand(int layer, Shift shift);
+    // Enables the items that would do something with the file as it is: "Single Layer" while a
+    // sum is shown, "Undo Alignment" and "Show Alignment" while layers are aligned.
+    void updateItems() const;
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;

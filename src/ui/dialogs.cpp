@@ -174,10 +174,15 @@ std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList
     form->addRow(QStringLiteral("Scale factor:"), scale);
     form->addRow(QStringLiteral("Numerator threshold tN:"), numeratorThreshold);
     form->addRow(QStringLiteral("Denominator threshold tD:"), denominatorThreshold);
-    auto* rMin = new QLineEdit(&dialog);
-    auto* rMax = new QLineEdit(&dialog);
-    auto* brightness = new QComboBox(&dialog);
+    // The HSI rows exist only in the HSI dialog: a widget made and not laid out would show at
+    // the dialog's top left, over the first row.
+    QLineEdit* rMin = nullptr;
+    QLineEdit* rMax = nullptr;
+    QComboBox* brightness = nullptr;
     if (hsi) {
+        rMin = new QLineEdit(&dialog);
+        rMax = new QLineEdit(&dialog);
+        brightness = new QComboBox(&dialog);
         rMin->setPlaceholderText(QStringLiteral("smallest ratio"));
         rMax->setPlaceholderText(QStringLiteral("largest ratio"));
         brightness->addItems({QStringLiteral("Denominator"), QStringLiteral("Numerator"),
@@ -196,9 +201,11 @@ std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList
     c.ratio.scale = scale->value();
     c.ratio.numeratorThreshold = numeratorThreshold->value();
     c.ratio.denominatorThreshold = denominatorThreshold->value();
-    c.brightness = HsiBrightness(brightness->currentIndex() < 0 ? 0 : brightness->currentIndex());
-    c.rMin = fieldNumber(rMin);
-    c.rMax = fieldNumber(rMax);
+    if (hsi) {
+        c.brightness = HsiBrightness(std::max(0, brightness->currentIndex()));
+        c.rMin = fieldNumber(rMin);
+        c.rMax = fieldNumber(rMax);
+    }
     return c;
 }
 
@@ -226,6 +233,10 @@ std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHe
                                       QStringLiteral("Dead time (ns)"),
                                       QStringLiteral("QSA beta")});
     table->verticalHeader()->hide();
+    // Every column and row in view, with no scroll bar to find the last ones behind.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     for (int s = 0; s < header.species.size(); ++s) {
         const std::optional<int> recorded = recordedDeadTimeNs(header, s);
         auto cell = [&](int column, const QString& text, bool editable) {

@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 
 namespace {
 
@@ -111,29 +112,7 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     layOut();
     addMenuHandler(QStringLiteral("windowSize256"), [this] { setViewSide(256, 0); });
     addMenuHandler(QStringLiteral("windowSize512"), [this] { setViewSide(512, 1); });
-    using isolumen::AutoRange;
-    addMenuHandler(QStringLiteral("viewAutoFull"), [this] {
-        setAutoRange({AutoRange::Full, m_settings.autoRange.low, m_settings.autoRange.high});
-    });
-    addMenuHandler(QStringLiteral("viewAutoPercentile"), [this] {
-        setAutoRange({AutoRange::Percentile, m_settings.autoRange.low, m_settings.autoRange.high});
-    });
-    addMenuHandler(QStringLiteral("viewAutoRegion"), [this] {
-        setAutoRange({AutoRange::Region, m_settings.autoRange.low, m_settings.autoRange.high});
-    });
-    addMenuHandler(QStringLiteral("viewAutoPercentiles"), [this] { choosePercentiles(); });
-    // A new selection moves a range that follows the selected region.
-    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this, [this] {
-        if (m_settings.autoRange.mode == isolumen::AutoRange::Region)
-            setAutoRange(m_settings.autoRange);
-    });
-    addMenuHandler(QStringLiteral("viewZoomIn"), [this] { setZoomStep(zoomStep() + 1); });
-    addMenuHandler(QStringLiteral("viewZoomOut"), [this] { setZoomStep(zoomStep() - 1); });
-    addMenuHandler(QStringLiteral("viewActualSize"), [this] { setZoomStep(0); });
-    addMenuHandler(QStringLiteral("viewFit"), [this] {
-        setZoomStep(isolumen::ImageView::fittingStep(m_imageCanvas->zoomMap().side, m_viewSide + 2,
-                                                     isolumen::ZoomMap::kMaxStep));
-    });
+    addViewCommands();
     addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
     addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
 
@@ -148,6 +127,43 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     m_colourBarCanvas->setEnabled(!m_hsi);
     reload();
     m_content->setFocus();
+}
+
+void ImageWindow::addViewCommands()
+{
+    using isolumen::AutoRange;
+    addMenuHandler(QStringLiteral("viewAutoFull"), [this] {
+        setAutoRange({AutoRange::Full, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoPercentile"), [this] {
+        setAutoRange({AutoRange::Percentile, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoRegion"), [this] {
+        setAutoRange({AutoRange::Region, m_settings.autoRange.low, m_settings.autoRange.high});
+    });
+    addMenuHandler(QStringLiteral("viewAutoPercentiles"), [this] { choosePercentiles(); });
+    // A new selection, or the selected region moved, moves a range that follows it.
+    const auto followRegion = [this] {
+        if (m_settings.autoRange.mode == isolumen::AutoRange::Region)
+            setAutoRange(m_settings.autoRange);
+    };
+    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this, followRegion);
+    connect(&m_acquisition, &Acquisition::regionsChanged, this, followRegion);
+    addMenuHandler(QStringLiteral("viewZoomIn"), [this] { setZoomStep(zoomStep() + 1); });
+    addMenuHandler(QStringLiteral("viewZoomOut"), [this] { setZoomStep(zoomStep() - 1); });
+    addMenuHandler(QStringLiteral("viewActualSize"), [this] { setZoomStep(0); });
+    addMenuHandler(QStringLiteral("viewFit"), [this] {
+        setZoomStep(isolumen::ImageView::fittingStep(m_imageCanvas->zoomMap().side, m_viewSide + 2,
+                                                     isolumen::ZoomMap::kMaxStep));
+    });
+    for (QScrollBar* bar : {m_view->horizontalScrollBar(), m_view->verticalScrollBar()})
+        connect(bar, &QScrollBar::valueChanged, this, &ImageWindow::refreshReadout);
+    connect(m_view, &isolumen::ImageView::zoomChanged, this, [this] {
+        placeCanvases();
+        updateTitle();
+        updateScale();
+        refreshReadout();
+    });
 }
 
 void ImageWindow::layOut()
@@ -189,12 +205,6 @@ void ImageWindow::layOut()
     m_viewSide = designedSide;
     placeCanvases();
 
-    connect(m_view, &isolumen::ImageView::zoomChanged, this, [this] {
-        placeCanvases();
-        updateTitle();
-        updateScale();
-        refreshReadout();
-    });
     connect(m_linLogButton, &QPushButton::clicked, this, &ImageWindow::toggleLinLog);
     connect(m_minButton, &QPushButton::clicked, this, [this] {
         toggleLimit(m_settings.autoMin, m_settings.minValue, automaticLimits().first, m_minButton,
@@ -601,7 +611,7 @@ QString ImageWindow::readoutText(int x, int y) const
 
 void ImageWindow::showReadout(const QPoint& canvasPixel)
 {
-    m_hoverAt = canvasPixel;
+    m_hoverAt = m_imageCanvas->mapToGlobal(canvasPixel);
     // Through the zoom: at 100% the picture's pixel (x + 1, y + 1) shows value (x, y), its frame
     // none.
     const QPointF shown = m_imageCanvas->toShown(QPointF(canvasPixel));
@@ -610,8 +620,9 @@ void ImageWindow::showReadout(const QPoint& canvasPixel)
 
 void ImageWindow::refreshReadout()
 {
+    // The canvas may have moved or zoomed under the resting mouse.
     if (m_hoverAt)
-        showReadout(*m_hoverAt);
+        showReadout(m_imageCanvas->mapFromGlobal(*m_hoverAt));
 }
 
 void ImageWindow::toggleLinLog()

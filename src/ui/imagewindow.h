@@ -102,6 +102,8 @@ protected:
 
 private:
     void layOut();
+    // The View menu's zoom and automatic-range items, and what follows the zoom and scrolling.
+    void addViewCommands();
     // Sets the picture area to `view` pixels (less where the screen has no room for it) and the
     // zoom to 2^step.
     void setViewSide(int view, int step);
@@ -159,7 +161,7 @@ private:
     int m_viewSide = 0;
     int m_shownSide = 0;             // the side of the plane the window was sized for
     QString m_title;                 // the title without the zoom
-    std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas
+    std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas, on the screen
 
     QWidget* m_content = nullptr;
     isolumen::ImageView* m_view = nullptr;

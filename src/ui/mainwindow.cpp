@@ -431,8 +431,13 @@ void MainWindow::fillSummary()
     m_pixelSize->setText(pixelSizeText(h));
     m_micronSize->setText(micronSizeText(h));
     for (const SummaryRow& row : detailRows(h, m_acquisition.layerCount())) {
-        if (QLabel* field = detailField(row.caption))
-            field->setText(row.text);
+        if (QLabel* field = detailField(row.caption)) {
+            // A value longer than its field ends in "…", the whole of it in the tooltip.
+            const QString shown =
+                field->fontMetrics().elidedText(row.text, Qt::ElideRight, field->width());
+            field->setText(shown);
+            field->setToolTip(shown == row.text ? QString() : row.text);
+        }
     }
 }
 

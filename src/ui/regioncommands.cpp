@@ -250,14 +250,9 @@ void RegionCommands::histogram()
             pixelValues(*plane, region >= 0 && region < m_acquisition.regions().size()
                                     ? regionPixels(m_acquisition.regions()[region], plane->side)
                                     : allPixels(*plane));
-        // Whole counts over a short span get a bin each, centred on the count, so that no bin
-        // stays empty between two full ones for want of a whole number inside it.
-        Histogram bars = ::histogram(values, 256);
-        if (plane->wholeNumbers() && !values.empty()) {
-            const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-            if (*hi - *lo < 256)
-                bars = ::histogram(values, int(*hi - *lo) + 1, *lo - 0.5, *hi + 0.5);
-        }
+        constexpr int kBins = 256;
+        const Histogram bars = plane->wholeNumbers() ? wholeNumberHistogram(values, kBins)
+                                                     : ::histogram(values, kBins);
         window->setHistogram(bars, source->settings().minValue, source->settings().maxValue,
                              source->windowTitle());
     };

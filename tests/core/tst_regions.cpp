@@ -37,6 +37,7 @@ private slots:
     void statistics();
     void ratioOfSumsWithPoissonError();
     void jsonRoundTrip();
+    void wholeNumberBins();
     void automaticRange_data();
     void automaticRange();
 };
@@ -122,6 +123,22 @@ void TestRegions::ratioOfSumsWithPoissonError()
     QCOMPARE(pixelRatios.pixels, 4);
     QCOMPARE(pixelRatios.valued, 3);
     QCOMPARE(pixelRatios.mean, (4 + 4 + 0) / 3.0);
+}
+
+// Counts 0 to 1000 in at most 256 bins: 1001 whole numbers need bins of 4 counts, 251 of them,
+// from -0.5 to 1003.5; 3 is in the first bin, 4 in the second.
+void TestRegions::wholeNumberBins()
+{
+    const Histogram h = wholeNumberHistogram({0, 3, 4, 1000}, 256);
+    QCOMPARE(h.counts.size(), size_t(251));
+    QCOMPARE(std::pair(h.from, h.to), std::pair(-0.5, 1003.5));
+    QCOMPARE(std::vector<qint64>(h.counts.begin(), h.counts.begin() + 2),
+             std::vector<qint64>({2, 1}));
+    QCOMPARE(h.counts.back(), 1);
+    // A short span: one bin a count.
+    const Histogram few = wholeNumberHistogram({5, 7}, 256);
+    QCOMPARE(few.counts, std::vector<qint64>({1, 0, 1}));
+    QCOMPARE(std::pair(few.from, few.to), std::pair(4.5, 7.5));
 }
 
 // The automatic range on a 3 x 3 plane with one hot pixel (604) and one without a value: the

@@ -15,7 +15,9 @@
 #include "ui/regiontools.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -24,6 +26,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace FeatureFiles;
@@ -48,6 +51,7 @@ private slots:
     void automaticRange();
     void settingsAcrossFiles_data();
     void settingsAcrossFiles();
+    void dialogsAndItems();
 
 private:
     QString work(const QString& name) const { return m_dir.filePath(name); }
@@ -424,6 +428,46 @@ void TestAnalysisWindows::settingsAcrossFiles()
     QCOMPARE(ratio->source(), PlaneSource({0, RatioSpec{2, 1, 10000, 0, 0}}));
     QCOMPARE(std::pair(ratio->settings().minValue, ratio->settings().maxValue),
              std::pair(40.0, 150.0));
+}
+
+// Menu items that would do nothing are off; the ratio dialog holds its own rows only; the
+// correction table shows every column; a long detail value ends in "…", whole in its tooltip.
+void TestAnalysisWindows::dialogsAndItems()
+{
+    ImBuilder b = small(2, 3, [](int s, int p, int r, int k) { return quint32(s + p + r + k); });
+    b.origName = "a long original name, longer than its field";
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    const auto enabled = [](const char* name) { return Menu::instance().item(name)->isEnabled(); };
+    QVERIFY(enabled("analysisSum") && !enabled("analysisSingleLayer"));
+    QVERIFY(!enabled("analysisUndoAlign") && !enabled("analysisShowAlign"));
+    m_acquisition->setLayerRange(1, 3);
+    QVERIFY(enabled("analysisSingleLayer"));
+
+    QLabel* name = m_main->detailField("Original Name:");
+    QVERIFY(name->text().endsWith("\u2026"));
+    QCOMPARE(name->toolTip(), QString(b.origName));
+    QVERIFY(name->fontMetrics().horizontalAdvance(name->text()) <= name->width());
+
+    int lineEdits = -1, combos = -1, hiddenColumns = -1;
+    const auto inspect = [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        lineEdits = int(dialog->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly).size());
+        combos = int(dialog->findChildren<QComboBox*>(Qt::FindDirectChildrenOnly).size());
+        if (auto* table = dialog->findChild<QTableWidget*>())
+            hiddenColumns = table->horizontalHeader()->length() - table->viewport()->width();
+        dialog->close();
+    };
+    Dialogs::setRatio(nullptr);
+    QTimer::singleShot(0, inspect);
+    QVERIFY(!Dialogs::ratio(m_main, {"12C", "13C"}, false));
+    QCOMPARE(std::pair(lineEdits, combos), std::pair(0, 2));
+    Dialogs::setCorrections(nullptr);
+    QTimer::singleShot(0, inspect);
+    QVERIFY(!Dialogs::corrections(m_main, m_acquisition->header(), {}));
+    QVERIFY2(hiddenColumns <= 0, qPrintable(QString::number(hiddenColumns)));
 }
 
 QTEST_MAIN(TestAnalysisWindows)

@@ -95,6 +95,17 @@ Histogram histogram(const std::vector<double>& values, int bins)
     return histogram(values, bins, *lo, *hi > *lo ? *hi : *lo + 1);
 }
 
+Histogram wholeNumberHistogram(const std::vector<double>& values, int maxBins)
+{
+    if (values.empty())
+        return histogram(values, 1, -0.5, 0.5);
+    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    const double span = *hi - *lo + 1; // whole numbers from lo to hi
+    const double width = std::ceil(span / std::max(1, maxBins));
+    const int bins = int(std::ceil(span / width));
+    return histogram(values, bins, *lo - 0.5, *lo - 0.5 + bins * width);
+}
+
 Histogram histogram(const std::vector<double>& values, int bins, double from, double to)
 {
     Histogram h;

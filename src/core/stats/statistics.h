@@ -53,3 +53,7 @@ struct Histogram
 Histogram histogram(const std::vector<double>& values, int bins);
 // The same over from..to (from < to): values outside it are left out, `to` falls in the last bin.
 Histogram histogram(const std::vector<double>& values, int bins, double from, double to);
+// A histogram of whole numbers in at most maxBins bins of a whole number of counts each, the
+// fewest that will do, with edges at half-integers: every bin holds as many whole numbers as the
+// next, so that none stands empty between two full ones.
+Histogram wholeNumberHistogram(const std::vector<double>& values, int maxBins);
