@@ -206,6 +206,11 @@ private slots:
         still.step = 0;
         still.trend = {};
         QTest::newRow("64, no drift") << still << 0.1 << 0;
+        DriftCase hot = exposed;
+        // A spot that does not drift must not pin the shifts (0.6 px when left whole): the
+        // texture's brightest thousandth stays as bright as a third of the spot.
+        hot.hotSpot = true;
+        QTest::newRow("fixed hot spot") << hot << 0.4 << 0;
     }
 
     void targets()

@@ -567,33 +567,30 @@ double areaMean(const std::vector<float>& layer, int side, QRect area)
     return sum / (double(area.width()) * area.height());
 }
 
-// Pixels far brighter than the texture's brightest (a hot spot, a dust grain that charges) are
-// brought down to it: left as they are, a spot that does not drift outweighs the texture in the
-// whitened cross-power and pins the shift at no drift. The bound lies kOutlierReach times as far
-// above the median as the kOutlierQuantile quantile, both taken on a sample of the pixels.
-constexpr double kOutlierQuantile = 0.99;
-constexpr double kOutlierReach = 3;
-constexpr int kQuantileStride = 7;
+// Pixels brighter than all but a thousandth of the layer (a hot spot, a dust grain that
+// charges) are brought down to that level: left as they are, a spot that does not drift
+// outweighs the texture in the whitened cross-power and pins the shift at no drift. A thousandth
+// leaves whole the bright structure of a sparse layer (a few cells on no background). Measured
+// on the benchmark's hot spot (2 x 2 pixels at 50 times the mean, 500 counts per pixel):
+// 3.2 px RMS unclipped, 0.085 px clipped (as without the spot). The quantile is taken on up to
+// kQuantileSample pixels spread over the layer.
+constexpr double kOutlierQuantile = 0.999;
+constexpr std::size_t kQuantileSample = 16384;
 
 void clipOutliers(std::vector<float>& layer)
 {
+    const std::size_t stride = std::max<std::size_t>(1, layer.size() / kQuantileSample);
     std::vector<float> sample;
-    sample.reserve(layer.size() / kQuantileStride + 1);
-    for (std::size_t i = 0; i < layer.size(); i += kQuantileStride)
+    sample.reserve(layer.size() / stride + 1);
+    for (std::size_t i = 0; i < layer.size(); i += stride)
         sample.push_back(layer[i]);
     if (sample.size() < 2)
         return;
-    const auto at = [&](double q) {
-        const auto nth = sample.begin() + qsizetype(q * double(sample.size() - 1));
-        std::nth_element(sample.begin(), nth, sample.end());
-        return *nth;
-    };
-    const float median = at(0.5);
-    const float high = at(kOutlierQuantile);
-    const float bound = median + float(kOutlierReach) * (high - median);
-    if (bound > median)
-        std::transform(layer.begin(), layer.end(), layer.begin(),
-                       [bound](float v) { return std::min(v, bound); });
+    const auto nth = sample.begin() + qsizetype(kOutlierQuantile * double(sample.size() - 1));
+    std::nth_element(sample.begin(), nth, sample.end());
+    const float bound = *nth;
+    std::transform(layer.begin(), layer.end(), layer.begin(),
+                   [bound](float v) { return std::min(v, bound); });
 }
 
 // A layer with nothing to correlate: every value the same (mostly: no counts at all).

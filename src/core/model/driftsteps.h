@@ -13,8 +13,12 @@ namespace isolumen {
 
 // The counts per pixel a sum of layers needs for a sure estimate.
 constexpr double kBinCounts = 20;
-// Below this confidence a shift is interpolated unless asked otherwise.
-constexpr double kDefaultMinConfidence = 0.15;
+// Below this confidence a shift is interpolated unless asked otherwise. Measured on single
+// faint layers among layers of 500 counts per pixel (the benchmark's textures, 256 x 256): on
+// the 040702 texture layers of 0.02 to 0.5 counts per pixel scored 0 to 0.43 and were off by
+// 1 to 28 px, layers of 1 to 5 counts 0.50 to 0.72 and off by 0.4 to 0.8 px; well-exposed and
+// binned layers score 0.67 to 0.93 on both textures.
+constexpr double kDefaultMinConfidence = 0.4;
 
 // The smallest number of consecutive layers whose sum holds kBinCounts per pixel, for layers of
 // `countsPerPixel` (a typical layer), limited so that at least three sums remain of `layers`.
