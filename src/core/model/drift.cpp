@@ -147,74 +147,6 @@ int signedIndex(int k, int n)
     return k <= n / 2 ? k : k - n;
 }
 
-// a + b x + c y over an area's own coordinates.
-struct Plane3
-{
-    double a = 0, b = 0, c = 0;
-    double at(int x, int y) const { return a + b * x + c * y; }
-};
-
-// The plane nearest the values of `from` in the least-squares sense, each weighed by the window
-// (windowX from column x0, windowY from row y0). A ramp (uneven illumination, a tilted sample)
-// moved is the same ramp plus a constant: left in, it would correlate with itself at no shift.
-Plane3 fitPlane(const std::vector<float>& layer, int side, QRect from,
-                const std::vector<float>& windowX, const std::vector<float>& windowY, int x0,
-                int y0)
-{
-    // The weights are the product of the two windows, so the normal equations' sums over the
-    // area are products of sums over rows and columns; only those with values need each pixel.
-    double wx = 0, wxx = 0, wxxx = 0;
-    for (int x = 0; x < from.width(); ++x) {
-        const double w = windowX[std::size_t(x0 + x)];
-        wx += w;
-        wxx += w * x;
-        wxxx += w * x * x;
-    }
-    double m[3][4] = {};
-    double wy = 0, wyy = 0, wyyy = 0;
-    for (int y = 0; y < from.height(); ++y) {
-        const float* row = layer.data() + qsizetype(from.top() + y) * side + from.left();
-        const double w = windowY[std::size_t(y0 + y)];
-        float v = 0;
-        float xv = 0;
-        for (int x = 0; x < from.width(); ++x) {
-            const float wv = windowX[std::size_t(x0 + x)] * row[x];
-            v += wv;
-            xv += wv * float(x);
-        }
-        wy += w;
-        wyy += w * y;
-        wyyy += w * y * y;
-        m[0][3] += w * v;
-        m[1][3] += w * xv;
-        m[2][3] += w * y * v;
-    }
-    m[0][0] = wx * wy;
-    m[0][1] = m[1][0] = wxx * wy;
-    m[0][2] = m[2][0] = wx * wyy;
-    m[1][1] = wxxx * wy;
-    m[1][2] = m[2][1] = wxx * wyy;
-    m[2][2] = wx * wyyy;
-    // Gaussian elimination; a singular system (a line of samples) keeps the weighted mean.
-    for (int i = 0; i < 3; ++i) {
-        if (std::abs(m[i][i]) < 1e-12 * std::max(1.0, std::abs(m[0][0])))
-            return {m[0][0] > 0 ? m[0][3] / m[0][0] : 0.0, 0, 0};
-        for (int k = i + 1; k < 3; ++k) {
-            const double f = m[k][i] / m[i][i];
-            for (int j = i; j < 4; ++j)
-                m[k][j] -= f * m[i][j];
-        }
-    }
-    double v[3];
-    for (int i = 2; i >= 0; --i) {
-        double sum = m[i][3];
-        for (int j = i + 1; j < 3; ++j)
-            sum -= m[i][j] * v[j];
-        v[i] = sum / m[i][i];
-    }
-    return {v[0], v[1], v[2]};
-}
-
 // Transform buffers of one thread.
 struct Workspace
 {
@@ -345,7 +277,18 @@ private:
             const auto sampleRow = [&](int y) {
                 return work.layer.data() + qsizetype(from.top() + y) * m_side + from.left();
             };
-            const Plane3 plane = fitPlane(work.layer, m_side, from, windowX, windowY, x0, y0);
+            double weighted = 0;
+            for (int y = 0; y < from.height(); ++y) {
+                const float* row = sampleRow(y);
+                double sum = 0;
+                for (int x = 0; x < from.width(); ++x)
+                    sum += double(windowX[std::size_t(x0 + x)]) * row[x];
+                weighted += windowY[std::size_t(y0 + y)] * sum;
+            }
+            const double weights =
+                std::accumulate(windowX.begin() + x0, windowX.begin() + x0 + from.width(), 0.0) *
+                std::accumulate(windowY.begin() + y0, windowY.begin() + y0 + from.height(), 0.0);
+            const float mean = weights > 0 ? float(weighted / weights) : 0.0f;
             double noise = 0;
             for (int y = 0; y < from.height(); ++y) {
                 const float* row = sampleRow(y);
@@ -354,7 +297,7 @@ private:
                 float rowNoise = 0;
                 for (int x = 0; x < from.width(); ++x) {
                     const float w = wy * windowX[std::size_t(x0 + x)];
-                    dst[x] = w * (row[x] - float(plane.at(x, y)));
+                    dst[x] = w * (row[x] - mean);
                     rowNoise += w * w * std::max(row[x], 0.0f);
                 }
                 noise += rowNoise;
