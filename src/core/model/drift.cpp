@@ -36,8 +36,12 @@ constexpr double kTaperFraction = 0.25;
 // 0.092, 1000 (cross-correlation) 0.39 and 0.115.
 constexpr double kNoiseWeight = 3;
 
+// The least overlap a candidate's height is divided by: further out the layers share so little
+// that a peak there is mostly noise.
+constexpr double kLeastOverlap = 0.1;
+
 // Candidate peaks kept per correlation, for the choice of the one nearest the previous shift.
-constexpr int kCandidates = 5;
+constexpr int kCandidates = 9;
 
 // The widest frame a file can describe (its width is a 16-bit field); a wider one would only
 // run out of memory.
@@ -141,6 +145,22 @@ double summitOffset(double cm, double c0, double cp)
     return curvature < 0 && std::isfinite(offset) ? std::clamp(offset, -0.5, 0.5) : 0.0;
 }
 
+// The window's overlap with itself moved by d pixels, over its overlap unmoved, for d from 0
+// to its length.
+std::vector<double> selfOverlap(const std::vector<float>& w)
+{
+    const std::size_t n = w.size();
+    std::vector<double> overlap(n + 1, 0.0);
+    for (std::size_t d = 0; d < n; ++d) {
+        for (std::size_t i = 0; i + d < n; ++i)
+            overlap[d] += double(w[i]) * w[i + d];
+    }
+    const double whole = overlap[0];
+    for (double& o : overlap)
+        o = whole > 0 ? o / whole : 0.0;
+    return overlap;
+}
+
 // A transform index as a signed displacement: up to half the size either way.
 int signedIndex(int k, int n)
 {
@@ -171,7 +191,8 @@ public:
     PhaseCorrelator(int side, QRect area, int layers)
         : m_side(side), m_layers(layers), m_area(area), m_rows(fastEvenSize(area.height())),
           m_cols(fastEvenSize(area.width())), m_windowX(tukeyWindow(area.width(), 0)),
-          m_windowY(tukeyWindow(area.height(), 0))
+          m_windowY(tukeyWindow(area.height(), 0)), m_overlapX(selfOverlap(m_windowX)),
+          m_overlapY(selfOverlap(m_windowY))
     {
     }
 
@@ -233,7 +254,7 @@ public:
         transform(work, {0, 0}, m_windowX, m_windowY);
         correlate(work, sigma);
         std::vector<isolumen::PeakCandidate> found = localMaxima(work.real.get());
-        return {found, found.empty() ? 0.0 : surfaceConfidence(work.real.get(), found[0])};
+        return {found, found.empty() ? 0.0 : surfaceConfidence(work.real.get())};
     }
 
     // The shift near `coarse`: a second correlation, with the window moved to follow the
@@ -423,6 +444,16 @@ private:
     {
         const int rows = peakRows();
         const int cols = peakCols();
+        // A peak's height over the share of the windowed area the two layers have in common at
+        // its shift: aliases of periodic structure nearer no shift would otherwise always
+        // stand higher than the true peak further out.
+        const auto normalised = [&](int r, int c, float v) {
+            const std::size_t dx = std::size_t(std::abs(2 * signedIndex(c, cols)));
+            const std::size_t dy = std::size_t(std::abs(2 * signedIndex(r, rows)));
+            const double overlap = (dx < m_overlapX.size() ? m_overlapX[dx] : 0.0) *
+                                   (dy < m_overlapY.size() ? m_overlapY[dy] : 0.0);
+            return float(v / std::max(overlap, kLeastOverlap));
+        };
         std::vector<std::pair<float, qsizetype>> maxima;
         const auto above = [&](int r, int c, float v) {
             for (int dr = -1; dr <= 1; ++dr) {
@@ -438,9 +469,10 @@ private:
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < cols; ++c) {
                 const float v = correlation[qsizetype(r) * cols + c];
-                if (v <= lowest || !above(r, c, v))
+                const float height = normalised(r, c, v);
+                if (height <= lowest || !above(r, c, v))
                     continue;
-                maxima.emplace_back(v, qsizetype(r) * cols + c);
+                maxima.emplace_back(height, qsizetype(r) * cols + c);
                 std::sort(maxima.begin(), maxima.end(), std::greater<>());
                 if (int(maxima.size()) > kCandidates)
                     maxima.pop_back();
@@ -457,18 +489,21 @@ private:
         return out;
     }
 
-    double surfaceConfidence(const float* correlation, const isolumen::PeakCandidate& peak) const
+    // How far the surface's highest sample stands out of its noise.
+    double surfaceConfidence(const float* correlation) const
     {
         const qsizetype n = qsizetype(peakRows()) * peakCols();
         double sum = 0;
         double squares = 0;
+        float peak = -std::numeric_limits<float>::infinity();
         for (qsizetype i = 0; i < n; ++i) {
+            peak = std::max(peak, correlation[i]);
             sum += correlation[i];
             squares += double(correlation[i]) * correlation[i];
         }
         const double mean = sum / double(n);
         const double deviation = std::sqrt(std::max(0.0, squares / double(n) - mean * mean));
-        return isolumen::peakConfidence(peak.height, mean, deviation, n);
+        return isolumen::peakConfidence(peak, mean, deviation, n);
     }
 
     int m_side;
@@ -478,6 +513,8 @@ private:
     int m_cols;
     std::vector<float> m_windowX;
     std::vector<float> m_windowY;
+    std::vector<double> m_overlapX; // by displacement in pixels, see selfOverlap()
+    std::vector<double> m_overlapY;
     Plan m_forward;
     Plan m_inverse;
     Plan m_inverseFull;

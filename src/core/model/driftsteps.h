@@ -53,7 +53,7 @@ struct BlockEstimate
 };
 
 // The share of the highest peak's height another candidate needs to be taken for being nearer.
-constexpr double kCandidateShare = 0.7;
+constexpr double kCandidateShare = 0.5;
 
 // For every block, walking out from the reference block, takes the candidate nearest the
 // previous block's shift among those at least kCandidateShare of the highest: periodic
