@@ -318,6 +318,14 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     };
     QCOMPARE(sumOf12C(run(stats + QStringList{"--align"})).toDouble(), want);
     QVERIFY(sumOf12C(run(stats)).toDouble() != want);
+    // A profile leaves an excluded layer out.
+    const Run profile = run({"--stats", "drift.im", "--per-layer", "--species", "1", "--roi",
+                             "rect:25,25,10,10", "--exclude", "2"});
+    QCOMPARE(profile.status, 0);
+    QStringList layers;
+    for (const QString& line : profile.out.trimmed().split('\n').mid(1))
+        layers << line.section(',', 2, 2);
+    QCOMPARE(layers, (QStringList{"1", "3"}));
 }
 
 // An empty and an excluded layer are named on standard error and interpolated; the empty one
