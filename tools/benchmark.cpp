@@ -975,6 +975,9 @@ void driftTargetsTable(const QTemporaryDir&, int)
     DriftCase faint = make(256, 40, 500);
     faint.faintLayers = {23};
     faint.faint = 0.02;
+    DriftCase sparseFaint = make(256, 40, 5);
+    sparseFaint.faintLayers = {23};
+    sparseFaint.faint = 0.02;
     DriftCase grid = make(256, 40, 500);
     grid.grid = true;
     grid.trend = {0.3, -0.25};
@@ -989,6 +992,7 @@ void driftTargetsTable(const QTemporaryDir&, int)
         {"256, 40 layers, 500 counts/px", make(256, 40, 500), 0.05},
         {"5 counts/px, layer 18 empty", empty, 0.5},
         {"500 counts/px, layer 24 at 2 %", faint, 0.05},
+        {"5 counts/px, layer 24 at 2 %", sparseFaint, 0.5},
         {"16 px grid, 500 counts/px, 12 px drift", grid, 0.5},
         {"64, no drift, 50000 counts/px (largest shift)", still, 0.25},
         {"500 counts/px, a fixed hot spot", hot, 0.05},

@@ -197,8 +197,9 @@ private slots:
         QTest::newRow("500 counts") << exposed << 0.08 << 0;
         DriftCase grid = exposed;
         grid.grid = true;
-        grid.trend = {0.6, -0.5}; // ten pixels in all: beyond half the period
-        grid.layers = 20;
+        grid.side = 256;
+        grid.trend = {0.5, -0.45}; // eleven pixels in all: beyond half the period
+        grid.layers = 24;
         QTest::newRow("periodic grid") << grid << 0.5 << 1;
         DriftCase still;
         still.side = 64;
@@ -206,6 +207,11 @@ private slots:
         still.step = 0;
         still.trend = {};
         QTest::newRow("64, no drift") << still << 0.1 << 0;
+        DriftCase hot = exposed;
+        // A spot that does not drift must not pin the shifts (0.6 px when left whole): the
+        // texture's brightest thousandth stays as bright as a third of the spot.
+        hot.hotSpot = true;
+        QTest::newRow("fixed hot spot") << hot << 0.4 << 0;
     }
 
     void targets()
@@ -326,7 +332,7 @@ private slots:
             QCOMPARE(blocks[b].origin, b == 3 ? ShiftOrigin::Jump : ShiftOrigin::Measured);
         blocks[3].origin = ShiftOrigin::Measured;
         blocks[3].candidates.push_back({{0.3, 0}, 0.9});
-        blocks[4].candidates = {{{-15.6, 0}, 1.0}, {{0.4, 0}, 0.5}};
+        blocks[4].candidates = {{{-15.6, 0}, 1.0}, {{0.4, 0}, 0.4}};
         QCOMPARE(isolumen::chooseNearestPeaks(blocks, 0), std::vector<int>{3});
         QCOMPARE(blocks[3].chosen, 1);
         QCOMPARE(blocks[4].chosen, 0);

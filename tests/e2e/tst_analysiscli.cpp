@@ -348,6 +348,14 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     };
     QCOMPARE(sumOf12C(run(stats + QStringList{"--align"})).toDouble(), want);
     QVERIFY(sumOf12C(run(stats)).toDouble() != want);
+    // A profile leaves an excluded layer out.
+    const Run profile = run({"--stats", "drift.im", "--per-layer", "--species", "1", "--roi",
+                             "rect:25,25,10,10", "--exclude", "2"});
+    QCOMPARE(profile.status, 0);
+    QStringList layers;
+    for (const QString& line : profile.out.trimmed().split('\n').mid(1))
+        layers << line.section(',', 2, 2);
+    QCOMPARE(layers, (QStringList{"1", "3"}));
 }
 
 // 300 aligned layers of about 59,000 counts add up beyond 2^24: every pixel's sum is exact.

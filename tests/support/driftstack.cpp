@@ -108,7 +108,7 @@ Spectrum textureSpectrum(Plans& p, const DriftCase& c, std::mt19937& rng, bool r
             float& v = p.real[std::size_t(y) * p.n + x];
             v = float(v / mean);
             if (c.grid) // lines two pixels wide every period, much brighter than the texture
-                v = 0.2f * v + ((x % kGridPeriod < 2 || y % kGridPeriod < 2) ? 4.0f : 0.0f);
+                v = 0.02f * v + ((x % kGridPeriod < 2 || y % kGridPeriod < 2) ? 4.0f : 0.0f);
         }
     }
     fftwf_execute(p.forward);
