@@ -4,6 +4,7 @@
 #include "core/model/alignlayers.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <cmath>
 #include <limits>
@@ -24,6 +25,7 @@ const QString kAlign = QStringLiteral("align");
 const QString kAlignSpecies = QStringLiteral("align-species");
 const QString kAlignLayer = QStringLiteral("align-layer");
 const QString kAlignSubpixel = QStringLiteral("align-subpixel");
+const QString kAnalysis = QStringLiteral("analysis");
 
 // A number given to an option; "." is the decimal point in every locale.
 std::optional<double> realNumber(const QString& text)
@@ -95,6 +97,12 @@ void addPlaneOptions(QCommandLineParser& parser)
     parser.addOption({kAlignSubpixel,
                       QStringLiteral("Shift layers by fractions of a pixel (bilinear) instead of "
                                      "whole pixels.")});
+    parser.addOption({kAnalysis,
+                      QStringLiteral("Apply a saved analysis: its regions, corrections and "
+                                     "alignment; options given beside it take the place of "
+                                     "those parts. FILE.im may then be left out when it lies "
+                                     "beside the analysis."),
+                      QStringLiteral("FILE.isolumen")});
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -170,6 +178,15 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     }
     c.corrections.deadTime = c.corrections.deadTime || parser.isSet(kDeadTime);
 
+    if (parser.isSet(kAnalysis)) {
+        c.analysisPath = parser.value(kAnalysis);
+        std::variant<isolumen::AnalysisFile, QString> read =
+            isolumen::readAnalysisFile(c.analysisPath);
+        if (const QString* why = std::get_if<QString>(&read))
+            return Failure{*why};
+        c.analysis = std::make_shared<const isolumen::AnalysisFile>(
+            std::move(std::get<isolumen::AnalysisFile>(read)));
+    }
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
     for (const auto& [name, into] :
@@ -215,14 +232,54 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
 std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode)
 {
     const QStringList files = parser.positionalArguments();
+    if (files.isEmpty() && parser.isSet(kAnalysis)) {
+        const std::variant<isolumen::AnalysisFile, QString> read =
+            isolumen::readAnalysisFile(parser.value(kAnalysis));
+        if (const QString* why = std::get_if<QString>(&read))
+            return Failure{*why};
+        const QString name = std::get<isolumen::AnalysisFile>(read).acquisitionName;
+        if (name.isEmpty())
+            return Failure{QStringLiteral("%1 names no acquisition: give the .im file.")
+                               .arg(parser.value(kAnalysis))};
+        return QFileInfo(parser.value(kAnalysis)).dir().filePath(name);
+    }
     if (files.size() != 1)
         return Failure{QStringLiteral("%1 needs exactly one .im file.").arg(mode)};
     return files.first();
 }
 
+namespace {
+
+// The parts of the analysis that options beside it leave in force.
+std::optional<Failure> applyAnalysisOption(const PlaneChoice& choice, Acquisition& acquisition,
+                                           const std::function<void(const QString&)>& warn)
+{
+    using isolumen::AnalysisPart;
+    const isolumen::AnalysisFile& analysis = *choice.analysis;
+    if (!analysis.regionsOnly && !isolumen::sameAcquisition(analysis, acquisition))
+        return Failure{QStringLiteral("%1 is the analysis of another acquisition (%2): the size "
+                                      "or the header differ. Give it with --rois to use its "
+                                      "regions alone.")
+                           .arg(choice.analysisPath, analysis.acquisitionName)};
+    int parts = int(AnalysisPart::Regions);
+    if (!choice.corrections.any())
+        parts |= int(AnalysisPart::Corrections);
+    if (!choice.align)
+        parts |= int(AnalysisPart::Alignment);
+    for (const QString& problem : isolumen::applyAnalysis(analysis, acquisition, parts))
+        warn(problem);
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
                                    const std::function<void(const QString&)>& warn)
 {
+    if (choice.analysis) {
+        if (std::optional<Failure> f = applyAnalysisOption(choice, acquisition, warn))
+            return f;
+    }
     if (choice.corrections.any()) {
         const CorrectionSetup setup = makeCorrections(acquisition.header(), choice.corrections);
         if (!setup.error.isEmpty())

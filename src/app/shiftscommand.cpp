@@ -37,12 +37,20 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
     std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
     if (const Failure* f = std::get_if<Failure>(&parsed))
         return fail(f->message);
+    PlaneChoice& choice = std::get<PlaneChoice>(parsed);
     Acquisition acquisition;
-    if (std::optional<Failure> f =
-            openForMode(acquisition, path, [&](const QString& m) { err << m << Qt::endl; }))
+    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
+    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
         return fail(f->message);
-    const std::variant<Alignment, Failure> alignment =
-        estimateAlignment(std::get<PlaneChoice>(parsed), acquisition);
+    // An analysis's alignment, unless options ask for another estimate.
+    choice.align = choice.alignSpecies || choice.alignLayer || choice.alignSubpixel;
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
+        return fail(f->message);
+    std::variant<Alignment, Failure> alignment = Failure{};
+    if (acquisition.alignment())
+        alignment = *acquisition.alignment();
+    else
+        alignment = estimateAlignment(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&alignment))
         return fail(f->message);
 

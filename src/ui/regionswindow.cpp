@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int kNameColumn = 1;
+constexpr int kClassColumn = 2;
 // Updates while a region is dragged come at most this often.
 constexpr int kTickMs = 40;
 
@@ -209,7 +210,7 @@ void RegionsWindow::refresh()
         QList<StatsRow> rows;
         for (qsizetype s = 0; s < m_sources.size(); ++s) {
             StatsRow row = statsRow(m_planes[s], m_sources[s], pixels, micronSize);
-            row.region = i + 1;
+            row.region = regions[i].id;
             row.firstLayer = m_firstLayer;
             row.lastLayer = m_lastLayer;
             rows << row;
@@ -225,16 +226,18 @@ TableData RegionsWindow::tableData() const
 {
     TableData data;
     data.headers =
-        QStringList{"region", "name", "species", "layers", "pixels",        "area (µm²)",   "sum",
-                    "mean",   "sd",   "min",     "max",    "ratio of sums", "Poisson error"};
+        QStringList{"id",  "name", "class", "species", "layers", "pixels",        "area (µm²)",
+                    "sum", "mean", "sd",    "min",     "max",    "ratio of sums", "Poisson error"};
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     const QList<Region>& regions = m_acquisition.regions();
     for (const QList<StatsRow>& region : m_rows) {
         for (const StatsRow& row : region) {
             const RegionStats& s = row.stats;
             // The sum of pixel ratios means nothing; a ratio's rows give the ratio of sums.
+            const Region region = regions.value(m_acquisition.regionIndex(row.region));
             data.rows << QVariantList{row.region,
-                                      regions.value(row.region - 1).name,
+                                      region.name,
+                                      region.regionClass,
                                       m_acquisition.sourceName(row.source).trimmed(),
                                       layersText(row.firstLayer, row.lastLayer),
                                       s.pixels,
@@ -266,7 +269,7 @@ void RegionsWindow::fillTable()
             QTableWidgetItem* item = m_table->item(r, c);
             if (!item) {
                 item = new QTableWidgetItem;
-                if (c != kNameColumn)
+                if (c != kNameColumn && c != kClassColumn)
                     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 if (TableData::isNumber(data.rows[r][c]))
                     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -285,14 +288,16 @@ void RegionsWindow::fillTable()
 
 void RegionsWindow::nameEdited(QTableWidgetItem* item)
 {
-    if (m_filling || item->column() != kNameColumn || m_sources.isEmpty())
+    const int column = item->column();
+    if (m_filling || (column != kNameColumn && column != kClassColumn) || m_sources.isEmpty())
         return;
     const int index = item->row() / int(m_sources.size());
     if (index >= m_acquisition.regions().size())
         return;
     Region region = m_acquisition.regions()[index];
-    region.name = item->text();
-    m_acquisition.replaceRegion(index, region);
+    (column == kNameColumn ? region.name : region.regionClass) = item->text();
+    if (region != m_acquisition.regions()[index])
+        m_acquisition.replaceRegion(index, region);
 }
 
 void RegionsWindow::tableSelectionChanged()

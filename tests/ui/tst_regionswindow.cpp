@@ -130,14 +130,15 @@ private slots:
             return regions->table()->item(row, column)->text();
         };
         QCOMPARE(regions->table()->rowCount(), 2); // 12C and 13C
-        QCOMPARE(cell(0, 4), "100");
-        QCOMPARE(cell(1, 6), QString::number(rectSum(2, 1, {10, 20, 10, 10})));
+        QCOMPARE(cell(0, 0), "1");                 // the id
+        QCOMPARE(cell(0, 5), "100");
+        QCOMPARE(cell(1, 7), QString::number(rectSum(2, 1, {10, 20, 10, 10})));
 
         // Moved 5 pixels right: the table follows before the button is released.
         RegionTools::instance().setTool(Tool::Select);
         QTest::mousePress(m_overlay, Qt::LeftButton, {}, {16, 26});
         QTest::mouseMove(m_overlay, {21, 26});
-        QTRY_COMPARE(cell(0, 6), QString::number(rectSum(1, 1, {15, 20, 10, 10})));
+        QTRY_COMPARE(cell(0, 7), QString::number(rectSum(1, 1, {15, 20, 10, 10})));
         QTest::mouseRelease(m_overlay, Qt::LeftButton, {}, {21, 26});
 
         regions->table()->item(1, 1)->setText(QStringLiteral("cell"));
@@ -166,12 +167,13 @@ private slots:
             QSKIP("No Python 3 to read the CSV with");
         const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
         QCOMPARE(rows.size(), 4); // headers, then 12C, 13C and 13C/12C
-        QCOMPARE(rows[0][12].toString(), "Poisson error");
+        QCOMPARE(rows[0][0].toString(), "id");
+        QCOMPARE(rows[0][13].toString(), "Poisson error");
         QCOMPARE(rows[1][1].toString(), "cells, \"bright\"");
-        QCOMPARE(rows[3][2].toString(), "13C/12C");
+        QCOMPARE(rows[3][3].toString(), "13C/12C");
         const double n = rectSum(2, 1, {30, 30, 5, 5}), d = rectSum(1, 1, {30, 30, 5, 5});
-        QCOMPARE(rows[3][11].toString().toDouble(), n / d);
-        QCOMPARE(rows[3][12].toString().toDouble(), n / d * std::sqrt(1 / n + 1 / d));
+        QCOMPARE(rows[3][12].toString().toDouble(), n / d);
+        QCOMPARE(rows[3][13].toString().toDouble(), n / d * std::sqrt(1 / n + 1 / d));
     }
 
     void depthProfileIsLayerSums()
