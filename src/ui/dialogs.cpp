@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -428,6 +429,17 @@ void installMessageBox()
 {
     setMessageHandler([](const QString& text) {
         QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Isolumen"), text);
+    });
+    setQuestionHandler([](const QString& text, const QStringList& buttons) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Isolumen"), text,
+                        QMessageBox::NoButton, QApplication::activeWindow());
+        QList<QAbstractButton*> added;
+        for (const QString& b : buttons) {
+            const bool cancel = b == QLatin1String("Cancel");
+            added << box.addButton(b, cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        }
+        box.exec();
+        return int(added.indexOf(box.clickedButton()));
     });
 }
 

@@ -6,6 +6,7 @@
 #include "core/model/acquisition.h"
 #include "core/progress.h"
 #include "ui/analysiscommands.h"
+#include "ui/analysissession.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/imagewindow.h"
@@ -118,6 +119,8 @@ MainWindow::MainWindow(Acquisition& acquisition)
             return openImageWindow(source, hsi);
         });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
+    m_session = std::make_unique<isolumen::AnalysisSession>(
+        m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); });
 
     setWindowTitle(QStringLiteral("Isolumen  0.0.1"));
     setAcceptDrops(true);
@@ -293,6 +296,8 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::openImage(const QString& path)
 {
+    if (!path.isEmpty() && !m_session->mayLeave())
+        return;
     ImFile::Status status = ImFile::Status::Unusable;
     if (isCompressedName(path) && QFileInfo(path).isFile()) {
         // Expanded once into the cache folder, off the GUI thread; a file that cannot be
@@ -487,6 +492,10 @@ void MainWindow::toggleDetails(bool expanded)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!m_session->mayLeave()) {
+        event->ignore();
+        return;
+    }
     m_acquisition.close();
     QMainWindow::closeEvent(event);
     // Closing the main window ends the program: every other window closes with it, each

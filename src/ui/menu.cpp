@@ -20,17 +20,20 @@ Menu::Menu()
 {
     addMenu("fileMenu", "File",
             {{"fileOpen", "Open", "Ctrl+O"},
+             {"fileOpenAnalysis", "Open Analysis..."},
+             {"fileSaveAnalysis", "Save Analysis...", "Ctrl+Shift+S"},
              {"fileSaveImage", "Save Image As...", "Ctrl+S"},
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
-            {3});
+            {3, 5});
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
+             {"editRedo", "Redo", "Ctrl+Shift+Z", false},
              {"editCut", "Cut", "Ctrl+X", false},
              {"editCopy", "Copy", "Ctrl+C", false},
              {"editPaste", "Paste", "Ctrl+V", false},
              {"editClear", "Clear", "", false}},
-            {1});
+            {2});
     addMenu("windowMenu", "Window",
             {{"windowSize256", "256 x 256 (100%)"},
              {"windowSize512", "512 x 512 (200%)"},
@@ -184,8 +187,15 @@ bool Menu::run(const QString& itemName)
     return true;
 }
 
+void Menu::setQuitGuard(std::function<bool()> guard)
+{
+    m_quitGuard = std::move(guard);
+}
+
 void Menu::quitApplication()
 {
+    if (const std::function<bool()> guard = instance().m_quitGuard; guard && !guard())
+        return;
     QApplication::closeAllWindows();
     QCoreApplication::quit();
 }
