@@ -26,6 +26,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 
 namespace {
 
@@ -198,6 +199,22 @@ private slots:
                  QString::number(std::sqrt(rectSum(1, 3, r)), 'g', 6));
         profile->quantityBox()->setCurrentIndex(1); // the mean
         QCOMPARE(curve(0)->at(0).y(), rectSum(1, 1, r) / 54);
+        QCOMPARE(curve(0)->name(), "Region 1 · 12C");
+        QVERIFY(curve(0)->color() != curve(1)->color());
+        QCOMPARE(static_cast<QValueAxis*>(profile->chart()->axes(Qt::Vertical)[0])->min(), 0.0);
+
+        // It follows renames and new regions, and a second call raises it.
+        Region renamed = m_acquisition->regions()[0];
+        renamed.name = QStringLiteral("cell");
+        m_acquisition->replaceRegion(0, renamed);
+        add("rect:2,2,3,3");
+        QTRY_COMPARE(profile->chart()->series().size(), 4);
+        QCOMPARE(curve(1)->name(), "cell · 13C");
+        Menu::run(QStringLiteral("analysisDepthProfile"));
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            open += qobject_cast<DepthProfileWindow*>(w) && w->isVisible();
+        QCOMPARE(open, 1);
     }
 
     void lineProfileAndHistogramFollowWindow()
