@@ -3,6 +3,7 @@
 // rows included; the depth profile plots each layer's sums; the line profile and the histogram
 // follow their window; shapes drawn by hand are saved and loaded back, and a bad file is told.
 #include "imbuilder.h"
+#include "ui/canvas.h"
 #include "ui/depthprofilewindow.h"
 #include "ui/dialogs.h"
 #include "ui/histogramwindow.h"
@@ -175,6 +176,41 @@ private slots:
         const double n = rectSum(2, 1, {30, 30, 5, 5}), d = rectSum(1, 1, {30, 30, 5, 5});
         QCOMPARE(rows[3][12].toString().toDouble(), n / d);
         QCOMPARE(rows[3][13].toString().toDouble(), n / d * std::sqrt(1 / n + 1 / d));
+    }
+
+    void outlinesShowOnEveryTable_data()
+    {
+        QTest::addColumn<int>("table");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QRgb>("light");
+        QTest::addColumn<int>("width"); // of the light line
+        QTest::newRow("Rainbow") << 9 << false << qRgb(255, 255, 0) << 1;
+        QTest::newRow("GrayScale") << 6 << false << qRgb(255, 255, 0) << 1;
+        QTest::newRow("Rainbow, selected, thicker") << 9 << true << qRgb(0, 255, 255) << 2;
+    }
+
+    void outlinesShowOnEveryTable()
+    {
+        QFETCH(int, table);
+        QFETCH(bool, selected);
+        QFETCH(QRgb, light);
+        QFETCH(int, width);
+        ColourChoice colours;
+        colours.table = table;
+        m_window->setColours(colours);
+        add("rect:10,10,30,20");
+        if (selected)
+            RegionTools::instance().select(0, false);
+        // Down a column through the top edge, clear of its handle: light between dark lines.
+        const QImage picture = m_window->imageCanvas()->grab().toImage();
+        QList<QRgb> column;
+        for (int y = 6; y < 18; ++y)
+            column << (picture.pixel(16, y) & 0xFFFFFF);
+        const qsizetype first = column.indexOf(light & 0xFFFFFF);
+        QVERIFY2(first > 0, "no light line");
+        QCOMPARE(column.lastIndexOf(light & 0xFFFFFF) - first + 1, width);
+        QCOMPARE(column[first - 1], 0u);
+        QCOMPARE(column[first + width], 0u);
     }
 
     void depthProfileIsLayerSums()
