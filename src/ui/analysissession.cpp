@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -35,9 +36,10 @@ QString recoveryFolder()
 
 AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList& windows,
                                  QWidget* dialogParent,
-                                 std::function<void(const QString&)> openImage)
+                                 std::function<void(const QString&)> openImage,
+                                 OpenWindow openWindow)
     : m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent),
-      m_openImage(std::move(openImage))
+      m_openImage(std::move(openImage)), m_openWindow(std::move(openWindow))
 {
     m_history = AnalysisHistory::of(acquisition);
     if (!m_history)
@@ -54,6 +56,7 @@ AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList
     connect(&acquisition, &Acquisition::fileChanged, this, [this] {
         m_recoveryTimer.stop();
         m_path.clear();
+        m_kept = {};
         const QString hash = headerSha256(m_acquisition);
         m_recoveryPath =
             hash.isEmpty() ? QString() : recoveryFolder() + QLatin1Char('/') + hash + kSuffix;
@@ -87,11 +90,7 @@ bool AnalysisSession::writeTo(const QString& path, bool recovery)
                                          s.autoMax ? std::nullopt : std::optional(s.maxValue),
                                          s.logScale};
     }
-    if (!recovery && QFileInfo(path).canonicalFilePath() == QFileInfo(m_path).canonicalFilePath()) {
-        // Keys a later version wrote into the file stay in it.
-        if (const auto read = readAnalysisFile(path); std::holds_alternative<AnalysisFile>(read))
-            analysis.read = std::get<AnalysisFile>(read).read;
-    }
+    analysis.read = m_kept; // keys a later version wrote stay
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(writeAnalysis(analysis)) < 0 ||
@@ -238,11 +237,41 @@ void AnalysisSession::applyFound(const AnalysisFile& analysis, const QString& pa
     }
     for (const QString& problem : applyAnalysis(analysis, m_acquisition))
         showMessage(problem);
+    openWindows(analysis);
     // As opened, the analysis is as saved.
     m_history->reset();
     m_path = path;
+    m_kept = analysis.read;
     m_recoveryTimer.stop();
     QFile::remove(m_recoveryPath);
+}
+
+void AnalysisSession::openWindows(const AnalysisFile& analysis)
+{
+    auto speciesNamed = [this](const QString& label) {
+        for (int s = 0; s < m_acquisition.speciesCount(); ++s) {
+            if (m_acquisition.speciesName(s).trimmed() == label.trimmed())
+                return s;
+        }
+        return -1;
+    };
+    for (const WindowRecord& record : analysis.windows) {
+        const QStringList terms = record.source.split(QLatin1Char('/'));
+        PlaneSource source{speciesNamed(terms.first()), std::nullopt};
+        if (terms.size() == 2)
+            source.ratio = RatioSpec{source.species, speciesNamed(terms.last()), record.scale};
+        if (source.species < 0 || (source.ratio && source.ratio->denominator < 0))
+            continue; // a species this acquisition lacks
+        ImageWindow* window = m_openWindow(source);
+        if (!window)
+            continue;
+        ColourChoice colours = ::colours(window->settings());
+        colours.table = record.table - 1;
+        window->setColours(colours);
+        window->setManualLimits(record.min, record.max);
+        if (record.log != window->settings().logScale)
+            window->linLogButton()->click();
+    }
 }
 
 } // namespace isolumen

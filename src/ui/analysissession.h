@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <functional>
 
 class Acquisition;
+class ImageWindow;
 class ImageWindowList;
 class QWidget;
+struct PlaneSource;
 
 namespace isolumen {
 
@@ -25,9 +28,12 @@ class AnalysisSession : public QObject
     Q_OBJECT
 
 public:
-    // openImage opens an acquisition as File > Open does.
+    using OpenWindow = std::function<ImageWindow*(const PlaneSource&)>;
+
+    // openImage opens an acquisition as File > Open does; openWindow opens (or raises) the
+    // image window of a source.
     AnalysisSession(Acquisition& acquisition, const ImageWindowList& windows, QWidget* dialogParent,
-                    std::function<void(const QString&)> openImage);
+                    std::function<void(const QString&)> openImage, OpenWindow openWindow);
     ~AnalysisSession() override;
 
     // "Save Analysis...": asks where; true when it was written.
@@ -49,11 +55,14 @@ private:
     void writeRecovery();
     void offerRecovery();
     void applyFound(const AnalysisFile& analysis, const QString& path);
+    void openWindows(const AnalysisFile& analysis);
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
     QWidget* m_dialogParent;
     std::function<void(const QString&)> m_openImage;
+    OpenWindow m_openWindow;
+    QJsonObject m_kept; // the analysis as opened, with keys this version does not know
     AnalysisHistory* m_history;
     QString m_path;         // where the analysis was last saved or opened from
     QString m_recoveryPath; // of the acquisition open

@@ -120,7 +120,8 @@ MainWindow::MainWindow(Acquisition& acquisition)
         });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
     m_session = std::make_unique<isolumen::AnalysisSession>(
-        m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); });
+        m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); },
+        [this](const PlaneSource& source) { return openImageWindow(source); });
 
     setWindowTitle(QStringLiteral("Isolumen  0.0.1"));
     setAcceptDrops(true);

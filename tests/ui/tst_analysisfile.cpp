@@ -10,6 +10,8 @@
 #include "ui/analysishistory.h"
 #include "ui/analysissession.h"
 #include "ui/dialogs.h"
+#include "ui/imagewindow.h"
+#include "ui/imagewindowlist.h"
 #include "ui/mainwindow.h"
 #include "ui/menu.h"
 #include "ui/messagebox.h"
@@ -214,8 +216,12 @@ void TestAnalysisFile::roundTrip()
     QString problem;
     a.setAlignment(std::make_shared<Alignment>(
         *alignLayers(*a.file(), 0, 1, std::nullopt, false, nullptr, &problem)));
+    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}});
+    ratio->setColours(ColourChoice{2});
+    ratio->setManualLimits(std::nullopt, 5.0);
     m_savePath = work("a.isolumen");
     QVERIFY(main->session().saveAnalysis());
+    ratio->close();
     QFile regions(work("regions.json"));
     QVERIFY(regions.open(QIODevice::WriteOnly));
     regions.write(regionsToJson(a.regions()));
@@ -251,6 +257,11 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(a.regions().isEmpty());
     main->session().openAnalysisFile(m_savePath);
     QCOMPARE(a.regions(), kept.regions);
+    QCOMPARE(main->imageWindows().windows().size(), 1);
+    const DisplaySettings& shown = main->imageWindows().windows().first()->settings();
+    QCOMPARE(shown.table, 2);
+    QCOMPARE(shown.maxValue, 5.0);
+    QVERIFY(shown.autoMin && !shown.autoMax);
     QCOMPARE(a.alignment()->shifts.size(), kept.alignment->shifts.size());
     QCOMPARE(a.corrections()->species[1].deadTimeNs, 40.0);
     a.addRegion(rect("rect:1,1,3,3"));
