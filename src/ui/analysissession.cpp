@@ -57,6 +57,7 @@ AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList
         m_recoveryTimer.stop();
         m_path.clear();
         m_kept = {};
+        m_excluded.clear();
         const QString hash = headerSha256(m_acquisition);
         m_recoveryPath =
             hash.isEmpty() ? QString() : recoveryFolder() + QLatin1Char('/') + hash + kSuffix;
@@ -91,6 +92,7 @@ bool AnalysisSession::writeTo(const QString& path, bool recovery)
                                          s.logScale};
     }
     analysis.read = m_kept; // keys a later version wrote stay
+    analysis.excludedLayers = m_excluded;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(writeAnalysis(analysis)) < 0 ||
@@ -207,6 +209,8 @@ void AnalysisSession::openAnalysisFile(const QString& path)
                 QStringLiteral("Open an acquisition first: %1 holds regions only.").arg(path));
         return;
     }
+    if (!mayLeave()) // the analysis open now is replaced
+        return;
     if (!sameAcquisition(analysis, m_acquisition)) {
         QString image = QFileInfo(path).dir().filePath(analysis.acquisitionName);
         if (analysis.acquisitionName.isEmpty() || !QFileInfo(image).isFile())
@@ -242,6 +246,7 @@ void AnalysisSession::applyFound(const AnalysisFile& analysis, const QString& pa
     m_history->reset();
     m_path = path;
     m_kept = analysis.read;
+    m_excluded = analysis.excludedLayers;
     m_recoveryTimer.stop();
     QFile::remove(m_recoveryPath);
 }

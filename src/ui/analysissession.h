@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -62,7 +63,8 @@ private:
     QWidget* m_dialogParent;
     std::function<void(const QString&)> m_openImage;
     OpenWindow m_openWindow;
-    QJsonObject m_kept; // the analysis as opened, with keys this version does not know
+    QJsonObject m_kept;    // the analysis as opened, with keys this version does not know
+    QList<int> m_excluded; // layers the opened analysis leaves out of sums, kept as they were
     AnalysisHistory* m_history;
     QString m_path;         // where the analysis was last saved or opened from
     QString m_recoveryPath; // of the acquisition open

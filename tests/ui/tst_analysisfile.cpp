@@ -233,6 +233,7 @@ void TestAnalysisFile::roundTrip()
     QJsonObject doc = QJsonDocument::fromJson(file.readAll()).object();
     file.close();
     doc.insert("future", QJsonObject{{"x", 1}});
+    doc.insert("layers", QJsonObject{{"first", 1}, {"last", 1}, {"excluded", QJsonArray{2}}});
     QJsonArray list = doc.value("regions").toArray();
     QJsonObject third = list[1].toObject();
     third.insert("colour", "red");
@@ -270,6 +271,7 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(file.open(QIODevice::ReadOnly));
     doc = QJsonDocument::fromJson(file.readAll()).object();
     QCOMPARE(doc.value("future").toObject().value("x").toInt(), 1);
+    QCOMPARE(doc.value("layers").toObject().value("excluded").toArray(), QJsonArray{2});
     QCOMPARE(doc.value("regions").toArray()[1].toObject().value("colour").toString(), "red");
     QCOMPARE(doc.value("regions").toArray()[2].toObject().value("id").toInt(), 4);
 }
