@@ -141,6 +141,8 @@ AnalysisHistory::AnalysisHistory(Acquisition& acquisition)
 
 AnalysisHistory::~AnalysisHistory()
 {
+    if (!Menu::exists()) // the acquisition may outlive the menus at shutdown
+        return;
     for (const char* name : {"editUndo", "editRedo"}) {
         Menu::instance().setCommand(QLatin1String(name), {});
         Menu::instance().item(QLatin1String(name))->setEnabled(false);

@@ -85,6 +85,11 @@ void Menu::release()
     sharedMenu().reset();
 }
 
+bool Menu::exists()
+{
+    return sharedMenu() != nullptr;
+}
+
 void Menu::addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
                    std::initializer_list<int> separatorsBefore)
 {

@@ -33,6 +33,8 @@ public:
     static Menu& instance();
     // Releases the shared instance (shutdown); the next instance() makes a new one.
     static void release();
+    // Whether the shared instance exists (owners of commands that may outlive it ask).
+    static bool exists();
 
     // An item by its name ("fileOpen", "windowSize256", "analysisSum" ...), or null.
     QAction* item(const QString& name) const;
