@@ -246,6 +246,13 @@ private slots:
         add("rect:2,2,3,3");
         QTRY_COMPARE(profile->chart()->series().size(), 4);
         QCOMPARE(curve(1)->name(), "cell · 13C");
+        QVERIFY(curve(0)->lightMarker().isNull()); // colours tell eight curves apart
+        for (const char* more : {"rect:5,40,3,3", "rect:12,40,3,3", "rect:20,40,3,3"})
+            add(more);
+        QTRY_COMPARE(profile->chart()->series().size(), 10); // beyond eight: a shape per region
+        auto shape = [&](int i) { return curve(i)->lightMarker().createAlphaMask(); };
+        QCOMPARE(shape(0), shape(1)); // one region, two species
+        QVERIFY(shape(0) != shape(2));
         Menu::run(QStringLiteral("analysisDepthProfile"));
         int open = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
