@@ -66,12 +66,12 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
 {
     ExportRequest r;
     r.out = parser.value(kExport);
-    const QStringList files = parser.positionalArguments();
     if (r.out.isEmpty())
         return Failure{QStringLiteral("--export needs the name of the picture to write.")};
-    if (files.size() != 1)
-        return Failure{QStringLiteral("--export needs exactly one .im file.")};
-    r.in = files.first();
+    std::variant<QString, Failure> in = onlyFile(parser, QStringLiteral("--export"));
+    if (const Failure* f = std::get_if<Failure>(&in))
+        return *f;
+    r.in = std::get<QString>(in);
     const std::optional<PictureFormat> format = pictureFormatFor(r.out);
     if (!format)
         return Failure{QStringLiteral("Cannot tell the picture format of %1: use .png, .tif, "

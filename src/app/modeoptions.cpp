@@ -35,6 +35,7 @@ const QStringList& planeOptions()
         QStringLiteral("align-min-confidence"),
         QStringLiteral("align-max-step"),
         QStringLiteral("exclude"),
+        QStringLiteral("analysis"),
     };
     return names;
 }
@@ -60,7 +61,7 @@ const QList<std::pair<QString, QStringList>>& modeTable()
          {QStringLiteral("align-species"), QStringLiteral("align-layer"),
           QStringLiteral("align-subpixel"), QStringLiteral("align-bin"),
           QStringLiteral("align-region"), QStringLiteral("align-min-confidence"),
-          QStringLiteral("align-max-step"), QStringLiteral("exclude")}},
+          QStringLiteral("align-max-step"), QStringLiteral("exclude"), QStringLiteral("analysis")}},
     };
     return table;
 }

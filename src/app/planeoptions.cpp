@@ -8,6 +8,7 @@
 #include "core/text/numbertext.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -35,6 +36,7 @@ const QString kAlignRegion = QStringLiteral("align-region");
 const QString kAlignMinConfidence = QStringLiteral("align-min-confidence");
 const QString kAlignMaxStep = QStringLiteral("align-max-step");
 const QString kExclude = QStringLiteral("exclude");
+const QString kAnalysis = QStringLiteral("analysis");
 
 } // namespace
 
@@ -272,6 +274,12 @@ void addPlaneOptions(QCommandLineParser& parser)
                                      "whole pixels.")});
     addQsaOptions(parser);
     addAlignmentOptions(parser);
+    parser.addOption({kAnalysis,
+                      QStringLiteral("Apply a saved analysis: its regions, corrections and "
+                                     "alignment; options given beside it take the place of "
+                                     "those parts. FILE.im may then be left out when it lies "
+                                     "beside the analysis."),
+                      QStringLiteral("FILE.isolumen")});
 }
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
@@ -356,6 +364,15 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
 
     if (std::optional<Failure> f = readAlignmentOptions(parser, c))
         return *f;
+    if (parser.isSet(kAnalysis)) {
+        c.analysisPath = parser.value(kAnalysis);
+        std::variant<isolumen::AnalysisFile, QString> read =
+            isolumen::readAnalysisFile(c.analysisPath);
+        if (const QString* why = std::get_if<QString>(&read))
+            return Failure{*why};
+        c.analysis = std::make_shared<const isolumen::AnalysisFile>(
+            std::move(std::get<isolumen::AnalysisFile>(read)));
+    }
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
     for (const auto& [name, into] :
@@ -408,6 +425,17 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
 std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode)
 {
     const QStringList files = parser.positionalArguments();
+    if (files.isEmpty() && parser.isSet(kAnalysis)) {
+        const std::variant<isolumen::AnalysisFile, QString> read =
+            isolumen::readAnalysisFile(parser.value(kAnalysis));
+        if (const QString* why = std::get_if<QString>(&read))
+            return Failure{*why};
+        const QString name = std::get<isolumen::AnalysisFile>(read).acquisitionName;
+        if (name.isEmpty())
+            return Failure{QStringLiteral("%1 names no acquisition: give the .im file.")
+                               .arg(parser.value(kAnalysis))};
+        return QFileInfo(parser.value(kAnalysis)).dir().filePath(name);
+    }
     if (files.size() != 1)
         return Failure{QStringLiteral("%1 needs exactly one .im file.").arg(mode)};
     return files.first();
@@ -423,11 +451,44 @@ std::optional<Failure> applyExclusion(const PlaneChoice& choice, Acquisition& ac
     return std::nullopt;
 }
 
+namespace {
+
+// The parts of the analysis that options beside it leave in force.
+std::optional<Failure> applyAnalysisOption(const PlaneChoice& choice, Acquisition& acquisition,
+                                           const std::function<void(const QString&)>& warn)
+{
+    using isolumen::AnalysisPart;
+    const isolumen::AnalysisFile& analysis = *choice.analysis;
+    if (!analysis.regionsOnly && !isolumen::sameAcquisition(analysis, acquisition))
+        return Failure{QStringLiteral("%1 is the analysis of another acquisition (%2): the size "
+                                      "or the header differ. Give it with --rois to use its "
+                                      "regions alone.")
+                           .arg(choice.analysisPath, analysis.acquisitionName)};
+    int parts = int(AnalysisPart::Regions);
+    if (!choice.corrections.any())
+        parts |= int(AnalysisPart::Corrections);
+    if (!choice.align)
+        parts |= int(AnalysisPart::Alignment);
+    if (choice.excluded.empty())
+        parts |= int(AnalysisPart::Excluded);
+    for (const QString& problem : isolumen::applyAnalysis(analysis, acquisition, parts))
+        warn(problem);
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
                                    const std::function<void(const QString&)>& warn)
 {
-    if (std::optional<Failure> f = applyExclusion(choice, acquisition))
-        return f;
+    if (choice.analysis) {
+        if (std::optional<Failure> f = applyAnalysisOption(choice, acquisition, warn))
+            return f;
+    }
+    if (!choice.excluded.empty()) {
+        if (std::optional<Failure> f = applyExclusion(choice, acquisition))
+            return f;
+    }
     if (choice.corrections.any()) {
         const std::variant<CorrectionSettings, Failure> settings =
             correctionsFor(choice, acquisition.header());

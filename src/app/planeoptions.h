@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
 #include "core/model/corrections.h"
 
@@ -38,6 +39,10 @@ struct PlaneChoice
     AlignmentSettings alignSettings; // --align-bin, --align-region, --align-min-confidence,
                                      // --align-max-step
     std::vector<int> excluded;       // --exclude 3,7-9: layers from 1
+    // --analysis FILE.isolumen: its regions, corrections and alignment, where options given
+    // beside it do not say otherwise.
+    std::shared_ptr<const isolumen::AnalysisFile> analysis;
+    QString analysisPath;
 };
 
 // Adds the options of plane choice, ratios and corrections to a parser.
@@ -61,11 +66,12 @@ Failure notAnImage(const QString& path);
 std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
                                    const std::function<void(const QString&)>& warn);
 
-// The one .im file a mode (--stats, ...) is given, or why not.
+// The one .im file a mode (--stats, ...) is given, or why not. Without one, --analysis names
+// it: the acquisition of that name beside the analysis.
 std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode);
 
-// Puts the choice's corrections and then its alignment in force on the acquisition; the notes
-// about corrections go to warn.
+// Puts the choice's analysis (when it was made of this acquisition), then its corrections and
+// its alignment in force on the acquisition; the notes about corrections go to warn.
 std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
                                    const std::function<void(const QString&)>& warn);
 

@@ -38,14 +38,22 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
     std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
     if (const Failure* f = std::get_if<Failure>(&parsed))
         return fail(f->message);
+    PlaneChoice& choice = std::get<PlaneChoice>(parsed);
     Acquisition acquisition;
-    if (std::optional<Failure> f =
-            openForMode(acquisition, path, [&](const QString& m) { err << m << Qt::endl; }))
+    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
+    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
         return fail(f->message);
-    if (std::optional<Failure> f = applyExclusion(std::get<PlaneChoice>(parsed), acquisition))
+    // An analysis's alignment, unless options ask for another estimate.
+    const AlignmentSettings& asked = choice.alignSettings;
+    choice.align = choice.alignSpecies || choice.alignLayer || choice.alignSubpixel || asked.bin ||
+                   asked.region || asked.minConfidence || asked.maxStep;
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
         return fail(f->message);
-    const std::variant<Alignment, Failure> estimated =
-        estimateAlignment(std::get<PlaneChoice>(parsed), acquisition);
+    std::variant<Alignment, Failure> estimated = Failure{};
+    if (acquisition.alignment())
+        estimated = *acquisition.alignment();
+    else
+        estimated = estimateAlignment(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&estimated))
         return fail(f->message);
     const Alignment& alignment = std::get<Alignment>(estimated);

@@ -16,6 +16,7 @@ const QString kRoi = QStringLiteral("roi");
 const QString kRois = QStringLiteral("rois");
 const QString kPerLayer = QStringLiteral("per-layer");
 
+// The regions of --rois and --roi; none when neither is given.
 std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parser)
 {
     QList<Region> regions;
@@ -40,9 +41,8 @@ std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parse
             return Failure{QStringLiteral("--roi %1: %2").arg(shape, error)};
         regions << *r;
     }
-    if (regions.isEmpty())
-        return Failure{QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
-                                      "ellipse:, polygon:) or --rois FILE.json.")};
+    int nextId = 1;
+    numberRegions(regions, nextId); // a file's ids stay; --roi regions follow them
     return regions;
 }
 
@@ -89,21 +89,30 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (perLayer && (choice.plane || choice.sum))
         return fail(QStringLiteral("--per-layer goes with --layers A-B or all layers, not with "
                                    "--plane or --sum."));
-    const std::variant<QList<Region>, Failure> regions = readRegions(parser);
+    std::variant<QList<Region>, Failure> regions = readRegions(parser);
     if (const Failure* f = std::get_if<Failure>(&regions))
         return fail(f->message);
+    if (std::get<QList<Region>>(regions).isEmpty() && !choice.analysis)
+        return fail(QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
+                                   "ellipse:, polygon:), --rois FILE.json or --analysis "
+                                   "FILE.isolumen."));
 
     Acquisition acquisition;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = openForMode(acquisition, path, warn))
         return fail(f->message);
-    const int side = *acquisition.frameSide();
-    for (qsizetype i = 0; i < std::get<QList<Region>>(regions).size(); ++i) {
-        if (regionPixels(std::get<QList<Region>>(regions)[i], side).empty())
-            return fail(QStringLiteral("Region %1 covers no pixel centre.").arg(i + 1));
-    }
     if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
         return fail(f->message);
+    // Regions given beside an analysis take the place of its own.
+    if (std::get<QList<Region>>(regions).isEmpty())
+        regions = acquisition.regions();
+    if (std::get<QList<Region>>(regions).isEmpty())
+        return fail(QStringLiteral("%1 holds no regions.").arg(choice.analysisPath));
+    const int side = *acquisition.frameSide();
+    for (const Region& r : std::get<QList<Region>>(regions)) {
+        if (regionPixels(r, side).empty())
+            return fail(QStringLiteral("Region %1 covers no pixel centre.").arg(r.id));
+    }
 
     // Every species (or those of --species), the ratio's row after them.
     QList<PlaneSource> sources;
@@ -129,10 +138,13 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
         layers.sum = true;
     if (perLayer && !layers.layers)
         layers.layers = std::pair{1, acquisition.layerCount()};
-    const std::variant<QList<std::pair<int, int>>, Failure> ranges =
-        chosenLayers(layers, acquisition);
+    std::variant<QList<std::pair<int, int>>, Failure> ranges = chosenLayers(layers, acquisition);
     if (const Failure* f = std::get_if<Failure>(&ranges))
         return fail(f->message);
+    // A profile has no row for an excluded layer (a sum leaves it out by itself).
+    if (perLayer)
+        std::get<QList<std::pair<int, int>>>(ranges).removeIf(
+            [&](const std::pair<int, int>& r) { return acquisition.isExcluded(r.first); });
 
     QString error;
     const std::optional<QList<StatsRow>> rows =

@@ -47,6 +47,15 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
          {&Acquisition::fileChanged, &Acquisition::layersChanged, &Acquisition::alignmentChanged})
         connect(&m_acquisition, signal, this, &AnalysisCommands::updateItems);
     updateItems();
+    // Undo, redo and an opened analysis change the corrections too: the menu shows what is in
+    // force.
+    connect(&m_acquisition, &Acquisition::correctionsChanged, this, [this] {
+        const std::shared_ptr<const Corrections> c = m_acquisition.corrections();
+        m_corrections = c ? c->settings : CorrectionSettings{};
+        Menu::instance()
+            .item(QStringLiteral("analysisDeadTime"))
+            ->setChecked(m_corrections.deadTime);
+    });
     new RegionCommands(m_acquisition, m_windows, m_dialogParent, this); // the region items
 }
 
@@ -181,8 +190,8 @@ void AnalysisCommands::alignLayers()
         return;
     const std::shared_ptr<const ImFile> file = m_acquisition.file();
     QStringList regionNames;
-    for (int i = 0; i < m_acquisition.regions().size(); ++i)
-        regionNames << QStringLiteral("%1 %2").arg(i + 1).arg(m_acquisition.regions()[i].name);
+    for (const Region& r : m_acquisition.regions())
+        regionNames << QStringLiteral("%1 %2").arg(r.id).arg(r.name);
     AlignChoice proposed;
     proposed.species = brightestSpecies(*file, 1);
     // The selected region, when there is one, is what the user means to align on.

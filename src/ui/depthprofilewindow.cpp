@@ -9,23 +9,61 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QValueAxis>
 #include <cmath>
 #include <map>
 
-DepthProfileWindow::DepthProfileWindow(const QList<StatsRow>& rows, const QStringList& regionNames,
-                                       const QList<PlaneSource>& sources,
-                                       const QStringList& sourceNames, QWidget* parent)
-    : PlotWindow(QStringLiteral("Depth Profile"), parent), m_rows(rows), m_regionNames(regionNames),
-      m_sources(sources), m_sourceNames(sourceNames)
+namespace {
+
+// Curves of one colour each, as far apart as eight can be.
+const QRgb kCurveColours[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e,
+                              0x9467bd, 0x17becf, 0x8c564b, 0xe377c2};
+constexpr int kColours = int(std::size(kCurveColours));
+constexpr int kMarkerPixels = 9;
+
+// A marker of one of five shapes: disc, square, triangle, diamond, cross.
+QImage marker(int shape, const QColor& colour)
+{
+    QImage image(kMarkerPixels, kMarkerPixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 1.5));
+    p.setBrush(colour);
+    const QRectF box(1, 1, kMarkerPixels - 2, kMarkerPixels - 2);
+    const QPointF c = box.center();
+    switch (shape % 5) {
+    case 0:
+        p.drawEllipse(box);
+        break;
+    case 1:
+        p.drawRect(box);
+        break;
+    case 2:
+        p.drawPolygon(QPolygonF{QPointF(c.x(), box.top()), box.bottomRight(), box.bottomLeft()});
+        break;
+    case 3:
+        p.drawPolygon(QPolygonF{QPointF(c.x(), box.top()), QPointF(box.right(), c.y()),
+                                QPointF(c.x(), box.bottom()), QPointF(box.left(), c.y())});
+        break;
+    default:
+        p.drawLine(box.topLeft(), box.bottomRight());
+        p.drawLine(box.topRight(), box.bottomLeft());
+    }
+    return image;
+}
+
+} // namespace
+
+DepthProfileWindow::DepthProfileWindow(QWidget* parent)
+    : PlotWindow(QStringLiteral("Depth Profile"), parent)
 {
     m_errorBars = new ErrorBars(chart());
     m_quantity = new QComboBox(this);
     m_quantity->setObjectName(QStringLiteral("quantity"));
     m_quantity->addItem(QStringLiteral("Sum per layer"), int(Quantity::Sum));
     m_quantity->addItem(QStringLiteral("Mean per layer"), int(Quantity::Mean));
-    if (std::any_of(sources.begin(), sources.end(), [](const auto& s) { return bool(s.ratio); }))
-        m_quantity->addItem(QStringLiteral("Ratio per layer"), int(Quantity::Ratio));
     auto* controls = new QHBoxLayout;
     controls->addWidget(new QLabel(QStringLiteral("Plot:"), this));
     controls->addWidget(m_quantity);
@@ -34,7 +72,24 @@ DepthProfileWindow::DepthProfileWindow(const QList<StatsRow>& rows, const QStrin
         box->insertLayout(0, controls);
     connect(m_quantity, &QComboBox::currentIndexChanged, this,
             [this] { plot(Quantity(m_quantity->currentData().toInt())); });
-    plot(Quantity::Sum);
+}
+
+void DepthProfileWindow::setRows(const QList<StatsRow>& rows, const QMap<int, QString>& regionNames,
+                                 const QList<PlaneSource>& sources, const QStringList& sourceNames)
+{
+    m_rows = rows;
+    m_regionNames = regionNames;
+    m_sources = sources;
+    m_sourceNames = sourceNames;
+    const bool ratios =
+        std::any_of(sources.begin(), sources.end(), [](const auto& s) { return bool(s.ratio); });
+    const int ratioItem = m_quantity->findData(int(Quantity::Ratio));
+    const QSignalBlocker quiet(m_quantity);
+    if (ratios && ratioItem < 0)
+        m_quantity->addItem(QStringLiteral("Ratio per layer"), int(Quantity::Ratio));
+    else if (!ratios && ratioItem >= 0)
+        m_quantity->removeItem(ratioItem);
+    plot(Quantity(m_quantity->currentData().toInt()));
 }
 
 QLineSeries* DepthProfileWindow::addRun(QLineSeries* first, const QString& name, QAbstractAxis* x,
@@ -77,6 +132,7 @@ void DepthProfileWindow::plot(Quantity quantity)
     QList<std::pair<int, int>> order;
     int firstLayer = INT_MAX, lastLayer = INT_MIN;
     double low = INFINITY, high = -INFINITY;
+    double lowest = INFINITY; // of the values alone
     for (const StatsRow& row : std::as_const(m_rows)) {
         const int source = int(m_sources.indexOf(row.source));
         if (source < 0 || bool(row.source.ratio) != (quantity == Quantity::Ratio))
@@ -98,6 +154,7 @@ void DepthProfileWindow::plot(Quantity quantity)
         firstLayer = std::min(firstLayer, row.firstLayer);
         lastLayer = std::max(lastLayer, row.firstLayer);
         if (std::isfinite(value)) {
+            lowest = std::min(lowest, value);
             low = std::min(low, value - (std::isfinite(error) ? error : 0));
             high = std::max(high, value + (std::isfinite(error) ? error : 0));
         }
@@ -107,15 +164,18 @@ void DepthProfileWindow::plot(Quantity quantity)
     QList<QVariantList> table;
     for (int layer = firstLayer; layer <= lastLayer; ++layer)
         table << QVariantList{layer};
-    for (const auto& key : std::as_const(order)) {
-        const QString name =
-            m_regionNames.value(key.first - 1) + QLatin1Char(' ') + m_sourceNames.value(key.second);
+    const QList<int> regionIds = m_regionNames.keys();
+    for (qsizetype k = 0; k < order.size(); ++k) {
+        const auto& key = order[k];
+        const QString name = m_regionNames.value(key.first) + QStringLiteral(" · ") +
+                             m_sourceNames.value(key.second);
         headers << name << name + QStringLiteral(" error");
         std::map<int, std::pair<double, double>> byLayer;
         for (const auto& [layer, value, error] : curves[key])
             byLayer[int(layer)] = {value, error};
         // A layer without a value (left out, or no ratio) breaks the line: each run of layers
         // with values is a series of its own, in the first one's colour, named once.
+        const QColor colour(kCurveColours[k % kColours]);
         QLineSeries* first = nullptr;
         QLineSeries* run = nullptr;
         for (int layer = firstLayer; layer <= lastLayer; ++layer) {
@@ -128,6 +188,11 @@ void DepthProfileWindow::plot(Quantity quantity)
             }
             if (!run) {
                 run = addRun(first, name, x, y);
+                run->setColor(colour);
+                if (order.size() > kColours) {
+                    run->setLightMarker(marker(int(regionIds.indexOf(key.first)), colour));
+                    run->setMarkerSize(kMarkerPixels);
+                }
                 first = first ? first : run;
             }
             run->append(layer, value);
@@ -148,7 +213,9 @@ void DepthProfileWindow::plot(Quantity quantity)
         x->setTickAnchor(0);
         x->setTickInterval(step);
         const double margin = high > low ? 0.05 * (high - low) : std::max(1.0, std::abs(high));
-        y->setRange(low - margin, high + margin);
+        // Counts from 0: error bars must not pull the axis below it.
+        const bool fromZero = quantity != Quantity::Ratio && lowest >= 0;
+        y->setRange(fromZero ? 0 : low - margin, high + margin);
         y->applyNiceNumbers();
     }
     setTable(headers, table);

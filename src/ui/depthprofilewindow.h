@@ -3,16 +3,20 @@
 #include "core/stats/profiles.h"
 #include "ui/plotwindow.h"
 
+#include <QMap>
+
 class ErrorBars;
 class QAbstractAxis;
 class QComboBox;
 class QLineSeries;
 
-// The "Depth Profile" window: for the regions it was opened on, the sum or the mean of each
-// species per layer, or each ratio per layer (its ratio of sums), with Poisson error bars
-// (the square root of the counts; for a ratio R sqrt(1/N + 1/D)), and the table behind the
-// curves: a row per layer, a value and an error column per curve. It owns the statistics it
-// was given.
+// The "Depth Profile" window: for the regions it is given, the sum or the mean of each species
+// per layer, or each ratio per layer (its ratio of sums), with Poisson error bars (the square
+// root of the counts; for a ratio R sqrt(1/N + 1/D)), and the table behind the curves: a row
+// per layer, a value and an error column per curve. Curves are named "<region name> · <species
+// or ratio>", each in its own colour; beyond eight, each region's curves also get a marker shape
+// of their own. Counts are plotted from 0 unless one is negative. It owns the statistics it was
+// given.
 class DepthProfileWindow : public PlotWindow
 {
     Q_OBJECT
@@ -20,11 +24,12 @@ class DepthProfileWindow : public PlotWindow
 public:
     enum class Quantity { Sum, Mean, Ratio };
 
-    // rows: a row per region, source and layer (regionTable with one range per layer), regions
-    // counted from 1 in regionNames; sources and sourceNames side by side.
-    DepthProfileWindow(const QList<StatsRow>& rows, const QStringList& regionNames,
-                       const QList<PlaneSource>& sources, const QStringList& sourceNames,
-                       QWidget* parent = nullptr);
+    explicit DepthProfileWindow(QWidget* parent = nullptr);
+
+    // rows: a row per region, source and layer (regionTable with one range per layer);
+    // regionNames by region id; sources and sourceNames side by side. Plots them as chosen.
+    void setRows(const QList<StatsRow>& rows, const QMap<int, QString>& regionNames,
+                 const QList<PlaneSource>& sources, const QStringList& sourceNames);
 
     QComboBox* quantityBox() const { return m_quantity; }
     void plot(Quantity quantity);
@@ -36,7 +41,7 @@ private:
                         QAbstractAxis* y);
 
     QList<StatsRow> m_rows;
-    QStringList m_regionNames;
+    QMap<int, QString> m_regionNames;
     QList<PlaneSource> m_sources;
     QStringList m_sourceNames;
     QComboBox* m_quantity = nullptr;

@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -83,9 +84,8 @@ std::optional<std::pair<int, int>> defaultLayerRange(QWidget* parent, int first,
 }
 
 // Asks for a list such as "3,7-9" until it names layers of the file or the user cancels.
-std::optional<std::vector<int>> defaultExcludeLayers(QWidget* parent,
-                                                     const std::vector<int>& current,
-                                                     int layerCount)
+std::optional<std::vector<int>>
+defaultExcludeLayers(QWidget* parent, const std::vector<int>& current, int layerCount)
 {
     QString text = isolumen::layerListText(current);
     for (;;) {
@@ -511,6 +511,17 @@ void installMessageBox()
 {
     setMessageHandler([](const QString& text) {
         QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Isolumen"), text);
+    });
+    setQuestionHandler([](const QString& text, const QStringList& buttons) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Isolumen"), text,
+                        QMessageBox::NoButton, QApplication::activeWindow());
+        QList<QAbstractButton*> added;
+        for (const QString& b : buttons) {
+            const bool cancel = b == QLatin1String("Cancel");
+            added << box.addButton(b, cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        }
+        box.exec();
+        return int(added.indexOf(box.clickedButton()));
     });
 }
 

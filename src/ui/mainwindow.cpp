@@ -7,6 +7,7 @@
 #include "core/progress.h"
 #include "core/render/zoom.h"
 #include "ui/analysiscommands.h"
+#include "ui/analysissession.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/imagewindow.h"
@@ -121,6 +122,9 @@ MainWindow::MainWindow(Acquisition& acquisition)
         });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
     connect(&m_acquisition, &Acquisition::layersChanged, this, &MainWindow::showLayers);
+    m_session = std::make_unique<isolumen::AnalysisSession>(
+        m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); },
+        [this](const PlaneSource& source) { return openImageWindow(source); });
 
     setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
     setAcceptDrops(true);
@@ -354,6 +358,8 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::openImage(const QString& path)
 {
+    if (!path.isEmpty() && !m_session->mayLeave())
+        return;
     ImFile::Status status = ImFile::Status::Unusable;
     if (isCompressedName(path) && QFileInfo(path).isFile()) {
         // Expanded once into the cache folder, off the GUI thread; a file that cannot be
@@ -576,6 +582,10 @@ void MainWindow::toggleDetails(bool expanded)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!m_session->mayLeave()) {
+        event->ignore();
+        return;
+    }
     m_acquisition.close();
     QMainWindow::closeEvent(event);
     // Closing the main window ends the program: every other window closes with it, each

@@ -12,6 +12,9 @@
 
 class Acquisition;
 class AnalysisCommands;
+namespace isolumen {
+class AnalysisSession;
+}
 class ImageWindow;
 class QComboBox;
 class QLabel;
@@ -39,8 +42,9 @@ public:
     ~MainWindow() override;
 
     // Opens the file at path (empty: no file) and shows its summary; then every open image
-    // window reloads.
+    // window reloads. An unsaved analysis is offered for saving first.
     void openImage(const QString& path);
+    isolumen::AnalysisSession& session() { return *m_session; }
     // Moves the layer selection by one (-1 or +1), as the "-1" and "+1" buttons do.
     void stepLayer(int delta);
     // Opens a window for a source (a species or a ratio, as an HSI image when hsi is given) at
@@ -104,6 +108,7 @@ private:
     ImageWindowList m_windows;
     WindowPlaces m_places;
     std::unique_ptr<AnalysisCommands> m_analysis;
+    std::unique_ptr<isolumen::AnalysisSession> m_session;
     // True while the window fills its controls for a new file: the layer pop-up's change then
     // selects nothing.
     bool m_filling = false;

@@ -23,17 +23,20 @@ Menu::Menu()
 {
     addMenu("fileMenu", "File",
             {{"fileOpen", "Open", "Ctrl+O"},
+             {"fileOpenAnalysis", "Open Analysis..."},
+             {"fileSaveAnalysis", "Save Analysis...", "Ctrl+Shift+S"},
              {"fileSaveImage", "Save Image As...", "Ctrl+S"},
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
-            {3});
+            {3, 5});
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
+             {"editRedo", "Redo", "Ctrl+Shift+Z", false},
              {"editCut", "Cut", "Ctrl+X", false},
              {"editCopy", "Copy", "Ctrl+C", false},
              {"editPaste", "Paste", "Ctrl+V", false},
              {"editClear", "Clear", "", false}},
-            {1});
+            {2});
     addMenu("viewMenu", "View",
             {{"viewZoomIn", "Zoom In", "Ctrl++"},
              {"viewZoomOut", "Zoom Out", "Ctrl+-"},
@@ -92,6 +95,11 @@ Menu& Menu::instance()
 void Menu::release()
 {
     delete std::exchange(sharedMenu(), nullptr);
+}
+
+bool Menu::exists()
+{
+    return sharedMenu() != nullptr;
 }
 
 void Menu::addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
@@ -261,8 +269,15 @@ bool Menu::run(const QString& itemName)
     return true;
 }
 
+void Menu::setQuitGuard(std::function<bool()> guard)
+{
+    m_quitGuard = std::move(guard);
+}
+
 void Menu::quitApplication()
 {
+    if (const std::function<bool()> guard = instance().m_quitGuard; guard && !guard())
+        return;
     QApplication::closeAllWindows();
     QCoreApplication::quit();
 }

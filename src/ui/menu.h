@@ -40,8 +40,9 @@ private:
 // where the front window has none, the acquisition-wide command set for it, if any; else
 // nothing. "Quit" quits by itself.
 //
-// Items with a shortcut act from any window of the program. The Edit items stay disabled, which
-// leaves Ctrl+C, Ctrl+V and the like to the edit fields.
+// Items with a shortcut act from any window of the program. Undo and Redo follow the analysis
+// history; the other Edit items stay disabled, which leaves Ctrl+C, Ctrl+V and the like to the
+// edit fields.
 class Menu : public QObject
 {
     Q_OBJECT
@@ -54,6 +55,8 @@ public:
     static Menu& instance();
     // Releases the shared instance (shutdown); the next instance() makes a new one.
     static void release();
+    // Whether the shared instance exists (owners of commands that may outlive it ask).
+    static bool exists();
 
     // An item by its name ("fileOpen", "windowSize256", "analysisSum" ...), or null.
     QAction* item(const QString& name) const;
@@ -72,9 +75,11 @@ public:
     // The window that receives commands: the active window, or null.
     static QWidget* frontWindow();
 
-    // What "Quit" does: closes every window (their closing handlers run) and ends the event
-    // loop.
+    // What "Quit" does: asks the quit guard, if one is set, then closes every window (their
+    // closing handlers run) and ends the event loop.
     static void quitApplication();
+    // Asked before Quit closes anything; false keeps the program running. Empty: none.
+    void setQuitGuard(std::function<bool()> guard);
 
 private:
     Menu();
@@ -106,6 +111,7 @@ private:
 
     QHash<QString, Command> m_commands;
     quint64 m_lastSerial = 0;
+    std::function<bool()> m_quitGuard;
     // macOS: the bar shown while a window without a bar of its own is in front.
     std::unique_ptr<QMenuBar> m_applicationBar;
 };

@@ -28,3 +28,28 @@ MessageHandler setMessageHandler(MessageHandler handler)
     currentHandler() = handler ? std::move(handler) : MessageHandler(toStandardError);
     return previous;
 }
+
+namespace {
+
+QuestionHandler& currentQuestionHandler()
+{
+    static QuestionHandler handler;
+    return handler;
+}
+
+} // namespace
+
+int askQuestion(const QString& text, const QStringList& buttons, int fallback)
+{
+    if (const QuestionHandler& handler = currentQuestionHandler())
+        return handler(text, buttons);
+    toStandardError(text);
+    return fallback;
+}
+
+QuestionHandler setQuestionHandler(QuestionHandler handler)
+{
+    QuestionHandler previous = std::move(currentQuestionHandler());
+    currentQuestionHandler() = std::move(handler);
+    return previous;
+}

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QFile>
 #include <QSpinBox>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -34,6 +35,9 @@ const std::pair<const char*, Tool> kToolItems[] = {
 constexpr qint64 kLargestRegionsFile = qint64(64) << 20;
 
 const QString kRegionsFilter = QStringLiteral("Regions (*.json)");
+
+// An open depth profile is measured again this long after the last of a burst of changes.
+constexpr int kDepthDelayMs = 150;
 
 } // namespace
 
@@ -113,10 +117,11 @@ QStringList RegionCommands::regionLabels() const
 {
     QStringList labels;
     const QList<Region>& regions = m_acquisition.regions();
-    for (int i = 0; i < regions.size(); ++i) {
-        labels << (regions[i].name.isEmpty()
-                       ? QStringLiteral("Region %1").arg(i + 1)
-                       : QStringLiteral("Region %1 (%2)").arg(i + 1).arg(regions[i].name));
+    for (const Region& r : regions) {
+        const QString plain = QStringLiteral("Region %1").arg(r.id);
+        labels << (r.name.isEmpty() || r.name == plain
+                       ? plain
+                       : QStringLiteral("%1 (%2)").arg(plain, r.name));
     }
     return labels;
 }
@@ -142,25 +147,48 @@ void RegionCommands::showRegions()
 
 void RegionCommands::depthProfile()
 {
+    if (m_depthProfile) { // one window, following the regions and the model
+        opened(m_depthProfile);
+        return;
+    }
     if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
         return;
+    if (m_acquisition.regions().isEmpty()) {
+        showMessage(QStringLiteral("Draw a region first: the depth profile is that of the "
+                                   "selected regions, or of all regions when none is selected."));
+        return;
+    }
+    m_depthProfile = new DepthProfileWindow;
+    if (!measureDepth()) {
+        m_depthProfile->deleteLater();
+        return;
+    }
+    auto* again = new QTimer(m_depthProfile);
+    again->setSingleShot(true);
+    again->setInterval(kDepthDelayMs);
+    connect(again, &QTimer::timeout, this, [this] { measureDepth(); });
+    auto later = [again] { again->start(); };
+    connect(&RegionTools::instance(), &RegionTools::selectionChanged, again, later);
+    for (auto signal : {&Acquisition::correctionsChanged, &Acquisition::alignmentChanged})
+        connect(&m_acquisition, signal, again, later);
+    connect(&m_acquisition, &Acquisition::regionsChanged, again, later);
+    opened(m_depthProfile);
+}
+
+bool RegionCommands::measureDepth()
+{
     QList<int> chosen = RegionTools::instance().selection();
     if (chosen.isEmpty()) {
         for (int i = 0; i < m_acquisition.regions().size(); ++i)
             chosen << i;
     }
     std::sort(chosen.begin(), chosen.end());
-    if (chosen.isEmpty()) {
-        showMessage(QStringLiteral("Draw a region first: the depth profile is that of the "
-                                   "selected regions, or of all regions when none is selected."));
-        return;
-    }
     QList<Region> regions;
-    QStringList regionNames;
-    const QStringList labels = regionLabels();
+    QMap<int, QString> regionNames;
     for (const int i : std::as_const(chosen)) {
-        regions << m_acquisition.regions()[i];
-        regionNames << labels[i];
+        const Region& r = m_acquisition.regions()[i];
+        regions << r;
+        regionNames.insert(r.id, r.name.isEmpty() ? QStringLiteral("Region %1").arg(r.id) : r.name);
     }
     QList<PlaneSource> sources;
     QStringList sourceNames;
@@ -197,9 +225,10 @@ void RegionCommands::depthProfile()
     if (!done) {
         if (!cancelled && !error.isEmpty())
             showMessage(error);
-        return;
+        return false;
     }
-    opened(new DepthProfileWindow(*rows, regionNames, sources, sourceNames));
+    m_depthProfile->setRows(*rows, regionNames, sources, sourceNames);
+    return true;
 }
 
 void RegionCommands::lineProfile()

@@ -8,6 +8,7 @@
 #include <vector>
 
 class Acquisition;
+class DepthProfileWindow;
 class ImageWindow;
 class ImageWindowList;
 class QWidget;
@@ -31,7 +32,9 @@ public:
 
     // "Regions": opens the table, or raises it.
     void showRegions();
-    // "Depth Profile": the selected regions (all when none is) layer by layer.
+    // "Depth Profile": the selected regions (all when none is) layer by layer. The window
+    // follows the selection, the regions, the corrections and the alignment; a second call
+    // raises it.
     void depthProfile();
     // "Line Profile" and "Histogram" of the front image window.
     void lineProfile();
@@ -46,11 +49,14 @@ private:
     QList<PlaneSource> ratioSources() const;
     QStringList regionLabels() const;
     void opened(QWidget* window);
+    // Measures the depth profile's regions into its window; false when cancelled or failed.
+    bool measureDepth();
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
     QWidget* m_dialogParent;
     QPointer<RegionsWindow> m_regionsWindow;
+    QPointer<DepthProfileWindow> m_depthProfile;
     QList<QPointer<QWidget>> m_opened;
     std::vector<MenuCommand> m_commands; // unregistered when this goes
 };

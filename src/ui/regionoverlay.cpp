@@ -1,10 +1,12 @@
 #include "ui/regionoverlay.h"
 
 #include "core/model/acquisition.h"
+#include "ui/analysishistory.h"
 #include "ui/canvas.h"
 #include "ui/regiontools.h"
 #include "ui/systemfont.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +20,13 @@ constexpr double kGrab = 3.5;
 
 const QColor kRegionColour(255, 255, 0);
 const QColor kSelectedColour(0, 255, 255);
+// The light line's width when selected, and the dark line's margin on each side of it.
+constexpr int kSelectedWidth = 2;
+constexpr int kDarkMargin = 1;
+// Label sizes in screen pixels: at 100% and the bounds zooming keeps them within.
+constexpr double kLabelPixels = 9;
+constexpr int kSmallestLabel = 8;
+constexpr int kLargestLabel = 18;
 
 bool near(const QPointF& a, const QPointF& b, double by = kGrab)
 {
@@ -58,8 +67,10 @@ RegionOverlay::RegionOverlay(Acquisition& acquisition, Canvas* canvas)
     connect(&m_tools, &RegionTools::lineChanged, this, qOverload<>(&QWidget::update));
     connect(&m_acquisition, &Acquisition::regionsChanged, this, [this](int index) {
         // A new list (a region added elsewhere, a file loaded) ends a gesture on the old one.
-        if (index < 0 && (m_gesture == Gesture::Moving || m_gesture == Gesture::Resizing))
+        if (index < 0 && (m_gesture == Gesture::Moving || m_gesture == Gesture::Resizing)) {
             m_gesture = Gesture::None;
+            releaseHistory();
+        }
         update();
     });
 }
@@ -228,6 +239,7 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
     }
 
     if (const int handle = handleAt(raw); handle >= 0) {
+        holdHistory();
         m_gesture = Gesture::Resizing;
         m_handle = handle;
         m_originals = {m_acquisition.regions()[m_tools.selection().first()]};
@@ -238,6 +250,7 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
         if (!m_tools.isSelected(hit) || m_adding)
             m_tools.select(hit, m_adding);
         if (m_tools.isSelected(hit)) {
+            holdHistory();
             m_gesture = Gesture::Moving;
             m_originals.clear();
             for (const int i : m_tools.selection())
@@ -341,7 +354,25 @@ void RegionOverlay::mouseReleaseEvent(QMouseEvent* event)
     }
     m_gesture = Gesture::None;
     m_points.clear();
+    releaseHistory();
     update();
+}
+
+void RegionOverlay::holdHistory()
+{
+    if (isolumen::AnalysisHistory* history = isolumen::AnalysisHistory::of(m_acquisition);
+        history && !m_holding) {
+        history->hold();
+        m_holding = true;
+    }
+}
+
+void RegionOverlay::releaseHistory()
+{
+    if (isolumen::AnalysisHistory* history = isolumen::AnalysisHistory::of(m_acquisition);
+        history && m_holding)
+        history->release();
+    m_holding = false;
 }
 
 void RegionOverlay::mouseDoubleClickEvent(QMouseEvent* event)
@@ -375,8 +406,10 @@ void RegionOverlay::deleteSelected()
     QList<int> doomed = m_tools.selection();
     std::sort(doomed.begin(), doomed.end(), std::greater<>());
     m_tools.clearSelection();
+    holdHistory();
     for (const int i : doomed)
         m_acquisition.removeRegion(i);
+    releaseHistory();
 }
 
 void RegionOverlay::cancelGesture()
@@ -387,6 +420,7 @@ void RegionOverlay::cancelGesture()
     }
     m_gesture = Gesture::None;
     m_points.clear();
+    releaseHistory();
     update();
 }
 
@@ -409,28 +443,58 @@ void RegionOverlay::keyPressEvent(QKeyEvent* event)
 void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int number,
                                 bool selected) const
 {
-    painter.setPen(selected ? kSelectedColour : kRegionColour);
-    painter.setBrush(Qt::NoBrush);
-    switch (region.shape) {
-    case Region::Shape::Rectangle:
-        painter.drawRect(region.bounds);
-        break;
-    case Region::Shape::Ellipse:
-        painter.drawEllipse(region.bounds);
-        break;
-    case Region::Shape::Polygon:
-        painter.drawPolygon(QPolygonF(region.polygon));
-        break;
+    // A light line over a dark one shows on every colour table; a selected region is thicker.
+    const int light = selected ? kSelectedWidth : 1;
+    for (const auto& [colour, width] :
+         {std::pair{QColor(Qt::black), light + 2 * kDarkMargin},
+          std::pair{selected ? kSelectedColour : kRegionColour, light}}) {
+        QPen pen(colour, width);
+        pen.setCosmetic(true); // screen pixels, whatever the zoom
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        switch (region.shape) {
+        case Region::Shape::Rectangle:
+            painter.drawRect(region.bounds);
+            break;
+        case Region::Shape::Ellipse:
+            painter.drawEllipse(region.bounds);
+            break;
+        case Region::Shape::Polygon:
+            painter.drawPolygon(QPolygonF(region.polygon));
+            break;
+        }
     }
     if (number <= 0)
         return;
-    // The number at the middle, dark-edged so that it reads on light and dark colours alike.
-    const QRectF label(region.boundingRect().center() - QPointF(15, 8), QSizeF(30, 16));
-    const QString text = QString::number(number);
+    paintLabel(painter, region, number, selected);
+}
+
+void RegionOverlay::paintLabel(QPainter& painter, const Region& region, int number,
+                               bool selected) const
+{
+    // The number at the middle with the name beside it (unless it is the plain "Region N"),
+    // dark-edged so that it reads on light and dark colours alike. Labels grow with the zoom,
+    // within sizes that stay readable.
+    QString text = QString::number(number);
+    if (!region.name.isEmpty() && region.name != QStringLiteral("Region %1").arg(number))
+        text += QLatin1Char(' ') + region.name;
+    // Regions come mapped into the view already: the zoom is the canvas's, not the painter's.
+    const double zoom = std::ldexp(1.0, m_canvas->zoomStep());
+    QFont font = painter.font();
+    font.setPixelSize(
+        int(std::clamp(kLabelPixels * zoom, double(kSmallestLabel), double(kLargestLabel))));
+    const QPointF at = painter.transform().map(region.boundingRect().center());
+    painter.save();
+    painter.resetTransform();
+    painter.setFont(font);
+    const QRectF box = QFontMetricsF(font).boundingRect(text);
+    const QRectF label(at - QPointF(box.width() / 2, box.height() / 2), box.size());
     painter.setPen(Qt::black);
-    painter.drawText(label.translated(1, 1), Qt::AlignCenter, text);
+    painter.drawText(label.translated(1, 1), Qt::AlignCenter | Qt::TextDontClip, text);
     painter.setPen(selected ? kSelectedColour : kRegionColour);
-    painter.drawText(label, Qt::AlignCenter, text);
+    painter.drawText(label, Qt::AlignCenter | Qt::TextDontClip, text);
+    painter.restore();
 }
 
 void RegionOverlay::paintHandle(QPainter& painter, const QPointF& at)
@@ -476,7 +540,7 @@ void RegionOverlay::paintEvent(QPaintEvent*)
     painter.setFont(systemFont(9));
     // Everything is kept in shown coordinates and drawn where the zoom puts it.
     for (int i = 0; i < regions.size(); ++i)
-        paintRegion(painter, inView(regions[i]), i + 1, m_tools.isSelected(i));
+        paintRegion(painter, inView(regions[i]), regions[i].id, m_tools.isSelected(i));
     if (m_tools.selection().size() == 1 && m_tools.selection().first() < regions.size()) {
         for (const QPointF& h : handles(regions[m_tools.selection().first()]))
             paintHandle(painter, inView(h));

@@ -76,8 +76,12 @@ private:
     void finishPolygon();
     void deleteSelected();
     void cancelGesture();
+    // A drag, or a deletion of several regions, is one step of the analysis history.
+    void holdHistory();
+    void releaseHistory();
 
     void paintRegion(QPainter& painter, const Region& region, int number, bool selected) const;
+    void paintLabel(QPainter& painter, const Region& region, int number, bool selected) const;
     void paintLine(QPainter& painter) const;
     static void paintHandle(QPainter& painter, const QPointF& at);
 
@@ -93,4 +97,5 @@ private:
     QLineF m_originalLine;     // the line as it was when moving began
     int m_handle = -1;         // the handle or line end being dragged
     bool m_adding = false;     // Shift held at the press
+    bool m_holding = false;    // the history waits for the gesture's end
 };

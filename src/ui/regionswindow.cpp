@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int kNameColumn = 1;
+constexpr int kClassColumn = 2;
 // Updates while a region is dragged come at most this often.
 constexpr int kTickMs = 40;
 
@@ -76,9 +77,9 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     m_tick.setSingleShot(true);
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &RegionsWindow::refresh);
-    for (auto signal : {&Acquisition::fileChanged, &Acquisition::layersChanged,
-                        &Acquisition::correctionsChanged, &Acquisition::alignmentChanged,
-                        &Acquisition::excludedLayersChanged})
+    for (auto signal :
+         {&Acquisition::fileChanged, &Acquisition::layersChanged, &Acquisition::correctionsChanged,
+          &Acquisition::alignmentChanged, &Acquisition::excludedLayersChanged})
         connect(&m_acquisition, signal, this, &RegionsWindow::planesOutdated);
     connect(&m_acquisition, &Acquisition::fileChanged, this, [this] { m_planes.clear(); });
     connect(&m_acquisition, &Acquisition::regionsChanged, this, &RegionsWindow::regionChanged);
@@ -210,7 +211,7 @@ void RegionsWindow::refresh()
         QList<StatsRow> rows;
         for (qsizetype s = 0; s < m_sources.size(); ++s) {
             StatsRow row = statsRow(m_planes[s], m_sources[s], pixels, micronsPerPixel);
-            row.region = i + 1;
+            row.region = regions[i].id;
             row.firstLayer = m_firstLayer;
             row.lastLayer = m_lastLayer;
             rows << row;
@@ -226,16 +227,18 @@ TableData RegionsWindow::tableData() const
 {
     TableData data;
     data.headers =
-        QStringList{"region", "name", "species", "layers", "pixels",        "area (µm²)",   "sum",
-                    "mean",   "sd",   "min",     "max",    "ratio of sums", "Poisson error"};
+        QStringList{"id",  "name", "class", "species", "layers", "pixels",        "area (µm²)",
+                    "sum", "mean", "sd",    "min",     "max",    "ratio of sums", "Poisson error"};
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     const QList<Region>& regions = m_acquisition.regions();
     for (const QList<StatsRow>& region : m_rows) {
         for (const StatsRow& row : region) {
             const RegionStats& s = row.stats;
             // The sum of pixel ratios means nothing; a ratio's rows give the ratio of sums.
+            const Region region = regions.value(m_acquisition.regionIndex(row.region));
             data.rows << QVariantList{row.region,
-                                      regions.value(row.region - 1).name,
+                                      region.name,
+                                      region.regionClass,
                                       m_acquisition.sourceName(row.source).trimmed(),
                                       layersText(row.firstLayer, row.lastLayer),
                                       s.pixels,
@@ -267,7 +270,7 @@ void RegionsWindow::fillTable()
             QTableWidgetItem* item = m_table->item(r, c);
             if (!item) {
                 item = new QTableWidgetItem;
-                if (c != kNameColumn)
+                if (c != kNameColumn && c != kClassColumn)
                     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 if (TableData::isNumber(data.rows[r][c]))
                     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -286,14 +289,16 @@ void RegionsWindow::fillTable()
 
 void RegionsWindow::nameEdited(QTableWidgetItem* item)
 {
-    if (m_filling || item->column() != kNameColumn || m_sources.isEmpty())
+    const int column = item->column();
+    if (m_filling || (column != kNameColumn && column != kClassColumn) || m_sources.isEmpty())
         return;
     const int index = item->row() / int(m_sources.size());
     if (index >= m_acquisition.regions().size())
         return;
     Region region = m_acquisition.regions()[index];
-    region.name = item->text();
-    m_acquisition.replaceRegion(index, region);
+    (column == kNameColumn ? region.name : region.regionClass) = item->text();
+    if (region != m_acquisition.regions()[index])
+        m_acquisition.replaceRegion(index, region);
 }
 
 void RegionsWindow::tableSelectionChanged()

@@ -1,6 +1,7 @@
 // Regions and their statistics: the pixels each shape takes, worked out by hand on a plane
 // whose value at shown (x, y) is 10 y + x; the ratio of sums and its Poisson error; regions
 // through JSON and back (a bad file is tried in tst_regionswindow).
+#include "core/model/acquisition.h"
 #include "core/model/planebuilder.h"
 #include "core/stats/autorange.h"
 #include "core/stats/region.h"
@@ -40,6 +41,7 @@ private slots:
     void wholeNumberBins();
     void automaticRange_data();
     void automaticRange();
+    void idsStayThroughDeletion();
 };
 
 void TestRegions::statistics_data()
@@ -53,16 +55,21 @@ void TestRegions::statistics_data()
 
     QTest::newRow("rectangle on pixel corners")
         << "rect:2,3,3,2" << QList<int>{32, 33, 34, 42, 43, 44} << 228.0 << std::sqrt(154.0 / 5);
-    // Centres on an edge count as inside.
+    // Centres on the top and left edges count, those on the bottom and right do not.
     QTest::newRow("rectangle with its edges through pixel centres")
-        << "rect:1.5,0.5,2,1" << QList<int>{1, 2, 3, 11, 12, 13} << 42.0 << std::sqrt(154.0 / 5);
+        << "rect:1.5,0.5,2,1" << QList<int>{1, 2} << 3.0 << std::sqrt(0.5);
     QTest::newRow("rectangle with its edges between centres")
         << "rect:1.6,0.4,1.8,1.2" << QList<int>{2, 12} << 14.0 << std::sqrt(50.0);
     // Centre (3.5, 2.5), half-axes 3 and 1: (0, 2), (6, 2), (3, 1) and (3, 3) lie on the edge,
-    // (2, 1) just outside it.
+    // (2, 1) just outside it; the left and top ones count, the right and bottom ones do not.
     QTest::newRow("ellipse whose edge passes through pixel centres")
-        << "ellipse:0.5,1.5,6,2" << QList<int>{13, 20, 21, 22, 23, 24, 25, 26, 33} << 207.0
-        << std::sqrt(228.0 / 8);
+        << "ellipse:0.5,1.5,6,2" << QList<int>{13, 20, 21, 22, 23, 24, 25} << 148.0
+        << std::sqrt(664.0 / 7 / 6);
+    // Two rectangles meeting on a line of centres: the line goes to the lower one alone.
+    QTest::newRow("upper of two tiles")
+        << "rect:0,0,2,1.5" << QList<int>{0, 1} << 1.0 << std::sqrt(0.5);
+    QTest::newRow("lower of two tiles")
+        << "rect:0,1.5,2,1" << QList<int>{10, 11} << 21.0 << std::sqrt(0.5);
     // The long edge crosses rows 0, 1 and 2 at x = 3.38, 2.0 and 0.62.
     QTest::newRow("polygon with fractional vertices")
         << "polygon:0.2,0.2,3.8,0.2,0.2,2.8" << QList<int>{0, 1, 2, 10, 11, 20} << 44.0
@@ -189,10 +196,33 @@ void TestRegions::jsonRoundTrip()
                           region("polygon:0.1,0.2,5,0.5,2.75,6,-1,3")};
     regions[0].name = QStringLiteral("Zelle \"A\", rechts");
     regions[2].name = QStringLiteral("frei – µm²");
+    regions[1].regionClass = QStringLiteral("Kern");
+    regions[0].id = 7;
+    regions[2].id = 3;
     QString error;
     const std::optional<QList<Region>> back = regionsFromJson(regionsToJson(regions), &error);
     QVERIFY2(back, qPrintable(error));
     QCOMPARE(*back, regions);
+}
+
+void TestRegions::idsStayThroughDeletion()
+{
+    Acquisition model;
+    for (int i = 0; i < 3; ++i)
+        model.addRegion(region("rect:0,0,2,2"));
+    model.removeRegion(1);
+    QCOMPARE(model.regions()[1].id, 3);
+    QCOMPARE(model.regions()[1].name, QStringLiteral("Region 3"));
+    model.addRegion(region("rect:1,1,2,2"));
+    QCOMPARE(model.regions().last().id, 4); // 2 is never given again
+    // Read back from a file: ids kept, a missing or repeated one given anew.
+    QList<Region> loaded = model.regions();
+    loaded << region("rect:0,0,1,1") << loaded.first();
+    model.setRegions(loaded);
+    QList<int> ids;
+    for (const Region& r : model.regions())
+        ids << r.id;
+    QCOMPARE(ids, (QList<int>{1, 3, 4, 5, 6}));
 }
 
 QTEST_GUILESS_MAIN(TestRegions)

@@ -6,7 +6,11 @@
 #include "runisolumen.h"
 #include "tiffpages.h"
 
+#include <QCryptographicHash>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -40,6 +44,8 @@ private slots:
     void calibration_data();
     void calibration();
     void unsureShifts();
+    void analysisOption_data();
+    void analysisOption();
     void compressed_data();
     void compressed();
     void info();
@@ -87,6 +93,27 @@ void TestAnalysisCommandLine::initTestCase()
     QVERIFY(write("cut.im", cut, -cut.frameSize() * 3 / 2));
     QVERIFY(write("none.im", cut, -cut.frameSize() * 7 / 2));
     QVERIFY(write("ten.im", FeatureFiles::tenSpecies()) && write("drift.im", driftingCell()));
+    // An analysis of two.im: region 2, a dead time for 12C and shifts of its layers.
+    const QJsonObject analysis{
+        {"format", "isolumen-analysis"},
+        {"version", 1},
+        {"acquisition",
+         QJsonObject{
+             {"name", "two.im"},
+             {"size", double(two.expectedFileSize())},
+             {"headerSha256",
+              QString(
+                  QCryptographicHash::hash(two.header(), QCryptographicHash::Sha256).toHex())}}},
+        {"regions", QJsonArray{QJsonObject{
+                        {"id", 2}, {"shape", "rect"}, {"coords", QJsonArray{1, 1, 10, 10}}}}},
+        {"corrections", QJsonObject{{"deadTime", true}, {"deadTimeNs", QJsonObject{{"12C", 100}}}}},
+        {"alignment", QJsonObject{{"species", "12C"},
+                                  {"layer", 1},
+                                  {"shifts", QJsonArray{QJsonArray{0, 0}, QJsonArray{1, -2},
+                                                        QJsonArray{0, 1}}}}}};
+    QFile file(work("two.isolumen"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(analysis).toJson());
 }
 
 void TestAnalysisCommandLine::exportCounts_data()
@@ -455,6 +482,42 @@ void TestAnalysisCommandLine::unsureShifts()
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[4].section(',', 3), "0");
     QVERIFY(lines[3].section(',', 3).toDouble() > 0.5);
+}
+
+void TestAnalysisCommandLine::analysisOption_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("byHand"); // what the same options by hand print
+    QTest::addColumn<QString>("out");        // else what is printed
+    const QStringList analysis{"--analysis", "two.isolumen"};
+    // Layer 1 is the reference of its alignment: shifted by nothing.
+    QTest::newRow("stats: its regions and corrections")
+        << QStringList{"--stats"} + analysis
+        << QStringList{"--stats", "two.im", "--rois", "two.isolumen", "--deadtime-ns", "100"} << "";
+    QTest::newRow("an option beside it takes the place of its corrections")
+        << QStringList{"--stats", "--deadtime-ns", "50", "two.im"} + analysis
+        << QStringList{"--stats", "two.im", "--rois", "two.isolumen", "--deadtime-ns", "50"} << "";
+    QTest::newRow("shifts: its own") << QStringList{"--shifts"} + analysis << QStringList{}
+                                     << "layer,dx,dy,confidence\n1,0,0,1\n2,1,-2,1\n3,0,1,1\n";
+    QTest::newRow("another acquisition refused")
+        << QStringList{"--stats", "four.im"} + analysis << QStringList{} << "";
+}
+
+void TestAnalysisCommandLine::analysisOption()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, byHand);
+    QFETCH(QString, out);
+    const Run r = run(args);
+    if (byHand.isEmpty() && out.isEmpty()) {
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("analysis of another acquisition"), qPrintable(r.err));
+        return;
+    }
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QCOMPARE(r.out, byHand.isEmpty() ? out : run(byHand).out);
+    if (args.first() == "--stats")
+        QVERIFY(r.out.contains("\n2,12C,")); // region 2 keeps its id
 }
 
 void TestAnalysisCommandLine::compressed_data()

@@ -3,6 +3,7 @@
 // rows included; the depth profile plots each layer's sums; the line profile and the histogram
 // follow their window; shapes drawn by hand are saved and loaded back, and a bad file is told.
 #include "imbuilder.h"
+#include "ui/canvas.h"
 #include "ui/depthprofilewindow.h"
 #include "ui/dialogs.h"
 #include "ui/histogramwindow.h"
@@ -26,6 +27,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 
 namespace {
 
@@ -132,15 +134,16 @@ private slots:
             return regions->table()->item(row, column)->text();
         };
         QCOMPARE(regions->table()->rowCount(), 2); // 12C and 13C
-        QCOMPARE(cell(0, 4), "100");
-        QCOMPARE(cell(0, 5), QString::number(100 * (kField / kSide) * (kField / kSide)));
-        QCOMPARE(cell(1, 6), QString::number(rectSum(2, 1, {10, 20, 10, 10})));
+        QCOMPARE(cell(0, 0), "1");                 // the id
+        QCOMPARE(cell(0, 5), "100");
+        QCOMPARE(cell(0, 6), QString::number(100 * (kField / kSide) * (kField / kSide)));
+        QCOMPARE(cell(1, 7), QString::number(rectSum(2, 1, {10, 20, 10, 10})));
 
         // Moved 5 pixels right: the table follows before the button is released.
         RegionTools::instance().setTool(Tool::Select);
         QTest::mousePress(m_overlay, Qt::LeftButton, {}, {16, 26});
         QTest::mouseMove(m_overlay, {21, 26});
-        QTRY_COMPARE(cell(0, 6), QString::number(rectSum(1, 1, {15, 20, 10, 10})));
+        QTRY_COMPARE(cell(0, 7), QString::number(rectSum(1, 1, {15, 20, 10, 10})));
         QTest::mouseRelease(m_overlay, Qt::LeftButton, {}, {21, 26});
 
         regions->table()->item(1, 1)->setText(QStringLiteral("cell"));
@@ -169,12 +172,48 @@ private slots:
             QSKIP("No Python 3 to read the CSV with");
         const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
         QCOMPARE(rows.size(), 4); // headers, then 12C, 13C and 13C/12C
-        QCOMPARE(rows[0][12].toString(), "Poisson error");
+        QCOMPARE(rows[0][0].toString(), "id");
+        QCOMPARE(rows[0][13].toString(), "Poisson error");
         QCOMPARE(rows[1][1].toString(), "cells, \"bright\"");
-        QCOMPARE(rows[3][2].toString(), "13C/12C");
+        QCOMPARE(rows[3][3].toString(), "13C/12C");
         const double n = rectSum(2, 1, {30, 30, 5, 5}), d = rectSum(1, 1, {30, 30, 5, 5});
-        QCOMPARE(rows[3][11].toString().toDouble(), n / d);
-        QCOMPARE(rows[3][12].toString().toDouble(), n / d * std::sqrt(1 / n + 1 / d));
+        QCOMPARE(rows[3][12].toString().toDouble(), n / d);
+        QCOMPARE(rows[3][13].toString().toDouble(), n / d * std::sqrt(1 / n + 1 / d));
+    }
+
+    void outlinesShowOnEveryTable_data()
+    {
+        QTest::addColumn<int>("table");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QRgb>("light");
+        QTest::addColumn<int>("width"); // of the light line
+        QTest::newRow("Rainbow") << 9 << false << qRgb(255, 255, 0) << 1;
+        QTest::newRow("GrayScale") << 6 << false << qRgb(255, 255, 0) << 1;
+        QTest::newRow("Rainbow, selected, thicker") << 9 << true << qRgb(0, 255, 255) << 2;
+    }
+
+    void outlinesShowOnEveryTable()
+    {
+        QFETCH(int, table);
+        QFETCH(bool, selected);
+        QFETCH(QRgb, light);
+        QFETCH(int, width);
+        ColourChoice colours;
+        colours.table = table;
+        m_window->setColours(colours);
+        add("rect:10,10,30,20");
+        if (selected)
+            RegionTools::instance().select(0, false);
+        // Down a column through the top edge, clear of its handle: light between dark lines.
+        const QImage picture = m_window->imageCanvas()->grab().toImage();
+        QList<QRgb> column;
+        for (int y = 6; y < 18; ++y)
+            column << (picture.pixel(16, y) & 0xFFFFFF);
+        const qsizetype first = column.indexOf(light & 0xFFFFFF);
+        QVERIFY2(first > 0, "no light line");
+        QCOMPARE(column.lastIndexOf(light & 0xFFFFFF) - first + 1, width);
+        QCOMPARE(column[first - 1], 0u);
+        QCOMPARE(column[first + width], 0u);
     }
 
     void depthProfileIsLayerSums()
@@ -199,6 +238,29 @@ private slots:
                  QString::number(std::sqrt(rectSum(1, 3, r)), 'g', 6));
         profile->quantityBox()->setCurrentIndex(1); // the mean
         QCOMPARE(curve(0)->at(0).y(), rectSum(1, 1, r) / 54);
+        QCOMPARE(curve(0)->name(), "Region 1 · 12C");
+        QVERIFY(curve(0)->color() != curve(1)->color());
+        QCOMPARE(static_cast<QValueAxis*>(profile->chart()->axes(Qt::Vertical)[0])->min(), 0.0);
+
+        // It follows renames and new regions, and a second call raises it.
+        Region renamed = m_acquisition->regions()[0];
+        renamed.name = QStringLiteral("cell");
+        m_acquisition->replaceRegion(0, renamed);
+        add("rect:2,2,3,3");
+        QTRY_COMPARE(profile->chart()->series().size(), 4);
+        QCOMPARE(curve(1)->name(), "cell · 13C");
+        QVERIFY(curve(0)->lightMarker().isNull()); // colours tell eight curves apart
+        for (const char* more : {"rect:5,40,3,3", "rect:12,40,3,3", "rect:20,40,3,3"})
+            add(more);
+        QTRY_COMPARE(profile->chart()->series().size(), 10); // beyond eight: a shape per region
+        auto shape = [&](int i) { return curve(i)->lightMarker().createAlphaMask(); };
+        QCOMPARE(shape(0), shape(1)); // one region, two species
+        QVERIFY(shape(0) != shape(2));
+        Menu::run(QStringLiteral("analysisDepthProfile"));
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            open += qobject_cast<DepthProfileWindow*>(w) && w->isVisible();
+        QCOMPARE(open, 1);
     }
 
     // A layer left out is a gap: each curve breaks into runs of layers around it.

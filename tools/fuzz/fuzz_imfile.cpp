@@ -1,8 +1,10 @@
 // libFuzzer target: arbitrary bytes, taken as a file, go through the acquisition model as a
 // file opened by the viewer would: the header reader and summary, frame reading of the first
 // and last layer, a sum of layers and a ratio, and the pictures of a window. The same bytes also
-// go through the readers of regions (a JSON regions file, a region given on the command line).
+// go through the readers of regions (a JSON regions file, a region given on the command line)
+// and of analysis files, which are then put in force on the acquisition and written again.
 #include "core/imfile/summary.h"
+#include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
@@ -54,6 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (const std::optional<Region> r = parseRegion(QString::fromLatin1(bytes.left(200)), nullptr))
         (void)regionPixels(*r, 64);
+    const std::variant<isolumen::AnalysisFile, QString> analysis = isolumen::readAnalysis(bytes);
+    if (const auto* a = std::get_if<isolumen::AnalysisFile>(&analysis))
+        (void)isolumen::writeAnalysis(*a);
     {
         QFile file(inputPath());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -67,6 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)detailRows(h, acquisition.layerCount());
     if (!acquisition.unshowableReason().isEmpty())
         return 0;
+    if (const auto* a = std::get_if<isolumen::AnalysisFile>(&analysis)) {
+        (void)isolumen::applyAnalysis(*a, acquisition);
+        (void)isolumen::writeAnalysis(isolumen::analysisOf(acquisition));
+    }
     const int last = acquisition.layerCount();
     const int species = acquisition.speciesCount();
     QList<PlaneRequest> requests;

@@ -77,6 +77,7 @@ ImFile::Status Acquisition::open(const QString& path, const QString& displayName
     m_alignment.reset();
     m_excluded.clear();
     m_regions.clear();
+    m_nextRegionId = 1;
     emit fileChanged();
     emit regionsChanged(-1);
     return status;
@@ -176,15 +177,30 @@ std::vector<bool> Acquisition::exclusionMask() const
     return mask;
 }
 
-void Acquisition::setRegions(const QList<Region>& regions)
+void Acquisition::setRegions(const QList<Region>& regions, int nextId)
 {
     m_regions = regions;
+    m_nextRegionId = std::max(m_nextRegionId, nextId);
+    numberRegions(m_regions, m_nextRegionId);
     emit regionsChanged(-1);
+}
+
+int Acquisition::regionIndex(int id) const
+{
+    for (qsizetype i = 0; i < m_regions.size(); ++i) {
+        if (m_regions[i].id == id)
+            return int(i);
+    }
+    return -1;
 }
 
 int Acquisition::addRegion(const Region& region)
 {
-    m_regions << region;
+    Region added = region;
+    added.id = m_nextRegionId++;
+    if (added.name.isEmpty())
+        added.name = QStringLiteral("Region %1").arg(added.id);
+    m_regions << added;
     emit regionsChanged(-1);
     return int(m_regions.size()) - 1;
 }
@@ -193,7 +209,9 @@ void Acquisition::replaceRegion(int index, const Region& region)
 {
     if (index < 0 || index >= m_regions.size())
         return;
+    const int id = m_regions[index].id; // a region keeps its number through every change
     m_regions[index] = region;
+    m_regions[index].id = id;
     emit regionsChanged(index);
 }
 

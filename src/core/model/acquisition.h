@@ -38,7 +38,7 @@ struct PlaneRequest
     int lastLayer = 1;
     std::shared_ptr<const Corrections> corrections; // null: counts as recorded
     std::shared_ptr<const Alignment> alignment;     // null: layers as recorded
-    std::vector<int> excluded; // layers (from 1, sorted) a sum leaves out
+    std::vector<int> excluded;                      // layers (from 1, sorted) a sum leaves out
 
     bool isSum() const { return lastLayer > firstLayer; }
 };
@@ -116,12 +116,21 @@ public:
     // By layer from 0 (layerCount() entries): whether it is excluded, as alignment takes it.
     std::vector<bool> exclusionMask() const;
 
-    // The regions of interest, numbered from 1 in this order. They belong to the acquisition:
-    // every window shows the same ones, and a new file starts without any.
+    // The regions of interest, in the order drawn. They belong to the acquisition: every window
+    // shows the same ones, and a new file starts without any. Each keeps its id, its number
+    // for the user: ids are never given twice while the file stays open, so deleting region 2
+    // leaves region 3 as 3.
     const QList<Region>& regions() const { return m_regions; }
-    void setRegions(const QList<Region>& regions);
-    // Adds a region at the end; returns its index.
+    // Replaces the list; regions without an id (or with one taken) get new ones. nextId, when
+    // larger, is where new ids continue (an analysis read back).
+    void setRegions(const QList<Region>& regions, int nextId = 0);
+    // Adds a region at the end with a new id, named "Region N" when it has no name; returns its
+    // index.
     int addRegion(const Region& region);
+    // The id the next new region gets.
+    int nextRegionId() const { return m_nextRegionId; }
+    // The index of the region with an id, or -1.
+    int regionIndex(int id) const;
     void replaceRegion(int index, const Region& region);
     void removeRegion(int index);
 
@@ -186,6 +195,7 @@ private:
     std::shared_ptr<const Alignment> m_alignment;
     std::vector<int> m_excluded;
     QList<Region> m_regions;
+    int m_nextRegionId = 1;
 
     // Sums already computed, the least recently used dropped first beyond a memory budget.
     mutable std::mutex m_cacheLock;

@@ -37,6 +37,7 @@ CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& set
         return setup;
     }
     auto corrections = std::make_shared<Corrections>();
+    corrections->settings = settings;
     QStringList uncorrected;
     for (int s = 0; s < h.counting.size(); ++s) {
         CountCorrection c;

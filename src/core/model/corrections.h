@@ -48,20 +48,6 @@ struct CountCorrection
     }
 };
 
-// The corrections of every species of an acquisition, by species index. A species beyond the
-// list is left as counted.
-struct Corrections
-{
-    std::vector<CountCorrection> species;
-
-    const CountCorrection* forSpecies(int index) const
-    {
-        if (index < 0 || index >= int(species.size()) || !species[index].active())
-            return nullptr;
-        return &species[index];
-    }
-};
-
 // What the user asks of the corrections: dead time from the header (or given by hand, per
 // species or for all), and QSA with a beta per species and the primary current.
 struct CorrectionSettings
@@ -74,6 +60,21 @@ struct CorrectionSettings
     double primaryCurrentPa = 0;
 
     bool any() const { return deadTime || qsa; }
+};
+
+// The corrections of every species of an acquisition, by species index. A species beyond the
+// list is left as counted.
+struct Corrections
+{
+    std::vector<CountCorrection> species;
+    CorrectionSettings settings; // what they were made of, for the user to see and change
+
+    const CountCorrection* forSpecies(int index) const
+    {
+        if (index < 0 || index >= int(species.size()) || !species[index].active())
+            return nullptr;
+        return &species[index];
+    }
 };
 
 // The corrections made of a user's settings for one file, with what to tell the user.

@@ -45,7 +45,7 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
             std::vector<StatsRow> rows;
             for (qsizetype r = 0; r < regions.size(); ++r) {
                 StatsRow row = statsRow(planes, sources[s], pixels[size_t(r)], micronsPerPixel);
-                row.region = int(r) + 1;
+                row.region = regions[r].id > 0 ? regions[r].id : int(r) + 1;
                 row.firstLayer = first;
                 row.lastLayer = last;
                 rows.push_back(row);

@@ -14,7 +14,7 @@ class Progress;
 // ratio) over a range of layers (one layer, or a sum).
 struct StatsRow
 {
-    int region = 0; // from 1
+    int region = 0; // the region's id (its place from 1 where it has none)
     PlaneSource source;
     int firstLayer = 1;
     int lastLayer = 1;

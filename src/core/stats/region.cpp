@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -11,8 +12,8 @@ bool Region::contains(const QPointF& p) const
 {
     switch (shape) {
     case Shape::Rectangle:
-        return p.x() >= bounds.left() && p.x() <= bounds.right() && p.y() >= bounds.top() &&
-               p.y() <= bounds.bottom();
+        return p.x() >= bounds.left() && p.x() < bounds.right() && p.y() >= bounds.top() &&
+               p.y() < bounds.bottom();
     case Shape::Ellipse: {
         const double rx = bounds.width() / 2;
         const double ry = bounds.height() / 2;
@@ -20,7 +21,10 @@ bool Region::contains(const QPointF& p) const
             return false;
         const double dx = (p.x() - bounds.center().x()) / rx;
         const double dy = (p.y() - bounds.center().y()) / ry;
-        return dx * dx + dy * dy <= 1;
+        const double r2 = dx * dx + dy * dy;
+        // On the outline, the point just right of it is inside on the left half; at the very
+        // top and bottom, where the outline runs level, the point just below it decides.
+        return r2 < 1 || (r2 == 1 && (dx < 0 || (dx == 0 && dy < 0)));
     }
     case Shape::Polygon: {
         bool inside = false;
@@ -145,6 +149,9 @@ std::vector<qint64> regionPixels(const Region& region, int side)
 
 namespace {
 
+// Ids beyond any count of regions a user draws; larger ones in a file are not ids.
+constexpr double kLargestId = 1e9;
+
 const char* shapeName(Region::Shape s)
 {
     switch (s) {
@@ -233,18 +240,26 @@ std::optional<Region> parseRegion(const QString& text, QString* error)
     return regionOf(text.left(colon).trimmed(), values, error);
 }
 
-QByteArray regionsToJson(const QList<Region>& regions)
+QJsonArray regionsToJsonArray(const QList<Region>& regions)
 {
     QJsonArray list;
     for (const Region& r : regions) {
         QJsonArray coords;
         for (const double v : coordinates(r))
             coords.append(v);
-        list.append(QJsonObject{{QStringLiteral("name"), r.name},
+        list.append(QJsonObject{{QStringLiteral("id"), r.id},
+                                {QStringLiteral("name"), r.name},
+                                {QStringLiteral("class"), r.regionClass},
                                 {QStringLiteral("shape"), QLatin1String(shapeName(r.shape))},
                                 {QStringLiteral("coords"), coords}});
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("regions"), list}}).toJson();
+    return list;
+}
+
+QByteArray regionsToJson(const QList<Region>& regions)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("regions"), regionsToJsonArray(regions)}})
+        .toJson();
 }
 
 std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* error)
@@ -261,8 +276,18 @@ std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* er
     const QJsonValue list = doc.object().value(QStringLiteral("regions"));
     if (!list.isArray())
         return fail(QStringLiteral("there is no list \"regions\""));
+    return regionsFromJsonArray(list.toArray(), error);
+}
+
+std::optional<QList<Region>> regionsFromJsonArray(const QJsonArray& list, QString* error)
+{
+    auto fail = [error](const QString& why) -> std::optional<QList<Region>> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
     QList<Region> regions;
-    for (const QJsonValue& item : list.toArray()) {
+    for (const QJsonValue& item : list) {
         const QJsonObject o = item.toObject();
         const QJsonValue coords = o.value(QStringLiteral("coords"));
         if (!coords.isArray())
@@ -280,7 +305,23 @@ std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* er
         if (!r)
             return fail(QStringLiteral("region %1: %2").arg(regions.size() + 1).arg(why));
         r->name = o.value(QStringLiteral("name")).toString();
+        r->regionClass = o.value(QStringLiteral("class")).toString();
+        const double id = o.value(QStringLiteral("id")).toDouble();
+        if (id >= 1 && id <= kLargestId && id == std::floor(id))
+            r->id = int(id);
         regions << *r;
     }
     return regions;
+}
+
+void numberRegions(QList<Region>& regions, int& nextId)
+{
+    QSet<int> taken;
+    for (const Region& r : std::as_const(regions))
+        nextId = std::max(nextId, r.id + 1);
+    for (Region& r : regions) {
+        if (r.id <= 0 || taken.contains(r.id))
+            r.id = nextId++;
+        taken.insert(r.id);
+    }
 }

@@ -1,0 +1,408 @@
+#include "core/io/analysisfile.h"
+
+#include "core/model/acquisition.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cmath>
+
+namespace isolumen {
+
+namespace {
+
+const QString kFormat = QStringLiteral("isolumen-analysis");
+// An analysis of thousands of regions is a few megabytes; far beyond, it is not one.
+constexpr qint64 kLargestFile = qint64(64) << 20;
+// Layers and ids beyond any acquisition's; a larger number in a file is a mistake.
+constexpr double kLargestCount = 1e9;
+// Frames are at most 2048 pixels wide; a shift far beyond is a mistake.
+constexpr double kFarthestShift = 1e6;
+
+QJsonValue optionalNumber(const std::optional<double>& v)
+{
+    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+}
+
+std::optional<double> numberOf(const QJsonValue& v)
+{
+    return v.isDouble() && std::isfinite(v.toDouble()) ? std::optional(v.toDouble()) : std::nullopt;
+}
+
+// A whole number from 1 in the file, or fallback.
+int countOf(const QJsonValue& v, int fallback)
+{
+    const double d = v.toDouble(fallback);
+    return d >= 1 && d <= kLargestCount && d == std::floor(d) ? int(d) : fallback;
+}
+
+QJsonObject numbersByLabel(const QMap<QString, double>& map)
+{
+    QJsonObject o;
+    for (auto it = map.begin(); it != map.end(); ++it)
+        o.insert(it.key(), it.value());
+    return o;
+}
+
+QMap<QString, double> labelNumbers(const QJsonValue& v)
+{
+    QMap<QString, double> map;
+    const QJsonObject o = v.toObject();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (const std::optional<double> n = numberOf(it.value()))
+            map.insert(it.key(), *n);
+    }
+    return map;
+}
+
+// fresh over kept: objects merge key by key, lists of regions by id, anything else is fresh's.
+QJsonValue merged(const QJsonValue& kept, const QJsonValue& fresh);
+
+QJsonArray mergedList(const QJsonArray& kept, const QJsonArray& fresh)
+{
+    QJsonArray out;
+    for (const QJsonValue& item : fresh) {
+        const QJsonValue id = item.toObject().value(QStringLiteral("id"));
+        QJsonValue match;
+        for (const QJsonValue& old : kept) {
+            if (!id.isUndefined() && old.toObject().value(QStringLiteral("id")) == id)
+                match = old;
+        }
+        out.append(match.isObject() ? merged(match, item) : item);
+    }
+    return out;
+}
+
+QJsonValue merged(const QJsonValue& kept, const QJsonValue& fresh)
+{
+    if (kept.isObject() && fresh.isObject()) {
+        QJsonObject out = kept.toObject();
+        const QJsonObject f = fresh.toObject();
+        for (auto it = f.begin(); it != f.end(); ++it)
+            out.insert(it.key(), merged(out.value(it.key()), it.value()));
+        return out;
+    }
+    if (kept.isArray() && fresh.isArray())
+        return mergedList(kept.toArray(), fresh.toArray());
+    return fresh;
+}
+
+QJsonValue correctionsJson(const AnalysisFile& a)
+{
+    QJsonValue qsa = QJsonValue::Null;
+    if (a.qsa)
+        qsa = QJsonObject{{QStringLiteral("currentPa"), a.qsaCurrentPa},
+                          {QStringLiteral("beta"), numbersByLabel(a.qsaBeta)}};
+    return QJsonObject{{QStringLiteral("deadTime"), a.deadTime},
+                       {QStringLiteral("deadTimeNs"), numbersByLabel(a.deadTimeNs)},
+                       {QStringLiteral("qsa"), qsa}};
+}
+
+QJsonValue alignmentJson(const std::optional<AlignmentRecord>& a)
+{
+    if (!a)
+        return QJsonValue::Null;
+    QJsonArray shifts;
+    for (const Shift& s : a->shifts)
+        shifts.append(QJsonArray{s.dx, s.dy});
+    return QJsonObject{{QStringLiteral("species"), a->species},
+                       {QStringLiteral("layer"), a->layer},
+                       {QStringLiteral("subpixel"), a->subpixel},
+                       {QStringLiteral("shifts"), shifts}};
+}
+
+QJsonArray windowsJson(const QList<WindowRecord>& windows)
+{
+    QJsonArray list;
+    for (const WindowRecord& w : windows)
+        list.append(QJsonObject{{QStringLiteral("source"), w.source},
+                                {QStringLiteral("scale"), w.scale},
+                                {QStringLiteral("table"), w.table},
+                                {QStringLiteral("min"), optionalNumber(w.min)},
+                                {QStringLiteral("max"), optionalNumber(w.max)},
+                                {QStringLiteral("log"), w.log}});
+    return list;
+}
+
+void readCorrections(const QJsonObject& o, AnalysisFile& a)
+{
+    a.deadTime = o.value(QStringLiteral("deadTime")).toBool();
+    a.deadTimeNs = labelNumbers(o.value(QStringLiteral("deadTimeNs")));
+    const QJsonObject qsa = o.value(QStringLiteral("qsa")).toObject();
+    a.qsa = !qsa.isEmpty();
+    a.qsaCurrentPa = numberOf(qsa.value(QStringLiteral("currentPa"))).value_or(0);
+    a.qsaBeta = labelNumbers(qsa.value(QStringLiteral("beta")));
+}
+
+std::optional<QString> readAlignment(const QJsonValue& v, AnalysisFile& a)
+{
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject o = v.toObject();
+    AlignmentRecord r;
+    r.species = o.value(QStringLiteral("species")).toString();
+    r.layer = countOf(o.value(QStringLiteral("layer")), 1);
+    r.subpixel = o.value(QStringLiteral("subpixel")).toBool();
+    for (const QJsonValue& s : o.value(QStringLiteral("shifts")).toArray()) {
+        const std::optional<double> dx = numberOf(s.toArray().at(0));
+        const std::optional<double> dy = numberOf(s.toArray().at(1));
+        if (!dx || !dy)
+            return QStringLiteral("a shift of the alignment is not two numbers");
+        if (std::abs(*dx) > kFarthestShift || std::abs(*dy) > kFarthestShift)
+            return QStringLiteral("a shift of the alignment is far beyond any frame");
+        r.shifts.push_back({*dx, *dy});
+    }
+    a.alignment = r;
+    return std::nullopt;
+}
+
+void readWindows(const QJsonArray& list, AnalysisFile& a)
+{
+    for (const QJsonValue& item : list) {
+        const QJsonObject o = item.toObject();
+        WindowRecord w;
+        w.source = o.value(QStringLiteral("source")).toString();
+        w.scale = numberOf(o.value(QStringLiteral("scale"))).value_or(1);
+        w.table = countOf(o.value(QStringLiteral("table")), w.table);
+        w.min = numberOf(o.value(QStringLiteral("min")));
+        w.max = numberOf(o.value(QStringLiteral("max")));
+        w.log = o.value(QStringLiteral("log")).toBool();
+        if (!w.source.isEmpty())
+            a.windows << w;
+    }
+}
+
+} // namespace
+
+QByteArray writeAnalysis(const AnalysisFile& a)
+{
+    QJsonArray excluded;
+    for (const int layer : a.excludedLayers)
+        excluded.append(layer);
+    const QJsonObject fresh{
+        {QStringLiteral("format"), kFormat},
+        {QStringLiteral("version"), AnalysisFile::kVersion},
+        {QStringLiteral("acquisition"),
+         QJsonObject{{QStringLiteral("name"), a.acquisitionName},
+                     {QStringLiteral("size"), double(a.acquisitionSize)},
+                     {QStringLiteral("headerSha256"), a.headerSha256}}},
+        {QStringLiteral("layers"), QJsonObject{{QStringLiteral("first"), a.firstLayer},
+                                               {QStringLiteral("last"), a.lastLayer},
+                                               {QStringLiteral("excluded"), excluded}}},
+        {QStringLiteral("regions"), regionsToJsonArray(a.regions)},
+        {QStringLiteral("nextRegionId"), a.nextRegionId},
+        {QStringLiteral("corrections"), correctionsJson(a)},
+        {QStringLiteral("alignment"), alignmentJson(a.alignment)},
+        {QStringLiteral("windows"), windowsJson(a.windows)}};
+    return QJsonDocument(merged(a.read, fresh).toObject()).toJson();
+}
+
+std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json)
+{
+    QJsonParseError parse;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError)
+        return parse.errorString();
+    const QJsonObject o = doc.object();
+    AnalysisFile a;
+    a.read = o;
+    QString why;
+    if (o.value(QStringLiteral("format")).toString() != kFormat) {
+        // A regions file serves where an analysis is asked for.
+        std::optional<QList<Region>> regions = regionsFromJson(json, &why);
+        if (!regions)
+            return QStringLiteral("it is neither an analysis nor a regions file (%1)").arg(why);
+        a.regions = *regions;
+        a.regionsOnly = true;
+        return a;
+    }
+    const double version = o.value(QStringLiteral("version")).toDouble();
+    if (version > AnalysisFile::kVersion)
+        return QStringLiteral("it was written by a later version of Isolumen (analysis format "
+                              "%1; this version reads %2). Update Isolumen to open it.")
+            .arg(version)
+            .arg(AnalysisFile::kVersion);
+    const QJsonObject acquisition = o.value(QStringLiteral("acquisition")).toObject();
+    a.acquisitionName = acquisition.value(QStringLiteral("name")).toString();
+    a.acquisitionSize = qint64(acquisition.value(QStringLiteral("size")).toDouble());
+    a.headerSha256 = acquisition.value(QStringLiteral("headerSha256")).toString().toLower();
+    const QJsonObject layers = o.value(QStringLiteral("layers")).toObject();
+    a.firstLayer = countOf(layers.value(QStringLiteral("first")), 1);
+    a.lastLayer = std::max(a.firstLayer, countOf(layers.value(QStringLiteral("last")), 1));
+    for (const QJsonValue& l : layers.value(QStringLiteral("excluded")).toArray()) {
+        if (const int layer = countOf(l, 0))
+            a.excludedLayers << layer;
+    }
+    std::optional<QList<Region>> regions =
+        regionsFromJsonArray(o.value(QStringLiteral("regions")).toArray(), &why);
+    if (!regions)
+        return why;
+    a.regions = *regions;
+    a.nextRegionId = countOf(o.value(QStringLiteral("nextRegionId")), 0);
+    readCorrections(o.value(QStringLiteral("corrections")).toObject(), a);
+    if (const std::optional<QString> bad = readAlignment(o.value(QStringLiteral("alignment")), a))
+        return *bad;
+    readWindows(o.value(QStringLiteral("windows")).toArray(), a);
+    return a;
+}
+
+std::variant<AnalysisFile, QString> readAnalysisFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+    if (file.size() > kLargestFile)
+        return QStringLiteral("%1 is not an analysis: it is far too large.").arg(path);
+    std::variant<AnalysisFile, QString> read = readAnalysis(file.readAll());
+    if (const QString* why = std::get_if<QString>(&read))
+        return QStringLiteral("%1 cannot be opened: %2").arg(path, *why);
+    return read;
+}
+
+QString headerSha256(const Acquisition& acquisition)
+{
+    const std::shared_ptr<const ImFile> file = acquisition.file();
+    if (!file)
+        return {};
+    QByteArray header(std::max(0, acquisition.header().headerSize), '\0');
+    header.resize(file->readAt(0, header.data(), header.size()));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(header, QCryptographicHash::Sha256).toHex());
+}
+
+bool sameAcquisition(const AnalysisFile& analysis, const Acquisition& acquisition)
+{
+    return acquisition.isOpen() && analysis.acquisitionSize == acquisition.header().fileSize &&
+           analysis.headerSha256 == headerSha256(acquisition);
+}
+
+namespace {
+
+// The species (0-based) with a label, or -1.
+int speciesOf(const Acquisition& acquisition, const QString& label)
+{
+    for (int s = 0; s < acquisition.speciesCount(); ++s) {
+        if (acquisition.speciesName(s).trimmed() == label.trimmed())
+            return s;
+    }
+    return -1;
+}
+
+// Numbers by label as numbers by species; labels the file lacks go to problems.
+QMap<int, double> bySpecies(const Acquisition& acquisition, const QMap<QString, double>& byLabel,
+                            QStringList& problems)
+{
+    QMap<int, double> map;
+    for (auto it = byLabel.begin(); it != byLabel.end(); ++it) {
+        const int s = speciesOf(acquisition, it.key());
+        if (s < 0)
+            problems << QStringLiteral("The acquisition has no species %1.").arg(it.key());
+        else
+            map.insert(s, it.value());
+    }
+    return map;
+}
+
+void applyCorrections(const AnalysisFile& a, Acquisition& acquisition, QStringList& problems)
+{
+    CorrectionSettings settings;
+    settings.deadTime = a.deadTime;
+    if (a.deadTime)
+        settings.deadTimeNs = bySpecies(acquisition, a.deadTimeNs, problems);
+    settings.qsa = a.qsa;
+    settings.primaryCurrentPa = a.qsaCurrentPa;
+    if (a.qsa)
+        settings.qsaBeta = bySpecies(acquisition, a.qsaBeta, problems);
+    const CorrectionSetup setup = makeCorrections(acquisition.header(), settings);
+    if (!setup.error.isEmpty()) {
+        problems << setup.error;
+        return;
+    }
+    problems << setup.notes;
+    acquisition.setCorrections(setup.corrections);
+}
+
+void applyAlignment(const AnalysisFile& a, Acquisition& acquisition, QStringList& problems)
+{
+    if (!a.alignment) {
+        acquisition.setAlignment(nullptr);
+        return;
+    }
+    if (int(a.alignment->shifts.size()) != acquisition.layerCount()) {
+        problems << QStringLiteral(
+                        "The alignment has shifts for %1 layers; the acquisition has %2.")
+                        .arg(a.alignment->shifts.size())
+                        .arg(acquisition.layerCount());
+        return;
+    }
+    auto alignment = std::make_shared<Alignment>();
+    alignment->shifts = a.alignment->shifts;
+    alignment->subpixel = a.alignment->subpixel;
+    alignment->referenceSpecies = std::max(0, speciesOf(acquisition, a.alignment->species));
+    alignment->referenceLayer = a.alignment->layer;
+    acquisition.setAlignment(std::move(alignment));
+}
+
+} // namespace
+
+AnalysisFile analysisOf(const Acquisition& acquisition)
+{
+    AnalysisFile a;
+    a.acquisitionName = acquisition.header().fileName;
+    a.acquisitionSize = acquisition.header().fileSize;
+    a.headerSha256 = headerSha256(acquisition);
+    a.firstLayer = acquisition.firstLayer();
+    a.lastLayer = acquisition.lastLayer();
+    a.regions = acquisition.regions();
+    a.nextRegionId = acquisition.nextRegionId();
+    if (const std::shared_ptr<const Corrections> c = acquisition.corrections()) {
+        a.deadTime = c->settings.deadTime;
+        a.qsa = c->settings.qsa;
+        a.qsaCurrentPa = c->settings.primaryCurrentPa;
+        for (int s = 0; s < int(c->species.size()); ++s) {
+            const QString label = acquisition.speciesName(s).trimmed();
+            if (c->species[size_t(s)].deadTimeNs > 0)
+                a.deadTimeNs.insert(label, c->species[size_t(s)].deadTimeNs);
+            if (c->settings.qsaBeta.contains(s))
+                a.qsaBeta.insert(label, c->settings.qsaBeta.value(s));
+        }
+    }
+    for (const int layer : acquisition.excludedLayers())
+        a.excludedLayers << layer;
+    if (const std::shared_ptr<const Alignment> al = acquisition.alignment())
+        a.alignment = AlignmentRecord{acquisition.speciesName(al->referenceSpecies).trimmed(),
+                                      al->referenceLayer, al->subpixel, al->shifts};
+    return a;
+}
+
+QStringList applyAnalysis(const AnalysisFile& a, Acquisition& acquisition, int parts)
+{
+    QStringList problems;
+    if (parts & int(AnalysisPart::Regions))
+        acquisition.setRegions(a.regions, a.nextRegionId);
+    if (a.regionsOnly)
+        return problems;
+    if (parts & int(AnalysisPart::Corrections))
+        applyCorrections(a, acquisition, problems);
+    if (parts & int(AnalysisPart::Excluded)) {
+        if (!a.excludedLayers.isEmpty() &&
+            *std::max_element(a.excludedLayers.begin(), a.excludedLayers.end()) >
+                acquisition.layerCount())
+            problems << QStringLiteral("The layers the analysis leaves out go beyond layer %1: "
+                                       "none are left out.")
+                            .arg(acquisition.layerCount());
+        else
+            acquisition.setExcludedLayers({a.excludedLayers.begin(), a.excludedLayers.end()});
+    }
+    if (parts & int(AnalysisPart::Alignment))
+        applyAlignment(a, acquisition, problems);
+    if (parts & int(AnalysisPart::Layers)) {
+        const int last = std::min(a.lastLayer, acquisition.layerCount());
+        acquisition.setLayerRange(std::min(a.firstLayer, last), last);
+    }
+    return problems;
+}
+
+} // namespace isolumen

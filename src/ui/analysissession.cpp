@@ -1,0 +1,279 @@
+#include "ui/analysissession.h"
+
+#include "core/imfile/filetypes.h"
+#include "core/io/analysisfile.h"
+#include "core/model/acquisition.h"
+#include "ui/analysishistory.h"
+#include "ui/dialogs.h"
+#include "ui/imagewindow.h"
+#include "ui/imagewindowlist.h"
+#include "ui/menu.h"
+#include "ui/messagebox.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace isolumen {
+
+namespace {
+
+// Changes come in bursts (a drag): the recovery is written at most this often.
+constexpr int kRecoveryMs = 1000;
+
+const QString kAnalysisFilter = QStringLiteral("Isolumen analysis (*.isolumen);;Regions (*.json)");
+const QString kSuffix = QStringLiteral(".isolumen");
+
+QString recoveryFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/recovery");
+}
+
+} // namespace
+
+AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList& windows,
+                                 QWidget* dialogParent,
+                                 std::function<void(const QString&)> openImage,
+                                 OpenWindow openWindow)
+    : m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent),
+      m_openImage(std::move(openImage)), m_openWindow(std::move(openWindow))
+{
+    m_history = AnalysisHistory::of(acquisition);
+    if (!m_history)
+        m_history = new AnalysisHistory(acquisition);
+    Menu& menu = Menu::instance();
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("fileSaveAnalysis"), [this] { saveAnalysis(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("fileOpenAnalysis"), [this] { openAnalysis(); }));
+    menu.setQuitGuard([this] { return mayLeave(); });
+
+    m_recoveryTimer.setSingleShot(true);
+    m_recoveryTimer.setInterval(kRecoveryMs);
+    connect(&m_recoveryTimer, &QTimer::timeout, this, &AnalysisSession::writeRecovery);
+    connect(m_history, &AnalysisHistory::changed, this, &AnalysisSession::scheduleRecovery);
+    connect(&acquisition, &Acquisition::fileChanged, this, [this] {
+        m_recoveryTimer.stop();
+        m_path.clear();
+        m_kept = {};
+        const QString hash = headerSha256(m_acquisition);
+        m_recoveryPath =
+            hash.isEmpty() ? QString() : recoveryFolder() + QLatin1Char('/') + hash + kSuffix;
+        // Offered once the file is shown.
+        QMetaObject::invokeMethod(this, &AnalysisSession::offerRecovery, Qt::QueuedConnection);
+    });
+}
+
+AnalysisSession::~AnalysisSession()
+{
+    if (Menu::exists())
+        Menu::instance().setQuitGuard({});
+}
+
+QString AnalysisSession::recoveryPath() const
+{
+    return m_recoveryPath;
+}
+
+bool AnalysisSession::writeTo(const QString& path, bool recovery)
+{
+    AnalysisFile analysis = analysisOf(m_acquisition);
+    for (const ImageWindow* w : m_windows.windows()) {
+        const DisplaySettings& s = w->settings();
+        analysis.windows << WindowRecord{m_acquisition.sourceName(w->source()).trimmed(),
+                                         w->source().ratio ? w->source().ratio->scale : 1.0,
+                                         s.table + 1,
+                                         s.autoMin ? std::nullopt : std::optional(s.minValue),
+                                         s.autoMax ? std::nullopt : std::optional(s.maxValue),
+                                         s.logScale};
+    }
+    analysis.read = m_kept; // keys a later version wrote stay
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(writeAnalysis(analysis)) < 0 ||
+        !file.commit()) {
+        if (!recovery)
+            showMessage(
+                QStringLiteral("The analysis could not be saved: %1").arg(file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool AnalysisSession::saveAnalysis()
+{
+    if (!m_acquisition.isOpen())
+        return false;
+    const QString suggested =
+        m_path.isEmpty() ? QFileInfo(m_acquisition.header().fileName).completeBaseName() + kSuffix
+                         : m_path;
+    QString path = Dialogs::saveFile(m_dialogParent, QStringLiteral("Save Analysis"), suggested,
+                                     kAnalysisFilter)
+                       .first;
+    if (path.isEmpty())
+        return false;
+    if (!path.endsWith(kSuffix))
+        path += kSuffix;
+    if (!writeTo(path, false))
+        return false;
+    m_path = path;
+    m_history->markSaved();
+    m_recoveryTimer.stop();
+    QFile::remove(m_recoveryPath);
+    return true;
+}
+
+bool AnalysisSession::mayLeave()
+{
+    if (!m_acquisition.isOpen() || !m_history->isModified())
+        return true;
+    enum { Save, Discard, Cancel };
+    const int answer = askQuestion(
+        QStringLiteral("Save the analysis of %1?").arg(m_acquisition.header().fileName),
+        {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, Discard);
+    if (answer == Save)
+        return saveAnalysis();
+    if (answer != Discard)
+        return false;
+    m_history->markSaved();
+    m_recoveryTimer.stop();
+    QFile::remove(m_recoveryPath);
+    return true;
+}
+
+void AnalysisSession::scheduleRecovery()
+{
+    if (!m_recoveryTimer.isActive())
+        m_recoveryTimer.start();
+}
+
+void AnalysisSession::writeRecovery()
+{
+    if (m_recoveryPath.isEmpty() || !m_acquisition.isOpen())
+        return;
+    if (m_history->isModified())
+        writeTo(m_recoveryPath, true);
+    else
+        QFile::remove(m_recoveryPath); // back to what was saved
+}
+
+void AnalysisSession::offerRecovery()
+{
+    if (m_recoveryPath.isEmpty() || !QFileInfo::exists(m_recoveryPath))
+        return;
+    const std::variant<AnalysisFile, QString> read = readAnalysisFile(m_recoveryPath);
+    const auto* analysis = std::get_if<AnalysisFile>(&read);
+    enum { Restore, Discard };
+    const int answer =
+        analysis && sameAcquisition(*analysis, m_acquisition)
+            ? askQuestion(QStringLiteral("The analysis of %1 was not saved when Isolumen last "
+                                         "ended. Restore it?")
+                              .arg(m_acquisition.header().fileName),
+                          {QStringLiteral("Restore"), QStringLiteral("Discard")}, Discard)
+            : Discard;
+    if (answer != Restore) {
+        QFile::remove(m_recoveryPath);
+        return;
+    }
+    // Restored changes are changes not saved yet: they stay in the history and the recovery.
+    for (const QString& problem : applyAnalysis(*analysis, m_acquisition))
+        showMessage(problem);
+}
+
+void AnalysisSession::openAnalysis()
+{
+    const QString path =
+        Dialogs::openFile(m_dialogParent, QStringLiteral("Open Analysis"), kAnalysisFilter);
+    if (!path.isEmpty())
+        openAnalysisFile(path);
+}
+
+void AnalysisSession::openAnalysisFile(const QString& path)
+{
+    const std::variant<AnalysisFile, QString> read = readAnalysisFile(path);
+    if (const QString* why = std::get_if<QString>(&read)) {
+        showMessage(*why);
+        return;
+    }
+    const AnalysisFile& analysis = std::get<AnalysisFile>(read);
+    if (analysis.regionsOnly) {
+        if (m_acquisition.isOpen())
+            m_acquisition.setRegions(analysis.regions);
+        else
+            showMessage(
+                QStringLiteral("Open an acquisition first: %1 holds regions only.").arg(path));
+        return;
+    }
+    if (!mayLeave()) // the analysis open now is replaced
+        return;
+    if (!sameAcquisition(analysis, m_acquisition)) {
+        QString image = QFileInfo(path).dir().filePath(analysis.acquisitionName);
+        if (analysis.acquisitionName.isEmpty() || !QFileInfo(image).isFile())
+            image = Dialogs::openFile(m_dialogParent,
+                                      QStringLiteral("Find %1").arg(analysis.acquisitionName),
+                                      rawImageDialogFilter());
+        if (image.isEmpty())
+            return;
+        m_openImage(image);
+        if (!m_acquisition.isOpen())
+            return;
+    }
+    applyFound(analysis, path);
+}
+
+void AnalysisSession::applyFound(const AnalysisFile& analysis, const QString& path)
+{
+    if (!sameAcquisition(analysis, m_acquisition)) {
+        enum { Regions, Cancel };
+        const int answer = askQuestion(
+            QStringLiteral("%1 is not the acquisition the analysis was made of: its size or "
+                           "header differ. Apply the analysis's regions only?")
+                .arg(m_acquisition.header().fileName),
+            {QStringLiteral("Apply Regions"), QStringLiteral("Cancel")}, Cancel);
+        if (answer == Regions)
+            m_acquisition.setRegions(analysis.regions, analysis.nextRegionId);
+        return;
+    }
+    for (const QString& problem : applyAnalysis(analysis, m_acquisition))
+        showMessage(problem);
+    openWindows(analysis);
+    // As opened, the analysis is as saved.
+    m_history->reset();
+    m_path = path;
+    m_kept = analysis.read;
+    m_recoveryTimer.stop();
+    QFile::remove(m_recoveryPath);
+}
+
+void AnalysisSession::openWindows(const AnalysisFile& analysis)
+{
+    auto speciesNamed = [this](const QString& label) {
+        for (int s = 0; s < m_acquisition.speciesCount(); ++s) {
+            if (m_acquisition.speciesName(s).trimmed() == label.trimmed())
+                return s;
+        }
+        return -1;
+    };
+    for (const WindowRecord& record : analysis.windows) {
+        const QStringList terms = record.source.split(QLatin1Char('/'));
+        PlaneSource source{speciesNamed(terms.first()), std::nullopt};
+        if (terms.size() == 2)
+            source.ratio = RatioSpec{source.species, speciesNamed(terms.last()), record.scale};
+        if (source.species < 0 || (source.ratio && source.ratio->denominator < 0))
+            continue; // a species this acquisition lacks
+        ImageWindow* window = m_openWindow(source);
+        if (!window)
+            continue;
+        ColourChoice colours = ::colours(window->settings());
+        colours.table = record.table - 1;
+        window->setColours(colours);
+        window->setManualLimits(record.min, record.max);
+        if (record.log != window->settings().logScale)
+            window->linLogButton()->click();
+    }
+}
+
+} // namespace isolumen

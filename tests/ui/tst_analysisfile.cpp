@@ -1,0 +1,389 @@
+// The analysis kept: undo and redo of every covered change, with the model compared after each
+// step; an analysis saved, read by a new process (--stats --analysis against the same options
+// by hand) and opened again with its ids and unknown keys; another acquisition offered its
+// regions only; the save question on quit; a recovery after the process is killed.
+#include "core/io/analysisfile.h"
+#include "core/model/acquisition.h"
+#include "core/model/alignlayers.h"
+#include "imbuilder.h"
+#include "runisolumen.h"
+#include "ui/analysishistory.h"
+#include "ui/analysissession.h"
+#include "ui/dialogs.h"
+#include "ui/imagewindow.h"
+#include "ui/imagewindowlist.h"
+#include "ui/mainwindow.h"
+#include "ui/menu.h"
+#include "ui/messagebox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+
+using namespace isolumen;
+
+namespace {
+
+const char* const kChildArgument = "--leave-a-change";
+
+ImBuilder builder(qint16 planes)
+{
+    ImBuilder b;
+    b.nSpecies = 2;
+    b.labels = {"12C", "13C"};
+    b.width = b.height = 64;
+    b.nPlanes = planes;
+    b.sample = [](int s, int p, int r, int k) { return quint32((r * 3 + k * 5 + s * 7 + p) % 40); };
+    return b;
+}
+
+Region rect(const char* text)
+{
+    return *parseRegion(QString::fromLatin1(text), nullptr);
+}
+
+struct ModelState
+{
+    QList<Region> regions;
+    std::shared_ptr<const Corrections> corrections;
+    std::shared_ptr<const Alignment> alignment;
+    int first = 1, last = 1;
+    bool operator==(const ModelState&) const = default;
+};
+
+ModelState stateOf(const Acquisition& a)
+{
+    return {a.regions(), a.corrections(), a.alignment(), a.firstLayer(), a.lastLayer()};
+}
+
+std::shared_ptr<const Corrections> deadTime40(const Acquisition& a)
+{
+    CorrectionSettings settings;
+    settings.deadTime = true;
+    settings.deadTimeAllNs = 40;
+    return makeCorrections(a.header(), settings).corrections;
+}
+
+using Action = std::function<void(Acquisition&)>;
+
+} // namespace
+
+class TestAnalysisFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_asked;
+    QList<int> m_answers; // given in turn to the questions
+    QString m_savePath;
+    std::unique_ptr<Acquisition> m_acquisition;
+
+    QString work(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase();
+    void init() { m_acquisition = std::make_unique<Acquisition>(); }
+    void cleanup();
+    void undoRedo_data();
+    void undoRedo();
+    void roundTrip();
+    void otherAcquisitionGetsRegionsOnly();
+    void saveQuestionOnQuit_data();
+    void saveQuestionOnQuit();
+    void recoveryAfterKill();
+};
+
+void TestAnalysisFile::initTestCase()
+{
+    QVERIFY(builder(3).write(work("a.im")));
+    setQuestionHandler([this](const QString& text, const QStringList&) {
+        m_asked << text;
+        return m_answers.isEmpty() ? -1 : m_answers.takeFirst();
+    });
+    setMessageHandler([](const QString& text) { qWarning("%s", qPrintable(text)); });
+    Dialogs::setSaveFile([this](QWidget*, const QString&, const QString&, const QString&) {
+        return std::pair{m_savePath, QString()};
+    });
+}
+
+void TestAnalysisFile::cleanup()
+{
+    m_answers = QList<int>(4, 1); // "Discard"
+    for (QWidget* w : QApplication::topLevelWidgets())
+        w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_acquisition.reset();
+    m_asked.clear();
+    m_answers.clear();
+}
+
+void TestAnalysisFile::undoRedo_data()
+{
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("step"); // empty: no step
+    auto edit = [](int index, std::function<void(Region&)> change) {
+        return Action([=](Acquisition& a) {
+            Region r = a.regions()[index];
+            change(r);
+            a.replaceRegion(index, r);
+        });
+    };
+    QTest::newRow("add") << Action([](Acquisition& a) { a.addRegion(rect("rect:30,30,5,5")); })
+                         << "Add Region 3";
+    QTest::newRow("move") << edit(1, [](Region& r) {
+        r = r.translated({3, -4});
+    }) << "Move Region 2";
+    QTest::newRow("resize") << edit(1, [](Region& r) { r.bounds.setWidth(20); })
+                            << "Resize Region 2";
+    QTest::newRow("rename") << edit(0, [](Region& r) { r.name = "cell"; }) << "Rename Region 1";
+    QTest::newRow("class") << edit(0, [](Region& r) { r.regionClass = "nucleus"; })
+                           << "Set Class of Region 1";
+    QTest::newRow("delete") << Action([](Acquisition& a) { a.removeRegion(0); })
+                            << "Delete Region 1";
+    QTest::newRow("load") << Action([](Acquisition& a) { a.setRegions({rect("rect:1,1,4,4")}); })
+                          << "Load Regions";
+    QTest::newRow("drag held as one step") << Action([](Acquisition& a) {
+        AnalysisHistory::of(a)->hold();
+        for (int k = 1; k <= 3; ++k)
+            a.replaceRegion(0, a.regions()[0].translated({1, 0}));
+        AnalysisHistory::of(a)->release();
+    }) << "Move Region 1";
+    QTest::newRow("corrections") << Action([](Acquisition& a) { a.setCorrections(deadTime40(a)); })
+                                 << "Change Corrections";
+    QTest::newRow("align") << Action([](Acquisition& a) {
+        a.setAlignment(std::make_shared<Alignment>(Alignment{{{0, 0}, {1, 1}, {2, 2}}}));
+    }) << "Align Layers";
+    QTest::newRow("undo alignment")
+        << Action([](Acquisition& a) { a.setAlignment(nullptr); }) << "Undo Alignment";
+    QTest::newRow("choose sum") << Action([](Acquisition& a) { a.setLayerRange(1, 3); })
+                                << "Sum of Layers 1-3";
+    QTest::newRow("leave sum") << Action([](Acquisition& a) {
+        a.setLayerRange(2, 3);
+        AnalysisHistory::of(a)->reset();
+        a.setLayer(2);
+    }) << "Leave Sum of Layers";
+    QTest::newRow("single layer step") << Action([](Acquisition& a) { a.setLayer(3); }) << "";
+}
+
+void TestAnalysisFile::undoRedo()
+{
+    QFETCH(Action, action);
+    QFETCH(QString, step);
+    Acquisition a;
+    auto* history = new AnalysisHistory(a);
+    QCOMPARE(a.open(work("a.im")), ImFile::Status::Accepted);
+    a.addRegion(rect("rect:2,2,10,10"));
+    a.addRegion(rect("rect:20,20,8,8"));
+    a.setAlignment(std::make_shared<Alignment>(Alignment{{{0, 0}, {0, 1}, {0, 2}}}));
+    history->reset();
+    action(a);
+    const ModelState after = stateOf(a);
+    QUndoStack& stack = history->stack();
+    QAction* undo = Menu::instance().item(QStringLiteral("editUndo"));
+    if (step.isEmpty()) {
+        QCOMPARE(stack.count(), 0);
+        QVERIFY(!undo->isEnabled());
+        return;
+    }
+    QCOMPARE(stack.count(), 1);
+    QCOMPARE(undo->text(), "Undo " + step);
+    QVERIFY(history->isModified());
+    Menu::run(QStringLiteral("editUndo"));
+    const ModelState undone = stateOf(a);
+    QVERIFY(!(undone == after));
+    QVERIFY(!history->isModified());
+    QCOMPARE(Menu::instance().item(QStringLiteral("editRedo"))->text(), "Redo " + step);
+    Menu::run(QStringLiteral("editRedo"));
+    QVERIFY(stateOf(a) == after);
+    stack.undo();
+    QVERIFY(stateOf(a) == undone);
+}
+
+void TestAnalysisFile::roundTrip()
+{
+    Acquisition& a = *m_acquisition;
+    auto* main = new MainWindow(a);
+    main->openImage(work("a.im"));
+    for (const char* r : {"rect:2,2,10,10", "ellipse:20.5,20.5,9,7", "polygon:40,5,60,8,50,30"})
+        a.addRegion(rect(r));
+    a.removeRegion(1);
+    a.setCorrections(deadTime40(a));
+    QString problem;
+    a.setAlignment(
+        std::make_shared<Alignment>(*alignLayers(*a.file(), AlignRequest{}, nullptr, &problem)));
+    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}});
+    ratio->setColours(ColourChoice{2});
+    ratio->setManualLimits(std::nullopt, 5.0);
+    m_savePath = work("a.isolumen");
+    QVERIFY(main->session().saveAnalysis());
+    ratio->close();
+    QFile regions(work("regions.json"));
+    QVERIFY(regions.open(QIODevice::WriteOnly));
+    regions.write(regionsToJson(a.regions()));
+    regions.close();
+
+    // Keys of a later version, at the top and in a region, survive the next save.
+    QFile file(m_savePath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QJsonObject doc = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    doc.insert("future", QJsonObject{{"x", 1}});
+    doc.insert("layers", QJsonObject{{"first", 1}, {"last", 1}, {"excluded", QJsonArray{2}}});
+    QJsonArray list = doc.value("regions").toArray();
+    QJsonObject third = list[1].toObject();
+    third.insert("colour", "red");
+    list[1] = third;
+    doc.insert("regions", list);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(doc).toJson());
+    file.close();
+
+    const QStringList common{"--stats", "--sum", "--ratio", "2/1"};
+    const Run saved = runIsolumen(m_dir.path(), common + QStringList{"--analysis", "a.isolumen"});
+    const Run byHand = runIsolumen(
+        m_dir.path(), common + QStringList{"a.im", "--rois", "regions.json", "--deadtime-ns", "40",
+                                           "--align", "--align-species", "1", "--exclude", "2"});
+    QCOMPARE(saved.status, 0);
+    QCOMPARE(byHand.status, 0);
+    QCOMPARE(saved.out, byHand.out);
+    QVERIFY(saved.out.contains("\n3,12C,")); // the region column is the id
+
+    const ModelState kept = stateOf(a);
+    main->openImage(work("a.im"));
+    QVERIFY(a.regions().isEmpty());
+    main->session().openAnalysisFile(m_savePath);
+    QCOMPARE(a.regions(), kept.regions);
+    QCOMPARE(main->imageWindows().windows().size(), 1);
+    const DisplaySettings& shown = main->imageWindows().windows().first()->settings();
+    QCOMPARE(shown.table, 2);
+    QCOMPARE(shown.maxValue, 5.0);
+    QVERIFY(shown.autoMin && !shown.autoMax);
+    QCOMPARE(a.alignment()->shifts.size(), kept.alignment->shifts.size());
+    QCOMPARE(a.corrections()->species[1].deadTimeNs, 40.0);
+    a.addRegion(rect("rect:1,1,3,3"));
+    QCOMPARE(a.regions().last().id, 4);
+    QVERIFY(main->session().saveAnalysis());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    doc = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(doc.value("future").toObject().value("x").toInt(), 1);
+    QCOMPARE(doc.value("layers").toObject().value("excluded").toArray(), QJsonArray{2});
+    QCOMPARE(doc.value("regions").toArray()[1].toObject().value("colour").toString(), "red");
+    QCOMPARE(doc.value("regions").toArray()[2].toObject().value("id").toInt(), 4);
+}
+
+void TestAnalysisFile::otherAcquisitionGetsRegionsOnly()
+{
+    QDir().mkpath(work("other"));
+    QVERIFY(builder(3).write(work("other/a.im")));
+    Acquisition& a = *m_acquisition;
+    auto* main = new MainWindow(a);
+    main->openImage(work("other/a.im"));
+    a.addRegion(rect("rect:2,2,10,10"));
+    a.setCorrections(deadTime40(a));
+    m_savePath = work("other/a.isolumen");
+    QVERIFY(main->session().saveAnalysis());
+    QVERIFY(builder(2).write(work("other/a.im"))); // another acquisition of the same name
+    main->openImage(work("other/a.im"));
+    m_answers = {0}; // "Apply Regions"
+    main->session().openAnalysisFile(m_savePath);
+    QCOMPARE(m_asked.size(), 1);
+    QVERIFY2(m_asked.first().contains("size or header differ"), qPrintable(m_asked.first()));
+    QCOMPARE(a.regions().size(), 1);
+    QVERIFY(!a.corrections());
+}
+
+void TestAnalysisFile::saveQuestionOnQuit_data()
+{
+    QTest::addColumn<int>("answer"); // Save, Discard, Cancel
+    QTest::addColumn<bool>("quits");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("save") << 0 << true << true;
+    QTest::newRow("discard") << 1 << true << false;
+    QTest::newRow("cancel") << 2 << false << false;
+}
+
+void TestAnalysisFile::saveQuestionOnQuit()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, quits);
+    QFETCH(bool, saved);
+    Acquisition& a = *m_acquisition;
+    QPointer<MainWindow> main = new MainWindow(a);
+    main->show();
+    main->openImage(work("a.im"));
+    Menu::quitApplication(); // nothing changed: no question
+    QTRY_VERIFY(main.isNull());
+    QVERIFY(m_asked.isEmpty());
+
+    main = new MainWindow(a);
+    main->show();
+    main->openImage(work("a.im"));
+    a.addRegion(rect("rect:2,2,10,10"));
+    m_savePath = work(QStringLiteral("quit%1.isolumen").arg(answer));
+    m_answers = {answer};
+    Menu::quitApplication();
+    QCOMPARE(m_asked, QStringList{"Save the analysis of a.im?"});
+    QCOMPARE(main.isNull() || !main->isVisible(), quits);
+    QCOMPARE(QFile::exists(m_savePath), saved);
+}
+
+void TestAnalysisFile::recoveryAfterKill()
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {kChildArgument, work("a.im")});
+    QByteArray said;
+    while (!said.contains("written") && child.waitForReadyRead(20000))
+        said += child.readAll();
+    QVERIFY2(said.contains("written"), said.constData());
+    child.kill();
+    QVERIFY(child.waitForFinished());
+
+    Acquisition& a = *m_acquisition;
+    auto* main = new MainWindow(a);
+    m_answers = {0}; // "Restore"
+    main->openImage(work("a.im"));
+    QTRY_COMPARE(a.regions().size(), 1);
+    QVERIFY2(m_asked.value(0).contains("Restore it?"), qPrintable(m_asked.value(0)));
+    QCOMPARE(a.regions().first().bounds, QRectF(5, 6, 7, 8));
+    QVERIFY(AnalysisHistory::of(a)->isModified()); // still to be saved
+}
+
+namespace {
+
+// The process the recovery test kills: a change, its recovery written, then nothing more.
+int leaveAChange(const QString& path)
+{
+    Acquisition a;
+    MainWindow main(a);
+    main.openImage(path);
+    a.addRegion(rect("rect:5,6,7,8"));
+    const QString recovery = main.session().recoveryPath();
+    while (!QFileInfo::exists(recovery))
+        QTest::qWait(20);
+    std::printf("written\n");
+    std::fflush(stdout);
+    for (;;)
+        QTest::qWait(1000);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir data; // the application's data folder, where recoveries go
+    if (!qEnvironmentVariableIsSet("ISOLUMEN_TEST_DATA"))
+        qputenv("ISOLUMEN_TEST_DATA", data.path().toUtf8());
+    qputenv("XDG_DATA_HOME", qgetenv("ISOLUMEN_TEST_DATA"));
+    QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == kChildArgument)
+        return leaveAChange(QString::fromLocal8Bit(argv[2]));
+    TestAnalysisFile test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_analysisfile.moc"
