@@ -449,11 +449,15 @@ void TestAnalysisWindows::dialogsAndItems()
     QCOMPARE(name->toolTip(), QString(b.origName));
     QVERIFY(name->fontMetrics().horizontalAdvance(name->text()) <= name->width());
 
-    int lineEdits = -1, combos = -1, hiddenColumns = -1;
-    const auto inspect = [&] {
+    int lineEdits = -1, combos = -1, hiddenColumns = -1, tries = 0;
+    // Runs inside the dialog's exec(): it reads the dialog, then closes it, so nothing waits.
+    const std::function<void()> inspect = [&] {
         QWidget* dialog = QApplication::activeModalWidget();
-        if (!dialog)
+        if (!dialog) {
+            if (++tries < 100)
+                QTimer::singleShot(10, inspect);
             return;
+        }
         lineEdits = int(dialog->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly).size());
         combos = int(dialog->findChildren<QComboBox*>(Qt::FindDirectChildrenOnly).size());
         if (auto* table = dialog->findChild<QTableWidget*>())
