@@ -126,10 +126,13 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
         layers.sum = true;
     if (perLayer && !layers.layers)
         layers.layers = std::pair{1, acquisition.layerCount()};
-    const std::variant<QList<std::pair<int, int>>, Failure> ranges =
-        chosenLayers(layers, acquisition);
+    std::variant<QList<std::pair<int, int>>, Failure> ranges = chosenLayers(layers, acquisition);
     if (const Failure* f = std::get_if<Failure>(&ranges))
         return fail(f->message);
+    // A profile has no row for an excluded layer (a sum leaves it out by itself).
+    if (perLayer)
+        std::get<QList<std::pair<int, int>>>(ranges).removeIf(
+            [&](const std::pair<int, int>& r) { return acquisition.isExcluded(r.first); });
 
     QString error;
     const std::optional<QList<StatsRow>> rows =
