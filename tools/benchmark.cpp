@@ -930,9 +930,10 @@ void shiftsTable(const QTemporaryDir& dir, int)
 void useRecordedTexture(DriftCase& c)
 {
     static const std::pair<std::vector<float>, int> recorded = [] {
-        const QString path = qEnvironmentVariable("ISOLUMEN_REALDATA",
-                                                  QStringLiteral("/work/shared/realdata")) +
-                             QStringLiteral("/OpenMIMS_doc_040702_06-05mos-03a.im");
+        const QDir folder(qEnvironmentVariable("ISOLUMEN_REALDATA",
+                                               QStringLiteral("/work/shared/realdata")));
+        const QStringList named = folder.entryList({QStringLiteral("*040702*.im")}, QDir::Files);
+        const QString path = named.isEmpty() ? QString() : folder.filePath(named.first());
         Acquisition a;
         if (a.open(path) != ImFile::Status::Accepted || !a.frameSide())
             return std::pair<std::vector<float>, int>{};
