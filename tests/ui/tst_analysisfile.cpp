@@ -214,8 +214,11 @@ void TestAnalysisFile::roundTrip()
     a.removeRegion(1);
     a.setCorrections(deadTime40(a));
     QString problem;
-    a.setAlignment(
-        std::make_shared<Alignment>(*alignLayers(*a.file(), AlignRequest{}, nullptr, &problem)));
+    auto alignment =
+        std::make_shared<Alignment>(*alignLayers(*a.file(), AlignRequest{}, nullptr, &problem));
+    alignment->setByHand(2, {1.5, -2});
+    alignment->settings.region = QRect(4, 5, 30, 20);
+    a.setAlignment(alignment);
     ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}});
     ratio->setColours(ColourChoice{2});
     ratio->setManualLimits(std::nullopt, 5.0);
@@ -263,7 +266,12 @@ void TestAnalysisFile::roundTrip()
     QCOMPARE(shown.table, 2);
     QCOMPARE(shown.maxValue, 5.0);
     QVERIFY(shown.autoMin && !shown.autoMax);
-    QCOMPARE(a.alignment()->shifts.size(), kept.alignment->shifts.size());
+    // The shifts with their confidences, a hand-set one and how they were estimated.
+    QCOMPARE(a.alignment()->shifts, kept.alignment->shifts);
+    QCOMPARE(a.alignment()->confidences, kept.alignment->confidences);
+    QVERIFY(a.alignment()->origins == kept.alignment->origins);
+    QCOMPARE(a.alignment()->origin(2), ShiftOrigin::Hand);
+    QVERIFY(a.alignment()->settings == kept.alignment->settings);
     QCOMPARE(a.corrections()->species[1].deadTimeNs, 40.0);
     a.addRegion(rect("rect:1,1,3,3"));
     QCOMPARE(a.regions().last().id, 4);

@@ -100,17 +100,36 @@ QJsonValue correctionsJson(const AnalysisFile& a)
                        {QStringLiteral("qsa"), qsa}};
 }
 
+// The names of shift origins in the file, in the order of ShiftOrigin.
+const char* const kOriginNames[] = {"measured", "hand", "empty", "unsure", "jump", "excluded"};
+
 QJsonValue alignmentJson(const std::optional<AlignmentRecord>& a)
 {
     if (!a)
         return QJsonValue::Null;
-    QJsonArray shifts;
+    QJsonArray shifts, confidences, origins;
     for (const Shift& s : a->shifts)
         shifts.append(QJsonArray{s.dx, s.dy});
+    for (const double c : a->confidences)
+        confidences.append(c);
+    for (const ShiftOrigin o : a->origins)
+        origins.append(QLatin1String(kOriginNames[int(o)]));
+    const AlignmentSettings& set = a->settings;
+    const QJsonValue region =
+        set.region ? QJsonValue(QJsonArray{set.region->x(), set.region->y(), set.region->width(),
+                                           set.region->height()})
+                   : QJsonValue::Null;
     return QJsonObject{{QStringLiteral("species"), a->species},
                        {QStringLiteral("layer"), a->layer},
                        {QStringLiteral("subpixel"), a->subpixel},
-                       {QStringLiteral("shifts"), shifts}};
+                       {QStringLiteral("shifts"), shifts},
+                       {QStringLiteral("confidences"), confidences},
+                       {QStringLiteral("origins"), origins},
+                       {QStringLiteral("bin"), set.bin},
+                       {QStringLiteral("usedBin"), a->usedBin},
+                       {QStringLiteral("region"), region},
+                       {QStringLiteral("minConfidence"), optionalNumber(set.minConfidence)},
+                       {QStringLiteral("maxStep"), optionalNumber(set.maxStep)}};
 }
 
 QJsonArray windowsJson(const QList<WindowRecord>& windows)
@@ -136,6 +155,45 @@ void readCorrections(const QJsonObject& o, AnalysisFile& a)
     a.qsaBeta = labelNumbers(qsa.value(QStringLiteral("beta")));
 }
 
+// Confidences, origins and the estimate's settings; each list, when present, has a value per
+// shift.
+std::optional<QString> readShiftDetails(const QJsonObject& o, AlignmentRecord& r)
+{
+    const QJsonArray confidences = o.value(QStringLiteral("confidences")).toArray();
+    const QJsonArray origins = o.value(QStringLiteral("origins")).toArray();
+    for (const QJsonArray& list : {confidences, origins}) {
+        if (!list.isEmpty() && list.size() != qsizetype(r.shifts.size()))
+            return QStringLiteral("the alignment's confidences or origins do not match its shifts");
+    }
+    for (const QJsonValue& c : confidences) {
+        const std::optional<double> v = numberOf(c);
+        if (!v || *v < 0 || *v > 1)
+            return QStringLiteral("a confidence of the alignment is not a number from 0 to 1");
+        r.confidences.push_back(*v);
+    }
+    for (const QJsonValue& name : origins) {
+        const auto* end = std::end(kOriginNames);
+        const auto* it = std::find_if(std::begin(kOriginNames), end, [&](const char* n) {
+            return name.toString() == QLatin1String(n);
+        });
+        if (it == end)
+            return QStringLiteral("an origin of the alignment's shifts is unknown");
+        r.origins.push_back(ShiftOrigin(it - std::begin(kOriginNames)));
+    }
+    AlignmentSettings& set = r.settings;
+    set.bin = countOf(o.value(QStringLiteral("bin")), 0);
+    r.usedBin = std::max(1, countOf(o.value(QStringLiteral("usedBin")), 1));
+    const QJsonArray region = o.value(QStringLiteral("region")).toArray();
+    if (region.size() == 4) {
+        const int w = countOf(region[2], 0), h = countOf(region[3], 0);
+        if (w > 0 && h > 0)
+            set.region = QRect(countOf(region[0], 0), countOf(region[1], 0), w, h);
+    }
+    set.minConfidence = numberOf(o.value(QStringLiteral("minConfidence")));
+    set.maxStep = numberOf(o.value(QStringLiteral("maxStep")));
+    return std::nullopt;
+}
+
 std::optional<QString> readAlignment(const QJsonValue& v, AnalysisFile& a)
 {
     if (!v.isObject())
@@ -154,6 +212,8 @@ std::optional<QString> readAlignment(const QJsonValue& v, AnalysisFile& a)
             return QStringLiteral("a shift of the alignment is far beyond any frame");
         r.shifts.push_back({*dx, *dy});
     }
+    if (std::optional<QString> bad = readShiftDetails(o, r))
+        return bad;
     a.alignment = r;
     return std::nullopt;
 }
@@ -342,6 +402,10 @@ void applyAlignment(const AnalysisFile& a, Acquisition& acquisition, QStringList
     alignment->subpixel = a.alignment->subpixel;
     alignment->referenceSpecies = std::max(0, speciesOf(acquisition, a.alignment->species));
     alignment->referenceLayer = a.alignment->layer;
+    alignment->confidences = a.alignment->confidences;
+    alignment->origins = a.alignment->origins;
+    alignment->settings = a.alignment->settings;
+    alignment->usedBin = a.alignment->usedBin;
     acquisition.setAlignment(std::move(alignment));
 }
 
@@ -373,7 +437,13 @@ AnalysisFile analysisOf(const Acquisition& acquisition)
         a.excludedLayers << layer;
     if (const std::shared_ptr<const Alignment> al = acquisition.alignment())
         a.alignment = AlignmentRecord{acquisition.speciesName(al->referenceSpecies).trimmed(),
-                                      al->referenceLayer, al->subpixel, al->shifts};
+                                      al->referenceLayer,
+                                      al->subpixel,
+                                      al->shifts,
+                                      al->confidences,
+                                      al->origins,
+                                      al->settings,
+                                      al->usedBin};
     return a;
 }
 

@@ -35,6 +35,12 @@ struct AlignmentRecord
     int layer = 1;
     bool subpixel = false;
     std::vector<Shift> shifts;
+    // Beside the shifts (empty when the file has none): how sure each is, and whether it was
+    // measured, set by hand or interpolated; and how the drift was estimated.
+    std::vector<double> confidences;
+    std::vector<ShiftOrigin> origins;
+    AlignmentSettings settings;
+    int usedBin = 1;
 };
 
 // An analysis of one acquisition as the file ".isolumen" holds it: which acquisition (name,
