@@ -54,6 +54,16 @@ std::vector<int> excludedWithin(const PlaneRequest& request)
 
 } // namespace
 
+Acquisition::CacheKey Acquisition::cacheKey(const PlaneRequest& request, int species)
+{
+    return {species,
+            request.firstLayer,
+            request.lastLayer,
+            request.corrections.get(),
+            request.alignment.get(),
+            excludedWithin(request)};
+}
+
 Acquisition::Acquisition(QObject* parent) : QObject(parent), m_cacheBudget(kCacheBudget) {}
 
 Acquisition::~Acquisition() = default;
@@ -244,12 +254,7 @@ bool Acquisition::isQuick(const PlaneRequest& request) const
         species = {request.source.ratio->numerator, request.source.ratio->denominator};
     const std::lock_guard<std::mutex> lock(m_cacheLock);
     for (const int s : species) {
-        const CacheKey key{s,
-                           request.firstLayer,
-                           request.lastLayer,
-                           request.corrections.get(),
-                           request.alignment.get(),
-                           excludedWithin(request)};
+        const CacheKey key = cacheKey(request, s);
         if (!m_cache.count(key))
             return false;
     }
@@ -276,12 +281,7 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
     }
     const CountCorrection* correction =
         request.corrections ? request.corrections->forSpecies(species) : nullptr;
-    const CacheKey key{species,
-                       request.firstLayer,
-                       request.lastLayer,
-                       request.corrections.get(),
-                       request.alignment.get(),
-                       excludedWithin(request)};
+    const CacheKey key = cacheKey(request, species);
     if (request.isSum()) {
         const std::lock_guard<std::mutex> lock(m_cacheLock);
         auto it = m_cache.find(key);

@@ -179,6 +179,8 @@ private:
     };
     using CacheKey =
         std::tuple<int, int, int, const Corrections*, const Alignment*, std::vector<int>>;
+    // A sum's key: what decides its counts.
+    static CacheKey cacheKey(const PlaneRequest& request, int species);
 
     // The counts of one species under a request's layers, corrections and alignment.
     std::optional<BuiltPlane> speciesPlane(const PlaneRequest& request, int species,
