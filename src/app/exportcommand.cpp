@@ -192,9 +192,10 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
         r.hsi ? hsiDisplayPictures(planes, r.settings, *r.hsi, micronSize)
               : displayPictures(*planes.shown, r.settings, micronSize);
     if (!pictures)
-        return Failure{QStringLiteral("The display range is empty (minimum %1, maximum %2): "
+        return Failure{QStringLiteral("%1: the display range is empty (minimum %2, maximum %3): "
                                       "nothing would be drawn.")
-                           .arg(numberText(r.settings.minValue), numberText(r.settings.maxValue))};
+                           .arg(QFileInfo(r.in).fileName(), numberText(r.settings.minValue),
+                                numberText(r.settings.maxValue))};
     if (!pictures->scaleProblem.isEmpty())
         err << pictures->scaleProblem << Qt::endl;
     QImage picture = r.figure ? figurePicture(*pictures, planes.shown->side) : pictures->image;

@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -111,7 +112,9 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     const int side = *acquisition.frameSide();
     for (const Region& r : std::get<QList<Region>>(regions)) {
         if (regionPixels(r, side).empty())
-            return fail(QStringLiteral("Region %1 covers no pixel centre.").arg(r.id));
+            return fail(QStringLiteral("%1: region %2 covers no pixel centre.")
+                            .arg(QFileInfo(path).fileName())
+                            .arg(r.id));
     }
 
     // Every species (or those of --species), the ratio's row after them.

@@ -208,7 +208,8 @@ private slots:
         failure("unknown layout", "--export out.png small.im --layout poster",
                 "--layout is either image or figure");
         failure("an empty range keeps the earlier picture",
-                "--export kept.png small.im --min 9 --max 3", "The display range is empty");
+                "--export kept.png small.im --min 9 --max 3",
+                "small.im: the display range is empty");
         failure("unknown picture format", "--export out.gif small.im",
                 "Cannot tell the picture format");
         failure("folder that does not exist", "--export nowhere/out.png small.im", "Cannot write");
