@@ -5,6 +5,7 @@
 #include "app/infocommand.h"
 #include "app/modeoptions.h"
 #include "app/planeoptions.h"
+#include "app/regionoptions.h"
 #include "app/shiftscommand.h"
 #include "app/shutdownsignals.h"
 #include "app/statscommand.h"
@@ -78,6 +79,7 @@ int runChosenMode(int argc, char** argv)
     addCountsOptions(parser);
     addStatsOptions(parser);
     addShiftsOptions(parser);
+    isolumen::addRegionOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
 
     if (!parser.parse(argumentList(argc, argv))) {
@@ -97,9 +99,11 @@ int runChosenMode(int argc, char** argv)
     const QStringList files = parser.positionalArguments();
     const int modes = int(parser.isSet(info)) + int(isExportRequested(parser)) +
                       int(isCountsExportRequested(parser)) + int(isStatsRequested(parser)) +
-                      int(isShiftsRequested(parser));
+                      int(isShiftsRequested(parser)) + int(isolumen::isMaskExportRequested(parser));
     if (modes > 1) {
-        err << "Choose one of --info, --export, --export-counts, --stats and --shifts." << Qt::endl;
+        err << "Choose one of --info, --export, --export-counts, --export-mask, --stats and "
+               "--shifts."
+            << Qt::endl;
         return 2;
     }
     if (const std::optional<QString> problem = isolumen::optionsProblem(parser)) {
@@ -119,11 +123,13 @@ int runChosenMode(int argc, char** argv)
         QGuiApplication app(argc, argv);
         return runExport(parser, err);
     }
-    if (isCountsExportRequested(parser) || isStatsRequested(parser) || isShiftsRequested(parser)) {
+    if (isCountsExportRequested(parser) || isStatsRequested(parser) || isShiftsRequested(parser) ||
+        isolumen::isMaskExportRequested(parser)) {
         QCoreApplication app(argc, argv);
-        return isCountsExportRequested(parser) ? runCountsExport(parser, err)
-               : isStatsRequested(parser)      ? runStats(parser, err)
-                                               : runShifts(parser, err);
+        return isCountsExportRequested(parser)           ? runCountsExport(parser, err)
+               : isStatsRequested(parser)                ? runStats(parser, err)
+               : isolumen::isMaskExportRequested(parser) ? isolumen::runMaskExport(parser, err)
+                                                         : runShifts(parser, err);
     }
     if (files.size() > 1) {
         err << "Isolumen opens one file at a time." << Qt::endl;

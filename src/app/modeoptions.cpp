@@ -40,6 +40,20 @@ const QStringList& planeOptions()
     return names;
 }
 
+// The options that give regions, and how they are found or kept.
+const QStringList& regionOptions()
+{
+    static const QStringList names = {
+        QStringLiteral("roi"),          QStringLiteral("rois"),
+        QStringLiteral("find-regions"), QStringLiteral("smooth"),
+        QStringLiteral("threshold"),    QStringLiteral("split"),
+        QStringLiteral("min-area"),     QStringLiteral("max-area"),
+        QStringLiteral("exclude-edge"), QStringLiteral("regions-mask"),
+        QStringLiteral("save-regions"),
+    };
+    return names;
+}
+
 // Each mode (its option's name; empty: the viewer) and the options it uses besides its own.
 const QList<std::pair<QString, QStringList>>& modeTable()
 {
@@ -55,8 +69,8 @@ const QList<std::pair<QString, QStringList>>& modeTable()
                          QStringLiteral("auto-percentile")}},
         {QStringLiteral("export-counts"), planeOptions()},
         {QStringLiteral("stats"),
-         planeOptions() + QStringList{QStringLiteral("roi"), QStringLiteral("rois"),
-                                      QStringLiteral("per-layer")}},
+         planeOptions() + regionOptions() + QStringList{QStringLiteral("per-layer")}},
+        {QStringLiteral("export-mask"), planeOptions() + regionOptions()},
         {QStringLiteral("shifts"),
          {QStringLiteral("align-species"), QStringLiteral("align-layer"),
           QStringLiteral("align-subpixel"), QStringLiteral("align-bin"),

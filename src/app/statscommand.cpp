@@ -1,6 +1,7 @@
 #include "app/statscommand.h"
 
 #include "app/planeoptions.h"
+#include "app/regionoptions.h"
 #include "core/imfile/filetypes.h"
 #include "core/io/csvwriter.h"
 #include "core/stats/profiles.h"
@@ -13,39 +14,7 @@
 namespace {
 
 const QString kStats = QStringLiteral("stats");
-const QString kRoi = QStringLiteral("roi");
-const QString kRois = QStringLiteral("rois");
 const QString kPerLayer = QStringLiteral("per-layer");
-
-// The regions of --rois and --roi; none when neither is given.
-std::variant<QList<Region>, Failure> readRegions(const QCommandLineParser& parser)
-{
-    QList<Region> regions;
-    if (parser.isSet(kRois)) {
-        QFile file(parser.value(kRois));
-        if (const QString problem = specialFileProblem(file.fileName()); !problem.isEmpty())
-            return Failure{problem};
-        if (!file.open(QIODevice::ReadOnly))
-            return Failure{
-                QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
-        QString error;
-        const std::optional<QList<Region>> loaded = regionsFromJson(file.readAll(), &error);
-        if (!loaded)
-            return Failure{
-                QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
-        regions = *loaded;
-    }
-    for (const QString& shape : parser.values(kRoi)) {
-        QString error;
-        const std::optional<Region> r = parseRegion(shape, &error);
-        if (!r)
-            return Failure{QStringLiteral("--roi %1: %2").arg(shape, error)};
-        regions << *r;
-    }
-    int nextId = 1;
-    numberRegions(regions, nextId); // a file's ids stay; --roi regions follow them
-    return regions;
-}
 
 QString layersText(int first, int last)
 {
@@ -58,12 +27,6 @@ void addStatsOptions(QCommandLineParser& parser)
 {
     parser.addOption({kStats, QStringLiteral("Print the statistics of regions of FILE.im as CSV "
                                              "and exit.")});
-    parser.addOption({kRoi,
-                      QStringLiteral("With --stats: a region, rect:X,Y,W,H, ellipse:X,Y,W,H or "
-                                     "polygon:x1,y1,x2,y2,... (shown pixels); repeatable."),
-                      QStringLiteral("SHAPE")});
-    parser.addOption({kRois, QStringLiteral("With --stats: regions from a JSON file."),
-                      QStringLiteral("FILE.json")});
     parser.addOption({kPerLayer, QStringLiteral("With --stats: one row per layer.")});
 }
 
@@ -90,13 +53,13 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (perLayer && (choice.plane || choice.sum))
         return fail(QStringLiteral("--per-layer goes with --layers A-B or all layers, not with "
                                    "--plane or --sum."));
-    std::variant<QList<Region>, Failure> regions = readRegions(parser);
-    if (const Failure* f = std::get_if<Failure>(&regions))
-        return fail(f->message);
-    if (std::get<QList<Region>>(regions).isEmpty() && !choice.analysis)
+    if (!isolumen::regionsGiven(parser))
         return fail(QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
-                                   "ellipse:, polygon:), --rois FILE.json or --analysis "
-                                   "FILE.isolumen."));
+                                   "ellipse:, polygon:), --rois FILE.json, --analysis "
+                                   "FILE.isolumen, --find-regions or --regions-mask."));
+    if (const auto finding = isolumen::readRegionFinding(parser);
+        const Failure* f = std::get_if<Failure>(&finding))
+        return fail(f->message);
 
     Acquisition acquisition;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
@@ -104,11 +67,15 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
         return fail(f->message);
     if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
         return fail(f->message);
-    // Regions given beside an analysis take the place of its own.
+    const std::variant<QList<Region>, Failure> regions =
+        isolumen::modeRegions(parser, choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&regions))
+        return fail(f->message);
     if (std::get<QList<Region>>(regions).isEmpty())
-        regions = acquisition.regions();
-    if (std::get<QList<Region>>(regions).isEmpty())
-        return fail(QStringLiteral("%1 holds no regions.").arg(choice.analysisPath));
+        return fail(QStringLiteral("%1: no region to measure.").arg(QFileInfo(path).fileName()));
+    if (std::optional<Failure> f =
+            isolumen::saveRegionsOption(parser, std::get<QList<Region>>(regions)))
+        return fail(f->message);
     const int side = *acquisition.frameSide();
     for (const Region& r : std::get<QList<Region>>(regions)) {
         if (regionPixels(r, side).empty())

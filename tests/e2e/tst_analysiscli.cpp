@@ -46,6 +46,7 @@ private slots:
     void unsureShifts();
     void analysisOption_data();
     void analysisOption();
+    void foundRegionsAndMasks();
     void compressed_data();
     void compressed();
     void info();
@@ -259,6 +260,18 @@ void TestAnalysisCommandLine::refusals_data()
         "--align-region needs");
     row("step with a trailing letter", counts + QStringList{"--align", "--align-max-step", "4px"},
         "--align-max-step needs");
+    const QStringList mask{"--export-mask", "refused.tif", "two.im"};
+    row("a mask without regions", mask, "--export-mask needs regions");
+    row("smoothing without finding", mask + QStringList{"--roi", "rect:1,1,4,4", "--smooth", "2"},
+        "--smooth goes with --find-regions");
+    row("a ratio of a sum", mask + QStringList{"--find-regions", "1+2/1"}, "--find-regions needs");
+    row("a percentile beyond 100", mask + QStringList{"--find-regions", "1", "--threshold", "p101"},
+        "--threshold needs");
+    row("areas the wrong way round",
+        mask + QStringList{"--find-regions", "1", "--min-area", "9", "--max-area", "3"},
+        "--min-area is above --max-area");
+    row("a species the file lacks", mask + QStringList{"--find-regions", "3"},
+        "--find-regions names species 3");
 }
 
 // Exit status 2, a message, and no file, not even a partial or temporary one.
@@ -584,3 +597,47 @@ void TestAnalysisCommandLine::info()
 
 QTEST_GUILESS_MAIN(TestAnalysisCommandLine)
 #include "tst_analysiscli.moc"
+
+// Three discs of 12C, one touching the frame's edge: found, written as a mask, read back as
+// regions with the same pixels, and saved as JSON; --exclude-edge leaves the edge one out.
+void TestAnalysisCommandLine::foundRegionsAndMasks()
+{
+    const QList<std::array<int, 3>> discs = {{20, 20, 6}, {44, 40, 8}, {2, 50, 5}}; // x, y, r
+    const auto inDisc = [&](int x, int y) {
+        for (int i = 0; i < discs.size(); ++i) {
+            const auto [cx, cy, r] = discs[i];
+            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r)
+                return i + 1;
+        }
+        return 0;
+    };
+    QVERIFY(write("cells.im", small(2, 2, [&](int s, int, int row, int k) {
+                      return quint32(s == 1 && inDisc(63 - k, row) ? 50 : 2);
+                  })));
+    const QStringList find{"cells.im", "--find-regions", "1", "--smooth", "0"};
+    QCOMPARE(
+        run(QStringList{"--export-mask", "m.tif", "--save-regions", "cells.json"} + find).status,
+        0);
+    const std::vector<double> labels = TiffPages::read(work("m.tif")).value(0).values;
+    QCOMPARE(labels.size(), size_t(64 * 64));
+    for (int i = 0; i < 64 * 64; ++i) {
+        // Found in row order: the discs at y 20, 40 and 50 get 1, 2 and 3.
+        if (labels[size_t(i)] != inDisc(i % 64, i / 64))
+            QFAIL(qPrintable(QStringLiteral("pixel %1: %2").arg(i).arg(labels[size_t(i)])));
+    }
+    const auto statsRows = [&](const QStringList& args) {
+        return run(QStringList{"--stats", "cells.im", "--species", "1"} + args).out.count('\n') - 1;
+    };
+    QCOMPARE(statsRows({"--regions-mask", "m.tif"}), 3);
+    QCOMPARE(statsRows({"--rois", "cells.json"}), 3);
+    QCOMPARE(statsRows(find.mid(1) + QStringList{"--exclude-edge"}), 2);
+    // The same regions, ids included, whichever way they come; --roi takes the next id.
+    const auto rows = [&](const QString& option, const QString& file) {
+        QStringList lines =
+            run({"--stats", "cells.im", option, file, "--roi", "rect:0,0,64,64", "--species", "1"})
+                .out.split('\n');
+        lines.sort();
+        return lines;
+    };
+    QCOMPARE(rows("--regions-mask", "m.tif"), rows("--rois", "cells.json"));
+}

@@ -1,0 +1,382 @@
+#include "app/regionoptions.h"
+
+#include "core/imfile/filetypes.h"
+#include "core/io/labelmask.h"
+#include "core/io/replacingfile.h"
+#include "core/model/plane.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cmath>
+#include <limits>
+
+namespace isolumen {
+
+namespace {
+
+const QString kRoi = QStringLiteral("roi");
+const QString kRois = QStringLiteral("rois");
+const QString kFindRegions = QStringLiteral("find-regions");
+const QString kSmooth = QStringLiteral("smooth");
+const QString kThreshold = QStringLiteral("threshold");
+const QString kSplit = QStringLiteral("split");
+const QString kMinArea = QStringLiteral("min-area");
+const QString kMaxArea = QStringLiteral("max-area");
+const QString kExcludeEdge = QStringLiteral("exclude-edge");
+const QString kRegionsMask = QStringLiteral("regions-mask");
+const QString kSaveRegions = QStringLiteral("save-regions");
+const QString kExportMask = QStringLiteral("export-mask");
+
+// The options that shape how regions are found; each needs --find-regions.
+const QStringList kFindingOptions = {kSmooth, kThreshold, kSplit, kMinArea, kMaxArea, kExcludeEdge};
+
+// "2", "1+2" or "2/1": species from 1.
+std::optional<RegionFinding> findingSource(const QString& text)
+{
+    constexpr int most = std::numeric_limits<int>::max();
+    RegionFinding f;
+    const QStringList ratio = text.split(QLatin1Char('/'));
+    if (ratio.size() > 2)
+        return std::nullopt;
+    for (const QString& term : ratio.first().split(QLatin1Char('+'))) {
+        const std::optional<int> s = wholeNumber(term, 1, most);
+        if (!s)
+            return std::nullopt;
+        f.species << *s - 1;
+    }
+    if (ratio.size() == 2) {
+        const std::optional<int> d = wholeNumber(ratio[1], 1, most);
+        if (!d || f.species.size() != 1)
+            return std::nullopt;
+        f.denominator = *d - 1;
+    }
+    return f;
+}
+
+// --threshold otsu, pP (a percentile) or a value.
+bool readThreshold(const QString& text, SegmentationOptions& o)
+{
+    if (text == QLatin1String("otsu")) {
+        o.threshold = SegmentationOptions::Threshold::Otsu;
+        return true;
+    }
+    const bool percentile = text.startsWith(QLatin1Char('p'));
+    const std::optional<double> v = realNumber(percentile ? text.mid(1) : text);
+    if (!v || (percentile && (*v < 0 || *v > 100)))
+        return false;
+    o.threshold = percentile ? SegmentationOptions::Threshold::Percentile
+                             : SegmentationOptions::Threshold::Value;
+    o.thresholdValue = *v;
+    return true;
+}
+
+std::optional<Failure> readShaping(const QCommandLineParser& parser, SegmentationOptions& o)
+{
+    const auto number = [&](const QString& name, double& into) {
+        const std::optional<double> v = realNumber(parser.value(name));
+        if (!parser.isSet(name) || (v && *v >= 0)) {
+            into = v.value_or(into);
+            return true;
+        }
+        return false;
+    };
+    for (const auto& [name, into] :
+         {std::pair{kSmooth, &o.smoothSigma}, std::pair{kMinArea, &o.minArea},
+          std::pair{kMaxArea, &o.maxArea}}) {
+        if (!number(name, *into))
+            return Failure{
+                QStringLiteral("--%1 needs a number from 0: %2").arg(name, parser.value(name))};
+    }
+    if (o.minArea > o.maxArea)
+        return Failure{QStringLiteral("--min-area is above --max-area.")};
+    if (parser.isSet(kThreshold) && !readThreshold(parser.value(kThreshold), o))
+        return Failure{QStringLiteral("--threshold needs otsu, a value, or a percentile such as "
+                                      "p95: %1")
+                           .arg(parser.value(kThreshold))};
+    if (parser.isSet(kSplit)) {
+        const std::optional<int> d =
+            wholeNumber(parser.value(kSplit), 1, std::numeric_limits<int>::max());
+        if (!d)
+            return Failure{QStringLiteral("--split needs a whole number of pixels from 1: %1")
+                               .arg(parser.value(kSplit))};
+        o.splitMinDistance = *d;
+    }
+    o.excludeEdge = parser.isSet(kExcludeEdge);
+    return std::nullopt;
+}
+
+// The plane regions are found in: a species, the sum of species, or a ratio, over one range
+// of layers.
+std::variant<PlanePtr, Failure> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
+                                             const Acquisition& acquisition)
+{
+    QList<int> all = f.species;
+    if (f.denominator)
+        all << *f.denominator;
+    for (const int s : all) {
+        if (s >= acquisition.speciesCount())
+            return Failure{QStringLiteral("--find-regions names species %1: %2 has %3.")
+                               .arg(s + 1)
+                               .arg(acquisition.header().fileName)
+                               .arg(acquisition.speciesCount())};
+    }
+    const auto planeOf = [&](const PlaneSource& source) {
+        PlaneRequest r = acquisition.request(source);
+        std::tie(r.firstLayer, r.lastLayer) = layers;
+        return acquisition.plane(r);
+    };
+    if (f.denominator) {
+        const PlaneResult r =
+            planeOf(PlaneSource{f.species.first(), RatioSpec{f.species.first(), *f.denominator}});
+        return r.shown ? std::variant<PlanePtr, Failure>(r.shown) : Failure{r.error};
+    }
+    auto sum = std::make_shared<Plane>();
+    std::vector<double> values;
+    for (const int s : f.species) {
+        const PlaneResult r = planeOf(PlaneSource{s});
+        if (!r.shown)
+            return Failure{r.error};
+        values.resize(size_t(r.shown->size()), 0.0);
+        std::visit(
+            [&values](const auto& v) {
+                for (size_t i = 0; i < v.size(); ++i)
+                    values[i] += double(v[i]); // NaN stays NaN
+            },
+            r.shown->samples);
+        sum->side = r.shown->side;
+    }
+    sum->samples = std::move(values);
+    sum->findExtremes();
+    return PlanePtr(sum);
+}
+
+std::variant<QList<Region>, Failure> maskRegions(const QString& path, int side)
+{
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty())
+        return Failure{problem};
+    QString error;
+    const std::optional<LabelImage> mask = readLabelMask(path, side, &error);
+    if (!mask)
+        return Failure{error};
+    QList<Region> regions;
+    for (LabelledRegion& r : regionsFromLabels(*mask, {})) {
+        r.region.id = r.label;
+        r.region.name = QStringLiteral("Region %1").arg(r.label);
+        regions << r.region;
+    }
+    return regions;
+}
+
+} // namespace
+
+std::variant<QList<Region>, Failure> shapeRegions(const QCommandLineParser& parser)
+{
+    QList<Region> regions;
+    if (parser.isSet(kRois)) {
+        QFile file(parser.value(kRois));
+        if (const QString problem = specialFileProblem(file.fileName()); !problem.isEmpty())
+            return Failure{problem};
+        if (!file.open(QIODevice::ReadOnly))
+            return Failure{
+                QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
+        QString error;
+        const std::optional<QList<Region>> loaded = regionsFromJson(file.readAll(), &error);
+        if (!loaded)
+            return Failure{
+                QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
+        regions = *loaded;
+    }
+    for (const QString& shape : parser.values(kRoi)) {
+        QString error;
+        const std::optional<Region> r = parseRegion(shape, &error);
+        if (!r)
+            return Failure{QStringLiteral("--roi %1: %2").arg(shape, error)};
+        regions << *r;
+    }
+    return regions;
+}
+
+bool regionsGiven(const QCommandLineParser& parser)
+{
+    return parser.isSet(kRoi) || parser.isSet(kRois) || parser.isSet(kFindRegions) ||
+           parser.isSet(kRegionsMask) || parser.isSet(QStringLiteral("analysis"));
+}
+
+std::variant<QList<Region>, Failure> modeRegions(const QCommandLineParser& parser,
+                                                 const PlaneChoice& choice,
+                                                 const Acquisition& acquisition)
+{
+    std::variant<QList<Region>, Failure> shapes = shapeRegions(parser);
+    if (const Failure* f = std::get_if<Failure>(&shapes))
+        return *f;
+    std::variant<QList<Region>, Failure> pictures = pictureRegions(parser, choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&pictures))
+        return *f;
+    QList<Region> regions = std::get<QList<Region>>(shapes) + std::get<QList<Region>>(pictures);
+    // Regions given beside an analysis take the place of its own; a find that finds nothing
+    // gives none.
+    if (regions.isEmpty() && !parser.isSet(kFindRegions) && !parser.isSet(kRegionsMask))
+        regions = acquisition.regions();
+    int nextId = 1;
+    numberRegions(regions, nextId); // a file's ids stay; the others follow them
+    return regions;
+}
+
+void addRegionOptions(QCommandLineParser& parser)
+{
+    const QString with = QStringLiteral("With --stats or --export-mask: ");
+    parser.addOption({kRoi,
+                      with + QStringLiteral("a region, rect:X,Y,W,H, ellipse:X,Y,W,H or "
+                                            "polygon:x1,y1,x2,y2,... (shown pixels); repeatable."),
+                      QStringLiteral("SHAPE")});
+    parser.addOption(
+        {kRois, with + QStringLiteral("regions from a JSON file."), QStringLiteral("FILE.json")});
+    parser.addOption({kFindRegions,
+                      with + QStringLiteral("find cells in a species (2), a sum (1+2) or a ratio "
+                                            "(2/1), summed over the layers chosen (all by "
+                                            "default)."),
+                      QStringLiteral("SOURCE")});
+    parser.addOption({kSmooth,
+                      QStringLiteral("With --find-regions: Gaussian sigma in pixels "
+                                     "(default 1; 0 for none)."),
+                      QStringLiteral("S")});
+    parser.addOption({kThreshold,
+                      QStringLiteral("With --find-regions: otsu (default), a value, or a "
+                                     "percentile such as p95."),
+                      QStringLiteral("T")});
+    parser.addOption({kSplit,
+                      QStringLiteral("With --find-regions: split touching cells, seeds at least D "
+                                     "pixels apart."),
+                      QStringLiteral("D")});
+    parser.addOption({kMinArea, QStringLiteral("With --find-regions: the least area in pixels."),
+                      QStringLiteral("A")});
+    parser.addOption({kMaxArea, QStringLiteral("With --find-regions: the largest area in pixels."),
+                      QStringLiteral("A")});
+    parser.addOption({kExcludeEdge,
+                      QStringLiteral("With --find-regions: leave out cells at the frame's edge.")});
+    parser.addOption({kRegionsMask,
+                      with + QStringLiteral("one region per label of an 8- or 16-bit label "
+                                            "image (TIFF or PNG)."),
+                      QStringLiteral("IN.tif")});
+    parser.addOption(
+        {kSaveRegions,
+         QStringLiteral("With --stats or --export-mask: write the regions as JSON too."),
+         QStringLiteral("OUT.json")});
+    parser.addOption({kExportMask,
+                      QStringLiteral("Write the regions of FILE.im as a 16-bit label TIFF, each "
+                                     "region's pixels holding its id, and exit."),
+                      QStringLiteral("OUT.tif")});
+}
+
+std::variant<std::optional<RegionFinding>, Failure>
+readRegionFinding(const QCommandLineParser& parser)
+{
+    if (!parser.isSet(kFindRegions)) {
+        for (const QString& name : kFindingOptions) {
+            if (parser.isSet(name))
+                return Failure{QStringLiteral("--%1 goes with --find-regions.").arg(name)};
+        }
+        return std::optional<RegionFinding>();
+    }
+    std::optional<RegionFinding> f = findingSource(parser.value(kFindRegions));
+    if (!f)
+        return Failure{QStringLiteral("--find-regions needs a species (2), a sum (1+2) or a "
+                                      "ratio (2/1), from 1: %1")
+                           .arg(parser.value(kFindRegions))};
+    if (std::optional<Failure> bad = readShaping(parser, f->options))
+        return *bad;
+    return f;
+}
+
+std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& parser,
+                                                    const PlaneChoice& choice,
+                                                    const Acquisition& acquisition)
+{
+    std::variant<std::optional<RegionFinding>, Failure> finding = readRegionFinding(parser);
+    if (const Failure* f = std::get_if<Failure>(&finding))
+        return *f;
+    QList<Region> regions;
+    const int side = acquisition.frameSide().value_or(0);
+    if (const std::optional<RegionFinding>& f = std::get<std::optional<RegionFinding>>(finding)) {
+        PlaneChoice layers = choice;
+        layers.sum = true;
+        const auto ranges = chosenLayers(layers, acquisition);
+        if (const Failure* bad = std::get_if<Failure>(&ranges))
+            return *bad;
+        const auto plane = findingPlane(*f, std::get<0>(ranges).first(), acquisition);
+        if (const Failure* bad = std::get_if<Failure>(&plane))
+            return *bad;
+        const LabelImage found = findObjects(*std::get<PlanePtr>(plane), f->options);
+        for (const LabelledRegion& r : regionsFromLabels(found, QStringLiteral("Cell ")))
+            regions << r.region;
+    }
+    if (parser.isSet(kRegionsMask)) {
+        auto mask = maskRegions(parser.value(kRegionsMask), side);
+        if (const Failure* bad = std::get_if<Failure>(&mask))
+            return *bad;
+        regions << std::get<QList<Region>>(mask);
+    }
+    return regions;
+}
+
+std::optional<Failure> saveRegionsOption(const QCommandLineParser& parser,
+                                         const QList<Region>& regions)
+{
+    if (!parser.isSet(kSaveRegions))
+        return std::nullopt;
+    ReplacingFile file(parser.value(kSaveRegions));
+    if (!file.open() || file.device().write(regionsToJson(regions)) < 0 || !file.commit())
+        return Failure{QStringLiteral("Cannot write %1: %2")
+                           .arg(parser.value(kSaveRegions), file.errorString())};
+    return std::nullopt;
+}
+
+bool isMaskExportRequested(const QCommandLineParser& parser)
+{
+    return parser.isSet(kExportMask);
+}
+
+int runMaskExport(const QCommandLineParser& parser, QTextStream& err)
+{
+    const auto fail = [&](const QString& message) {
+        err << message << Qt::endl;
+        return 2;
+    };
+    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--export-mask"));
+    if (const Failure* f = std::get_if<Failure>(&file))
+        return fail(f->message);
+    const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
+    if (const Failure* f = std::get_if<Failure>(&parsed))
+        return fail(f->message);
+    if (!regionsGiven(parser))
+        return fail(QStringLiteral("--export-mask needs regions: --roi, --rois, --analysis, "
+                                   "--find-regions or --regions-mask."));
+    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    Acquisition acquisition;
+    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
+    if (std::optional<Failure> f = openForMode(acquisition, std::get<QString>(file), warn))
+        return fail(f->message);
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
+        return fail(f->message);
+    const std::variant<QList<Region>, Failure> regions = modeRegions(parser, choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&regions))
+        return fail(f->message);
+    if (std::optional<Failure> f = saveRegionsOption(parser, std::get<QList<Region>>(regions)))
+        return fail(f->message);
+    QList<LabelledRegion> labelled;
+    for (const Region& r : std::get<QList<Region>>(regions))
+        labelled << LabelledRegion{r.id, r};
+    const int side = *acquisition.frameSide();
+    QString error;
+    if (!writeLabelMask(parser.value(kExportMask), labelsFromRegions(labelled, side),
+                        acquisition.header().micronsPerPixel(), &error))
+        return fail(error);
+    if (labelled.isEmpty())
+        warn(QStringLiteral("%1: no region was found; the mask is empty.")
+                 .arg(QFileInfo(std::get<QString>(file)).fileName()));
+    return 0;
+}
+
+} // namespace isolumen

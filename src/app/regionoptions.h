@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/planeoptions.h"
+#include "core/stats/segmentation.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <variant>
+
+class QCommandLineParser;
+class QTextStream;
+
+namespace isolumen {
+
+// Regions that come from pictures rather than shapes: found in a plane (--find-regions SOURCE
+// with its --smooth, --threshold, --split, --min-area, --max-area and --exclude-edge) or read
+// from a label image (--regions-mask IN.tif); and where the regions go besides the mode's own
+// output (--save-regions OUT.json, and the --export-mask OUT.tif mode).
+
+// What --find-regions asks for. SOURCE is a species (2), a sum of species (1+2) or a ratio (2/1),
+// species counted from 1.
+struct RegionFinding
+{
+    QList<int> species;             // 0-based; summed
+    std::optional<int> denominator; // 0-based: a ratio of species[0] over it
+    SegmentationOptions options;
+};
+
+void addRegionOptions(QCommandLineParser& parser);
+
+// The --find-regions request, if any, checked without touching a file.
+std::variant<std::optional<RegionFinding>, Failure>
+readRegionFinding(const QCommandLineParser& parser);
+
+// The regions the picture options give for the open acquisition, in the layers the choice
+// names (all of them summed when it names none): those found, then those of the mask.
+std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& parser,
+                                                    const PlaneChoice& choice,
+                                                    const Acquisition& acquisition);
+
+// The regions of --rois and --roi, as given (a file's ids kept).
+std::variant<QList<Region>, Failure> shapeRegions(const QCommandLineParser& parser);
+// Whether any option gives regions: shapes, pictures or an analysis.
+bool regionsGiven(const QCommandLineParser& parser);
+// The regions a mode works on, for the open acquisition with the choice in force: the shapes,
+// then those of the pictures, numbered; or else those of the analysis.
+std::variant<QList<Region>, Failure> modeRegions(const QCommandLineParser& parser,
+                                                 const PlaneChoice& choice,
+                                                 const Acquisition& acquisition);
+
+// Writes regions where --save-regions says, if it is given.
+std::optional<Failure> saveRegionsOption(const QCommandLineParser& parser,
+                                         const QList<Region>& regions);
+
+// --export-mask OUT.tif FILE: the regions (of --roi, --rois, --analysis or the picture options)
+// as a 16-bit label image, each region's pixels holding its id.
+bool isMaskExportRequested(const QCommandLineParser& parser);
+int runMaskExport(const QCommandLineParser& parser, QTextStream& err);
+
+} // namespace isolumen
