@@ -157,7 +157,11 @@ void Menu::addToolMenu()
 
 void Menu::addAutoRangeMenu()
 {
-    QMenu* view = m_menus[1].get();
+    QMenu* view = nullptr;
+    for (const auto& menu : m_menus) {
+        if (menu->objectName() == QLatin1String("viewMenu"))
+            view = menu.get();
+    }
     view->addSeparator();
     auto* ranges = view->addMenu(QStringLiteral("Automatic Range"));
     ranges->setObjectName(QStringLiteral("autoRangeMenu"));
@@ -177,6 +181,20 @@ void Menu::addAutoRangeMenu()
         connect(action, &QAction::triggered, this, [itemName] { run(itemName); });
     }
     group->actions().first()->setChecked(true);
+    // The View items act on the front window: shown greyed where it has no use for them. They
+    // are enabled again once the menu closes, so that their shortcuts reach an image window.
+    const auto itemsOf = [view] { return view->findChildren<QAction*>(); };
+    connect(view, &QMenu::aboutToShow, this, [itemsOf] {
+        const auto* handlers = dynamic_cast<const MenuHandlers*>(frontWindow());
+        for (QAction* a : itemsOf()) {
+            if (!a->objectName().isEmpty())
+                a->setEnabled(handlers && handlers->hasMenuHandler(a->objectName()));
+        }
+    });
+    connect(view, &QMenu::aboutToHide, this, [itemsOf] {
+        for (QAction* a : itemsOf())
+            a->setEnabled(true);
+    });
 }
 
 QAction* Menu::item(const QString& name) const

@@ -128,6 +128,7 @@ public:
 
     // Runs the handler for itemName; false when there is none.
     bool runMenuHandler(const QString& itemName);
+    bool hasMenuHandler(const QString& itemName) const { return m_handlers.contains(itemName); }
 
 protected:
     void addMenuHandler(const QString& itemName, Handler handler);

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -268,12 +269,12 @@ void TestAnalysisWindows::handEditAndStripes()
     QVERIFY(driftingCell().write(work("drift.im")));
     m_main->openImage(work("drift.im"));
     // On species 2, the disc alone: its profiles hold all of it in every layer.
-    Dialogs::setAlign([](QWidget*, const QStringList&, int, const QStringList&,
-                         const AlignChoice& proposed) {
-        AlignChoice disc = proposed;
-        disc.species = 1;
-        return std::optional(disc);
-    });
+    Dialogs::setAlign(
+        [](QWidget*, const QStringList&, int, const QStringList&, const AlignChoice& proposed) {
+            AlignChoice disc = proposed;
+            disc.species = 1;
+            return std::optional(disc);
+        });
     const auto alignmentWindow = [] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* a = qobject_cast<AlignmentWindow*>(w); a && a->isVisible())
@@ -443,6 +444,15 @@ void TestAnalysisWindows::dialogsAndItems()
     QVERIFY(!enabled("analysisUndoAlign") && !enabled("analysisShowAlign"));
     m_acquisition->setLayerRange(1, 3);
     QVERIFY(enabled("analysisSingleLayer"));
+    // The View items act on an image window: greyed while the main window is in front.
+    QMenu* view = Menu::instance().menus()[2];
+    QCOMPARE(view->objectName(), "viewMenu");
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main));
+    emit view->aboutToShow();
+    QVERIFY(!enabled("viewZoomIn") && !enabled("viewAutoFull"));
+    emit view->aboutToHide();
+    QVERIFY(enabled("viewZoomIn"));
 
     QLabel* name = m_main->detailField("Original Name:");
     QVERIFY(name->text().endsWith("\u2026"));
