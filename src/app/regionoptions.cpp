@@ -107,51 +107,6 @@ std::optional<Failure> readShaping(const QCommandLineParser& parser, Segmentatio
     return std::nullopt;
 }
 
-// The plane regions are found in: a species, the sum of species, or a ratio, over one range
-// of layers.
-std::variant<PlanePtr, Failure> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
-                                             const Acquisition& acquisition)
-{
-    QList<int> all = f.species;
-    if (f.denominator)
-        all << *f.denominator;
-    for (const int s : all) {
-        if (s >= acquisition.speciesCount())
-            return Failure{QStringLiteral("--find-regions names species %1: %2 has %3.")
-                               .arg(s + 1)
-                               .arg(acquisition.header().fileName)
-                               .arg(acquisition.speciesCount())};
-    }
-    const auto planeOf = [&](const PlaneSource& source) {
-        PlaneRequest r = acquisition.request(source);
-        std::tie(r.firstLayer, r.lastLayer) = layers;
-        return acquisition.plane(r);
-    };
-    if (f.denominator) {
-        const PlaneResult r =
-            planeOf(PlaneSource{f.species.first(), RatioSpec{f.species.first(), *f.denominator}});
-        return r.shown ? std::variant<PlanePtr, Failure>(r.shown) : Failure{r.error};
-    }
-    auto sum = std::make_shared<Plane>();
-    std::vector<double> values;
-    for (const int s : f.species) {
-        const PlaneResult r = planeOf(PlaneSource{s});
-        if (!r.shown)
-            return Failure{r.error};
-        values.resize(size_t(r.shown->size()), 0.0);
-        std::visit(
-            [&values](const auto& v) {
-                for (size_t i = 0; i < v.size(); ++i)
-                    values[i] += double(v[i]); // NaN stays NaN
-            },
-            r.shown->samples);
-        sum->side = r.shown->side;
-    }
-    sum->samples = std::move(values);
-    sum->findExtremes();
-    return PlanePtr(sum);
-}
-
 std::variant<QList<Region>, Failure> maskRegions(const QString& path, int side)
 {
     if (const QString problem = specialFileProblem(path); !problem.isEmpty())
@@ -306,11 +261,9 @@ std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& pa
         if (const Failure* bad = std::get_if<Failure>(&ranges))
             return *bad;
         const auto plane = findingPlane(*f, std::get<0>(ranges).first(), acquisition);
-        if (const Failure* bad = std::get_if<Failure>(&plane))
-            return *bad;
-        const LabelImage found = findObjects(*std::get<PlanePtr>(plane), f->options);
-        for (const LabelledRegion& r : regionsFromLabels(found, QStringLiteral("Cell ")))
-            regions << r.region;
+        if (const QString* bad = std::get_if<QString>(&plane))
+            return Failure{*bad};
+        regions << foundRegions(*std::get<PlanePtr>(plane), f->options);
     }
     if (parser.isSet(kRegionsMask)) {
         auto mask = maskRegions(parser.value(kRegionsMask), side);

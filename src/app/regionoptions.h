@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/planeoptions.h"
-#include "core/stats/segmentation.h"
+#include "core/stats/findregions.h"
 
 #include <QList>
 #include <QString>
@@ -18,15 +18,7 @@ namespace isolumen {
 // from a label image (--regions-mask IN.tif); and where the regions go besides the mode's own
 // output (--save-regions OUT.json, and the --export-mask OUT.tif mode).
 
-// What --find-regions asks for. SOURCE is a species (2), a sum of species (1+2) or a ratio (2/1),
-// species counted from 1.
-struct RegionFinding
-{
-    QList<int> species;             // 0-based; summed
-    std::optional<int> denominator; // 0-based: a ratio of species[0] over it
-    SegmentationOptions options;
-};
-
+// --find-regions SOURCE: a species (2), a sum of species (1+2) or a ratio (2/1), from 1.
 void addRegionOptions(QCommandLineParser& parser);
 
 // The --find-regions request, if any, checked without touching a file.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/model/acquisition.h"
+#include "core/stats/segmentation.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <utility>
+#include <variant>
+
+namespace isolumen {
+
+// What cells are found in: a species, a sum of species, or the ratio of two, over one range of
+// layers, with the segmentation's options.
+struct RegionFinding
+{
+    QList<int> species;             // 0-based; summed
+    std::optional<int> denominator; // 0-based: a ratio of species[0] over it
+    SegmentationOptions options;
+};
+
+// The plane of a finding's source over the layers first..last (a sum when they differ), under
+// the acquisition's corrections and alignment; or why there is none.
+std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
+                                             const Acquisition& acquisition);
+
+// The cells found in a plane, as polygon regions along their pixels' edges named "Cell N".
+QList<Region> foundRegions(const Plane& plane, const SegmentationOptions& options);
+
+} // namespace isolumen
