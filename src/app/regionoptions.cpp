@@ -32,29 +32,6 @@ const QString kExportMask = QStringLiteral("export-mask");
 // The options that shape how regions are found; each needs --find-regions.
 const QStringList kFindingOptions = {kSmooth, kThreshold, kSplit, kMinArea, kMaxArea, kExcludeEdge};
 
-// "2", "1+2" or "2/1": species from 1.
-std::optional<RegionFinding> findingSource(const QString& text)
-{
-    constexpr int most = std::numeric_limits<int>::max();
-    RegionFinding f;
-    const QStringList ratio = text.split(QLatin1Char('/'));
-    if (ratio.size() > 2)
-        return std::nullopt;
-    for (const QString& term : ratio.first().split(QLatin1Char('+'))) {
-        const std::optional<int> s = wholeNumber(term, 1, most);
-        if (!s)
-            return std::nullopt;
-        f.species << *s - 1;
-    }
-    if (ratio.size() == 2) {
-        const std::optional<int> d = wholeNumber(ratio[1], 1, most);
-        if (!d || f.species.size() != 1)
-            return std::nullopt;
-        f.denominator = *d - 1;
-    }
-    return f;
-}
-
 // --threshold otsu, pP (a percentile) or a value.
 bool readThreshold(const QString& text, SegmentationOptions& o)
 {
@@ -235,7 +212,7 @@ readRegionFinding(const QCommandLineParser& parser)
         }
         return std::optional<RegionFinding>();
     }
-    std::optional<RegionFinding> f = findingSource(parser.value(kFindRegions));
+    std::optional<RegionFinding> f = parseFindingSource(parser.value(kFindRegions), {});
     if (!f)
         return Failure{QStringLiteral("--find-regions needs a species (2), a sum (1+2) or a "
                                       "ratio (2/1), from 1: %1")

@@ -4,6 +4,7 @@
 #include "core/io/picturewriter.h"
 #include "core/progress.h"
 #include "core/text/layerlist.h"
+#include "ui/findregionsdialog.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>
@@ -403,6 +404,17 @@ PercentilesSeam setPercentiles(PercentilesSeam seam)
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high)
 {
     return slot(PercentilesSeam(defaultPercentiles))(parent, low, high);
+}
+
+FindRegionsSeam setFindRegions(FindRegionsSeam seam)
+{
+    return replace(std::move(seam), FindRegionsSeam(findRegionsDialog));
+}
+
+std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
+                                             const FindRegionsPreview& preview)
+{
+    return slot(FindRegionsSeam(findRegionsDialog))(parent, species, preview);
 }
 
 ProgressSeam setProgress(ProgressSeam seam)

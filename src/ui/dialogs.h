@@ -3,6 +3,7 @@
 #include "core/model/corrections.h"
 #include "core/model/planebuilder.h"
 #include "core/render/hsi.h"
+#include "core/stats/findregions.h"
 
 #include <QImage>
 #include <QRgb>
@@ -24,6 +25,13 @@ struct AlignChoice
     int referenceLayer = 1; // from 1
     int region = -1;        // index of the region to align on; -1: the whole frame
     bool subpixel = false;
+};
+// What "Find Regions..." asks for: where and how to find cells, and whether they replace the
+// regions or join them.
+struct FindRegionsChoice
+{
+    isolumen::RegionFinding finding;
+    bool replace = true;
 };
 // What "Ratio Image..." and "HSI Image..." ask for.
 struct RatioDialogChoice
@@ -68,6 +76,11 @@ using ExcludeLayersSeam = std::function<std::optional<std::vector<int>>(
 
 // "Percentiles...": the low and high percentile of an automatic range (0 <= low < high <= 100),
 // or nothing when cancelled.
+// "Find Regions...": the choice, or nothing when cancelled. preview is called with each choice
+// the user makes while the dialog is open, and with nothing when it closes.
+using FindRegionsPreview = std::function<void(const std::optional<FindRegionsChoice>&)>;
+using FindRegionsSeam = std::function<std::optional<FindRegionsChoice>(
+    QWidget* parent, const QStringList& species, const FindRegionsPreview& preview)>;
 using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
@@ -86,6 +99,7 @@ CorrectionsSeam setCorrections(CorrectionsSeam seam);
 ProgressSeam setProgress(ProgressSeam seam);
 ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
 PercentilesSeam setPercentiles(PercentilesSeam seam);
+FindRegionsSeam setFindRegions(FindRegionsSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
@@ -101,6 +115,8 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
                                               int layerCount);
 
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
+std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
+                                             const FindRegionsPreview& preview);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

@@ -65,8 +65,11 @@ Menu::Menu()
              {"analysisLineProfile", "Line Profile"},
              {"analysisHistogram", "Histogram"},
              {"analysisSaveRegions", "Save Regions..."},
-             {"analysisLoadRegions", "Load Regions..."}},
-            {2, 4, 6, 10, 14});
+             {"analysisLoadRegions", "Load Regions..."},
+             {"analysisFindRegions", "Find Regions..."},
+             {"analysisExportMask", "Export Region Mask..."},
+             {"analysisImportMask", "Import Region Mask..."}},
+            {2, 4, 6, 10, 14, 16});
     addToolMenu();
     addAutoRangeMenu();
 #ifdef Q_OS_MACOS

@@ -1,9 +1,11 @@
 #include "ui/regioncommands.h"
 
 #include "core/imfile/filetypes.h"
+#include "core/io/labelmask.h"
 #include "core/io/replacingfile.h"
 #include "core/model/acquisition.h"
 #include "core/progress.h"
+#include "core/stats/findregions.h"
 #include "core/stats/profiles.h"
 #include "ui/depthprofilewindow.h"
 #include "ui/dialogs.h"
@@ -58,6 +60,12 @@ RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& 
         menu.setCommand(QStringLiteral("analysisSaveRegions"), [this] { saveRegions(); }));
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisLoadRegions"), [this] { loadRegions(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisFindRegions"), [this] { findRegions(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisExportMask"), [this] { exportMask(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisImportMask"), [this] { importMask(); }));
     RegionTools& tools = RegionTools::instance();
     for (const auto& [name, tool] : kToolItems)
         m_commands.push_back(menu.setCommand(QLatin1String(name),
@@ -343,4 +351,107 @@ void RegionCommands::loadRegions()
     }
     RegionTools::instance().clearSelection();
     m_acquisition.setRegions(*regions);
+}
+
+namespace {
+
+const QString kMaskFilter = QStringLiteral("Label images (*.tif *.tiff *.png)");
+
+// The cells of a choice in the acquisition's current layer or sum; or why there are none.
+std::variant<QList<Region>, QString> cellsOf(const Acquisition& acquisition,
+                                             const FindRegionsChoice& choice)
+{
+    const auto plane = isolumen::findingPlane(
+        choice.finding, {acquisition.firstLayer(), acquisition.lastLayer()}, acquisition);
+    if (const QString* problem = std::get_if<QString>(&plane))
+        return *problem;
+    return isolumen::foundRegions(*std::get<PlanePtr>(plane), choice.finding.options);
+}
+
+} // namespace
+
+void RegionCommands::findRegions()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.frameSide())
+        return;
+    QStringList labels;
+    for (int s = 0; s < m_acquisition.speciesCount(); ++s)
+        labels << m_acquisition.speciesName(s);
+    RegionTools& tools = RegionTools::instance();
+    const auto preview = [&](const std::optional<FindRegionsChoice>& choice) {
+        const auto cells = choice ? cellsOf(m_acquisition, *choice)
+                                  : std::variant<QList<Region>, QString>(QList<Region>());
+        const QList<Region>* found = std::get_if<QList<Region>>(&cells);
+        tools.setPreview(found ? *found : QList<Region>());
+    };
+    const std::optional<FindRegionsChoice> choice =
+        Dialogs::findRegions(m_dialogParent, labels, preview);
+    tools.setPreview({});
+    if (!choice)
+        return;
+    std::variant<QList<Region>, QString> cells;
+    if (!Dialogs::runLongWork(m_dialogParent, QStringLiteral("Finding regions..."), [&](Progress&) {
+            cells = cellsOf(m_acquisition, *choice);
+            return true;
+        }))
+        return; // cancelled: nothing changes
+    if (const QString* problem = std::get_if<QString>(&cells)) {
+        showMessage(*problem);
+        return;
+    }
+    QList<Region> regions = choice->replace ? QList<Region>() : m_acquisition.regions();
+    regions += std::get<QList<Region>>(cells);
+    tools.clearSelection();
+    m_acquisition.setRegions(regions); // one step of the history
+}
+
+void RegionCommands::exportMask()
+{
+    if (m_acquisition.regions().isEmpty() || !m_acquisition.frameSide()) {
+        showMessage(QStringLiteral("There are no regions to write as a mask."));
+        return;
+    }
+    const QString path =
+        Dialogs::saveFile(m_dialogParent, QStringLiteral("Export Region Mask"),
+                          QStringLiteral("mask.tif"), QStringLiteral("TIFF label image (*.tif)"))
+            .first;
+    if (path.isEmpty())
+        return;
+    QList<isolumen::LabelledRegion> labelled;
+    for (const Region& r : m_acquisition.regions())
+        labelled << isolumen::LabelledRegion{r.id, r};
+    QString error;
+    if (!isolumen::writeLabelMask(path,
+                                  isolumen::labelsFromRegions(labelled, *m_acquisition.frameSide()),
+                                  m_acquisition.header().micronsPerPixel(), &error))
+        showMessage(error);
+}
+
+void RegionCommands::importMask()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.frameSide())
+        return;
+    const QString path =
+        Dialogs::openFile(m_dialogParent, QStringLiteral("Import Region Mask"), kMaskFilter);
+    if (path.isEmpty())
+        return;
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
+        showMessage(problem);
+        return;
+    }
+    QString error;
+    const std::optional<isolumen::LabelImage> mask =
+        isolumen::readLabelMask(path, *m_acquisition.frameSide(), &error);
+    if (!mask) {
+        showMessage(error);
+        return;
+    }
+    QList<Region> regions;
+    for (isolumen::LabelledRegion& r : isolumen::regionsFromLabels(*mask, {})) {
+        r.region.id = r.label;
+        r.region.name = QStringLiteral("Region %1").arg(r.label);
+        regions << r.region;
+    }
+    RegionTools::instance().clearSelection();
+    m_acquisition.setRegions(regions);
 }

@@ -42,6 +42,12 @@ public:
     // "Save Regions..." and "Load Regions...": the regions as JSON; loading replaces them.
     void saveRegions();
     void loadRegions();
+    // "Find Regions...": cells found in a plane, shown while the dialog is open, made regions
+    // in one step when it is accepted.
+    void findRegions();
+    // Region masks: label images to and from other image tools.
+    void exportMask();
+    void importMask();
 
 private:
     // The image window in front, else the first one open; null (with a message) when none is.

@@ -65,6 +65,7 @@ RegionOverlay::RegionOverlay(Acquisition& acquisition, Canvas* canvas)
     });
     connect(&m_tools, &RegionTools::selectionChanged, this, qOverload<>(&QWidget::update));
     connect(&m_tools, &RegionTools::lineChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_tools, &RegionTools::previewChanged, this, qOverload<>(&QWidget::update));
     connect(&m_acquisition, &Acquisition::regionsChanged, this, [this](int index) {
         // A new list (a region added elsewhere, a file loaded) ends a gesture on the old one.
         if (index < 0 && (m_gesture == Gesture::Moving || m_gesture == Gesture::Resizing)) {
@@ -534,7 +535,7 @@ void RegionOverlay::paintEvent(QPaintEvent*)
 {
     const QList<Region>& regions = m_acquisition.regions();
     const bool drafting = m_gesture == Gesture::Drawing || m_gesture == Gesture::Polygon;
-    if (regions.isEmpty() && !m_tools.line() && !drafting)
+    if (regions.isEmpty() && !m_tools.line() && !drafting && m_tools.preview().isEmpty())
         return; // nothing over the picture
     QPainter painter(this);
     painter.setFont(systemFont(9));
@@ -555,4 +556,6 @@ void RegionOverlay::paintEvent(QPaintEvent*)
         painter.drawPolyline(path << inView(m_mouseAt));
     }
     paintLine(painter);
+    for (const Region& proposed : m_tools.preview())
+        paintRegion(painter, inView(proposed), 0, true);
 }

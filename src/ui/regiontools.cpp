@@ -48,6 +48,14 @@ void RegionTools::setLine(std::optional<QLineF> line)
     emit lineChanged();
 }
 
+void RegionTools::setPreview(const QList<Region>& regions)
+{
+    if (regions == m_preview)
+        return;
+    m_preview = regions;
+    emit previewChanged();
+}
+
 void RegionTools::setLineWidth(int width)
 {
     width = std::max(1, width);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/stats/region.h"
+
 #include <QLineF>
 #include <QList>
 #include <QObject>
@@ -38,11 +40,17 @@ public:
     int lineWidth() const { return m_lineWidth; }
     void setLineWidth(int width);
 
+    // Regions proposed but not yet made, such as the cells "Find Regions..." would add: drawn
+    // over every window, not part of the acquisition.
+    const QList<Region>& preview() const { return m_preview; }
+    void setPreview(const QList<Region>& regions);
+
 signals:
     void toolChanged(RegionTools::Tool tool);
     void selectionChanged();
     // The line or its width.
     void lineChanged();
+    void previewChanged();
 
 private:
     using QObject::QObject;
@@ -51,4 +59,5 @@ private:
     QList<int> m_selection;
     std::optional<QLineF> m_line;
     int m_lineWidth = 1;
+    QList<Region> m_preview;
 };

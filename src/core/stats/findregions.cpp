@@ -6,6 +6,43 @@
 
 namespace isolumen {
 
+namespace {
+
+std::optional<int> speciesNamed(const QString& text, const QStringList& labels)
+{
+    const QString name = text.trimmed();
+    for (int i = 0; i < labels.size(); ++i) {
+        if (labels[i].trimmed() == name)
+            return i;
+    }
+    bool ok = false;
+    const int number = name.toInt(&ok);
+    return ok && number >= 1 ? std::optional<int>(number - 1) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<RegionFinding> parseFindingSource(const QString& text, const QStringList& labels)
+{
+    RegionFinding f;
+    const QStringList ratio = text.split(QLatin1Char('/'));
+    if (ratio.size() > 2)
+        return std::nullopt;
+    for (const QString& term : ratio.first().split(QLatin1Char('+'))) {
+        const std::optional<int> s = speciesNamed(term, labels);
+        if (!s)
+            return std::nullopt;
+        f.species << *s;
+    }
+    if (ratio.size() == 2) {
+        const std::optional<int> d = speciesNamed(ratio[1], labels);
+        if (!d || f.species.size() != 1)
+            return std::nullopt;
+        f.denominator = *d;
+    }
+    return f;
+}
+
 // The plane regions are found in: a species, the sum of species, or a ratio, over one range
 // of layers.
 std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,

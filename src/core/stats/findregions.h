@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -19,6 +20,10 @@ struct RegionFinding
     std::optional<int> denominator; // 0-based: a ratio of species[0] over it
     SegmentationOptions options;
 };
+
+// A source as text: a species, a sum "A+B" or a ratio "A/B", each species by its label (one of
+// labels, blanks around it ignored) or its number from 1. Absent when the text is none of these.
+std::optional<RegionFinding> parseFindingSource(const QString& text, const QStringList& labels);
 
 // The plane of a finding's source over the layers first..last (a sum when they differ), under
 // the acquisition's corrections and alignment; or why there is none.
