@@ -1,5 +1,6 @@
 #include "app/exportcommand.h"
 
+#include "app/overlayexport.h"
 #include "app/planeoptions.h"
 #include "core/io/picturewriter.h"
 #include "core/render/displaypictures.h"
@@ -158,7 +159,8 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
 }
 
 // The picture an image window of the request would show, drawn by the window's own cores.
-std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
+std::variant<QImage, Failure> drawPicture(ExportRequest& r, const QCommandLineParser& parser,
+                                          QTextStream& err)
 {
     Acquisition acquisition;
     if (std::optional<Failure> f =
@@ -167,6 +169,8 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, QTextStream& err)
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = applyChoice(r.planes, acquisition, warn))
         return *f;
+    if (isolumen::isOverlayRequested(parser))
+        return isolumen::overlayPictureOf(parser, r.planes, acquisition);
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(r.planes, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))
         return *f;
@@ -222,6 +226,7 @@ std::optional<Failure> save(const QImage& picture, const ExportRequest& r)
 
 void addExportOptions(QCommandLineParser& parser)
 {
+    isolumen::addOverlayOptions(parser);
     parser.addOption({kExport,
                       QStringLiteral("Write the picture an image window shows of FILE.im to OUT "
                                      "(.png, .tif, .tiff, .bmp, .jpg or .jpeg) and exit."),
@@ -282,7 +287,9 @@ int runExport(const QCommandLineParser& parser, QTextStream& err)
     if (const Failure* f = std::get_if<Failure>(&request))
         return fail(*f);
     ExportRequest& r = std::get<ExportRequest>(request);
-    const std::variant<QImage, Failure> picture = drawPicture(r, err);
+    if (const std::optional<Failure> f = isolumen::overlayOptionsProblem(parser))
+        return fail(*f);
+    const std::variant<QImage, Failure> picture = drawPicture(r, parser, err);
     if (const Failure* f = std::get_if<Failure>(&picture))
         return fail(*f);
     if (const std::optional<Failure> f = save(std::get<QImage>(picture), r))

@@ -47,6 +47,7 @@ private slots:
     void analysisOption_data();
     void analysisOption();
     void foundRegionsAndMasks();
+    void overlay();
     void compressed_data();
     void compressed();
     void info();
@@ -640,4 +641,30 @@ void TestAnalysisCommandLine::foundRegionsAndMasks()
         return lines;
     };
     QCOMPARE(rows("--regions-mask", "m.tif"), rows("--rois", "cells.json"));
+}
+
+// 12C in red over 0:100 and 13C/12C in green over 0:2, worked out at chosen pixels; where 12C
+// has no count the ratio has no value and gives no green.
+void TestAnalysisCommandLine::overlay()
+{
+    const auto count = [](int s, int x, int y) { return quint32(s == 1 ? (x + y) % 4 * 50 : 60); };
+    QVERIFY(write("overlay.im",
+                  small(2, 1, [&](int s, int, int row, int k) { return count(s, 63 - k, row); })));
+    QCOMPARE(run({"--export", "overlay.png", "overlay.im", "--overlay", "1,2/1", "--overlay-range",
+                  "0:100,0:2"})
+                 .status,
+             0);
+    const QImage picture(work("overlay.png"));
+    QCOMPARE(picture.size(), QSize(64, 64));
+    for (const auto& [x, y] : {std::pair{0, 0}, {1, 0}, {2, 0}, {3, 0}}) {
+        const double n = count(1, x, y);
+        const double ratio = n > 0 ? 60 / n : NAN;
+        const int red = int(std::lround(255 * std::clamp(n / 100, 0.0, 1.0)));
+        const int green =
+            std::isnan(ratio) ? 0 : int(std::lround(255 * std::clamp(ratio / 2, 0.0, 1.0)));
+        QCOMPARE(picture.pixel(x, y), qRgb(red, green, 0));
+    }
+    const Run refused = run({"--export", "o.png", "overlay.im", "--overlay", "1,2", "--log"});
+    QCOMPARE(refused.status, 2);
+    QVERIFY(refused.err.contains("--log is not an option of --overlay"));
 }
