@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTextStream>
 
 namespace {
@@ -136,13 +137,20 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (!out.open(stdout, QIODevice::WriteOnly))
         return fail(QStringLiteral("Cannot write to standard output."));
     CsvWriter csv(out);
-    for (const char* column : {"region", "species", "layers", "pixels", "area_um2", "sum", "mean",
-                               "sd", "min", "max", "ratio_of_sums", "poisson_error"})
+    for (const char* column : {"region", "class", "species", "layers", "pixels", "area_um2", "sum",
+                               "mean", "sd", "min", "max", "ratio_of_sums", "poisson_error"})
         csv.text(QLatin1String(column));
     csv.endRow();
+    QHash<int, QString> classes; // by id
+    for (const Region& r : std::get<QList<Region>>(regions))
+        classes.insert(r.id, r.regionClass);
     for (const StatsRow& row : *rows) {
-        csv.number(row.region)
-            .text(acquisition.sourceName(row.source).trimmed())
+        csv.number(row.region);
+        if (const QString c = classes.value(row.region); c.isEmpty())
+            csv.empty();
+        else
+            csv.text(c);
+        csv.text(acquisition.sourceName(row.source).trimmed())
             .text(layersText(row.firstLayer, row.lastLayer))
             .number(double(row.stats.pixels))
             .number(row.stats.areaUm2);

@@ -385,7 +385,7 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     }
     const QStringList stats = {"--stats", "drift.im", "--sum", "--roi", "rect:25,25,10,10"};
     const auto sumOf12C = [](const Run& r) {
-        return r.out.split('\n').filter(QRegularExpression("^1,12C,")).value(0).section(',', 5, 5);
+        return r.out.split('\n').filter(QRegularExpression("^1,,12C,")).value(0).section(',', 6, 6);
     };
     QCOMPARE(sumOf12C(run(stats + QStringList{"--align"})).toDouble(), want);
     QVERIFY(sumOf12C(run(stats)).toDouble() != want);
@@ -395,7 +395,7 @@ void TestAnalysisCommandLine::shiftsAndAlignment()
     QCOMPARE(profile.status, 0);
     QStringList layers;
     for (const QString& line : profile.out.trimmed().split('\n').mid(1))
-        layers << line.section(',', 2, 2);
+        layers << line.section(',', 3, 3);
     QCOMPARE(layers, (QStringList{"1", "3"}));
 }
 
@@ -454,7 +454,7 @@ void TestAnalysisCommandLine::calibration()
     };
     const Run stats = run({"--stats", file, "--roi", QStringLiteral("rect:0,0,%1,%1").arg(side)});
     QCOMPARE(stats.status, 0);
-    const double area = stats.out.section('\n', 1, 1).section(',', 4, 4).toDouble();
+    const double area = stats.out.section('\n', 1, 1).section(',', 5, 5).toDouble();
     QVERIFY2(near(area, nm * nm / 1e6, 1e-12), qPrintable(stats.out.section('\n', 1, 1)));
 
     QCOMPARE(run({"--export-counts", "one.tif", file}).status, 0);
@@ -531,7 +531,7 @@ void TestAnalysisCommandLine::analysisOption()
     QVERIFY2(r.status == 0, qPrintable(r.err));
     QCOMPARE(r.out, byHand.isEmpty() ? out : run(byHand).out);
     if (args.first() == "--stats")
-        QVERIFY(r.out.contains("\n2,12C,")); // region 2 keeps its id
+        QVERIFY(r.out.contains("\n2,,12C,")); // region 2 keeps its id
 }
 
 void TestAnalysisCommandLine::compressed_data()

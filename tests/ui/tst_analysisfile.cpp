@@ -212,6 +212,9 @@ void TestAnalysisFile::roundTrip()
     for (const char* r : {"rect:2,2,10,10", "ellipse:20.5,20.5,9,7", "polygon:40,5,60,8,50,30"})
         a.addRegion(rect(r));
     a.removeRegion(1);
+    Region classed = a.regions().first();
+    classed.regionClass = "cyano, large";
+    a.replaceRegion(0, classed);
     a.setCorrections(deadTime40(a));
     QString problem;
     auto alignment =
@@ -254,7 +257,8 @@ void TestAnalysisFile::roundTrip()
     QCOMPARE(saved.status, 0);
     QCOMPARE(byHand.status, 0);
     QCOMPARE(saved.out, byHand.out);
-    QVERIFY(saved.out.contains("\n3,12C,")); // the region column is the id
+    QVERIFY(saved.out.contains("\n3,,12C,")); // the region column is the id, then its class
+    QVERIFY(saved.out.contains("\n1,\"cyano, large\",12C,"));
 
     const ModelState kept = stateOf(a);
     main->openImage(work("a.im"));
