@@ -78,6 +78,7 @@ int runChosenMode(int argc, char** argv)
     addExportOptions(parser);
     addCountsOptions(parser);
     addStatsOptions(parser);
+    addStudyOptions(parser);
     addShiftsOptions(parser);
     isolumen::addRegionOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
@@ -99,10 +100,11 @@ int runChosenMode(int argc, char** argv)
     const QStringList files = parser.positionalArguments();
     const int modes = int(parser.isSet(info)) + int(isExportRequested(parser)) +
                       int(isCountsExportRequested(parser)) + int(isStatsRequested(parser)) +
-                      int(isShiftsRequested(parser)) + int(isolumen::isMaskExportRequested(parser));
+                      int(isShiftsRequested(parser)) +
+                      int(isolumen::isMaskExportRequested(parser)) + int(isStudyRequested(parser));
     if (modes > 1) {
-        err << "Choose one of --info, --export, --export-counts, --export-mask, --stats and "
-               "--shifts."
+        err << "Choose one of --info, --export, --export-counts, --export-mask, --stats, --study "
+               "and --shifts."
             << Qt::endl;
         return 2;
     }
@@ -122,6 +124,10 @@ int runChosenMode(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         return runExport(parser, err);
+    }
+    if (isStudyRequested(parser)) {
+        QCoreApplication app(argc, argv);
+        return runStudy(parser, err);
     }
     if (isCountsExportRequested(parser) || isStatsRequested(parser) || isShiftsRequested(parser) ||
         isolumen::isMaskExportRequested(parser)) {

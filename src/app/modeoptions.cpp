@@ -72,6 +72,9 @@ const QList<std::pair<QString, QStringList>>& modeTable()
         {QStringLiteral("stats"),
          planeOptions() + regionOptions() + QStringList{QStringLiteral("per-layer")}},
         {QStringLiteral("export-mask"), planeOptions() + regionOptions()},
+        {QStringLiteral("study"),
+         planeOptions() + regionOptions() +
+             QStringList{QStringLiteral("per-layer"), QStringLiteral("jobs")}},
         {QStringLiteral("shifts"),
          {QStringLiteral("align-species"), QStringLiteral("align-layer"),
           QStringLiteral("align-subpixel"), QStringLiteral("align-bin"),
@@ -126,7 +129,10 @@ std::optional<QString> optionsProblem(const QCommandLineParser& parser)
     }
     QSet<QString> seen;
     for (const QString& name : given) {
-        if (seen.contains(name) && !repeatable().contains(name))
+        // A study measures several ratios at once.
+        const bool repeats = repeatable().contains(name) ||
+                             (name == QLatin1String("ratio") && mode == QLatin1String("study"));
+        if (seen.contains(name) && !repeats)
             return QStringLiteral("--%1 is given more than once.").arg(name);
         seen.insert(name);
         const bool isMode = std::any_of(modeTable().begin(), modeTable().end(),

@@ -3,14 +3,26 @@
 #include "app/planeoptions.h"
 #include "app/regionoptions.h"
 #include "core/imfile/filetypes.h"
+#include "core/imfile/imheader.h"
+#include "core/io/analysisfile.h"
 #include "core/io/csvwriter.h"
+#include "core/io/replacingfile.h"
 #include "core/stats/profiles.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -36,6 +48,373 @@ bool isStatsRequested(const QCommandLineParser& parser)
     return parser.isSet(kStats);
 }
 
+namespace {
+
+// A CSV cell: empty, text, or a number written exactly.
+using Cell = std::variant<std::monostate, QString, double>;
+using Row = QList<Cell>;
+
+const QStringList kColumns = {"region",   "class",         "species",      "layers", "pixels",
+                              "area_um2", "sum",           "mean",         "sd",     "min",
+                              "max",      "ratio_of_sums", "poisson_error"};
+
+bool writeRow(CsvWriter& csv, const Row& row)
+{
+    for (const Cell& cell : row) {
+        if (const QString* text = std::get_if<QString>(&cell))
+            text->isEmpty() ? csv.empty() : csv.text(*text);
+        else if (const double* number = std::get_if<double>(&cell))
+            csv.number(*number);
+        else
+            csv.empty();
+    }
+    return csv.endRow();
+}
+
+// Checks of the options that need no file.
+std::optional<Failure> statsOptionsProblem(const QCommandLineParser& parser,
+                                           const PlaneChoice& choice, bool needRegions)
+{
+    if (parser.isSet(kPerLayer) && (choice.plane || choice.sum))
+        return Failure{QStringLiteral("--per-layer goes with --layers A-B or all layers, not "
+                                      "with --plane or --sum.")};
+    if (needRegions && !isolumen::regionsGiven(parser))
+        return Failure{QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
+                                      "ellipse:, polygon:), --rois FILE.json, --analysis "
+                                      "FILE.isolumen, --find-regions or --regions-mask.")};
+    if (const auto finding = isolumen::readRegionFinding(parser);
+        const Failure* f = std::get_if<Failure>(&finding))
+        return *f;
+    return std::nullopt;
+}
+
+// The regions of the open acquisition, each covering a pixel.
+std::variant<QList<Region>, Failure> measuredRegions(const QCommandLineParser& parser,
+                                                     const PlaneChoice& choice,
+                                                     const Acquisition& acquisition,
+                                                     const QString& path)
+{
+    std::variant<QList<Region>, Failure> regions =
+        isolumen::modeRegions(parser, choice, acquisition);
+    if (std::holds_alternative<Failure>(regions))
+        return regions;
+    const QString name = QFileInfo(path).fileName();
+    if (std::get<QList<Region>>(regions).isEmpty())
+        return Failure{QStringLiteral("%1: no region to measure.").arg(name)};
+    const int side = *acquisition.frameSide();
+    for (const Region& r : std::get<QList<Region>>(regions)) {
+        if (regionPixels(r, side).empty())
+            return Failure{
+                QStringLiteral("%1: region %2 covers no pixel centre.").arg(name).arg(r.id)};
+    }
+    return regions;
+}
+
+// Every species (or those of --species), the ratios' rows after them.
+std::variant<QList<PlaneSource>, Failure>
+measuredSources(PlaneChoice choice, const QList<RatioSpec>& ratios, const Acquisition& acquisition)
+{
+    choice.ratio.reset();
+    if (!choice.species)
+        choice.allSpecies = true;
+    std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
+    for (const RatioSpec& ratio : ratios) {
+        if (std::holds_alternative<Failure>(sources))
+            break;
+        choice.ratio = ratio;
+        const std::variant<QList<PlaneSource>, Failure> r = chosenSources(choice, acquisition);
+        if (const Failure* f = std::get_if<Failure>(&r))
+            return *f;
+        std::get<QList<PlaneSource>>(sources) << std::get<QList<PlaneSource>>(r);
+    }
+    return sources;
+}
+
+// One range: a layer or a sum; per layer: each layer of the range (all by default), without
+// the excluded ones.
+std::variant<QList<std::pair<int, int>>, Failure> measuredLayers(PlaneChoice layers, bool perLayer,
+                                                                 const Acquisition& acquisition)
+{
+    if (layers.layers && !perLayer)
+        layers.sum = true;
+    if (perLayer && !layers.layers)
+        layers.layers = std::pair{1, acquisition.layerCount()};
+    std::variant<QList<std::pair<int, int>>, Failure> ranges = chosenLayers(layers, acquisition);
+    if (perLayer && std::holds_alternative<QList<std::pair<int, int>>>(ranges))
+        std::get<QList<std::pair<int, int>>>(ranges).removeIf(
+            [&](const std::pair<int, int>& r) { return acquisition.isExcluded(r.first); });
+    return ranges;
+}
+
+Row rowOf(const StatsRow& row, const QString& regionClass, const Acquisition& acquisition)
+{
+    Row cells{double(row.region),
+              regionClass,
+              acquisition.sourceName(row.source).trimmed(),
+              layersText(row.firstLayer, row.lastLayer),
+              double(row.stats.pixels),
+              row.stats.areaUm2};
+    cells << (row.ratio ? Cell() : Cell(row.stats.sum)) << row.stats.mean << row.stats.sd
+          << row.stats.min << row.stats.max;
+    cells << (row.ratio ? Cell(row.ratio->ratio) : Cell())
+          << (row.ratio ? Cell(row.ratio->poissonError) : Cell());
+    return cells;
+}
+
+// The rows of one acquisition, its file opened, the choice and the regions put in force.
+std::variant<QList<Row>, Failure> measure(const QCommandLineParser& parser,
+                                          const PlaneChoice& choice, const QList<RatioSpec>& ratios,
+                                          const QString& path,
+                                          const std::function<void(const QString&)>& warn)
+{
+    Acquisition acquisition;
+    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
+        return *f;
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
+        return *f;
+    const auto regions = measuredRegions(parser, choice, acquisition, path);
+    if (const Failure* f = std::get_if<Failure>(&regions))
+        return *f;
+    if (std::optional<Failure> f =
+            isolumen::saveRegionsOption(parser, std::get<QList<Region>>(regions)))
+        return *f;
+    const auto sources = measuredSources(choice, ratios, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&sources))
+        return *f;
+    const auto ranges = measuredLayers(choice, parser.isSet(kPerLayer), acquisition);
+    if (const Failure* f = std::get_if<Failure>(&ranges))
+        return *f;
+    QString error;
+    const QList<PlaneSource>& measured = std::get<QList<PlaneSource>>(sources);
+    const std::optional<QList<StatsRow>> rows =
+        regionTable(acquisition, std::get<QList<Region>>(regions), measured,
+                    std::get<QList<std::pair<int, int>>>(ranges),
+                    acquisition.request(measured.first()), nullptr, &error);
+    if (!rows)
+        return Failure{error};
+    QHash<int, QString> classes; // by id
+    for (const Region& r : std::get<QList<Region>>(regions))
+        classes.insert(r.id, r.regionClass);
+    QList<Row> out;
+    for (const StatsRow& row : *rows) {
+        if (row.stats.valued == 0)
+            warn(noValueWarning(QStringLiteral("Region %1 in %2, layers %3")
+                                    .arg(row.region)
+                                    .arg(acquisition.sourceName(row.source).trimmed(),
+                                         layersText(row.firstLayer, row.lastLayer)),
+                                choice, bool(row.source.ratio)));
+        out << rowOf(row, classes.value(row.region), acquisition);
+    }
+    return out;
+}
+
+QList<RatioSpec> ratiosOf(const PlaneChoice& choice)
+{
+    return choice.ratio ? QList<RatioSpec>{*choice.ratio} : QList<RatioSpec>();
+}
+
+} // namespace
+
+// ---- --study: one table for many acquisitions ----
+
+namespace {
+
+const QString kStudy = QStringLiteral("study");
+const QString kJobs = QStringLiteral("jobs");
+
+// What one input of a study gives: its rows, or why it has none; what it said on the way.
+struct StudyPart
+{
+    QString file;      // the acquisition's file name
+    QString treatment; // from the analysis file, else empty
+    QList<Row> rows;
+    std::optional<QString> failure;
+    QStringList notes;
+};
+
+StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
+                       const QList<RatioSpec>& ratios, const QString& input)
+{
+    StudyPart part;
+    QString path = input;
+    if (input.endsWith(QLatin1String(".isolumen"))) {
+        std::variant<isolumen::AnalysisFile, QString> read = isolumen::readAnalysisFile(input);
+        if (const QString* why = std::get_if<QString>(&read)) {
+            part.failure = *why;
+            return part;
+        }
+        auto analysis = std::make_shared<const isolumen::AnalysisFile>(
+            std::move(std::get<isolumen::AnalysisFile>(read)));
+        path = QFileInfo(input).dir().filePath(analysis->acquisitionName);
+        part.treatment = analysis->read.value(QStringLiteral("treatment")).toString();
+        choice.analysis = analysis;
+        choice.analysisPath = input;
+    } else if (!isolumen::regionsGiven(parser)) {
+        part.failure = QStringLiteral("%1: no regions: give an analysis file, or --roi, --rois or "
+                                      "--find-regions.")
+                           .arg(input);
+        return part;
+    }
+    part.file = QFileInfo(path).fileName();
+    auto rows = measure(parser, choice, ratios, path, [&](const QString& m) { part.notes << m; });
+    if (const Failure* f = std::get_if<Failure>(&rows))
+        part.failure = f->message;
+    else
+        part.rows = std::get<QList<Row>>(rows);
+    return part;
+}
+
+// Measures every input on `jobs` threads; the parts come back in input order.
+QList<StudyPart> measureStudy(const QCommandLineParser& parser, const PlaneChoice& choice,
+                              const QList<RatioSpec>& ratios, const QStringList& inputs, int jobs,
+                              QTextStream& err)
+{
+    QList<StudyPart> parts(inputs.size());
+    std::atomic<int> next{0}, done{0};
+    const bool showProgress = ::isatty(STDERR_FILENO);
+    QElapsedTimer clock;
+    clock.start();
+    std::mutex progressLock;
+    const auto work = [&] {
+        for (int i; (i = next++) < inputs.size();) {
+            parts[i] = measureInput(parser, choice, ratios, inputs[i]);
+            const int finished = ++done;
+            if (!showProgress)
+                continue;
+            const std::lock_guard<std::mutex> lock(progressLock);
+            const qint64 left = clock.elapsed() * (inputs.size() - finished) / finished / 1000;
+            err << QStringLiteral("\r%1 of %2 files, about %3 s left ")
+                       .arg(finished)
+                       .arg(inputs.size())
+                       .arg(left)
+                << Qt::flush;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < std::min<qsizetype>(jobs, inputs.size()); ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    if (showProgress)
+        err << Qt::endl;
+    return parts;
+}
+
+// The ratios of the repeated --ratio, with the scale and thresholds of the choice.
+std::variant<QList<RatioSpec>, Failure> studyRatios(const QCommandLineParser& parser,
+                                                    const PlaneChoice& choice)
+{
+    QList<RatioSpec> ratios;
+    for (const QString& text : parser.values(QStringLiteral("ratio"))) {
+        const QStringList terms = text.split(QLatin1Char('/'));
+        const std::optional<int> n = wholeNumber(terms.value(0), 1, ImHeader::kMaxSpecies);
+        const std::optional<int> d = wholeNumber(terms.value(1), 1, ImHeader::kMaxSpecies);
+        if (terms.size() != 2 || !n || !d || *n == *d)
+            return Failure{
+                QStringLiteral("--ratio needs N/D, two different species from 1: %1").arg(text)};
+        RatioSpec r = choice.ratio.value_or(RatioSpec{});
+        r.numerator = *n; // from 1, as the choice holds them
+        r.denominator = *d;
+        ratios << r;
+    }
+    return ratios;
+}
+
+bool writeStudy(const QString& out, const QList<StudyPart>& parts, QString* error)
+{
+    isolumen::ReplacingFile file(out);
+    if (!file.open()) {
+        *error = file.errorString();
+        return false;
+    }
+    CsvWriter csv(file.device());
+    Row header{QStringLiteral("file"), QStringLiteral("treatment")};
+    for (const QString& column : kColumns)
+        header << column;
+    bool ok = writeRow(csv, header);
+    for (const StudyPart& part : parts) {
+        for (const Row& row : part.rows)
+            ok = ok && writeRow(csv, Row{part.file, part.treatment} + row);
+    }
+    if (!ok || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void addStudyOptions(QCommandLineParser& parser)
+{
+    parser.addOption(
+        {kStudy,
+         QStringLiteral("Write one CSV of the region statistics of many inputs "
+                        "(analysis files, or .im files with region options) and exit."),
+         QStringLiteral("OUT.csv")});
+    parser.addOption({kJobs,
+                      QStringLiteral("With --study: acquisitions measured at once (default: the "
+                                     "cores)."),
+                      QStringLiteral("N")});
+}
+
+bool isStudyRequested(const QCommandLineParser& parser)
+{
+    return parser.isSet(kStudy);
+}
+
+int runStudy(const QCommandLineParser& parser, QTextStream& err)
+{
+    auto fail = [&](const QString& message) {
+        err << message << Qt::endl;
+        return 2;
+    };
+    const QStringList inputs = parser.positionalArguments();
+    if (inputs.isEmpty())
+        return fail(QStringLiteral("--study needs at least one input file."));
+    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
+    if (const Failure* f = std::get_if<Failure>(&parsed))
+        return fail(f->message);
+    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    if (std::optional<Failure> f = statsOptionsProblem(parser, choice, false))
+        return fail(f->message);
+    const auto ratios = studyRatios(parser, choice);
+    if (const Failure* f = std::get_if<Failure>(&ratios))
+        return fail(f->message);
+    const std::optional<int> jobs =
+        parser.isSet(kJobs) ? wholeNumber(parser.value(kJobs), 1, 1024)
+                            : std::optional<int>(std::max(1, QThread::idealThreadCount()));
+    if (!jobs)
+        return fail(
+            QStringLiteral("--jobs needs a whole number from 1: %1").arg(parser.value(kJobs)));
+    const QList<StudyPart> parts =
+        measureStudy(parser, choice, std::get<QList<RatioSpec>>(ratios), inputs, *jobs, err);
+    int failed = 0;
+    for (const StudyPart& part : parts) {
+        for (const QString& note : part.notes)
+            err << note << Qt::endl;
+        if (part.failure) {
+            err << *part.failure << Qt::endl;
+            ++failed;
+        }
+    }
+    QString error;
+    if (failed == parts.size())
+        return fail(QStringLiteral("No input could be measured; %1 is not written.")
+                        .arg(parser.value(kStudy)));
+    if (!writeStudy(parser.value(kStudy), parts, &error))
+        return fail(QStringLiteral("Cannot write %1: %2").arg(parser.value(kStudy), error));
+    if (failed > 0) {
+        err << QStringLiteral("%1 of %2 inputs failed; their rows are left out.")
+                   .arg(failed)
+                   .arg(parts.size())
+            << Qt::endl;
+        return 3; // partly done
+    }
+    return 0;
+}
+
 int runStats(const QCommandLineParser& parser, QTextStream& err)
 {
     auto fail = [&](const QString& message) {
@@ -45,125 +424,26 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--stats"));
     if (const Failure* f = std::get_if<Failure>(&file))
         return fail(f->message);
-    const QString& path = std::get<QString>(file);
     std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
     if (const Failure* f = std::get_if<Failure>(&parsed))
         return fail(f->message);
-    PlaneChoice choice = std::get<PlaneChoice>(parsed);
-    const bool perLayer = parser.isSet(kPerLayer);
-    if (perLayer && (choice.plane || choice.sum))
-        return fail(QStringLiteral("--per-layer goes with --layers A-B or all layers, not with "
-                                   "--plane or --sum."));
-    if (!isolumen::regionsGiven(parser))
-        return fail(QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
-                                   "ellipse:, polygon:), --rois FILE.json, --analysis "
-                                   "FILE.isolumen, --find-regions or --regions-mask."));
-    if (const auto finding = isolumen::readRegionFinding(parser);
-        const Failure* f = std::get_if<Failure>(&finding))
+    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    if (std::optional<Failure> f = statsOptionsProblem(parser, choice, true))
         return fail(f->message);
-
-    Acquisition acquisition;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
+    const auto rows = measure(parser, choice, ratiosOf(choice), std::get<QString>(file), warn);
+    if (const Failure* f = std::get_if<Failure>(&rows))
         return fail(f->message);
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return fail(f->message);
-    const std::variant<QList<Region>, Failure> regions =
-        isolumen::modeRegions(parser, choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&regions))
-        return fail(f->message);
-    if (std::get<QList<Region>>(regions).isEmpty())
-        return fail(QStringLiteral("%1: no region to measure.").arg(QFileInfo(path).fileName()));
-    if (std::optional<Failure> f =
-            isolumen::saveRegionsOption(parser, std::get<QList<Region>>(regions)))
-        return fail(f->message);
-    const int side = *acquisition.frameSide();
-    for (const Region& r : std::get<QList<Region>>(regions)) {
-        if (regionPixels(r, side).empty())
-            return fail(QStringLiteral("%1: region %2 covers no pixel centre.")
-                            .arg(QFileInfo(path).fileName())
-                            .arg(r.id));
-    }
-
-    // Every species (or those of --species), the ratio's row after them.
-    QList<PlaneSource> sources;
-    const std::optional<RatioSpec> ratio = choice.ratio;
-    choice.ratio.reset();
-    if (!choice.species)
-        choice.allSpecies = true;
-    const std::variant<QList<PlaneSource>, Failure> species = chosenSources(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&species))
-        return fail(f->message);
-    sources = std::get<QList<PlaneSource>>(species);
-    if (ratio) {
-        choice.ratio = ratio;
-        const std::variant<QList<PlaneSource>, Failure> r = chosenSources(choice, acquisition);
-        if (const Failure* f = std::get_if<Failure>(&r))
-            return fail(f->message);
-        sources << std::get<QList<PlaneSource>>(r);
-    }
-
-    // One range: a layer or a sum; per layer: each layer of the range (all by default).
-    PlaneChoice layers = choice;
-    if (layers.layers && !perLayer)
-        layers.sum = true;
-    if (perLayer && !layers.layers)
-        layers.layers = std::pair{1, acquisition.layerCount()};
-    std::variant<QList<std::pair<int, int>>, Failure> ranges = chosenLayers(layers, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&ranges))
-        return fail(f->message);
-    // A profile has no row for an excluded layer (a sum leaves it out by itself).
-    if (perLayer)
-        std::get<QList<std::pair<int, int>>>(ranges).removeIf(
-            [&](const std::pair<int, int>& r) { return acquisition.isExcluded(r.first); });
-
-    QString error;
-    const std::optional<QList<StatsRow>> rows =
-        regionTable(acquisition, std::get<QList<Region>>(regions), sources,
-                    std::get<QList<std::pair<int, int>>>(ranges),
-                    acquisition.request(sources.first()), nullptr, &error);
-    if (!rows)
-        return fail(error);
-
-    for (const StatsRow& row : *rows) {
-        if (row.stats.valued == 0)
-            warn(noValueWarning(QStringLiteral("Region %1 in %2, layers %3")
-                                    .arg(row.region)
-                                    .arg(acquisition.sourceName(row.source).trimmed(),
-                                         layersText(row.firstLayer, row.lastLayer)),
-                                choice, bool(row.source.ratio)));
-    }
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
         return fail(QStringLiteral("Cannot write to standard output."));
     CsvWriter csv(out);
-    for (const char* column : {"region", "class", "species", "layers", "pixels", "area_um2", "sum",
-                               "mean", "sd", "min", "max", "ratio_of_sums", "poisson_error"})
-        csv.text(QLatin1String(column));
-    csv.endRow();
-    QHash<int, QString> classes; // by id
-    for (const Region& r : std::get<QList<Region>>(regions))
-        classes.insert(r.id, r.regionClass);
-    for (const StatsRow& row : *rows) {
-        csv.number(row.region);
-        if (const QString c = classes.value(row.region); c.isEmpty())
-            csv.empty();
-        else
-            csv.text(c);
-        csv.text(acquisition.sourceName(row.source).trimmed())
-            .text(layersText(row.firstLayer, row.lastLayer))
-            .number(double(row.stats.pixels))
-            .number(row.stats.areaUm2);
-        if (row.ratio)
-            csv.empty();
-        else
-            csv.number(row.stats.sum);
-        csv.number(row.stats.mean).number(row.stats.sd).number(row.stats.min).number(row.stats.max);
-        if (row.ratio)
-            csv.number(row.ratio->ratio).number(row.ratio->poissonError);
-        else
-            csv.empty().empty();
-        if (!csv.endRow())
+    Row header;
+    for (const QString& column : kColumns)
+        header << column;
+    writeRow(csv, header);
+    for (const Row& row : std::get<QList<Row>>(rows)) {
+        if (!writeRow(csv, row))
             return fail(QStringLiteral("Cannot write to standard output."));
     }
     return 0;

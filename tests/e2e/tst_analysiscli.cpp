@@ -48,6 +48,7 @@ private slots:
     void analysisOption();
     void foundRegionsAndMasks();
     void overlay();
+    void study();
     void compressed_data();
     void compressed();
     void info();
@@ -667,4 +668,63 @@ void TestAnalysisCommandLine::overlay()
     const Run refused = run({"--export", "o.png", "overlay.im", "--overlay", "1,2", "--log"});
     QCOMPARE(refused.status, 2);
     QVERIFY(refused.err.contains("--log is not an option of --overlay"));
+}
+
+// A study of two analyses with classes and treatments and a damaged one between them: the rows
+// of each are its --stats rows behind its file and treatment; the damaged one is named and left
+// out (status 3); one job or two give the same table.
+void TestAnalysisCommandLine::study()
+{
+    for (const auto& [name, treatment, seed] :
+         {std::tuple{"s1", "heat", 3}, std::tuple{"s2", "cold", 5}}) {
+        const ImBuilder b = small(2, 2, [seed = seed](int s, int p, int r, int k) {
+            return quint32(s * 10 + p * seed + (r * seed + k) % 11);
+        });
+        QVERIFY(write(QString(name) + ".im", b));
+        const QJsonObject analysis{
+            {"format", "isolumen-analysis"},
+            {"version", 1},
+            {"treatment", treatment},
+            {"acquisition",
+             QJsonObject{
+                 {"name", QString(name) + ".im"},
+                 {"size", double(b.expectedFileSize())},
+                 {"headerSha256",
+                  QString(
+                      QCryptographicHash::hash(b.header(), QCryptographicHash::Sha256).toHex())}}},
+            {"regions", QJsonArray{QJsonObject{{"id", 4},
+                                               {"class", "cyano"},
+                                               {"shape", "rect"},
+                                               {"coords", QJsonArray{2, 3, 20, 10}}}}}};
+        QFile file(work(QString(name) + ".isolumen"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(analysis).toJson());
+    }
+    QFile damaged(work("bad.isolumen"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("{not json") > 0);
+    damaged.close();
+
+    const QStringList inputs{"s1.isolumen", "bad.isolumen", "s2.isolumen"};
+    const Run one =
+        run(QStringList{"--study", "one.csv", "--jobs", "1", "--ratio", "2/1"} + inputs);
+    QCOMPARE(one.status, 3);
+    QVERIFY2(one.err.contains("bad.isolumen"), qPrintable(one.err));
+    const Run two =
+        run(QStringList{"--study", "two.csv", "--jobs", "2", "--ratio", "2/1"} + inputs);
+    QCOMPARE(two.status, 3);
+    QFile a(work("one.csv")), b(work("two.csv"));
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray table = a.readAll();
+    QCOMPARE(table, b.readAll());
+
+    QStringList want{"file,treatment,region,class,species,layers,pixels,area_um2,sum,mean,sd,min,"
+                     "max,ratio_of_sums,poisson_error"};
+    for (const auto& [name, treatment] : {std::pair{"s1", "heat"}, std::pair{"s2", "cold"}}) {
+        const Run stats =
+            run({"--stats", "--analysis", QString(name) + ".isolumen", "--ratio", "2/1"});
+        for (const QString& line : stats.out.trimmed().split('\n').mid(1))
+            want << QStringLiteral("%1.im,%2,").arg(name, treatment) + line;
+    }
+    QCOMPARE(QString(table).trimmed().split('\n'), want);
+    QVERIFY(table.contains("s1.im,heat,4,cyano,13C/12C,"));
 }
