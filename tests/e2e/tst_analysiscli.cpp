@@ -727,4 +727,19 @@ void TestAnalysisCommandLine::study()
     }
     QCOMPARE(QString(table).trimmed().split('\n'), want);
     QVERIFY(table.contains("s1.im,heat,4,cyano,13C/12C,"));
+
+    // The cluster recipe: shards measured apart and joined give the table of one run.
+    for (const auto& [shard, input] :
+         {std::pair{"shard1.csv", "s1.isolumen"}, std::pair{"shard2.csv", "s2.isolumen"}})
+        QCOMPARE(run({"--study", shard, "--ratio", "2/1", input}).status, 0);
+    QCOMPARE(run({"--study", "whole.csv", "--ratio", "2/1", "s1.isolumen", "s2.isolumen"}).status,
+             0);
+    QProcess concat;
+    concat.setWorkingDirectory(m_dir.path());
+    concat.start(ISOLUMEN_SOURCE_DIR "/tools/concat-study",
+                 {"joined.csv", "shard1.csv", "shard2.csv"});
+    QVERIFY(concat.waitForFinished() && concat.exitCode() == 0);
+    QFile whole(work("whole.csv")), joined(work("joined.csv"));
+    QVERIFY(whole.open(QIODevice::ReadOnly) && joined.open(QIODevice::ReadOnly));
+    QCOMPARE(joined.readAll(), whole.readAll());
 }
