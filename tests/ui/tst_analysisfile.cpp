@@ -156,7 +156,9 @@ void TestAnalysisFile::undoRedo_data()
     QTest::newRow("corrections") << Action([](Acquisition& a) { a.setCorrections(deadTime40(a)); })
                                  << "Change Corrections";
     QTest::newRow("align") << Action([](Acquisition& a) {
-        a.setAlignment(std::make_shared<Alignment>(Alignment{{{0, 0}, {1, 1}, {2, 2}}}));
+        Alignment shifted;
+        shifted.shifts = {{0, 0}, {1, 1}, {2, 2}};
+        a.setAlignment(std::make_shared<Alignment>(shifted));
     }) << "Align Layers";
     QTest::newRow("undo alignment")
         << Action([](Acquisition& a) { a.setAlignment(nullptr); }) << "Undo Alignment";
@@ -179,7 +181,9 @@ void TestAnalysisFile::undoRedo()
     QCOMPARE(a.open(work("a.im")), ImFile::Status::Accepted);
     a.addRegion(rect("rect:2,2,10,10"));
     a.addRegion(rect("rect:20,20,8,8"));
-    a.setAlignment(std::make_shared<Alignment>(Alignment{{{0, 0}, {0, 1}, {0, 2}}}));
+    Alignment shifted;
+    shifted.shifts = {{0, 0}, {0, 1}, {0, 2}};
+    a.setAlignment(std::make_shared<Alignment>(shifted));
     history->reset();
     action(a);
     const ModelState after = stateOf(a);

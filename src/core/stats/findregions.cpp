@@ -71,7 +71,7 @@ std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<i
     auto sum = std::make_shared<Plane>();
     std::vector<double> values;
     for (const int s : f.species) {
-        const PlaneResult r = planeOf(PlaneSource{s});
+        const PlaneResult r = planeOf(PlaneSource{s, std::nullopt});
         if (!r.shown)
             return r.error;
         values.resize(size_t(r.shown->size()), 0.0);
