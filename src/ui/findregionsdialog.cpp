@@ -131,6 +131,12 @@ std::optional<FindRegionsChoice> findRegionsDialog(QWidget* parent, const QStrin
     QObject::connect(f.splitDistance, &QSpinBox::valueChanged, &dialog, changed);
     for (QCheckBox* box : {f.split, f.excludeEdge})
         QObject::connect(box, &QCheckBox::toggled, &dialog, changed);
+    // A typed value or percentile means nothing to Otsu's threshold.
+    const auto showThreshold = [&f] {
+        f.threshold->setEnabled(f.thresholdKind->currentIndex() != 0);
+    };
+    QObject::connect(f.thresholdKind, &QComboBox::currentIndexChanged, &dialog, showThreshold);
+    showThreshold();
     settle.start();
     const bool accepted = dialog.exec() == QDialog::Accepted;
     preview(std::nullopt);

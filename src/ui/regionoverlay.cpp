@@ -474,11 +474,15 @@ void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int num
 void RegionOverlay::paintLabel(QPainter& painter, const Region& region, int number,
                                bool selected) const
 {
-    // The number at the middle with the name beside it (unless it is the plain "Region N"),
+    // The number at the middle with the name beside it,
     // dark-edged so that it reads on light and dark colours alike. Labels grow with the zoom,
     // within sizes that stay readable.
     QString text = QString::number(number);
-    if (!region.name.isEmpty() && region.name != QStringLiteral("Region %1").arg(number))
+    // A name that only repeats the number ("Region 3", or "Cell 3" found by Find Regions) is
+    // left out.
+    const bool plainName = region.name == QStringLiteral("Region %1").arg(number) ||
+                           region.name == QStringLiteral("Cell %1").arg(number);
+    if (!region.name.isEmpty() && !plainName)
         text += QLatin1Char(' ') + region.name;
     // Regions come mapped into the view already: the zoom is the canvas's, not the painter's.
     const double zoom = std::ldexp(1.0, m_canvas->zoomStep());
