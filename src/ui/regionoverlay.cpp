@@ -474,9 +474,8 @@ void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int num
 void RegionOverlay::paintLabel(QPainter& painter, const Region& region, int number,
                                bool selected) const
 {
-    // The number at the middle with the name beside it,
-    // dark-edged so that it reads on light and dark colours alike. Labels grow with the zoom,
-    // within sizes that stay readable.
+    // The number at the middle with the name beside it, dark-edged so that it reads on light and
+    // dark colours alike. Labels grow with the zoom, within sizes that stay readable.
     QString text = QString::number(number);
     // A name that only repeats the number ("Region 3", or "Cell 3" found by Find Regions) is
     // left out.
