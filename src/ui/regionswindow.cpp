@@ -11,6 +11,8 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolBar>
@@ -59,6 +61,14 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     buttons->addWidget(exportButton);
     buttons->addWidget(copyButton);
     buttons->addStretch();
+    // Only the rows of the regions of one class, when a class is typed here.
+    m_classFilter = new QLineEdit(this);
+    m_classFilter->setObjectName(QStringLiteral("classFilter"));
+    m_classFilter->setPlaceholderText(QStringLiteral("all classes"));
+    m_classFilter->setClearButtonEnabled(true);
+    buttons->addWidget(new QLabel(QStringLiteral("Class:"), this));
+    buttons->addWidget(m_classFilter);
+    connect(m_classFilter, &QLineEdit::textChanged, this, &RegionsWindow::filterRows);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tools);
     layout->addWidget(m_table);
@@ -284,7 +294,19 @@ void RegionsWindow::fillTable()
         m_table->resizeColumnsToContents();
         showSelection();
     }
+    filterRows();
     m_filling = false;
+}
+
+void RegionsWindow::filterRows()
+{
+    const QString wanted = m_classFilter->text().trimmed();
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        const QTableWidgetItem* regionClass = m_table->item(r, kClassColumn);
+        const bool shown =
+            wanted.isEmpty() || (regionClass && regionClass->text().trimmed() == wanted);
+        m_table->setRowHidden(r, !shown);
+    }
 }
 
 void RegionsWindow::nameEdited(QTableWidgetItem* item)

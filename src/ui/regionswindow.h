@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+class QLineEdit;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -53,8 +54,11 @@ private:
     void nameEdited(QTableWidgetItem* item);
     void tableSelectionChanged();
     void showSelection();
+    // Hides the rows of regions whose class is not the one typed in the class field.
+    void filterRows();
 
     Acquisition& m_acquisition;
+    QLineEdit* m_classFilter = nullptr;
     std::function<QList<PlaneSource>()> m_ratioSources;
     QList<PlaneSource> m_sources;
     QList<PlaneResult> m_planes; // one per source

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
 #include <QPushButton>
@@ -363,6 +364,26 @@ private slots:
                 QCOMPARE(got, want);
         }
         Dialogs::setFindRegions({});
+    }
+
+    // The class field shows the rows of one class only; the other regions stay as they are.
+    void classFilter()
+    {
+        add("rect:0,0,4,4");
+        add("rect:10,10,4,4");
+        Region classed = m_acquisition->regions()[1];
+        classed.regionClass = "cyano";
+        m_acquisition->replaceRegion(1, classed);
+        Menu::run(QStringLiteral("analysisRegions"));
+        RegionsWindow* regions = window<RegionsWindow>();
+        QVERIFY(regions);
+        const QTableWidget* table = regions->table();
+        QTRY_VERIFY(table->rowCount() == 4); // two regions, two species
+        regions->findChild<QLineEdit*>("classFilter")->setText("cyano");
+        QCOMPARE((QList<bool>{table->isRowHidden(0), table->isRowHidden(1), table->isRowHidden(2),
+                              table->isRowHidden(3)}),
+                 (QList<bool>{true, true, false, false}));
+        QCOMPARE(m_acquisition->regions().size(), 2);
     }
 
     void drawnRegionsSaveAndLoad()
