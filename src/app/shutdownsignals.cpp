@@ -1,9 +1,14 @@
 #include "app/shutdownsignals.h"
 
 #include "core/temporaryfiles.h"
+#include "ui/dialogs.h"
 #include "ui/menu.h"
 
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -15,6 +20,8 @@ namespace isolumen {
 namespace {
 
 constexpr int kShutdownSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// How often a quit waiting for long work or a dialog looks again.
+constexpr int kRetryMs = 10;
 
 // The pipe's writing end while a SignalQuitter lives, else -1.
 std::atomic<int> quitterFd{-1};
@@ -70,6 +77,20 @@ void SignalQuitter::readSignal()
         return;
     if (m_signal == 0)
         m_signal = byte;
+    quitWhenIdle();
+}
+
+void SignalQuitter::quitWhenIdle()
+{
+    // Long work and modal dialogs wait inside the event loop: windows closed under them would
+    // be used again when they return. They are cancelled first, and the quit waits for them.
+    if (Dialogs::isLongWorkRunning() || QThread::currentThread()->loopLevel() > 1) {
+        Dialogs::cancelLongWork();
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+        QTimer::singleShot(kRetryMs, this, &SignalQuitter::quitWhenIdle);
+        return;
+    }
     // Windows close as "Quit" closes them, their handlers run and the acquisitions let go.
     Menu::quitApplication();
 }

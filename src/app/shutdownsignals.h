@@ -28,6 +28,8 @@ public:
 
 private:
     void readSignal();
+    // Quits as "Quit" does, once no long work or modal dialog waits in the event loop.
+    void quitWhenIdle();
 
     int m_fds[2] = {-1, -1};
     QSocketNotifier* m_notifier = nullptr;

@@ -28,6 +28,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
@@ -460,9 +461,33 @@ std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& h
     return slot(CorrectionsSeam(defaultCorrections))(parent, header, current);
 }
 
+namespace {
+
+// The progress of each piece of long work under way on the GUI thread, the innermost last.
+std::vector<Progress*>& longWorkUnderWay()
+{
+    static std::vector<Progress*> running;
+    return running;
+}
+
+} // namespace
+
+bool isLongWorkRunning()
+{
+    return !longWorkUnderWay().empty();
+}
+
+void cancelLongWork()
+{
+    for (Progress* p : longWorkUnderWay())
+        p->cancel();
+}
+
 bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work)
 {
     Progress progress;
+    longWorkUnderWay().push_back(&progress);
+    const auto leave = qScopeGuard([] { longWorkUnderWay().pop_back(); });
     // A first look before the work starts: a cancel there is seen by the work's first check,
     // whether the work would take a millisecond or a minute.
     progressSeam()(parent, label, progress, 0);

@@ -122,6 +122,9 @@ std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList&
 // returns what work returned, or false when it was cancelled. work must stop soon after the
 // progress it gets is cancelled.
 bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work);
+// Whether runLongWork is waiting for work; and a cancel of all such work, as its Cancel does.
+bool isLongWorkRunning();
+void cancelLongWork();
 
 // "Save Image As...": asks for a file and a picture format, then writes the picture; a failure
 // is told in a message.
