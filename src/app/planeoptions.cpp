@@ -317,13 +317,7 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     if (parser.isSet(kRatio)) {
         if (parser.isSet(kSpecies))
             return Failure{QStringLiteral("--ratio takes the place of --species.")};
-        const auto [n, d] = numberPair(parser.value(kRatio), QLatin1Char('/'));
-        if (n < 1 || d < 1)
-            return Failure{QStringLiteral("--ratio needs two species numbers from 1, as N/D: %1")
-                               .arg(parser.value(kRatio))};
         RatioSpec ratio;
-        ratio.numerator = n;
-        ratio.denominator = d;
         // A scale of 0 would make every ratio 0; a negative threshold would let no pixel out.
         for (const auto& [name, into, least] :
              {std::tuple{kScale, &ratio.scale, 0.0},
@@ -340,7 +334,18 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
                              parser.value(name))};
             *into = *v;
         }
-        c.ratio = ratio;
+        // Every --ratio (a study takes several), with the same scale and thresholds.
+        for (const QString& text : parser.values(kRatio)) {
+            const auto [n, d] = numberPair(text, QLatin1Char('/'));
+            if (n < 1 || d < 1)
+                return Failure{
+                    QStringLiteral("--ratio needs two species numbers from 1, as N/D: %1")
+                        .arg(text)};
+            ratio.numerator = n;
+            ratio.denominator = d;
+            c.ratios << ratio;
+        }
+        c.ratio = c.ratios.last();
     } else {
         for (const QString& name : {kScale, kThresholdNum, kThresholdDen}) {
             if (parser.isSet(name))

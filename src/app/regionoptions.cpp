@@ -84,23 +84,6 @@ std::optional<Failure> readShaping(const QCommandLineParser& parser, Segmentatio
     return std::nullopt;
 }
 
-std::variant<QList<Region>, Failure> maskRegions(const QString& path, int side)
-{
-    if (const QString problem = specialFileProblem(path); !problem.isEmpty())
-        return Failure{problem};
-    QString error;
-    const std::optional<LabelImage> mask = readLabelMask(path, side, &error);
-    if (!mask)
-        return Failure{error};
-    QList<Region> regions;
-    for (LabelledRegion& r : regionsFromLabels(*mask, {})) {
-        r.region.id = r.label;
-        r.region.name = QStringLiteral("Region %1").arg(r.label);
-        regions << r.region;
-    }
-    return regions;
-}
-
 } // namespace
 
 std::variant<QList<Region>, Failure> shapeRegions(const QCommandLineParser& parser)
@@ -243,10 +226,12 @@ std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& pa
         regions << foundRegions(*std::get<PlanePtr>(plane), f->options);
     }
     if (parser.isSet(kRegionsMask)) {
-        auto mask = maskRegions(parser.value(kRegionsMask), side);
-        if (const Failure* bad = std::get_if<Failure>(&mask))
-            return *bad;
-        regions << std::get<QList<Region>>(mask);
+        QString error;
+        const std::optional<QList<Region>> mask =
+            readRegionMask(parser.value(kRegionsMask), side, &error);
+        if (!mask)
+            return Failure{error};
+        regions << *mask;
     }
     return regions;
 }
@@ -295,15 +280,12 @@ int runMaskExport(const QCommandLineParser& parser, QTextStream& err)
         return fail(f->message);
     if (std::optional<Failure> f = saveRegionsOption(parser, std::get<QList<Region>>(regions)))
         return fail(f->message);
-    QList<LabelledRegion> labelled;
-    for (const Region& r : std::get<QList<Region>>(regions))
-        labelled << LabelledRegion{r.id, r};
-    const int side = *acquisition.frameSide();
+    const QList<Region>& found = std::get<QList<Region>>(regions);
     QString error;
-    if (!writeLabelMask(parser.value(kExportMask), labelsFromRegions(labelled, side),
-                        acquisition.header().micronsPerPixel(), &error))
+    if (!writeRegionMask(parser.value(kExportMask), found, *acquisition.frameSide(),
+                         acquisition.header().micronsPerPixel(), &error))
         return fail(error);
-    if (labelled.isEmpty())
+    if (found.isEmpty())
         warn(QStringLiteral("%1: no region was found; the mask is empty.")
                  .arg(QFileInfo(std::get<QString>(file)).fileName()));
     return 0;

@@ -208,11 +208,6 @@ std::variant<QList<Row>, Failure> measure(const QCommandLineParser& parser,
     return out;
 }
 
-QList<RatioSpec> ratiosOf(const PlaneChoice& choice)
-{
-    return choice.ratio ? QList<RatioSpec>{*choice.ratio} : QList<RatioSpec>();
-}
-
 } // namespace
 
 // ---- --study: one table for many acquisitions ----
@@ -301,26 +296,6 @@ QList<StudyPart> measureStudy(const QCommandLineParser& parser, const PlaneChoic
     return parts;
 }
 
-// The ratios of the repeated --ratio, with the scale and thresholds of the choice.
-std::variant<QList<RatioSpec>, Failure> studyRatios(const QCommandLineParser& parser,
-                                                    const PlaneChoice& choice)
-{
-    QList<RatioSpec> ratios;
-    for (const QString& text : parser.values(QStringLiteral("ratio"))) {
-        const QStringList terms = text.split(QLatin1Char('/'));
-        const std::optional<int> n = wholeNumber(terms.value(0), 1, ImHeader::kMaxSpecies);
-        const std::optional<int> d = wholeNumber(terms.value(1), 1, ImHeader::kMaxSpecies);
-        if (terms.size() != 2 || !n || !d || *n == *d)
-            return Failure{
-                QStringLiteral("--ratio needs N/D, two different species from 1: %1").arg(text)};
-        RatioSpec r = choice.ratio.value_or(RatioSpec{});
-        r.numerator = *n; // from 1, as the choice holds them
-        r.denominator = *d;
-        ratios << r;
-    }
-    return ratios;
-}
-
 bool writeStudy(const QString& out, const QList<StudyPart>& parts, QString* error)
 {
     isolumen::ReplacingFile file(out);
@@ -379,17 +354,13 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
     const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
     if (std::optional<Failure> f = statsOptionsProblem(parser, choice, false))
         return fail(f->message);
-    const auto ratios = studyRatios(parser, choice);
-    if (const Failure* f = std::get_if<Failure>(&ratios))
-        return fail(f->message);
     const std::optional<int> jobs =
         parser.isSet(kJobs) ? wholeNumber(parser.value(kJobs), 1, 1024)
                             : std::optional<int>(std::max(1, QThread::idealThreadCount()));
     if (!jobs)
         return fail(
             QStringLiteral("--jobs needs a whole number from 1: %1").arg(parser.value(kJobs)));
-    const QList<StudyPart> parts =
-        measureStudy(parser, choice, std::get<QList<RatioSpec>>(ratios), inputs, *jobs, err);
+    const QList<StudyPart> parts = measureStudy(parser, choice, choice.ratios, inputs, *jobs, err);
     int failed = 0;
     for (const StudyPart& part : parts) {
         for (const QString& note : part.notes)
@@ -431,7 +402,7 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (std::optional<Failure> f = statsOptionsProblem(parser, choice, true))
         return fail(f->message);
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    const auto rows = measure(parser, choice, ratiosOf(choice), std::get<QString>(file), warn);
+    const auto rows = measure(parser, choice, choice.ratios, std::get<QString>(file), warn);
     if (const Failure* f = std::get_if<Failure>(&rows))
         return fail(f->message);
     QFile out;

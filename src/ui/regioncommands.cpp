@@ -417,13 +417,9 @@ void RegionCommands::exportMask()
             .first;
     if (path.isEmpty())
         return;
-    QList<isolumen::LabelledRegion> labelled;
-    for (const Region& r : m_acquisition.regions())
-        labelled << isolumen::LabelledRegion{r.id, r};
     QString error;
-    if (!isolumen::writeLabelMask(path,
-                                  isolumen::labelsFromRegions(labelled, *m_acquisition.frameSide()),
-                                  m_acquisition.header().micronsPerPixel(), &error))
+    if (!isolumen::writeRegionMask(path, m_acquisition.regions(), *m_acquisition.frameSide(),
+                                   m_acquisition.header().micronsPerPixel(), &error))
         showMessage(error);
 }
 
@@ -435,23 +431,13 @@ void RegionCommands::importMask()
         Dialogs::openFile(m_dialogParent, QStringLiteral("Import Region Mask"), kMaskFilter);
     if (path.isEmpty())
         return;
-    if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
-        showMessage(problem);
-        return;
-    }
     QString error;
-    const std::optional<isolumen::LabelImage> mask =
-        isolumen::readLabelMask(path, *m_acquisition.frameSide(), &error);
-    if (!mask) {
+    const std::optional<QList<Region>> regions =
+        isolumen::readRegionMask(path, *m_acquisition.frameSide(), &error);
+    if (!regions) {
         showMessage(error);
         return;
     }
-    QList<Region> regions;
-    for (isolumen::LabelledRegion& r : isolumen::regionsFromLabels(*mask, {})) {
-        r.region.id = r.label;
-        r.region.name = QStringLiteral("Region %1").arg(r.label);
-        regions << r.region;
-    }
     RegionTools::instance().clearSelection();
-    m_acquisition.setRegions(regions);
+    m_acquisition.setRegions(*regions);
 }

@@ -1,5 +1,6 @@
 #include "core/io/labelmask.h"
 
+#include "core/imfile/filetypes.h"
 #include "core/io/counttiff.h"
 
 #include <QFileInfo>
@@ -68,6 +69,33 @@ std::optional<LabelImage> readLabelMask(const QString& path, int side, QString* 
         }
     }
     return labels;
+}
+
+bool writeRegionMask(const QString& path, const QList<Region>& regions, int side,
+                     double micronsPerPixel, QString* error)
+{
+    QList<LabelledRegion> labelled;
+    for (const Region& r : regions)
+        labelled << LabelledRegion{r.id, r};
+    return writeLabelMask(path, labelsFromRegions(labelled, side), micronsPerPixel, error);
+}
+
+std::optional<QList<Region>> readRegionMask(const QString& path, int side, QString* error)
+{
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    const std::optional<LabelImage> mask = readLabelMask(path, side, error);
+    if (!mask)
+        return std::nullopt;
+    QList<Region> regions;
+    for (LabelledRegion& r : regionsFromLabels(*mask, {})) {
+        r.region.id = r.label;
+        r.region.name = QStringLiteral("Region %1").arg(r.label);
+        regions << r.region;
+    }
+    return regions;
 }
 
 } // namespace isolumen

@@ -19,4 +19,12 @@ bool writeLabelMask(const QString& path, const LabelImage& labels, double micron
 // file, as Fiji or a cell segmenter writes them. It must be side x side pixels.
 std::optional<LabelImage> readLabelMask(const QString& path, int side, QString* error);
 
+// The regions as a mask: each region's pixels take its id (the later region where two overlap).
+bool writeRegionMask(const QString& path, const QList<Region>& regions, int side,
+                     double micronsPerPixel, QString* error);
+
+// One region per label of a mask file (not a pipe or a device), its id the label, named
+// "Region N", its outline along the label's pixel edges.
+std::optional<QList<Region>> readRegionMask(const QString& path, int side, QString* error);
+
 } // namespace isolumen
