@@ -7,12 +7,14 @@ packages=(
   qt6-base-dev libgl-dev          # Qt Widgets and its OpenGL headers
   qt6-charts-dev libqt6opengl6-dev   # plots (Qt Charts needs Qt OpenGL)
   qt6-image-formats-plugins       # TIFF for saved pictures
+  qt6-svg-dev                     # figures as SVG
   libfftw3-dev                    # layer alignment
   fonts-dejavu-core               # a sans-serif font for axis labels and scale bars
   libdeflate-dev                  # PNG compression
   libtiff-dev libcsv-dev          # count TIFFs, CSV quoting
   libopencv-imgproc-dev           # finding cells: smoothing, Otsu, distance transform, watershed
   python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
+  poppler-utils                   # pdftotext reads written PDF figures in tests
   xvfb xdotool                    # the end-to-end test on a real X server
   locales                         # the number-text tests under a German locale (decimal comma)
   clang libclang-rt-14-dev        # the fuzzer
