@@ -24,10 +24,16 @@ constexpr double kDefaultMinConfidence = 0.4;
 // `countsPerPixel` (a typical layer), limited so that at least three sums remain of `layers`.
 int automaticBin(double countsPerPixel, int layers);
 
-// Standard deviation, in cycles per pixel, of the Gaussian low-pass weight on the cross-power
-// spectrum of layers with `countsPerPixel`; 0: no weight. Sparse layers need a strong low-pass
-// (counting noise fills the high frequencies); well-exposed ones keep their fine structure.
-double lowPassSigma(double countsPerPixel);
+// Standard deviations, in cycles per pixel, of the Gaussian low-pass weights on the cross-power
+// spectrum of layers with `countsPerPixel`: one for finding the peak among the candidates, one
+// for fitting its summit. Sparse layers need a strong low-pass (counting noise fills the high
+// frequencies); well-exposed ones keep their fine structure.
+struct LowPass
+{
+    double coarse = 0;
+    double fine = 0;
+};
+LowPass lowPass(double countsPerPixel);
 
 // How far a correlation peak stands out of the surface's noise, 0 to 1: 1 - z0 / z, where z is
 // the peak's height over the surface's mean in standard deviations and z0 = sqrt(2 ln N) is the
@@ -44,10 +50,10 @@ struct PeakCandidate
 // One estimate: of a layer or of the sum of a bin of layers.
 struct BlockEstimate
 {
-    double centre = 0;                    // mean of its layers (0-based)
+    double centre = 0;                     // mean of its layers (0-based)
     std::vector<PeakCandidate> candidates; // highest first
-    int chosen = 0;                       // the candidate taken
-    Shift shift;                          // where the chosen candidate's peak lies
+    int chosen = 0;                        // the candidate taken
+    Shift shift;                           // where the chosen candidate's peak lies
     double confidence = 0;
     ShiftOrigin origin = ShiftOrigin::Measured;
 };
