@@ -47,6 +47,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
@@ -917,8 +920,7 @@ void shiftsTable(const QTemporaryDir& dir, int)
             return true;
         };
         std::vector<Shift> shifts;
-        const Timing t =
-            medianMs(5, [&] { shifts = estimateDrift(s, count, source, {})->shifts; });
+        const Timing t = medianMs(5, [&] { shifts = estimateDrift(s, count, source, {})->shifts; });
         out << "| " << s << " | " << fixed(t.wall / count) << " | " << fixed(t.cpu / count) << " | "
             << fixed(stack.worstError(shifts), 3) << " |\n";
     }
@@ -930,8 +932,8 @@ void shiftsTable(const QTemporaryDir& dir, int)
 void useRecordedTexture(DriftCase& c)
 {
     static const std::pair<std::vector<float>, int> recorded = [] {
-        const QDir folder(qEnvironmentVariable("ISOLUMEN_REALDATA",
-                                               QStringLiteral("/work/shared/realdata")));
+        const QDir folder(
+            qEnvironmentVariable("ISOLUMEN_REALDATA", QStringLiteral("/work/shared/realdata")));
         const QStringList named = folder.entryList({QStringLiteral("*040702*.im")}, QDir::Files);
         const QString path = named.isEmpty() ? QString() : folder.filePath(named.first());
         Acquisition a;
@@ -1258,7 +1260,9 @@ ScrubResult scrub(const QString& path, int windows)
         return true;
     };
     QList<ScreenWindow> main;
-    if (!waitFor([&] { return !(main = windowsNamed("^Isolumen  " ISOLUMEN_VERSION "$")).isEmpty(); }, 30000))
+    if (!waitFor(
+            [&] { return !(main = windowsNamed("^Isolumen  " ISOLUMEN_VERSION "$")).isEmpty(); },
+            30000))
         return fail(QStringLiteral("the main window did not show"));
     const QRect frame = main.first().frame;
     const int menuBar = frame.height() - 186;
@@ -1423,6 +1427,77 @@ double runTool(const QString& folder, const QString& program, const QStringList&
 // Expanding a compressed acquisition into a cache folder, against the command-line tool
 // decompressing the same archive into a file (the same libraries do the work) and against
 // copying the plain file. Peak memory shows that the expansion streams.
+// 100 acquisitions of 256 x 256, 4 species and 20 layers (copies of one file: the work is the
+// same), 20 rectangles each, summed over all layers with one ratio, against numpy.
+void studyTable(const QTemporaryDir& dir, int)
+{
+    heading(QStringLiteral("Study"));
+    constexpr int files = 100, side = 256, species = 4, layers = 20, regions = 20;
+    ImBuilder b = cellsFile(side, species, layers);
+    const QString first = dir.filePath(QStringLiteral("a000.im"));
+    if (!writeLarge(b, first)) {
+        out << "Cannot write " << first << '\n';
+        return;
+    }
+    QStringList inputs{first};
+    for (int i = 1; i < files; ++i) {
+        inputs << dir.filePath(QStringLiteral("a%1.im").arg(i, 3, 10, QLatin1Char('0')));
+        QFile::copy(first, inputs.back());
+    }
+    QJsonArray rects;
+    for (int i = 0; i < regions; ++i)
+        rects.append(
+            QJsonObject{{"shape", "rect"},
+                        {"coords", QJsonArray{10 + 50 * (i % 5), 10 + 60 * (i / 5), 30, 30}}});
+    const QString regionsFile = dir.filePath(QStringLiteral("regions.json"));
+    QFile json(regionsFile);
+    if (!json.open(QIODevice::WriteOnly) ||
+        json.write(QJsonDocument(QJsonObject{{"regions", rects}}).toJson()) < 0)
+        return;
+    json.close();
+    for (const QString& input : inputs)
+        warmPageCache(input);
+    const QStringList measured{QStringLiteral("--rois"), regionsFile, QStringLiteral("--ratio"),
+                               QStringLiteral("2/1"), QStringLiteral("--sum")};
+    const ProcessRun one = medianRun(3, [&] {
+        return runProcess(isolumen(), QStringList{QStringLiteral("--stats"), first} + measured);
+    });
+    const ProcessRun study = medianRun(3, [&] {
+        return runProcess(isolumen(), QStringList{QStringLiteral("--study"),
+                                                  dir.filePath(QStringLiteral("study.csv"))} +
+                                          inputs + measured);
+    });
+    const QString py = python();
+    ProcessRun script;
+    if (!py.isEmpty())
+        script = medianRun(3, [&] {
+            return runProcess(py,
+                              QStringList{benchScript(QStringLiteral("study.py")),
+                                          dir.filePath(QStringLiteral("script.csv")), regionsFile,
+                                          QString::number(b.headerSize), QString::number(side),
+                                          QString::number(species), QString::number(layers),
+                                          QString::number(b.nmSize / 1000.0)} +
+                                  inputs);
+        });
+    out << "`isolumen --study OUT.csv` over " << files << " acquisitions of " << side << " x "
+        << side << ", " << species << " species and " << layers << " layers, " << regions
+        << " rectangles each, `--ratio 2/1 --sum`, from the page cache, whole process, median "
+           "of 3 (all cores).\n\n| measurement | seconds | peak MiB |\n|---|---:|---:|\n"
+        << "| isolumen --stats, one acquisition | " << fixed(one.seconds, 3) << " | "
+        << fixed(one.peakMiB, 1) << " |\n| isolumen --study | "
+        << (study.ok ? fixed(study.seconds, 3) : QStringLiteral("FAILED")) << " | "
+        << fixed(study.peakMiB, 1) << " |\n";
+    if (script.ok)
+        out << "| tools/bench/study.py (numpy) | " << fixed(script.seconds, 3) << " | "
+            << fixed(script.peakMiB, 1)
+            << " |\n\nisolumen / script: " << fixed(study.seconds / script.seconds)
+            << " (target: at most 0.5).";
+    out << " Peak memory of the study over one acquisition's: "
+        << fixed(study.peakMiB / one.peakMiB) << " (target: below 2).\n";
+    for (const QString& input : inputs)
+        QFile::remove(input);
+}
+
 void expandTable(const QTemporaryDir& dir, int)
 {
     heading(QStringLiteral("Expansion"));
@@ -1500,8 +1575,9 @@ const Measurement kMeasurements[] = {
     {"switch", switchTable},     {"eight-windows", eightWindows},
     {"sparse", sparseFile},      {"export", exportTable},
     {"sums", sumsTable},         {"shifts", shiftsTable},
-    {"planning", planningTable}, {"drift-targets", driftTargetsTable}, {"scrub", scrubTable},
-    {"expand", expandTable},
+    {"planning", planningTable}, {"drift-targets", driftTargetsTable},
+    {"scrub", scrubTable},       {"expand", expandTable},
+    {"study", studyTable},
 };
 
 // Runs each measurement in a process of its own and passes on what it prints.
