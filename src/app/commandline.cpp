@@ -141,7 +141,7 @@ int runChosenMode(int argc, char** argv)
         err << "Isolumen opens one file at a time." << Qt::endl;
         return 2;
     }
-    return runViewer(argc, argv, files.value(0));
+    return runViewer(argc, argv, files.value(0), parser);
 }
 
 } // namespace

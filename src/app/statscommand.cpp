@@ -7,7 +7,9 @@
 #include "core/io/analysisfile.h"
 #include "core/io/csvwriter.h"
 #include "core/io/replacingfile.h"
+#include "core/progress.h"
 #include "core/stats/profiles.h"
+#include "core/stats/studytable.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -50,8 +52,7 @@ bool isStatsRequested(const QCommandLineParser& parser)
 
 namespace {
 
-// A CSV cell: empty, text, or a number written exactly.
-using Cell = std::variant<std::monostate, QString, double>;
+using Cell = isolumen::TableCell;
 using Row = QList<Cell>;
 
 const QStringList kColumns = {"region",   "class",         "species",      "layers", "pixels",
@@ -217,6 +218,12 @@ namespace {
 const QString kStudy = QStringLiteral("study");
 const QString kJobs = QStringLiteral("jobs");
 
+// The columns of --stats behind the acquisition's file name and the analysis's treatment.
+QStringList studyColumns()
+{
+    return QStringList{QStringLiteral("file"), QStringLiteral("treatment")} + kColumns;
+}
+
 // What one input of a study gives: its rows, or why it has none; what it said on the way.
 struct StudyPart
 {
@@ -259,21 +266,23 @@ StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
     return part;
 }
 
-// Measures every input on `jobs` threads; the parts come back in input order.
+// Measures every input on `jobs` threads; the parts come back in input order. Progress, when
+// given, counts inputs and stops the work when cancelled (the parts not measured stay empty).
 QList<StudyPart> measureStudy(const QCommandLineParser& parser, const PlaneChoice& choice,
                               const QList<RatioSpec>& ratios, const QStringList& inputs, int jobs,
-                              QTextStream& err)
+                              QTextStream& err, Progress* progress = nullptr)
 {
     QList<StudyPart> parts(inputs.size());
     std::atomic<int> next{0}, done{0};
-    const bool showProgress = ::isatty(STDERR_FILENO);
+    const bool showProgress = !progress && ::isatty(STDERR_FILENO);
     QElapsedTimer clock;
     clock.start();
     std::mutex progressLock;
     const auto work = [&] {
-        for (int i; (i = next++) < inputs.size();) {
+        for (int i; !isCancelled(progress) && (i = next++) < inputs.size();) {
             parts[i] = measureInput(parser, choice, ratios, inputs[i]);
             const int finished = ++done;
+            advance(progress);
             if (!showProgress)
                 continue;
             const std::lock_guard<std::mutex> lock(progressLock);
@@ -304,8 +313,8 @@ bool writeStudy(const QString& out, const QList<StudyPart>& parts, QString* erro
         return false;
     }
     CsvWriter csv(file.device());
-    Row header{QStringLiteral("file"), QStringLiteral("treatment")};
-    for (const QString& column : kColumns)
+    Row header;
+    for (const QString& column : studyColumns())
         header << column;
     bool ok = writeRow(csv, header);
     for (const StudyPart& part : parts) {
@@ -337,6 +346,34 @@ void addStudyOptions(QCommandLineParser& parser)
 bool isStudyRequested(const QCommandLineParser& parser)
 {
     return parser.isSet(kStudy);
+}
+
+std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& parser,
+                                                      const QStringList& inputs, Progress& progress)
+{
+    isolumen::StudyTable table;
+    table.columns = studyColumns();
+    progress.setTotal(inputs.size());
+    const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
+    if (const Failure* f = std::get_if<Failure>(&parsed)) {
+        table.problems << f->message;
+        return table;
+    }
+    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    QString ignored;
+    QTextStream quiet(&ignored);
+    const QList<StudyPart> parts =
+        measureStudy(parser, choice, choice.ratios, inputs,
+                     std::max(1, QThread::idealThreadCount()), quiet, &progress);
+    if (progress.cancelled())
+        return std::nullopt;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (parts[i].failure)
+            table.problems << *parts[i].failure;
+        for (const Row& row : parts[i].rows)
+            table.rows.push_back({inputs[i], Row{parts[i].file, parts[i].treatment} + row});
+    }
+    return table;
 }
 
 int runStudy(const QCommandLineParser& parser, QTextStream& err)

@@ -2,6 +2,7 @@
 
 #include "app/infocommand.h"
 #include "app/shutdownsignals.h"
+#include "app/statscommand.h"
 #include "core/colour/catalogue.h"
 #include "core/model/acquisition.h"
 #include "core/render/picturefont.h"
@@ -47,7 +48,7 @@ int printSummaryInstead(const QString& file)
 
 } // namespace
 
-int runViewer(int argc, char** argv, const QString& file)
+int runViewer(int argc, char** argv, const QString& file, const QCommandLineParser& parser)
 {
     if (!displayAvailable(QProcessEnvironment::systemEnvironment()))
         return printSummaryInstead(file);
@@ -63,6 +64,9 @@ int runViewer(int argc, char** argv, const QString& file)
 
     Acquisition acquisition;
     auto* main = new MainWindow(acquisition); // deletes itself when closed
+    main->setStudyRunner([&parser](const QStringList& inputs, Progress& progress) {
+        return measureStudyTable(parser, inputs, progress);
+    });
     main->show();
     if (!file.isEmpty()) {
         // Once the event loop runs, as a drop would arrive.

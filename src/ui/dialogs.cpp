@@ -45,6 +45,11 @@ QString defaultOpenFile(QWidget* parent, const QString& title, const QString& fi
     return QFileDialog::getOpenFileName(parent, title, QString(), filter);
 }
 
+QStringList defaultOpenFiles(QWidget* parent, const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+}
+
 std::pair<QString, QString> defaultSaveFile(QWidget* parent, const QString& title,
                                             const QString& suggestedName, const QString& filters)
 {
@@ -356,6 +361,11 @@ OpenFileSeam setOpenFile(OpenFileSeam seam)
     return replace(std::move(seam), OpenFileSeam(defaultOpenFile));
 }
 
+OpenFilesSeam setOpenFiles(OpenFilesSeam seam)
+{
+    return replace(std::move(seam), OpenFilesSeam(defaultOpenFiles));
+}
+
 SaveFileSeam setSaveFile(SaveFileSeam seam)
 {
     return replace(std::move(seam), SaveFileSeam(defaultSaveFile));
@@ -426,6 +436,11 @@ ProgressSeam setProgress(ProgressSeam seam)
 QString openFile(QWidget* parent, const QString& title, const QString& filter)
 {
     return slot(OpenFileSeam(defaultOpenFile))(parent, title, filter);
+}
+
+QStringList openFiles(QWidget* parent, const QString& title, const QString& filter)
+{
+    return slot(OpenFilesSeam(defaultOpenFiles))(parent, title, filter);
 }
 
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,

@@ -50,6 +50,9 @@ namespace Dialogs {
 // Open dialog: the chosen file's path, or empty when the user cancels.
 using OpenFileSeam =
     std::function<QString(QWidget* parent, const QString& title, const QString& filter)>;
+// Open dialog for several files: their paths, or none when the user cancels.
+using OpenFilesSeam =
+    std::function<QStringList(QWidget* parent, const QString& title, const QString& filter)>;
 // Save dialog: the chosen path (empty when cancelled) and the filter chosen with it.
 using SaveFileSeam = std::function<std::pair<QString, QString>(
     QWidget* parent, const QString& title, const QString& suggestedName, const QString& filters)>;
@@ -90,6 +93,7 @@ using ProgressSeam = std::function<void(QWidget* parent, const QString& label, P
                                         qint64 elapsedMs)>;
 
 OpenFileSeam setOpenFile(OpenFileSeam seam);
+OpenFilesSeam setOpenFiles(OpenFilesSeam seam);
 SaveFileSeam setSaveFile(SaveFileSeam seam);
 SelectColorSeam setSelectColor(SelectColorSeam seam);
 LayerRangeSeam setLayerRange(LayerRangeSeam seam);
@@ -102,6 +106,7 @@ PercentilesSeam setPercentiles(PercentilesSeam seam);
 FindRegionsSeam setFindRegions(FindRegionsSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
+QStringList openFiles(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
                                      const QString& suggestedName, const QString& filters);
 std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt);

@@ -1,5 +1,7 @@
 #include "ui/mainwindow.h"
 
+#include "ui/studywindow.h"
+
 #include "core/imfile/archive.h"
 #include "core/imfile/filetypes.h"
 #include "core/imfile/summary.h"
@@ -13,6 +15,7 @@
 #include "ui/imagewindow.h"
 #include "ui/menu.h"
 #include "ui/messagebox.h"
+#include "ui/studywindow.h"
 #include "ui/systemfont.h"
 
 #include <QApplication>
@@ -125,6 +128,7 @@ MainWindow::MainWindow(Acquisition& acquisition)
     m_session = std::make_unique<isolumen::AnalysisSession>(
         m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); },
         [this](const PlaneSource& source) { return openImageWindow(source); });
+    m_study = std::make_unique<isolumen::StudyCommands>(m_acquisition, *m_session, this);
 
     setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
     setAcceptDrops(true);
@@ -142,6 +146,11 @@ MainWindow::MainWindow(Acquisition& acquisition)
 MainWindow::~MainWindow()
 {
     qDeleteAll(m_windowItems);
+}
+
+void MainWindow::setStudyRunner(isolumen::StudyRunner runner)
+{
+    m_study->setRunner(std::move(runner));
 }
 
 void MainWindow::tileWindows(const QRect& available)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/render/hsi.h"
+#include "core/stats/studytable.h"
 #include "ui/imagewindowlist.h"
 #include "ui/menu.h"
 #include "ui/windowplaces.h"
@@ -14,6 +15,7 @@ class Acquisition;
 class AnalysisCommands;
 namespace isolumen {
 class AnalysisSession;
+class StudyCommands;
 }
 class ImageWindow;
 class QComboBox;
@@ -45,6 +47,9 @@ public:
     // window reloads. An unsaved analysis is offered for saving first.
     void openImage(const QString& path);
     isolumen::AnalysisSession& session() { return *m_session; }
+    // File > "Open Study...".
+    isolumen::StudyCommands& study() { return *m_study; }
+    void setStudyRunner(isolumen::StudyRunner runner);
     // Moves the layer selection by one (-1 or +1), as the "-1" and "+1" buttons do.
     void stepLayer(int delta);
     // Opens a window for a source (a species or a ratio, as an HSI image when hsi is given) at
@@ -109,6 +114,7 @@ private:
     WindowPlaces m_places;
     std::unique_ptr<AnalysisCommands> m_analysis;
     std::unique_ptr<isolumen::AnalysisSession> m_session;
+    std::unique_ptr<isolumen::StudyCommands> m_study;
     // True while the window fills its controls for a new file: the layer pop-up's change then
     // selects nothing.
     bool m_filling = false;

@@ -25,10 +25,11 @@ Menu::Menu()
             {{"fileOpen", "Open", "Ctrl+O"},
              {"fileOpenAnalysis", "Open Analysis..."},
              {"fileSaveAnalysis", "Save Analysis...", "Ctrl+Shift+S"},
+             {"fileOpenStudy", "Open Study..."},
              {"fileSaveImage", "Save Image As...", "Ctrl+S"},
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
-            {3, 5});
+            {3, 4, 6});
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
              {"editRedo", "Redo", "Ctrl+Shift+Z", false},

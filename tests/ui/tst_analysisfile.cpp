@@ -5,6 +5,7 @@
 #include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
 #include "core/model/alignlayers.h"
+#include "core/progress.h"
 #include "imbuilder.h"
 #include "runisolumen.h"
 #include "ui/analysishistory.h"
@@ -15,12 +16,16 @@
 #include "ui/mainwindow.h"
 #include "ui/menu.h"
 #include "ui/messagebox.h"
+#include "ui/regiontools.h"
+#include "ui/studywindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
@@ -96,6 +101,7 @@ private slots:
     void saveQuestionOnQuit_data();
     void saveQuestionOnQuit();
     void recoveryAfterKill();
+    void study();
 };
 
 void TestAnalysisFile::initTestCase()
@@ -403,3 +409,59 @@ int main(int argc, char** argv)
 }
 
 #include "tst_analysisfile.moc"
+
+// File > "Open Study...": the table sorts numbers as numbers, filters by file, treatment and
+// class, and a chosen row opens its analysis with its region selected.
+void TestAnalysisFile::study()
+{
+    Acquisition& a = *m_acquisition;
+    auto* main = new MainWindow(a);
+    QStringList inputs;
+    for (const auto& [name, planes] : {std::pair{"s1", 2}, std::pair{"s2", 3}}) {
+        QVERIFY(builder(qint16(planes)).write(work(QString(name) + ".im")));
+        main->openImage(work(QString(name) + ".im"));
+        for (const char* r : {"rect:2,2,10,10", "rect:20,20,8,8", "rect:40,4,6,6"})
+            a.addRegion(rect(r));
+        m_savePath = inputs.emplace_back(work(QString(name) + ".isolumen"));
+        QVERIFY(main->session().saveAnalysis());
+    }
+    const auto row = [&](int input, const char* treatment, double region, const char* cls,
+                         double sum) {
+        return StudyRow{inputs[input],
+                        {QFileInfo(inputs[input]).baseName() + ".im", QString(treatment), region,
+                         QString(cls), sum}};
+    };
+    StudyTable table{{"file", "treatment", "region", "class", "sum"},
+                     {row(0, "heat", 1, "cyano", 9), row(0, "heat", 2, "other", 10),
+                      row(1, "cold", 3, "cyano", 100), row(1, "cold", 1, "", 2)},
+                     {"bad.isolumen: not an analysis file"}};
+    bool cancel = false;
+    main->setStudyRunner([&](const QStringList& asked, Progress& progress) {
+        if (cancel)
+            progress.cancel();
+        return asked == inputs && !cancel ? std::optional(table) : std::nullopt;
+    });
+    Dialogs::setOpenFiles([&](QWidget*, const QString&, const QString&) { return inputs; });
+    QVERIFY(Menu::run("fileOpenStudy"));
+    StudyWindow* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        window = window ? window : qobject_cast<StudyWindow*>(w);
+    QVERIFY(window);
+    QCOMPARE(window->shownRows(), QList<int>({0, 1, 2, 3}));
+    window->view()->sortByColumn(4, Qt::AscendingOrder);
+    QCOMPARE(window->shownRows(), QList<int>({3, 0, 1, 2})); // 2, 9, 10, 100
+    window->filterField(StudyWindow::Filter::Class)->setText("cyano");
+    QCOMPARE(window->shownRows(), QList<int>({0, 2}));
+    window->filterField(StudyWindow::Filter::Treatment)->setText("COLD");
+    QCOMPARE(window->shownRows(), QList<int>({2}));
+
+    // The row of s2's region 3 opens s2 with its third region selected.
+    main->openImage(work("s1.im"));
+    window->view()->selectRow(0);
+    QCOMPARE(a.header().fileName, QString("s2.im"));
+    QCOMPARE(RegionTools::instance().selection(), QList<int>({2}));
+
+    cancel = true;
+    QVERIFY(!main->study().openStudy(inputs));
+    Dialogs::setOpenFiles({});
+}
