@@ -439,56 +439,17 @@ private:
         constexpr double kLongestStep = 0.5; // pixels: further is no longer the same summit
         // Frequencies beyond this many sigmas carry a low-pass weight below 2e-8: left out.
         constexpr double kBand = 6;
-        const double twoPi = 2 * std::numbers::pi;
         const int columns = std::min(bins(), int(std::ceil(kBand * sigma * m_cols)) + 1);
         const int rowsEachWay = std::min(m_rows / 2, int(std::ceil(kBand * sigma * m_rows)));
         Shift at = start;
-        std::vector<double> cosX(std::size_t(columns), 0.0);
-        std::vector<double> sinX(std::size_t(columns), 0.0);
         for (int step = 0; step < kSteps; ++step) {
-            for (int c = 0; c < columns; ++c) {
-                // Columns other than the constant and the Nyquist one stand for two bins.
-                const double twice = (c == 0 || 2 * c == m_cols) ? 1.0 : 2.0;
-                cosX[std::size_t(c)] = twice * std::cos(twoPi * c / m_cols * at.dx);
-                sinX[std::size_t(c)] = twice * std::sin(twoPi * c / m_cols * at.dx);
-            }
-            // The gradient is -2 pi g and the Hessian -4 pi^2 k.
-            double gx = 0, gy = 0, kxx = 0, kxy = 0, kyy = 0;
-            for (int k = -rowsEachWay; k <= rowsEachWay; ++k) {
-                if (2 * k == -m_rows)
-                    continue; // the Nyquist row is there once, as +m_rows / 2
-                const int r = k < 0 ? k + m_rows : k;
-                const double fy = double(k) / m_rows;
-                const std::complex<float>* row = crossPower.data() + qsizetype(r) * bins();
-                // Sums over the row of the bins turned to `at` along x: plain, times fx, times
-                // fx squared; real and imaginary parts.
-                double sr = 0, si = 0, xr = 0, xi = 0, xxr = 0, xxi = 0;
-                for (int c = 0; c < columns; ++c) {
-                    const double re = double(row[c].real()) * cosX[std::size_t(c)] -
-                                      double(row[c].imag()) * sinX[std::size_t(c)];
-                    const double im = double(row[c].real()) * sinX[std::size_t(c)] +
-                                      double(row[c].imag()) * cosX[std::size_t(c)];
-                    const double fx = double(c) / m_cols;
-                    sr += re;
-                    si += im;
-                    xr += fx * re;
-                    xi += fx * im;
-                    xxr += fx * fx * re;
-                    xxi += fx * fx * im;
-                }
-                const double cy = std::cos(twoPi * fy * at.dy);
-                const double sy = std::sin(twoPi * fy * at.dy);
-                gx += xr * sy + xi * cy;
-                gy += fy * (sr * sy + si * cy);
-                kxx += xxr * cy - xxi * sy;
-                kxy += fy * (xr * cy - xi * sy);
-                kyy += fy * fy * (sr * cy - si * sy);
-            }
-            const double det = kxx * kyy - kxy * kxy;
-            if (!(kxx > 0 && det > 0))
+            const Slope s = slopeAt(crossPower, at, columns, rowsEachWay);
+            const double det = s.kxx * s.kyy - s.kxy * s.kxy;
+            if (!(s.kxx > 0 && det > 0))
                 break; // not near a summit: keep what the samples gave
-            const double sx = -(kyy * gx - kxy * gy) / det / twoPi;
-            const double sy = -(kxx * gy - kxy * gx) / det / twoPi;
+            const double twoPi = 2 * std::numbers::pi;
+            const double sx = -(s.kyy * s.gx - s.kxy * s.gy) / det / twoPi;
+            const double sy = -(s.kxx * s.gy - s.kxy * s.gx) / det / twoPi;
             if (!(std::hypot(sx, sy) <= kLongestStep))
                 break;
             at = {at.dx + sx, at.dy + sy};
@@ -496,6 +457,60 @@ private:
                 break;
         }
         return at;
+    }
+
+    // The correlation's gradient, -2 pi g, and Hessian, -4 pi^2 k, at a displacement.
+    struct Slope
+    {
+        double gx = 0, gy = 0, kxx = 0, kxy = 0, kyy = 0;
+    };
+
+    // The slope at `at` from the frequencies of the first `columns` columns and of the rows up
+    // to rowsEachWay either side of the constant.
+    Slope slopeAt(const std::vector<std::complex<float>>& crossPower, Shift at, int columns,
+                  int rowsEachWay) const
+    {
+        const double twoPi = 2 * std::numbers::pi;
+        std::vector<double> cosX(std::size_t(columns), 0.0);
+        std::vector<double> sinX(std::size_t(columns), 0.0);
+        for (int c = 0; c < columns; ++c) {
+            // Columns other than the constant and the Nyquist one stand for two bins.
+            const double twice = (c == 0 || 2 * c == m_cols) ? 1.0 : 2.0;
+            cosX[std::size_t(c)] = twice * std::cos(twoPi * c / m_cols * at.dx);
+            sinX[std::size_t(c)] = twice * std::sin(twoPi * c / m_cols * at.dx);
+        }
+        Slope s;
+        for (int k = -rowsEachWay; k <= rowsEachWay; ++k) {
+            if (2 * k == -m_rows)
+                continue; // the Nyquist row is there once, as +m_rows / 2
+            const std::complex<float>* row =
+                crossPower.data() + qsizetype(k < 0 ? k + m_rows : k) * bins();
+            // Sums over the row of the bins turned to `at` along x: plain, times fx, times fx
+            // squared; real and imaginary parts.
+            double sr = 0, si = 0, xr = 0, xi = 0, xxr = 0, xxi = 0;
+            for (int c = 0; c < columns; ++c) {
+                const double re = double(row[c].real()) * cosX[std::size_t(c)] -
+                                  double(row[c].imag()) * sinX[std::size_t(c)];
+                const double im = double(row[c].real()) * sinX[std::size_t(c)] +
+                                  double(row[c].imag()) * cosX[std::size_t(c)];
+                const double fx = double(c) / m_cols;
+                sr += re;
+                si += im;
+                xr += fx * re;
+                xi += fx * im;
+                xxr += fx * fx * re;
+                xxi += fx * fx * im;
+            }
+            const double fy = double(k) / m_rows;
+            const double cy = std::cos(twoPi * fy * at.dy);
+            const double sy = std::sin(twoPi * fy * at.dy);
+            s.gx += xr * sy + xi * cy;
+            s.gy += fy * (sr * sy + si * cy);
+            s.kxx += xxr * cy - xxi * sy;
+            s.kxy += fy * (xr * cy - xi * sy);
+            s.kyy += fy * fy * (sr * cy - si * sy);
+        }
+        return s;
     }
 
     // The correlation sample at (r, c), wrapping around.
