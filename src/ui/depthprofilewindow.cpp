@@ -110,6 +110,70 @@ QLineSeries* DepthProfileWindow::addRun(QLineSeries* first, const QString& name,
     return series;
 }
 
+namespace {
+
+// The points of every curve of one quantity, in the order of the rows (region, then source);
+// each row's layer is its range. A point is layer, value and error.
+struct Curves
+{
+    std::map<std::pair<int, int>, QList<std::array<double, 3>>> points; // by region and source
+    QList<std::pair<int, int>> order;
+    int firstLayer = INT_MAX, lastLayer = INT_MIN;
+    double low = INFINITY, high = -INFINITY; // of the values with their errors
+    double lowest = INFINITY;                // of the values alone
+};
+
+Curves collectCurves(const QList<StatsRow>& rows, const QList<PlaneSource>& sources,
+                     DepthProfileWindow::Quantity quantity)
+{
+    using Quantity = DepthProfileWindow::Quantity;
+    Curves curves;
+    for (const StatsRow& row : rows) {
+        const int source = int(sources.indexOf(row.source));
+        if (source < 0 || bool(row.source.ratio) != (quantity == Quantity::Ratio))
+            continue;
+        const RegionStats& s = row.stats;
+        // Poisson: the variance of a count is the count.
+        const double value = quantity == Quantity::Sum    ? s.sum
+                             : quantity == Quantity::Mean ? s.mean
+                             : row.ratio                  ? row.ratio->ratio
+                                                          : NAN;
+        const double error =
+            quantity == Quantity::Ratio ? (row.ratio ? row.ratio->poissonError : 0)
+            : s.sum > 0 ? std::sqrt(s.sum) / (quantity == Quantity::Sum ? 1.0 : double(s.valued))
+                        : 0;
+        const std::pair key{row.region, source};
+        if (!curves.points.count(key))
+            curves.order << key;
+        curves.points[key] << std::array{double(row.firstLayer), value, error};
+        curves.firstLayer = std::min(curves.firstLayer, row.firstLayer);
+        curves.lastLayer = std::max(curves.lastLayer, row.firstLayer);
+        if (std::isfinite(value)) {
+            curves.lowest = std::min(curves.lowest, value);
+            curves.low = std::min(curves.low, value - (std::isfinite(error) ? error : 0));
+            curves.high = std::max(curves.high, value + (std::isfinite(error) ? error : 0));
+        }
+    }
+    return curves;
+}
+
+// Whole layers on the axis, about ten labels: a step of 1, 2 or 5 times a power of ten.
+void setLayerTicks(QValueAxis* x, int firstLayer, int lastLayer)
+{
+    x->setRange(firstLayer - 0.5, lastLayer + 0.5);
+    const double rough = std::max(1.0, (lastLayer - firstLayer + 1) / 10.0);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double step = rough <= power       ? power
+                        : rough <= 2 * power ? 2 * power
+                        : rough <= 5 * power ? 5 * power
+                                             : 10 * power;
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    x->setTickInterval(step);
+}
+
+} // namespace
+
 void DepthProfileWindow::plot(Quantity quantity)
 {
     QChart* c = chart();
@@ -127,96 +191,62 @@ void DepthProfileWindow::plot(Quantity quantity)
     c->addAxis(x, Qt::AlignBottom);
     c->addAxis(y, Qt::AlignLeft);
 
-    // Curves in the order of the rows (region, then source); each row's layer is its range.
-    std::map<std::pair<int, int>, QList<std::array<double, 3>>> curves;
-    QList<std::pair<int, int>> order;
-    int firstLayer = INT_MAX, lastLayer = INT_MIN;
-    double low = INFINITY, high = -INFINITY;
-    double lowest = INFINITY; // of the values alone
-    for (const StatsRow& row : std::as_const(m_rows)) {
-        const int source = int(m_sources.indexOf(row.source));
-        if (source < 0 || bool(row.source.ratio) != (quantity == Quantity::Ratio))
-            continue;
-        const RegionStats& s = row.stats;
-        // Poisson: the variance of a count is the count.
-        const double value = quantity == Quantity::Sum    ? s.sum
-                             : quantity == Quantity::Mean ? s.mean
-                             : row.ratio                  ? row.ratio->ratio
-                                                          : NAN;
-        const double error =
-            quantity == Quantity::Ratio ? (row.ratio ? row.ratio->poissonError : 0)
-            : s.sum > 0 ? std::sqrt(s.sum) / (quantity == Quantity::Sum ? 1.0 : double(s.valued))
-                        : 0;
-        const std::pair key{row.region, source};
-        if (!curves.count(key))
-            order << key;
-        curves[key] << std::array{double(row.firstLayer), value, error};
-        firstLayer = std::min(firstLayer, row.firstLayer);
-        lastLayer = std::max(lastLayer, row.firstLayer);
-        if (std::isfinite(value)) {
-            lowest = std::min(lowest, value);
-            low = std::min(low, value - (std::isfinite(error) ? error : 0));
-            high = std::max(high, value + (std::isfinite(error) ? error : 0));
-        }
-    }
-
+    const Curves curves = collectCurves(m_rows, m_sources, quantity);
     QStringList headers{QStringLiteral("layer")};
     QList<QVariantList> table;
-    for (int layer = firstLayer; layer <= lastLayer; ++layer)
+    for (int layer = curves.firstLayer; layer <= curves.lastLayer; ++layer)
         table << QVariantList{layer};
-    const QList<int> regionIds = m_regionNames.keys();
-    for (qsizetype k = 0; k < order.size(); ++k) {
-        const auto& key = order[k];
-        const QString name = m_regionNames.value(key.first) + QStringLiteral(" · ") +
-                             m_sourceNames.value(key.second);
-        headers << name << name + QStringLiteral(" error");
-        std::map<int, std::pair<double, double>> byLayer;
-        for (const auto& [layer, value, error] : curves[key])
-            byLayer[int(layer)] = {value, error};
-        // A layer without a value (left out, or no ratio) breaks the line: each run of layers
-        // with values is a series of its own, in the first one's colour, named once.
-        const QColor colour(kCurveColours[k % kColours]);
-        QLineSeries* first = nullptr;
-        QLineSeries* run = nullptr;
-        for (int layer = firstLayer; layer <= lastLayer; ++layer) {
-            const auto it = byLayer.find(layer);
-            const double value = it != byLayer.end() ? it->second.first : NAN;
-            table[layer - firstLayer] << value << (it != byLayer.end() ? it->second.second : NAN);
-            if (!std::isfinite(value)) {
-                run = nullptr;
-                continue;
-            }
-            if (!run) {
-                run = addRun(first, name, x, y);
-                run->setColor(colour);
-                if (order.size() > kColours) {
-                    run->setLightMarker(marker(int(regionIds.indexOf(key.first)), colour));
-                    run->setMarkerSize(kMarkerPixels);
-                }
-                first = first ? first : run;
-            }
-            run->append(layer, value);
-        }
-        if (first)
-            m_errorBars->add(first, curves[key]);
-    }
-    if (!order.isEmpty()) {
-        x->setRange(firstLayer - 0.5, lastLayer + 0.5);
-        // Whole layers on the axis, about ten labels: a step of 1, 2 or 5 times a power of ten.
-        const double rough = std::max(1.0, (lastLayer - firstLayer + 1) / 10.0);
-        const double power = std::pow(10.0, std::floor(std::log10(rough)));
-        const double step = rough <= power       ? power
-                            : rough <= 2 * power ? 2 * power
-                            : rough <= 5 * power ? 5 * power
-                                                 : 10 * power;
-        x->setTickType(QValueAxis::TicksDynamic);
-        x->setTickAnchor(0);
-        x->setTickInterval(step);
-        const double margin = high > low ? 0.05 * (high - low) : std::max(1.0, std::abs(high));
+    for (qsizetype k = 0; k < curves.order.size(); ++k)
+        drawCurve(curves.points.at(curves.order[k]), curves.order[k], k,
+                  curves.order.size() > kColours, {curves.firstLayer, curves.lastLayer}, x, y,
+                  headers, table);
+    if (!curves.order.isEmpty()) {
+        setLayerTicks(x, curves.firstLayer, curves.lastLayer);
+        const double margin = curves.high > curves.low ? 0.05 * (curves.high - curves.low)
+                                                       : std::max(1.0, std::abs(curves.high));
         // Counts from 0: error bars must not pull the axis below it.
-        const bool fromZero = quantity != Quantity::Ratio && lowest >= 0;
-        y->setRange(fromZero ? 0 : low - margin, high + margin);
+        const bool fromZero = quantity != Quantity::Ratio && curves.lowest >= 0;
+        y->setRange(fromZero ? 0 : curves.low - margin, curves.high + margin);
         y->applyNiceNumbers();
     }
     setTable(headers, table);
+}
+
+void DepthProfileWindow::drawCurve(const QList<std::array<double, 3>>& points,
+                                   std::pair<int, int> key, qsizetype index, bool withMarkers,
+                                   std::pair<int, int> layers, QAbstractAxis* x, QAbstractAxis* y,
+                                   QStringList& headers, QList<QVariantList>& table)
+{
+    const QString name =
+        m_regionNames.value(key.first) + QStringLiteral(" · ") + m_sourceNames.value(key.second);
+    headers << name << name + QStringLiteral(" error");
+    std::map<int, std::pair<double, double>> byLayer;
+    for (const auto& [layer, value, error] : points)
+        byLayer[int(layer)] = {value, error};
+    // A layer without a value (left out, or no ratio) breaks the line: each run of layers with
+    // values is a series of its own, in the first one's colour, named once.
+    const QColor colour(kCurveColours[index % kColours]);
+    QLineSeries* first = nullptr;
+    QLineSeries* run = nullptr;
+    for (int layer = layers.first; layer <= layers.second; ++layer) {
+        const auto it = byLayer.find(layer);
+        const double value = it != byLayer.end() ? it->second.first : NAN;
+        table[layer - layers.first] << value << (it != byLayer.end() ? it->second.second : NAN);
+        if (!std::isfinite(value)) {
+            run = nullptr;
+            continue;
+        }
+        if (!run) {
+            run = addRun(first, name, x, y);
+            run->setColor(colour);
+            if (withMarkers) {
+                run->setLightMarker(marker(int(m_regionNames.keys().indexOf(key.first)), colour));
+                run->setMarkerSize(kMarkerPixels);
+            }
+            first = first ? first : run;
+        }
+        run->append(layer, value);
+    }
+    if (first)
+        m_errorBars->add(first, points);
 }

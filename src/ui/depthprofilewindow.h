@@ -4,6 +4,8 @@
 #include "ui/plotwindow.h"
 
 #include <QMap>
+#include <QVariantList>
+#include <array>
 
 class ErrorBars;
 class QAbstractAxis;
@@ -39,6 +41,11 @@ private:
     // and no legend entry.
     QLineSeries* addRun(QLineSeries* first, const QString& name, QAbstractAxis* x,
                         QAbstractAxis* y);
+    // The series of the curve of a region (key.first) and source (key.second), the index-th
+    // plotted, over the layers first..last; its columns are added to headers and table.
+    void drawCurve(const QList<std::array<double, 3>>& points, std::pair<int, int> key,
+                   qsizetype index, bool withMarkers, std::pair<int, int> layers, QAbstractAxis* x,
+                   QAbstractAxis* y, QStringList& headers, QList<QVariantList>& table);
 
     QList<StatsRow> m_rows;
     QMap<int, QString> m_regionNames;
