@@ -226,7 +226,7 @@ void TestAnalysisFile::roundTrip()
     alignment->setByHand(2, {1.5, -2});
     alignment->settings.region = QRect(4, 5, 30, 20);
     a.setAlignment(alignment);
-    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}});
+    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}});
     ratio->setColours(ColourChoice{2});
     ratio->setManualLimits(std::nullopt, 5.0);
     m_savePath = work("a.isolumen");
