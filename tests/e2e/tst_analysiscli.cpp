@@ -267,7 +267,8 @@ void TestAnalysisCommandLine::refusals_data()
     row("a mask without regions", mask, "--export-mask needs regions");
     row("smoothing without finding", mask + QStringList{"--roi", "rect:1,1,4,4", "--smooth", "2"},
         "--smooth goes with --find-regions");
-    row("a ratio of a sum", mask + QStringList{"--find-regions", "1+2/1"}, "--find-regions needs");
+    row("a species summed twice", mask + QStringList{"--find-regions", "1+1/2"},
+        "--find-regions needs");
     row("a percentile beyond 100", mask + QStringList{"--find-regions", "1", "--threshold", "p101"},
         "--threshold needs");
     row("areas the wrong way round",
@@ -503,8 +504,8 @@ void TestAnalysisCommandLine::unsureShifts()
 // 13C/(12C+13C) over the whole frame in atom percent, with its error from both species' counts.
 void TestAnalysisCommandLine::ratioOfSpeciesSums()
 {
-    const Run r = run({"--stats", "ten.im", "--species", "1", "--ratio", "4/3+4", "--percent",
-                       "--roi", "rect:0,0,64,64"});
+    const Run r =
+        run({"--stats", "ten.im", "--ratio", "4/3+4", "--percent", "--roi", "rect:0,0,64,64"});
     QVERIFY2(r.status == 0, qPrintable(r.err));
     const QStringList row = r.out.split('\n').filter("13C/(12C+13C) at-%").value(0).split(',');
     double c12 = 0, c13 = 0;

@@ -286,7 +286,7 @@ private slots:
         row("a negative scale", ratio + "--scale -2", "--scale needs a number above 0: -2");
         row("a negative threshold", ratio + "--threshold-den -1",
             "--threshold-den needs a number of at least 0: -1");
-        row("a species twice in a sum", ratio + "--ratio 2/1+1",
+        row("a species twice in a sum", "--export out.png small.im --ratio 2/1+1",
             "--ratio needs species numbers from 1 as N/D, each a species or a sum such as 2/1+2: "
             "2/1+1 (\"1\" is summed twice)");
         row("a ratio without a denominator", "--export out.png small.im --ratio 1+2",
