@@ -251,8 +251,7 @@ void addPlaneOptions(QCommandLineParser& parser)
                                      "species or a sum such as 1+2, in place of --species."),
                       QStringLiteral("N/D")});
     parser.addOption({kPercent, QStringLiteral("With --ratio: the ratio x 100, in at-%.")});
-    parser.addOption({kDelta,
-                      QStringLiteral("With --ratio: (R / R_STD - 1) x 1000, in per mil."),
+    parser.addOption({kDelta, QStringLiteral("With --ratio: (R / R_STD - 1) x 1000, in per mil."),
                       QStringLiteral("R_STD")});
     parser.addOption(
         {kScale, QStringLiteral("With --ratio: a scale factor (default 1)."), QStringLiteral("F")});
@@ -369,9 +368,10 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
             QString why;
             const std::optional<RatioSpec> terms = parseRatioTerms(text, {}, &why);
             if (!terms || terms->denominator.isEmpty())
-                return Failure{QStringLiteral("--ratio needs species numbers from 1 as N/D, "
-                                              "each a species or a sum such as 2/1+2: %1%2")
-                                   .arg(text, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why))};
+                return Failure{
+                    QStringLiteral("--ratio needs species numbers from 1 as N/D, "
+                                   "each a species or a sum such as 2/1+2: %1%2")
+                        .arg(text, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why))};
             ratio.numerator = terms->numerator;
             ratio.denominator = terms->denominator;
             c.ratios << ratio;

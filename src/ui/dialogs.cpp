@@ -201,8 +201,8 @@ struct RatioRows
           denominatorThreshold(numberBox(dialog, 0)), unit(new QComboBox(&dialog)),
           standard(numberBox(dialog, 1, 1e-10, 10))
     {
-        unit->addItems({QStringLiteral("Ratio"), QStringLiteral("at-%"),
-                        QStringLiteral("\u03b4 (\u2030)")});
+        unit->addItems(
+            {QStringLiteral("Ratio"), QStringLiteral("at-%"), QStringLiteral("\u03b4 (\u2030)")});
         form->addRow(QStringLiteral("Numerator:"), numerator);
         form->addRow(QStringLiteral("Denominator:"), denominator);
         form->addRow(QStringLiteral("Scale factor:"), scale);

@@ -16,8 +16,6 @@
 #include "ui/regiontools.h"
 #include "ui/systemfont.h"
 
-#include <algorithm>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace {
 

@@ -90,9 +90,8 @@ QString windowKey(const PlaneSource& source, bool hsi)
 {
     if (source.ratio) {
         const auto number = [](int s) { return QString::number(s); };
-        return QStringLiteral("%1:%2")
-            .arg(hsi ? QStringLiteral("hsi") : QStringLiteral("ratio"),
-                 ratioTermsLabel(*source.ratio, number));
+        return QStringLiteral("%1:%2").arg(hsi ? QStringLiteral("hsi") : QStringLiteral("ratio"),
+                                           ratioTermsLabel(*source.ratio, number));
     }
     return QStringLiteral("species:%1").arg(source.species);
 }

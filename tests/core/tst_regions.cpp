@@ -138,16 +138,22 @@ void TestRegions::ratioOfSumsWithPoissonError()
         {{{0}, {1}, 2}, {&a, &b}, 3, 3 * std::sqrt(1 / A + 1 / B)},
         {{{0}, {0, 1}}, {&a, &b}, A / (A + B), std::sqrt(A * B / std::pow(A + B, 3))},
         {percent, {&a, &b}, 100 * A / (A + B), 100 * std::sqrt(A * B / std::pow(A + B, 3))},
-        {delta({{1}, {0}}, 0.5), {&b, &a}, (B / A / 0.5 - 1) * 1000,
+        {delta({{1}, {0}}, 0.5),
+         {&b, &a},
+         (B / A / 0.5 - 1) * 1000,
          1000 / 0.5 * B / A * std::sqrt(1 / A + 1 / B)},
         // (A + B) / (B + C): dF/dA = 1 / D, dF/dB = 1 / D - N / D^2, dF/dC = -N / D^2.
-        {{{0, 1}, {1, 2}}, {&a, &b, &c}, (A3 + B3) / (B3 + C),
-         std::sqrt(A3 / std::pow(B3 + C, 2) + std::pow(1 / (B3 + C) - (A3 + B3) / std::pow(B3 + C, 2), 2) * B3 +
+        {{{0, 1}, {1, 2}},
+         {&a, &b, &c},
+         (A3 + B3) / (B3 + C),
+         std::sqrt(A3 / std::pow(B3 + C, 2) +
+                   std::pow(1 / (B3 + C) - (A3 + B3) / std::pow(B3 + C, 2), 2) * B3 +
                    std::pow((A3 + B3) / std::pow(B3 + C, 2), 2) * C)},
     };
     for (const auto& [spec, counts, ratio, error] : cases) {
         const RatioOfSums r = ratioOfSums(counts, spec, all);
-        QVERIFY2(std::abs(r.ratio - ratio) < 1e-12 * std::abs(ratio), qPrintable(QString::number(r.ratio)));
+        QVERIFY2(std::abs(r.ratio - ratio) < 1e-12 * std::abs(ratio),
+                 qPrintable(QString::number(r.ratio)));
         QVERIFY2(std::abs(r.poissonError - error) < 1e-12 * error,
                  qPrintable(QString::number(r.poissonError)));
     }

@@ -291,7 +291,8 @@ private slots:
             "2/1+1 (\"1\" is summed twice)");
         row("a ratio without a denominator", "--export out.png small.im --ratio 1+2",
             "--ratio needs species numbers from 1 as N/D");
-        row("a standard ratio of 0", ratio + "--delta 0", "--delta needs a standard ratio above 0: 0");
+        row("a standard ratio of 0", ratio + "--delta 0",
+            "--delta needs a standard ratio above 0: 0");
         row("a negative standard ratio", ratio + "--delta -0.01",
             "--delta needs a standard ratio above 0: -0.01");
         row("percent and delta", ratio + "--percent --delta 0.01",

@@ -1,7 +1,5 @@
 #include "core/io/analysisfile.h"
 
-#include <tuple>
-
 #include "core/model/acquisition.h"
 
 #include <QCryptographicHash>
@@ -10,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cmath>
+#include <tuple>
 
 namespace isolumen {
 

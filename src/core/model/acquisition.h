@@ -48,9 +48,9 @@ struct PlaneRequest
 struct PlaneResult
 {
     PlanePtr shown;
-    PlanePtr numerator;   // a ratio's numerator: the sum of its species
-    PlanePtr denominator; // and its denominator
-    QList<PlanePtr> counts; // a ratio's species, in the order of RatioSpec::species()
+    PlanePtr numerator;         // a ratio's numerator: the sum of its species
+    PlanePtr denominator;       // and its denominator
+    QList<PlanePtr> counts;     // a ratio's species, in the order of RatioSpec::species()
     qint64 saturatedPixels = 0; // pixels without value because a detector was saturated
     QString error;              // why there is no plane (cancelled, memory, no such layer)
 };
