@@ -1,5 +1,6 @@
 #include "core/model/acquisition.h"
 
+#include "core/parallel.h"
 #include "core/progress.h"
 #include "core/text/numbertext.h"
 
@@ -56,8 +57,11 @@ BuiltPlane sumOf(const std::vector<BuiltPlane>& parts)
         saturated += part.saturatedPixels;
         std::visit(
             [&values](const auto& v) {
-                for (size_t i = 0; i < v.size() && i < values.size(); ++i)
-                    values[i] += double(v[i]); // NaN stays NaN
+                const qsizetype n = qsizetype(std::min(v.size(), values.size()));
+                parallelFor(n, 65536, [&](qsizetype begin, qsizetype end) {
+                    for (qsizetype i = begin; i < end; ++i)
+                        values[size_t(i)] += double(v[size_t(i)]); // NaN stays NaN
+                });
             },
             part.plane->samples);
     }
