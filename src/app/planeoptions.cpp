@@ -307,40 +307,9 @@ std::optional<Failure> readRatioUnit(const QCommandLineParser& parser, RatioSpec
     return std::nullopt;
 }
 
-} // namespace
-
-std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
-                                                   bool allowAllSpecies)
+// --ratio (each one given) with its scale, thresholds and unit.
+std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
 {
-    PlaneChoice c;
-    constexpr int most = std::numeric_limits<int>::max();
-    if (parser.isSet(kSpecies)) {
-        const QString v = parser.value(kSpecies);
-        if (allowAllSpecies && v == QLatin1String("all"))
-            c.allSpecies = true;
-        else if (!(c.species = wholeNumber(v, 1, most)))
-            return Failure{QStringLiteral("--species needs a whole number from 1%1: %2")
-                               .arg(allowAllSpecies ? QStringLiteral(" or all") : QString(), v)};
-    }
-    if (parser.isSet(kPlane) && !(c.plane = wholeNumber(parser.value(kPlane), 1, most)))
-        return Failure{
-            QStringLiteral("--plane needs a whole number from 1: %1").arg(parser.value(kPlane))};
-    if (parser.isSet(kLayers)) {
-        const auto [a, b] = numberPair(parser.value(kLayers), QLatin1Char('-'));
-        if (a < 1 || b < 1)
-            return Failure{QStringLiteral("--layers needs two layer numbers from 1, as A-B: %1")
-                               .arg(parser.value(kLayers))};
-        if (a > b)
-            return Failure{QStringLiteral("--layers %1: the first layer is after the last.")
-                               .arg(parser.value(kLayers))};
-        c.layers = std::pair{a, b};
-    }
-    if (c.plane && c.layers)
-        return Failure{QStringLiteral("--plane and --layers cannot be given together.")};
-    c.sum = parser.isSet(kSum);
-    if (c.sum && c.plane)
-        return Failure{QStringLiteral("--sum adds layers: give --layers A-B, not --plane.")};
-
     if (parser.isSet(kRatio)) {
         if (parser.isSet(kSpecies))
             return Failure{QStringLiteral("--ratio takes the place of --species.")};
@@ -383,6 +352,45 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
                 return Failure{QStringLiteral("--%1 goes with --ratio.").arg(name)};
         }
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
+                                                   bool allowAllSpecies)
+{
+    PlaneChoice c;
+    constexpr int most = std::numeric_limits<int>::max();
+    if (parser.isSet(kSpecies)) {
+        const QString v = parser.value(kSpecies);
+        if (allowAllSpecies && v == QLatin1String("all"))
+            c.allSpecies = true;
+        else if (!(c.species = wholeNumber(v, 1, most)))
+            return Failure{QStringLiteral("--species needs a whole number from 1%1: %2")
+                               .arg(allowAllSpecies ? QStringLiteral(" or all") : QString(), v)};
+    }
+    if (parser.isSet(kPlane) && !(c.plane = wholeNumber(parser.value(kPlane), 1, most)))
+        return Failure{
+            QStringLiteral("--plane needs a whole number from 1: %1").arg(parser.value(kPlane))};
+    if (parser.isSet(kLayers)) {
+        const auto [a, b] = numberPair(parser.value(kLayers), QLatin1Char('-'));
+        if (a < 1 || b < 1)
+            return Failure{QStringLiteral("--layers needs two layer numbers from 1, as A-B: %1")
+                               .arg(parser.value(kLayers))};
+        if (a > b)
+            return Failure{QStringLiteral("--layers %1: the first layer is after the last.")
+                               .arg(parser.value(kLayers))};
+        c.layers = std::pair{a, b};
+    }
+    if (c.plane && c.layers)
+        return Failure{QStringLiteral("--plane and --layers cannot be given together.")};
+    c.sum = parser.isSet(kSum);
+    if (c.sum && c.plane)
+        return Failure{QStringLiteral("--sum adds layers: give --layers A-B, not --plane.")};
+
+    if (std::optional<Failure> f = readRatios(parser, c))
+        return *f;
 
     if (parser.isSet(kDeadTime) && parser.isSet(kDeadTimeNs))
         return Failure{QStringLiteral("Give either --deadtime or --deadtime-ns, not both.")};

@@ -376,6 +376,10 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
         return result;
     }
     const RatioSpec& terms = *request.source.ratio;
+    if (terms.numerator.isEmpty() || terms.denominator.isEmpty()) {
+        result.error = QStringLiteral("A ratio needs a numerator and a denominator.");
+        return result;
+    }
     // Each species is read once, however many terms it is in.
     const QList<int> species = terms.species();
     std::vector<BuiltPlane> counts;
@@ -412,6 +416,11 @@ std::optional<BuiltPlane> Acquisition::termPlane(const PlaneRequest& request,
                                                  const QList<int>& species, Progress* progress,
                                                  QString* error) const
 {
+    if (species.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("A sum needs a species.");
+        return std::nullopt;
+    }
     std::vector<BuiltPlane> parts;
     for (const int s : species) {
         std::optional<BuiltPlane> c = speciesPlane(request, s, progress, error);
