@@ -224,7 +224,8 @@ struct RatioRows
         r.numeratorThreshold = numeratorThreshold->value();
         r.denominatorThreshold = denominatorThreshold->value();
         r.unit = RatioUnit(std::max(0, unit->currentIndex()));
-        r.standard = standard->value();
+        if (r.unit == RatioUnit::Delta) // otherwise the default, so equal ratios compare equal
+            r.standard = standard->value();
         return r;
     }
 };
