@@ -22,6 +22,8 @@ const QStringList& planeOptions()
         QStringLiteral("scale"),
         QStringLiteral("threshold-num"),
         QStringLiteral("threshold-den"),
+        QStringLiteral("percent"),
+        QStringLiteral("delta"),
         QStringLiteral("deadtime"),
         QStringLiteral("deadtime-ns"),
         QStringLiteral("qsa-beta"),

@@ -25,6 +25,8 @@ const QString kRatio = QStringLiteral("ratio");
 const QString kScale = QStringLiteral("scale");
 const QString kThresholdNum = QStringLiteral("threshold-num");
 const QString kThresholdDen = QStringLiteral("threshold-den");
+const QString kPercent = QStringLiteral("percent");
+const QString kDelta = QStringLiteral("delta");
 const QString kDeadTime = QStringLiteral("deadtime");
 const QString kDeadTimeNs = QStringLiteral("deadtime-ns");
 const QString kAlign = QStringLiteral("align");
@@ -245,9 +247,12 @@ void addPlaneOptions(QCommandLineParser& parser)
         {kLayers, QStringLiteral("The layers A to B, from 1."), QStringLiteral("A-B")});
     parser.addOption({kSum, QStringLiteral("Sum the layers (all, or those of --layers).")});
     parser.addOption({kRatio,
-                      QStringLiteral("The ratio of species N over species D (from 1), "
-                                     "in place of --species."),
+                      QStringLiteral("The ratio of species N over species D (from 1), each a "
+                                     "species or a sum such as 1+2, in place of --species."),
                       QStringLiteral("N/D")});
+    parser.addOption({kPercent, QStringLiteral("With --ratio: the ratio x 100, in at-%.")});
+    parser.addOption({kDelta, QStringLiteral("With --ratio: (R / R_STD - 1) x 1000, in per mil."),
+                      QStringLiteral("R_STD")});
     parser.addOption(
         {kScale, QStringLiteral("With --ratio: a scale factor (default 1)."), QStringLiteral("F")});
     parser.addOption({kThresholdNum,
@@ -282,6 +287,76 @@ void addPlaneOptions(QCommandLineParser& parser)
                       QStringLiteral("FILE.isolumen")});
 }
 
+namespace {
+
+// --percent or --delta R_STD: the unit of the ratio's value.
+std::optional<Failure> readRatioUnit(const QCommandLineParser& parser, RatioSpec& ratio)
+{
+    if (parser.isSet(kPercent) && parser.isSet(kDelta))
+        return Failure{QStringLiteral("Give either --percent or --delta, not both.")};
+    if (parser.isSet(kPercent))
+        ratio.unit = RatioUnit::Percent;
+    if (parser.isSet(kDelta)) {
+        const std::optional<double> standard = realNumber(parser.value(kDelta));
+        if (!standard || *standard <= 0)
+            return Failure{QStringLiteral("--delta needs a standard ratio above 0: %1")
+                               .arg(parser.value(kDelta))};
+        ratio.unit = RatioUnit::Delta;
+        ratio.standard = *standard;
+    }
+    return std::nullopt;
+}
+
+// --ratio (each one given) with its scale, thresholds and unit.
+std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
+{
+    if (parser.isSet(kRatio)) {
+        if (parser.isSet(kSpecies))
+            return Failure{QStringLiteral("--ratio takes the place of --species.")};
+        RatioSpec ratio;
+        // A scale of 0 would make every ratio 0; a negative threshold would let no pixel out.
+        for (const auto& [name, into, least] :
+             {std::tuple{kScale, &ratio.scale, 0.0},
+              std::tuple{kThresholdNum, &ratio.numeratorThreshold, 0.0},
+              std::tuple{kThresholdDen, &ratio.denominatorThreshold, 0.0}}) {
+            if (!parser.isSet(name))
+                continue;
+            const std::optional<double> v = realNumber(parser.value(name));
+            const bool above = name == kScale;
+            if (!v || *v < least || (above && *v == least))
+                return Failure{
+                    QStringLiteral("--%1 needs a number %2 0: %3")
+                        .arg(name, above ? QStringLiteral("above") : QStringLiteral("of at least"),
+                             parser.value(name))};
+            *into = *v;
+        }
+        if (std::optional<Failure> f = readRatioUnit(parser, ratio))
+            return *f;
+        // Every --ratio (a study takes several), with the same scale, thresholds and unit.
+        for (const QString& text : parser.values(kRatio)) {
+            QString why;
+            const std::optional<RatioSpec> terms = parseRatioTerms(text, {}, &why);
+            if (!terms || terms->denominator.isEmpty())
+                return Failure{
+                    QStringLiteral("--ratio needs species numbers from 1 as N/D, "
+                                   "each a species or a sum such as 2/1+2: %1%2")
+                        .arg(text, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why))};
+            ratio.numerator = terms->numerator;
+            ratio.denominator = terms->denominator;
+            c.ratios << ratio;
+        }
+        c.ratio = c.ratios.last();
+    } else {
+        for (const QString& name : {kScale, kThresholdNum, kThresholdDen, kPercent, kDelta}) {
+            if (parser.isSet(name))
+                return Failure{QStringLiteral("--%1 goes with --ratio.").arg(name)};
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
                                                    bool allowAllSpecies)
 {
@@ -314,44 +389,8 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     if (c.sum && c.plane)
         return Failure{QStringLiteral("--sum adds layers: give --layers A-B, not --plane.")};
 
-    if (parser.isSet(kRatio)) {
-        if (parser.isSet(kSpecies))
-            return Failure{QStringLiteral("--ratio takes the place of --species.")};
-        RatioSpec ratio;
-        // A scale of 0 would make every ratio 0; a negative threshold would let no pixel out.
-        for (const auto& [name, into, least] :
-             {std::tuple{kScale, &ratio.scale, 0.0},
-              std::tuple{kThresholdNum, &ratio.numeratorThreshold, 0.0},
-              std::tuple{kThresholdDen, &ratio.denominatorThreshold, 0.0}}) {
-            if (!parser.isSet(name))
-                continue;
-            const std::optional<double> v = realNumber(parser.value(name));
-            const bool above = name == kScale;
-            if (!v || *v < least || (above && *v == least))
-                return Failure{
-                    QStringLiteral("--%1 needs a number %2 0: %3")
-                        .arg(name, above ? QStringLiteral("above") : QStringLiteral("of at least"),
-                             parser.value(name))};
-            *into = *v;
-        }
-        // Every --ratio (a study takes several), with the same scale and thresholds.
-        for (const QString& text : parser.values(kRatio)) {
-            const auto [n, d] = numberPair(text, QLatin1Char('/'));
-            if (n < 1 || d < 1)
-                return Failure{
-                    QStringLiteral("--ratio needs two species numbers from 1, as N/D: %1")
-                        .arg(text)};
-            ratio.numerator = n;
-            ratio.denominator = d;
-            c.ratios << ratio;
-        }
-        c.ratio = c.ratios.last();
-    } else {
-        for (const QString& name : {kScale, kThresholdNum, kThresholdDen}) {
-            if (parser.isSet(name))
-                return Failure{QStringLiteral("--%1 goes with --ratio.").arg(name)};
-        }
-    }
+    if (std::optional<Failure> f = readRatios(parser, c))
+        return *f;
 
     if (parser.isSet(kDeadTime) && parser.isSet(kDeadTimeNs))
         return Failure{QStringLiteral("Give either --deadtime or --deadtime-ns, not both.")};
@@ -553,17 +592,14 @@ std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choic
 {
     if (choice.ratio) {
         const int count = acquisition.speciesCount();
-        for (const int s : {choice.ratio->numerator, choice.ratio->denominator}) {
-            if (s > count)
+        for (const int s : choice.ratio->species()) {
+            if (s >= count)
                 return Failure{QStringLiteral("--ratio names species %1: %3 has species 1 to %2.")
-                                   .arg(s)
+                                   .arg(s + 1)
                                    .arg(count)
                                    .arg(acquisition.header().fileName)};
         }
-        RatioSpec terms = *choice.ratio;
-        terms.numerator -= 1;
-        terms.denominator -= 1;
-        return QList<PlaneSource>{PlaneSource{terms.numerator, terms}};
+        return QList<PlaneSource>{PlaneSource{choice.ratio->numerator.first(), *choice.ratio}};
     }
     const std::variant<QList<int>, Failure> species = chosenSpecies(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&species))

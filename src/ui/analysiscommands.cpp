@@ -130,7 +130,7 @@ void AnalysisCommands::ratioImage(bool hsi)
         Dialogs::ratio(m_dialogParent, m_acquisition.header().species, hsi);
     if (!choice)
         return;
-    const PlaneSource source{choice->ratio.numerator, choice->ratio};
+    const PlaneSource source{choice->ratio.numerator.first(), choice->ratio};
     ImageWindow* window =
         m_openWindow(source, hsi ? std::optional(choice->brightness) : std::nullopt);
     if (window && hsi)

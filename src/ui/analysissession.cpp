@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace isolumen {
 
@@ -83,8 +84,11 @@ bool AnalysisSession::writeTo(const QString& path, bool recovery)
     AnalysisFile analysis = analysisOf(m_acquisition);
     for (const ImageWindow* w : m_windows.windows()) {
         const DisplaySettings& s = w->settings();
+        const RatioSpec ratio = w->source().ratio.value_or(RatioSpec{});
         analysis.windows << WindowRecord{m_acquisition.sourceName(w->source()).trimmed(),
-                                         w->source().ratio ? w->source().ratio->scale : 1.0,
+                                         ratio.scale,
+                                         ratio.unit,
+                                         ratio.standard,
                                          s.table + 1,
                                          s.autoMin ? std::nullopt : std::optional(s.minValue),
                                          s.autoMax ? std::nullopt : std::optional(s.maxValue),
@@ -250,20 +254,24 @@ void AnalysisSession::applyFound(const AnalysisFile& analysis, const QString& pa
 
 void AnalysisSession::openWindows(const AnalysisFile& analysis)
 {
-    auto speciesNamed = [this](const QString& label) {
-        for (int s = 0; s < m_acquisition.speciesCount(); ++s) {
-            if (m_acquisition.speciesName(s).trimmed() == label.trimmed())
-                return s;
-        }
-        return -1;
-    };
+    QStringList labels;
+    for (int s = 0; s < m_acquisition.speciesCount(); ++s)
+        labels << m_acquisition.speciesName(s).trimmed();
     for (const WindowRecord& record : analysis.windows) {
-        const QStringList terms = record.source.split(QLatin1Char('/'));
-        PlaneSource source{speciesNamed(terms.first()), std::nullopt};
-        if (terms.size() == 2)
-            source.ratio = RatioSpec{source.species, speciesNamed(terms.last()), record.scale};
-        if (source.species < 0 || (source.ratio && source.ratio->denominator < 0))
+        // The source as the acquisition named it, its scale and unit after the terms.
+        std::optional<RatioSpec> terms = parseRatioTerms(ratioTermsText(record.source), labels);
+        if (!terms || (terms->denominator.isEmpty() && !labels.contains(record.source.trimmed())))
             continue; // a species this acquisition lacks
+        const QList<int> species = terms->species();
+        if (std::any_of(species.begin(), species.end(), [&](int s) { return s >= labels.size(); }))
+            continue;
+        PlaneSource source{terms->numerator.first(), std::nullopt};
+        if (!terms->denominator.isEmpty()) {
+            terms->scale = record.scale;
+            terms->unit = record.unit;
+            terms->standard = record.standard;
+            source.ratio = terms;
+        }
         ImageWindow* window = m_openWindow(source);
         if (!window)
             continue;

@@ -22,6 +22,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
@@ -154,33 +155,92 @@ QDialogButtonBox* okCancel(QDialog& dialog)
     return buttons;
 }
 
+// A term of a ratio: the species checked in a list are summed.
+QListWidget* termList(QDialog& dialog, const QStringList& species, int checked)
+{
+    auto* list = new QListWidget(&dialog);
+    for (int i = 0; i < species.size(); ++i) {
+        auto* item = new QListWidgetItem(species[i].trimmed(), list);
+        item->setCheckState(i == checked ? Qt::Checked : Qt::Unchecked);
+    }
+    list->setMaximumHeight(list->sizeHintForRow(0) * int(std::min<qsizetype>(species.size(), 4)) +
+                           2 * list->frameWidth());
+    return list;
+}
+
+QList<int> checkedRows(const QListWidget* list)
+{
+    QList<int> rows;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->checkState() == Qt::Checked)
+            rows << i;
+    }
+    return rows;
+}
+
+QDoubleSpinBox* numberBox(QDialog& dialog, double v, double least = -1e12, int decimals = 6)
+{
+    auto* box = new QDoubleSpinBox(&dialog);
+    box->setLocale(QLocale::c()); // "." is the decimal point wherever the viewer runs
+    box->setRange(least, 1e12);
+    box->setDecimals(decimals);
+    box->setValue(v);
+    return box;
+}
+
+// The ratio's rows: its terms, scale, thresholds and unit, with its name as it will be shown.
+struct RatioRows
+{
+    QListWidget* numerator;
+    QListWidget* denominator;
+    QDoubleSpinBox* scale;
+    QDoubleSpinBox* numeratorThreshold;
+    QDoubleSpinBox* denominatorThreshold;
+    QComboBox* unit;
+    QDoubleSpinBox* standard;
+
+    RatioRows(QDialog& dialog, QFormLayout* form, const QStringList& species)
+        : numerator(termList(dialog, species, species.size() > 1 ? 1 : 0)),
+          denominator(termList(dialog, species, species.size() > 1 ? 0 : -1)),
+          scale(numberBox(dialog, 1)), numeratorThreshold(numberBox(dialog, 0)),
+          denominatorThreshold(numberBox(dialog, 0)), unit(new QComboBox(&dialog)),
+          standard(numberBox(dialog, 1, 1e-10, 10))
+    {
+        unit->addItems(
+            {QStringLiteral("Ratio"), QStringLiteral("at-%"), QStringLiteral("\u03b4 (\u2030)")});
+        form->addRow(QStringLiteral("Numerator:"), numerator);
+        form->addRow(QStringLiteral("Denominator:"), denominator);
+        form->addRow(QStringLiteral("Scale factor:"), scale);
+        form->addRow(QStringLiteral("Numerator threshold tN:"), numeratorThreshold);
+        form->addRow(QStringLiteral("Denominator threshold tD:"), denominatorThreshold);
+        form->addRow(QStringLiteral("Value:"), unit);
+        form->addRow(QStringLiteral("Standard ratio R_std:"), standard);
+        standard->setEnabled(false);
+        QObject::connect(unit, &QComboBox::currentIndexChanged, standard,
+                         [this](int i) { standard->setEnabled(RatioUnit(i) == RatioUnit::Delta); });
+    }
+
+    RatioSpec ratio() const
+    {
+        RatioSpec r;
+        r.numerator = checkedRows(numerator);
+        r.denominator = checkedRows(denominator);
+        r.scale = scale->value();
+        r.numeratorThreshold = numeratorThreshold->value();
+        r.denominatorThreshold = denominatorThreshold->value();
+        r.unit = RatioUnit(std::max(0, unit->currentIndex()));
+        if (r.unit == RatioUnit::Delta) // otherwise the default, so equal ratios compare equal
+            r.standard = standard->value();
+        return r;
+    }
+};
+
 std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList& species, bool hsi)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(hsi ? QStringLiteral("HSI Image") : QStringLiteral("Ratio Image"));
     auto* form = new QFormLayout(&dialog);
-    auto* numerator = new QComboBox(&dialog);
-    auto* denominator = new QComboBox(&dialog);
-    numerator->addItems(species);
-    denominator->addItems(species);
-    denominator->setCurrentIndex(species.size() > 1 ? 0 : -1);
-    numerator->setCurrentIndex(species.size() > 1 ? 1 : 0);
-    auto number = [&dialog](double v) {
-        auto* box = new QDoubleSpinBox(&dialog);
-        box->setLocale(QLocale::c()); // "." is the decimal point wherever the viewer runs
-        box->setRange(-1e12, 1e12);
-        box->setDecimals(6);
-        box->setValue(v);
-        return box;
-    };
-    QDoubleSpinBox* scale = number(1);
-    QDoubleSpinBox* numeratorThreshold = number(0);
-    QDoubleSpinBox* denominatorThreshold = number(0);
-    form->addRow(QStringLiteral("Numerator:"), numerator);
-    form->addRow(QStringLiteral("Denominator:"), denominator);
-    form->addRow(QStringLiteral("Scale factor:"), scale);
-    form->addRow(QStringLiteral("Numerator threshold tN:"), numeratorThreshold);
-    form->addRow(QStringLiteral("Denominator threshold tD:"), denominatorThreshold);
+    const RatioRows rows(dialog, form, species);
     // The HSI rows exist only in the HSI dialog: a widget made and not laid out would show at
     // the dialog's top left, over the first row.
     QLineEdit* rMin = nullptr;
@@ -198,16 +258,28 @@ std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList
         form->addRow(QStringLiteral("Rmax:"), rMax);
         form->addRow(QStringLiteral("Brightness from:"), brightness);
     }
-    form->addRow(okCancel(dialog));
-    if (dialog.exec() != QDialog::Accepted || numerator->currentIndex() < 0 ||
-        denominator->currentIndex() < 0)
+    // The ratio as its window will be named; OK once both terms have a species.
+    auto* name = new QLabel(&dialog);
+    QDialogButtonBox* buttons = okCancel(dialog);
+    form->addRow(QStringLiteral("Ratio:"), name);
+    form->addRow(buttons);
+    const auto showName = [&] {
+        const RatioSpec r = rows.ratio();
+        const bool whole = !r.numerator.isEmpty() && !r.denominator.isEmpty();
+        name->setText(whole ? ratioLabel(r, [&](int s) { return species.value(s); }) : QString());
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(whole);
+    };
+    showName();
+    for (QListWidget* list : {rows.numerator, rows.denominator})
+        QObject::connect(list, &QListWidget::itemChanged, &dialog, showName);
+    QObject::connect(rows.unit, &QComboBox::currentIndexChanged, &dialog, showName);
+    QObject::connect(rows.scale, &QDoubleSpinBox::valueChanged, &dialog, showName);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     RatioDialogChoice c;
-    c.ratio.numerator = numerator->currentIndex();
-    c.ratio.denominator = denominator->currentIndex();
-    c.ratio.scale = scale->value();
-    c.ratio.numeratorThreshold = numeratorThreshold->value();
-    c.ratio.denominatorThreshold = denominatorThreshold->value();
+    c.ratio = rows.ratio();
+    if (c.ratio.numerator.isEmpty() || c.ratio.denominator.isEmpty())
+        return std::nullopt;
     if (hsi) {
         c.brightness = HsiBrightness(std::max(0, brightness->currentIndex()));
         c.rMin = fieldNumber(rMin);

@@ -67,7 +67,7 @@ FindRegionsForm buildForm(QDialog& dialog, QFormLayout* form, const QStringList&
     for (const QString& label : species)
         f.source->addItem(label.trimmed());
     f.source->setToolTip(QStringLiteral("A species, a sum such as 12C+13C, or a ratio such as "
-                                        "13C/12C."));
+                                        "13C/12C or 13C/(12C+13C)."));
     f.smooth = numberBox(&dialog, 1, 50, 1);
     f.thresholdKind = new QComboBox(&dialog);
     f.thresholdKind->addItems({QStringLiteral("Otsu"), QStringLiteral("Value"),

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace {
 
@@ -346,10 +347,12 @@ void ImageWindow::changeEvent(QEvent* event)
 
 QStringList ImageWindow::sourceLabels() const
 {
-    if (m_source.ratio)
-        return {m_acquisition.speciesName(m_source.ratio->numerator).trimmed(),
-                m_acquisition.speciesName(m_source.ratio->denominator).trimmed()};
-    return {m_acquisition.speciesName(m_source.species).trimmed()};
+    if (!m_source.ratio)
+        return {m_acquisition.speciesName(m_source.species).trimmed()};
+    QStringList labels; // the numerator's, then the denominator's
+    for (const int s : m_source.ratio->numerator + m_source.ratio->denominator)
+        labels << m_acquisition.speciesName(s).trimmed();
+    return labels;
 }
 
 void ImageWindow::followFile()
@@ -364,16 +367,22 @@ void ImageWindow::followFile()
                 if (!labels.contains(label))
                     missing << label;
             }
+            RatioSpec& ratio = *m_source.ratio;
+            const QList<int> was = ratio.numerator + ratio.denominator;
             if (!missing.isEmpty()) {
+                const auto oldName = [&](int s) { return m_labels.value(was.indexOf(s)); };
                 showMessage(
                     QStringLiteral("The window of %1 was closed: the file opened has no %2.")
-                        .arg(m_labels.join(QLatin1Char('/')),
+                        .arg(ratioTermsLabel(ratio, oldName),
                              missing.join(QStringLiteral(" and "))));
                 close();
                 return;
             }
-            m_source.ratio->numerator = int(labels.indexOf(m_labels[0]));
-            m_source.ratio->denominator = int(labels.indexOf(m_labels[1]));
+            for (qsizetype i = 0; i < was.size(); ++i) {
+                int& s = i < ratio.numerator.size() ? ratio.numerator[i]
+                                                    : ratio.denominator[i - ratio.numerator.size()];
+                s = int(labels.indexOf(m_labels[i]));
+            }
         } else if (labels.value(m_source.species) != m_labels.first()) {
             // Another species under this button: its range is its own.
             m_settings.autoMin = m_settings.autoMax = true;
@@ -387,8 +396,10 @@ void ImageWindow::followFile()
 bool ImageWindow::sourceInFile() const
 {
     const int count = m_acquisition.speciesCount();
-    if (m_source.ratio)
-        return m_source.ratio->numerator < count && m_source.ratio->denominator < count;
+    if (m_source.ratio) {
+        const QList<int> species = m_source.ratio->species();
+        return std::all_of(species.begin(), species.end(), [count](int s) { return s < count; });
+    }
     return m_source.species < count;
 }
 

@@ -91,11 +91,11 @@ QRect detailFieldRect(int top)
 
 QString windowKey(const PlaneSource& source, bool hsi)
 {
-    if (source.ratio)
-        return QStringLiteral("%1:%2/%3")
-            .arg(hsi ? QStringLiteral("hsi") : QStringLiteral("ratio"))
-            .arg(source.ratio->numerator)
-            .arg(source.ratio->denominator);
+    if (source.ratio) {
+        const auto number = [](int s) { return QString::number(s); };
+        return QStringLiteral("%1:%2").arg(hsi ? QStringLiteral("hsi") : QStringLiteral("ratio"),
+                                           ratioTermsLabel(*source.ratio, number));
+    }
     return QStringLiteral("species:%1").arg(source.species);
 }
 

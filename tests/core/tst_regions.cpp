@@ -37,6 +37,7 @@ private slots:
     void statistics_data();
     void statistics();
     void ratioOfSumsWithPoissonError();
+    void ratioTermsAsText();
     void jsonRoundTrip();
     void wholeNumberBins();
     void automaticRange_data();
@@ -114,22 +115,77 @@ void TestRegions::statistics()
 
 void TestRegions::ratioOfSumsWithPoissonError()
 {
-    // Counts N and D of four pixels; the third has no ratio (D = 0), the fourth a ratio of 0.
-    const Plane n = planeOf({4, 6, 5, 0});
-    const Plane d = planeOf({2, 3, 0, 5});
+    // Counts A, B and C of four pixels, summing to 15, 10 and 10; the fourth pixel has no C, so
+    // it is left out where C is counted. A species over another keeps its error exactly.
+    const Plane a = planeOf({4, 6, 5, 0});
+    const Plane b = planeOf({2, 3, 0, 5});
+    const Plane c = planeOf({1, 2, 7, NAN});
     const std::vector<qint64> all = regionPixels(region("rect:0,0,2,2"), 2);
-    const RatioOfSums r = ratioOfSums(n, d, all, 2);
-    QCOMPARE(r.numeratorSum, 15.0);
-    QCOMPARE(r.denominatorSum, 10.0);
-    QCOMPARE(r.ratio, 3.0); // 2 x 15 / 10
-    QVERIFY(std::abs(r.poissonError - 3 * std::sqrt(1.0 / 15 + 1.0 / 10)) < 1e-15);
+    const double A = 15, B = 10, C = 10, A3 = 15, B3 = 5; // over all pixels; over the first three
+    const auto delta = [](RatioSpec r, double standard) {
+        r.unit = RatioUnit::Delta;
+        r.standard = standard;
+        return r;
+    };
+    RatioSpec percent{{0}, {0, 1}};
+    percent.unit = RatioUnit::Percent;
+    const struct
+    {
+        RatioSpec spec;
+        std::vector<const Plane*> counts;
+        double ratio, error;
+    } cases[] = {
+        {{{0}, {1}, 2}, {&a, &b}, 3, 3 * std::sqrt(1 / A + 1 / B)},
+        {{{0}, {0, 1}}, {&a, &b}, A / (A + B), std::sqrt(A * B / std::pow(A + B, 3))},
+        {percent, {&a, &b}, 100 * A / (A + B), 100 * std::sqrt(A * B / std::pow(A + B, 3))},
+        {delta({{1}, {0}}, 0.5),
+         {&b, &a},
+         (B / A / 0.5 - 1) * 1000,
+         1000 / 0.5 * B / A * std::sqrt(1 / A + 1 / B)},
+        // (A + B) / (B + C): dF/dA = 1 / D, dF/dB = 1 / D - N / D^2, dF/dC = -N / D^2.
+        {{{0, 1}, {1, 2}},
+         {&a, &b, &c},
+         (A3 + B3) / (B3 + C),
+         std::sqrt(A3 / std::pow(B3 + C, 2) +
+                   std::pow(1 / (B3 + C) - (A3 + B3) / std::pow(B3 + C, 2), 2) * B3 +
+                   std::pow((A3 + B3) / std::pow(B3 + C, 2), 2) * C)},
+    };
+    for (const auto& [spec, counts, ratio, error] : cases) {
+        const RatioOfSums r = ratioOfSums(counts, spec, all);
+        QVERIFY2(std::abs(r.ratio - ratio) < 1e-12 * std::abs(ratio),
+                 qPrintable(QString::number(r.ratio)));
+        QVERIFY2(std::abs(r.poissonError - error) < 1e-12 * error,
+                 qPrintable(QString::number(r.poissonError)));
+    }
+    QCOMPARE(ratioOfSums({&a, &b}, {{0}, {1}, 2}, all).poissonError,
+             3 * std::sqrt(1.0 / 15 + 1.0 / 10));
 
     RatioSpec twice;
     twice.scale = 2;
-    const RegionStats pixelRatios = regionStats(*buildRatioPlane(n, d, twice), all, 0.5);
+    const RegionStats pixelRatios = regionStats(*buildRatioPlane(a, b, twice), all, 0.5);
     QCOMPARE(pixelRatios.pixels, 4);
     QCOMPARE(pixelRatios.valued, 3);
     QCOMPARE(pixelRatios.mean, (4 + 4 + 0) / 3.0);
+}
+
+void TestRegions::ratioTermsAsText()
+{
+    const QStringList labels{"12C", "13C", "14N"};
+    const std::optional<RatioSpec> numbers = parseRatioTerms("2/1+2", {});
+    const std::optional<RatioSpec> named = parseRatioTerms(" 13C /( 12C+13C)", labels);
+    QVERIFY(numbers && named);
+    QCOMPARE(numbers->numerator, QList<int>{1});
+    QCOMPARE(numbers->denominator, (QList<int>{0, 1}));
+    QCOMPARE(*named, *numbers);
+    RatioSpec percent = *named;
+    percent.unit = RatioUnit::Percent;
+    const auto name = [&](int s) { return labels.value(s); };
+    QCOMPARE(ratioLabel(percent, name), "13C/(12C+13C) at-%");
+    QCOMPARE(ratioLabel({{1}, {0}, 10000}, name), "13C/12C \u00d710000");
+    QCOMPARE(ratioTermsText(ratioLabel(percent, name)), "13C/(12C+13C)");
+    QVERIFY(parseRatioTerms("1+2", {})->denominator.isEmpty()); // a sum alone
+    for (const char* bad : {"1/2/3", "1/", "/2", "0/1", "1+1/2", "1/x", "1/(2+)"})
+        QVERIFY2(!parseRatioTerms(bad, labels), bad);
 }
 
 // Counts 0 to 1000 in at most 256 bins: 1001 whole numbers need bins of 4 counts, 251 of them,

@@ -44,6 +44,7 @@ private slots:
     void calibration_data();
     void calibration();
     void unsureShifts();
+    void ratioOfSpeciesSums();
     void analysisOption_data();
     void analysisOption();
     void foundRegionsAndMasks();
@@ -266,7 +267,8 @@ void TestAnalysisCommandLine::refusals_data()
     row("a mask without regions", mask, "--export-mask needs regions");
     row("smoothing without finding", mask + QStringList{"--roi", "rect:1,1,4,4", "--smooth", "2"},
         "--smooth goes with --find-regions");
-    row("a ratio of a sum", mask + QStringList{"--find-regions", "1+2/1"}, "--find-regions needs");
+    row("a species summed twice", mask + QStringList{"--find-regions", "1+1/2"},
+        "--find-regions needs");
     row("a percentile beyond 100", mask + QStringList{"--find-regions", "1", "--threshold", "p101"},
         "--threshold needs");
     row("areas the wrong way round",
@@ -497,6 +499,25 @@ void TestAnalysisCommandLine::unsureShifts()
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[4].section(',', 3), "0");
     QVERIFY(lines[3].section(',', 3).toDouble() > 0.5);
+}
+
+// 13C/(12C+13C) over the whole frame in atom percent, with its error from both species' counts.
+void TestAnalysisCommandLine::ratioOfSpeciesSums()
+{
+    const Run r =
+        run({"--stats", "ten.im", "--ratio", "4/3+4", "--percent", "--roi", "rect:0,0,64,64"});
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    const QStringList row = r.out.split('\n').filter("13C/(12C+13C) at-%").value(0).split(',');
+    double c12 = 0, c13 = 0;
+    for (int i = 0; i < 64 * 64; ++i) {
+        c12 += shown(m_files["ten.im"], 3, 1, i % 64, i / 64);
+        c13 += shown(m_files["ten.im"], 4, 1, i % 64, i / 64);
+    }
+    const double c = c12 + c13;
+    QCOMPARE(row.size(), 13);
+    QCOMPARE(row[11].toDouble(), 100 * c13 / c);
+    QVERIFY2(std::abs(row[12].toDouble() / (100 * std::sqrt(c12 * c13 / (c * c * c))) - 1) < 1e-12,
+             qPrintable(row.join(',')));
 }
 
 void TestAnalysisCommandLine::analysisOption_data()

@@ -286,6 +286,17 @@ private slots:
         row("a negative scale", ratio + "--scale -2", "--scale needs a number above 0: -2");
         row("a negative threshold", ratio + "--threshold-den -1",
             "--threshold-den needs a number of at least 0: -1");
+        row("a species twice in a sum", "--export out.png small.im --ratio 2/1+1",
+            "--ratio needs species numbers from 1 as N/D, each a species or a sum such as 2/1+2: "
+            "2/1+1 (\"1\" is summed twice)");
+        row("a ratio without a denominator", "--export out.png small.im --ratio 1+2",
+            "--ratio needs species numbers from 1 as N/D");
+        row("a standard ratio of 0", ratio + "--delta 0",
+            "--delta needs a standard ratio above 0: 0");
+        row("a negative standard ratio", ratio + "--delta -0.01",
+            "--delta needs a standard ratio above 0: -0.01");
+        row("percent and delta", ratio + "--percent --delta 0.01",
+            "Give either --percent or --delta, not both.");
         row("a negative dead time", "--stats small.im --roi rect:0,0,4,4 --deadtime-ns -5",
             "--deadtime-ns needs a dead time in ns of at least 0: -5");
         row("an odd count of polygon numbers", "--stats small.im --roi polygon:1,1,9,1,9",

@@ -232,12 +232,19 @@ void TestAnalysisFile::roundTrip()
     alignment->setByHand(2, {1.5, -2});
     alignment->settings.region = QRect(4, 5, 30, 20);
     a.setAlignment(alignment);
-    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}});
+    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}});
     ratio->setColours(ColourChoice{2});
     ratio->setManualLimits(std::nullopt, 5.0);
+    // A δ of a sum, scaled: its source text ends in the scale and the unit.
+    RatioSpec deltaSpec{{1}, {0, 1}, 1000};
+    deltaSpec.unit = RatioUnit::Delta;
+    deltaSpec.standard = 0.5;
+    ImageWindow* delta = main->openImageWindow(PlaneSource{1, deltaSpec});
+    QCOMPARE(delta->windowTitle(), "13C/(12C+13C) \u00d71000 \u03b4 (\u2030) (Layer 1, aligned)");
     m_savePath = work("a.isolumen");
     QVERIFY(main->session().saveAnalysis());
     ratio->close();
+    delta->close();
     QFile regions(work("regions.json"));
     QVERIFY(regions.open(QIODevice::WriteOnly));
     regions.write(regionsToJson(a.regions()));
@@ -275,7 +282,8 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(a.regions().isEmpty());
     main->session().openAnalysisFile(m_savePath);
     QCOMPARE(a.regions(), kept.regions);
-    QCOMPARE(main->imageWindows().windows().size(), 1);
+    QCOMPARE(main->imageWindows().windows().size(), 2);
+    QCOMPARE(main->imageWindows().windows().last()->source(), PlaneSource({1, deltaSpec}));
     const DisplaySettings& shown = main->imageWindows().windows().first()->settings();
     QCOMPARE(shown.table, 2);
     QCOMPARE(shown.maxValue, 5.0);
@@ -293,6 +301,8 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(file.open(QIODevice::ReadOnly));
     doc = QJsonDocument::fromJson(file.readAll()).object();
     QCOMPARE(doc.value("future").toObject().value("x").toInt(), 1);
+    // A plain ratio is written as it always was, without a unit.
+    QVERIFY(!doc.value("windows").toArray()[0].toObject().contains("unit"));
     QCOMPARE(doc.value("layers").toObject().value("excluded").toArray(), QJsonArray{2});
     QCOMPARE(doc.value("regions").toArray()[1].toObject().value("colour").toString(), "red");
     QCOMPARE(doc.value("regions").toArray()[2].toObject().value("id").toInt(), 4);

@@ -162,7 +162,7 @@ private slots:
         Region named = m_acquisition->regions()[0];
         named.name = QStringLiteral("cells, \"bright\"");
         m_acquisition->replaceRegion(0, named);
-        m_main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}}); // 13C/12C
+        m_main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}}); // 13C/12C
         Menu::run(QStringLiteral("analysisRegions"));
         m_chosenFile = m_dir.filePath("regions.csv");
         window<RegionsWindow>()->findChild<QPushButton*>("exportCsv")->click();

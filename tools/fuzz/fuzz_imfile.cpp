@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.lastLayer = end;
         requests << r;
     }
-    PlaneRequest ratio = acquisition.request({0, RatioSpec{species - 1, 0, 1, 0, 0}});
+    PlaneRequest ratio = acquisition.request({0, RatioSpec{{species - 1}, {0}, 1, 0, 0}});
     requests << ratio;
     for (const PlaneRequest& r : requests) {
         const PlaneResult result = acquisition.plane(r);

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cmath>
+#include <tuple>
 
 namespace isolumen {
 
@@ -135,13 +136,22 @@ QJsonValue alignmentJson(const std::optional<AlignmentRecord>& a)
 QJsonArray windowsJson(const QList<WindowRecord>& windows)
 {
     QJsonArray list;
-    for (const WindowRecord& w : windows)
-        list.append(QJsonObject{{QStringLiteral("source"), w.source},
-                                {QStringLiteral("scale"), w.scale},
-                                {QStringLiteral("table"), w.table},
-                                {QStringLiteral("min"), optionalNumber(w.min)},
-                                {QStringLiteral("max"), optionalNumber(w.max)},
-                                {QStringLiteral("log"), w.log}});
+    for (const WindowRecord& w : windows) {
+        QJsonObject o{{QStringLiteral("source"), w.source},
+                      {QStringLiteral("scale"), w.scale},
+                      {QStringLiteral("table"), w.table},
+                      {QStringLiteral("min"), optionalNumber(w.min)},
+                      {QStringLiteral("max"), optionalNumber(w.max)},
+                      {QStringLiteral("log"), w.log}};
+        // A plain ratio is written as before this choice existed.
+        if (w.unit == RatioUnit::Percent)
+            o.insert(QStringLiteral("unit"), QStringLiteral("percent"));
+        if (w.unit == RatioUnit::Delta) {
+            o.insert(QStringLiteral("unit"), QStringLiteral("delta"));
+            o.insert(QStringLiteral("standard"), w.standard);
+        }
+        list.append(o);
+    }
     return list;
 }
 
@@ -225,6 +235,12 @@ void readWindows(const QJsonArray& list, AnalysisFile& a)
         WindowRecord w;
         w.source = o.value(QStringLiteral("source")).toString();
         w.scale = numberOf(o.value(QStringLiteral("scale"))).value_or(1);
+        const QString unit = o.value(QStringLiteral("unit")).toString();
+        const double standard = numberOf(o.value(QStringLiteral("standard"))).value_or(0);
+        if (unit == QLatin1String("percent"))
+            w.unit = RatioUnit::Percent;
+        else if (unit == QLatin1String("delta") && standard > 0)
+            std::tie(w.unit, w.standard) = std::pair{RatioUnit::Delta, standard};
         w.table = countOf(o.value(QStringLiteral("table")), w.table);
         w.min = numberOf(o.value(QStringLiteral("min")));
         w.max = numberOf(o.value(QStringLiteral("max")));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/alignment.h"
+#include "core/model/ratiospec.h"
 #include "core/stats/region.h"
 
 #include <QByteArray>
@@ -16,12 +17,15 @@ class Acquisition;
 
 namespace isolumen {
 
-// How one image window showed its source: "12C" or "13C/12C", a ratio's scale, the colour
-// table (1 to 20) and the display range (a limit absent while it follows the plane).
+// How one image window showed its source: "12C" or "13C/12C" (as the acquisition names it), a
+// ratio's scale and unit, the colour table (1 to 20) and the display range (a limit absent
+// while it follows the plane).
 struct WindowRecord
 {
     QString source;
     double scale = 1;
+    RatioUnit unit = RatioUnit::Plain;
+    double standard = 1; // a δ value's standard ratio
     int table = 10;
     std::optional<double> min;
     std::optional<double> max;

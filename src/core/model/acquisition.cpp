@@ -1,5 +1,6 @@
 #include "core/model/acquisition.h"
 
+#include "core/parallel.h"
 #include "core/progress.h"
 #include "core/text/numbertext.h"
 
@@ -29,6 +30,47 @@ qint64 ratioSaturated(const BuiltPlane& n, const BuiltPlane& d)
         }
     }
     return eitherNone - (numeratorNone - n.saturatedPixels);
+}
+
+// Pixels of a plane without a value.
+qint64 pixelsWithout(const Plane& p)
+{
+    return std::visit(
+        [](const auto& v) {
+            return qint64(std::count_if(v.begin(), v.end(), [](auto x) { return x != x; }));
+        },
+        p.samples);
+}
+
+// The sum of planes of counts (at least one): the plane itself for one, else doubles, without
+// a value where any part has none. Its saturated pixels are those without a value less the
+// alignment's edge, which every part shares, as a ratio's are.
+BuiltPlane sumOf(const std::vector<BuiltPlane>& parts)
+{
+    if (parts.size() == 1)
+        return parts.front();
+    auto sum = std::make_shared<Plane>();
+    sum->side = parts.front().plane->side;
+    std::vector<double> values(size_t(sum->size()), 0.0);
+    qint64 saturated = 0;
+    for (const BuiltPlane& part : parts) {
+        saturated += part.saturatedPixels;
+        std::visit(
+            [&values](const auto& v) {
+                const qsizetype n = qsizetype(std::min(v.size(), values.size()));
+                parallelFor(n, 65536, [&](qsizetype begin, qsizetype end) {
+                    for (qsizetype i = begin; i < end; ++i)
+                        values[size_t(i)] += double(v[size_t(i)]); // NaN stays NaN
+                });
+            },
+            part.plane->samples);
+    }
+    sum->samples = std::move(values);
+    sum->findExtremes();
+    const BuiltPlane& first = parts.front();
+    if (saturated > 0)
+        saturated = pixelsWithout(*sum) - (pixelsWithout(*first.plane) - first.saturatedPixels);
+    return BuiltPlane{sum, saturated};
 }
 
 // Sums kept for quick reuse: eight 2048 x 2048 planes of doubles with room to spare.
@@ -251,7 +293,7 @@ bool Acquisition::isQuick(const PlaneRequest& request) const
         return true;
     QList<int> species = {request.source.species};
     if (request.source.ratio)
-        species = {request.source.ratio->numerator, request.source.ratio->denominator};
+        species = request.source.ratio->species();
     const std::lock_guard<std::mutex> lock(m_cacheLock);
     for (const int s : species) {
         const CacheKey key = cacheKey(request, s);
@@ -266,7 +308,8 @@ qint64 Acquisition::work(const QList<PlaneRequest>& requests) const
     const int side = frameSide().value_or(0);
     qint64 units = 0;
     for (const PlaneRequest& r : requests)
-        units += speciesPlaneWork(side, r.firstLayer, r.lastLayer) * (r.source.ratio ? 2 : 1);
+        units += speciesPlaneWork(side, r.firstLayer, r.lastLayer) *
+                 (r.source.ratio ? r.source.ratio->species().size() : 1);
     return units;
 }
 
@@ -333,22 +376,65 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
         return result;
     }
     const RatioSpec& terms = *request.source.ratio;
-    std::optional<BuiltPlane> n = speciesPlane(request, terms.numerator, progress, &result.error);
-    if (!n)
+    if (terms.numerator.isEmpty() || terms.denominator.isEmpty()) {
+        result.error = QStringLiteral("A ratio needs a numerator and a denominator.");
         return result;
-    std::optional<BuiltPlane> d = speciesPlane(request, terms.denominator, progress, &result.error);
-    if (!d)
-        return result;
+    }
+    // Each species is read once, however many terms it is in.
+    const QList<int> species = terms.species();
+    std::vector<BuiltPlane> counts;
+    for (const int s : species) {
+        std::optional<BuiltPlane> c = speciesPlane(request, s, progress, &result.error);
+        if (!c)
+            return result;
+        counts.push_back(*c);
+    }
+    const auto termOf = [&](const QList<int>& term) {
+        std::vector<BuiltPlane> parts;
+        for (const int s : term)
+            parts.push_back(counts[size_t(species.indexOf(s))]);
+        return sumOf(parts);
+    };
     try {
-        result.shown = buildRatioPlane(*n->plane, *d->plane, terms);
+        const BuiltPlane n = termOf(terms.numerator);
+        const BuiltPlane d = termOf(terms.denominator);
+        result.shown = buildRatioPlane(*n.plane, *d.plane, terms);
+        result.numerator = n.plane;
+        result.denominator = d.plane;
+        result.saturatedPixels = ratioSaturated(n, d);
     } catch (const std::bad_alloc&) {
+        result = PlaneResult{};
         result.error = QStringLiteral("There is not enough memory for this plane.");
         return result;
     }
-    result.numerator = n->plane;
-    result.denominator = d->plane;
-    result.saturatedPixels = ratioSaturated(*n, *d);
+    for (const BuiltPlane& c : counts)
+        result.counts << c.plane;
     return result;
+}
+
+std::optional<BuiltPlane> Acquisition::termPlane(const PlaneRequest& request,
+                                                 const QList<int>& species, Progress* progress,
+                                                 QString* error) const
+{
+    if (species.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("A sum needs a species.");
+        return std::nullopt;
+    }
+    std::vector<BuiltPlane> parts;
+    for (const int s : species) {
+        std::optional<BuiltPlane> c = speciesPlane(request, s, progress, error);
+        if (!c)
+            return std::nullopt;
+        parts.push_back(*c);
+    }
+    try {
+        return sumOf(parts);
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = QStringLiteral("There is not enough memory for this plane.");
+        return std::nullopt;
+    }
 }
 
 bool Acquisition::prepare(const QList<PlaneRequest>& requests, Progress* progress) const
@@ -376,15 +462,9 @@ void Acquisition::clearCache()
 
 QString Acquisition::sourceName(const PlaneSource& source) const
 {
-    // Labels often end in blanks; a ratio's name joins them without.
     if (!source.ratio)
         return speciesName(source.species);
-    QString name = speciesName(source.ratio->numerator).trimmed() + QLatin1Char('/') +
-                   speciesName(source.ratio->denominator).trimmed();
-    // A scaled ratio says so wherever it is named: "13C/12C ×10000".
-    if (source.ratio->scale != 1)
-        name += QStringLiteral(" \u00d7") + valueText(source.ratio->scale);
-    return name;
+    return ratioLabel(*source.ratio, [this](int s) { return speciesName(s); });
 }
 
 QString Acquisition::title(const PlaneRequest& request) const

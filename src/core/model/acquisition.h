@@ -19,7 +19,7 @@
 
 class Progress;
 
-// What a window shows: the counts of one species, or the ratio of two.
+// What a window shows: the counts of one species, or a ratio of species or of their sums.
 struct PlaneSource
 {
     int species = 0; // 0-based, when there is no ratio
@@ -48,8 +48,9 @@ struct PlaneRequest
 struct PlaneResult
 {
     PlanePtr shown;
-    PlanePtr numerator;
-    PlanePtr denominator;
+    PlanePtr numerator;         // a ratio's numerator: the sum of its species
+    PlanePtr denominator;       // and its denominator
+    QList<PlanePtr> counts;     // a ratio's species, in the order of RatioSpec::species()
     qint64 saturatedPixels = 0; // pixels without value because a detector was saturated
     QString error;              // why there is no plane (cancelled, memory, no such layer)
 };
@@ -144,6 +145,11 @@ public:
     // The plane of a request. Safe to call from a worker thread while the model stays put;
     // a cancelled or failed request returns no plane and changes nothing.
     PlaneResult plane(const PlaneRequest& request, Progress* progress = nullptr) const;
+    // The sum of the counts of species (0-based) under a request's layers, corrections and
+    // alignment: a species' own plane for one species, doubles for several (no value where any
+    // has none). Absent, with why in error, when cancelled or failed.
+    std::optional<BuiltPlane> termPlane(const PlaneRequest& request, const QList<int>& species,
+                                        Progress* progress, QString* error) const;
     // Computes and keeps the planes of requests, so that a following change of selection shows
     // them at once. False when cancelled.
     bool prepare(const QList<PlaneRequest>& requests, Progress* progress) const;
@@ -151,7 +157,8 @@ public:
     // that asks for each sum once then never holds more than the sum it is writing.
     void setSumCacheBudget(qint64 bytes);
 
-    // "12C", "13C/12C", and a scaled ratio with its factor: "13C/12C ×10000"
+    // "12C", "13C/12C", "13C/(12C+13C)", and a ratio's scale and unit after it:
+    // "13C/12C ×10000", "13C/(12C+13C) at-%", "13C/12C δ (‰)"
     QString sourceName(const PlaneSource& source) const;
     // A window's title: "12C (Layer 3)", "13C/12C (Sum of Layers 1-50, aligned)",
     // "12C (Sum of Layers 1-50, 3 excluded)".

@@ -322,6 +322,8 @@ std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& deno
     auto ratio = std::make_shared<Plane>();
     ratio->side = numerator.side;
     std::vector<double> values(size_t(numerator.size()));
+    const double gain = terms.gain();
+    const double offset = terms.offset();
     std::visit(
         [&](const auto& n, const auto& d) {
             parallelFor(qsizetype(values.size()), 65536, [&](qsizetype begin, qsizetype end) {
@@ -330,7 +332,7 @@ std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& deno
                     const double dv = double(d[i]);
                     // NaN fails both comparisons: a pixel without counts has no ratio.
                     values[i] = dv > terms.denominatorThreshold && nv >= terms.numeratorThreshold
-                                    ? terms.scale * nv / dv
+                                    ? gain * nv / dv + offset
                                     : kNoValue;
                 }
             });

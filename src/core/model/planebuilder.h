@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/plane.h"
+#include "core/model/ratiospec.h"
 
 #include <QString>
 #include <optional>
@@ -37,19 +38,8 @@ std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int
                                             const Alignment* alignment, Progress* progress,
                                             QString* error, const std::vector<int>& excluded = {});
 
-// What makes a ratio: numerator and denominator species, a scale factor and thresholds.
-struct RatioSpec
-{
-    int numerator = 0;   // species, 0-based
-    int denominator = 1; // species, 0-based
-    double scale = 1;
-    double numeratorThreshold = 0;   // tN: a ratio needs N >= tN
-    double denominatorThreshold = 0; // tD: and D > tD
-
-    bool operator==(const RatioSpec&) const = default;
-};
-
-// scale x N / D at every pixel where D > tD and N >= tN (both with values); elsewhere no value.
-// A numerator of 0 over a positive denominator is a valid ratio of 0.
+// The ratio's value (scale x N / D in its unit) at every pixel where D > tD and N >= tN (both
+// with values), N and D the sums of the terms' species; elsewhere no value. A numerator of 0
+// over a positive denominator is a valid ratio of 0.
 std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
                                        const RatioSpec& terms);

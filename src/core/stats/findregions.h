@@ -12,17 +12,16 @@
 
 namespace isolumen {
 
-// What cells are found in: a species, a sum of species, or the ratio of two, over one range of
-// layers, with the segmentation's options.
+// What cells are found in: a species, a sum of species, or a ratio of species or sums, over one
+// range of layers, with the segmentation's options.
 struct RegionFinding
 {
-    QList<int> species;             // 0-based; summed
-    std::optional<int> denominator; // 0-based: a ratio of species[0] over it
+    RatioSpec terms; // without a denominator: the numerator's species summed
     SegmentationOptions options;
 };
 
-// A source as text: a species, a sum "A+B" or a ratio "A/B", each species by its label (one of
-// labels, blanks around it ignored) or its number from 1. Absent when the text is none of these.
+// A source as text: a species, a sum "A+B" or a ratio "A/B" of species or sums
+// (parseRatioTerms). Absent when the text is none of these.
 std::optional<RegionFinding> parseFindingSource(const QString& text, const QStringList& labels);
 
 // The plane of a finding's source over the layers first..last (a sum when they differ), under

@@ -11,9 +11,12 @@ StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
     row.source = source;
     if (planes.shown)
         row.stats = regionStats(*planes.shown, pixels, micronsPerPixel);
-    if (source.ratio && planes.numerator && planes.denominator)
-        row.ratio =
-            ratioOfSums(*planes.numerator, *planes.denominator, pixels, source.ratio->scale);
+    if (source.ratio && !planes.counts.isEmpty()) {
+        std::vector<const Plane*> counts;
+        for (const PlanePtr& c : planes.counts)
+            counts.push_back(c.get());
+        row.ratio = ratioOfSums(counts, *source.ratio, pixels);
+    }
     return row;
 }
 

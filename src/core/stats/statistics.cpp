@@ -1,6 +1,7 @@
 #include "core/stats/statistics.h"
 
 #include "core/model/plane.h"
+#include "core/model/ratiospec.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,21 +54,45 @@ RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels,
     return s;
 }
 
-RatioOfSums ratioOfSums(const Plane& numerator, const Plane& denominator,
-                        const std::vector<qint64>& pixels, double scale)
+RatioOfSums ratioOfSums(const std::vector<const Plane*>& counts, const RatioSpec& ratio,
+                        const std::vector<qint64>& pixels)
 {
-    RatioOfSums r;
-    forEachValue(numerator, pixels, [&](qint64 i, double n) {
-        const double d = denominator.value(int(i % denominator.side), int(i / denominator.side));
-        if (std::isnan(d))
-            return;
-        r.numeratorSum += n;
-        r.denominatorSum += d;
+    const QList<int> species = ratio.species();
+    if (counts.empty() || qsizetype(counts.size()) != species.size())
+        return {kNaN, kNaN};
+    // Each species' counts over the pixels where all have a value.
+    std::vector<double> sums(counts.size(), 0.0);
+    std::vector<double> values(counts.size());
+    const Plane& first = *counts.front();
+    forEachValue(first, pixels, [&](qint64 i, double v) {
+        const int x = int(i % first.side);
+        const int y = int(i / first.side);
+        for (size_t k = 0; k < counts.size(); ++k) {
+            values[k] = k == 0 ? v : counts[k]->value(x, y);
+            if (std::isnan(values[k]))
+                return;
+        }
+        for (size_t k = 0; k < counts.size(); ++k)
+            sums[k] += values[k];
     });
-    r.ratio = r.denominatorSum != 0 ? scale * r.numeratorSum / r.denominatorSum : kNaN;
-    r.poissonError = r.numeratorSum > 0 && r.denominatorSum > 0
-                         ? r.ratio * std::sqrt(1 / r.numeratorSum + 1 / r.denominatorSum)
-                         : kNaN;
+    // The relative variance of F = N / D: each species weighs (in N) / N - (in D) / D.
+    double onlyN = 0, onlyD = 0, both = 0;
+    RatioOfSums r;
+    for (qsizetype k = 0; k < species.size(); ++k) {
+        const bool inN = ratio.numerator.contains(species[k]);
+        const bool inD = ratio.denominator.contains(species[k]);
+        (inN && inD ? both : inN ? onlyN : onlyD) += sums[size_t(k)];
+        r.numeratorSum += inN ? sums[size_t(k)] : 0;
+        r.denominatorSum += inD ? sums[size_t(k)] : 0;
+    }
+    const double n = r.numeratorSum;
+    const double d = r.denominatorSum;
+    const double gain = ratio.gain();
+    r.ratio = d != 0 ? gain * n / d + ratio.offset() : kNaN;
+    // Written so that a species over another gives exactly F sqrt(1 / N + 1 / D).
+    const double bothWeight = 1 / n - 1 / d;
+    const double relative = onlyN / n / n + onlyD / d / d + bothWeight * bothWeight * both;
+    r.poissonError = n > 0 && d > 0 ? std::abs(gain * n / d) * std::sqrt(relative) : kNaN;
     return r;
 }
 

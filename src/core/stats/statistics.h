@@ -4,6 +4,7 @@
 #include <vector>
 
 struct Plane;
+struct RatioSpec;
 
 // Statistics of a region's pixels in a plane. Pixels without a value (a ratio without a
 // denominator, a saturated detector, a layer shifted in from outside) are left out of every
@@ -24,8 +25,11 @@ struct RegionStats
 RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels,
                         double micronsPerPixel);
 
-// A ratio over a region: the ratio of sums scale x sum(N) / sum(D) over the region's pixels
-// where both counts have a value, with its Poisson error R sqrt(1 / sum(N) + 1 / sum(D)).
+// A ratio over a region: the ratio of sums F = sum(N) / sum(D) over the region's pixels where
+// every species' counts have a value, in the ratio's unit, with its Poisson error: the error of
+// each species' counts carried through F to first order, so a species in both terms counts
+// once. For a species and a denominator of other species that is F sqrt(1 / sum(N) + 1 /
+// sum(D)); for A / (A + B) it is sqrt(A B / (A + B)^3).
 struct RatioOfSums
 {
     double ratio = 0;
@@ -33,8 +37,9 @@ struct RatioOfSums
     double numeratorSum = 0;
     double denominatorSum = 0;
 };
-RatioOfSums ratioOfSums(const Plane& numerator, const Plane& denominator,
-                        const std::vector<qint64>& pixels, double scale);
+// counts: the planes of ratio.species(), in that order.
+RatioOfSums ratioOfSums(const std::vector<const Plane*>& counts, const RatioSpec& ratio,
+                        const std::vector<qint64>& pixels);
 
 // The values of those of `pixels` that have one, in their order.
 std::vector<double> pixelValues(const Plane& plane, const std::vector<qint64>& pixels);
