@@ -84,7 +84,7 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
                            int(species.size()), int(ranges.size()), names};
     QString error;
     const bool written = writeCountTiff(
-        out, stack, pages.first(), acquisition.header().bytesPerSample,
+        out, stack, pages.first(), acquisition.file()->widestSample(),
         [&](int i, PlanePtr& plane, QString& why) {
             const PlaneResult result = acquisition.plane(pages[i]);
             plane = result.shown;
