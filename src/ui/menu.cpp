@@ -23,12 +23,13 @@ Menu::Menu()
 {
     addMenu("fileMenu", "File",
             {{"fileOpen", "Open", "Ctrl+O"},
+             {"fileAppend", "Append Acquisition..."},
              {"fileOpenAnalysis", "Open Analysis..."},
              {"fileSaveAnalysis", "Save Analysis...", "Ctrl+Shift+S"},
              {"fileSaveImage", "Save Image As...", "Ctrl+S"},
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
-            {3, 5});
+            {4, 6});
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
              {"editRedo", "Redo", "Ctrl+Shift+Z", false},
