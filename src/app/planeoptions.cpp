@@ -432,6 +432,17 @@ std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const Q
     return ImFile::Status::Accepted;
 }
 
+bool readsFile(const QString& path, const QString& out)
+{
+    const QFileInfo written(out);
+    if (!written.exists())
+        return false;
+    const QStringList files = chainedFiles(path);
+    return std::any_of(files.begin(), files.end(), [&](const QString& file) {
+        return QFileInfo(file).canonicalFilePath() == written.canonicalFilePath();
+    });
+}
+
 Failure notAnImage(const QString& path)
 {
     return Failure{QStringLiteral("%1 is not an image file: its header is not that of a raw ion "

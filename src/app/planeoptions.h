@@ -59,6 +59,9 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
 // chainedFiles()): any file of it that cannot be opened or appended is a Failure naming it.
 std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path);
 
+// Whether out names an existing file that path reads: path itself, or any run of its chain.
+bool readsFile(const QString& path, const QString& out);
+
 // The refusal of a file that is not a raw image file, naming it.
 Failure notAnImage(const QString& path);
 

@@ -60,7 +60,7 @@ AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList
         m_recoveryTimer.stop();
         m_path.clear();
         m_kept = {};
-        const QString hash = headerSha256(m_acquisition);
+        const QString hash = acquisitionSha256(m_acquisition);
         m_recoveryPath =
             hash.isEmpty() ? QString() : recoveryFolder() + QLatin1Char('/') + hash + kSuffix;
         // Offered once the file is shown.

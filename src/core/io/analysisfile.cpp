@@ -384,6 +384,17 @@ QString headerSha256(const Acquisition& acquisition)
     return file ? runHeaderSha256(*file, 0) : QString();
 }
 
+QString acquisitionSha256(const Acquisition& acquisition)
+{
+    const std::shared_ptr<const ImFile> file = acquisition.file();
+    if (!file || file->runs().size() == 1)
+        return headerSha256(acquisition);
+    QCryptographicHash chain(QCryptographicHash::Sha256);
+    for (int r = 0; r < int(file->runs().size()); ++r)
+        chain.addData(runHeaderSha256(*file, r).toLatin1());
+    return QString::fromLatin1(chain.result().toHex());
+}
+
 bool sameAcquisition(const AnalysisFile& analysis, const Acquisition& acquisition)
 {
     const std::shared_ptr<const ImFile> file = acquisition.file();

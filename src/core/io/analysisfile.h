@@ -96,6 +96,9 @@ QString acquisitionArgument(const AnalysisFile& analysis, const QString& folder)
 
 // The SHA-256 of the open file's header bytes, lower-case hex; empty without a file.
 QString headerSha256(const Acquisition& acquisition);
+// What tells the acquisition open from any other: its header's SHA-256, or for a chain of runs
+// the SHA-256 of its files' header hashes in order; empty without a file.
+QString acquisitionSha256(const Acquisition& acquisition);
 // Whether the analysis was made of the acquisition open: the same files, sizes and headers.
 bool sameAcquisition(const AnalysisFile& analysis, const Acquisition& acquisition);
 
