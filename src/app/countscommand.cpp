@@ -53,8 +53,7 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = openForMode(acquisition, path, warn))
         return fail(f->message);
-    if (QFileInfo(out).exists() &&
-        QFileInfo(out).canonicalFilePath() == QFileInfo(path).canonicalFilePath())
+    if (readsFile(path, out))
         return fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
     if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
         return fail(f->message);
@@ -84,7 +83,7 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
                            int(species.size()), int(ranges.size()), names};
     QString error;
     const bool written = writeCountTiff(
-        out, stack, pages.first(), acquisition.header().bytesPerSample,
+        out, stack, pages.first(), acquisition.file()->widestSample(),
         [&](int i, PlanePtr& plane, QString& why) {
             const PlaneResult result = acquisition.plane(pages[i]);
             plane = result.shown;

@@ -210,9 +210,7 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, const QCommandLinePa
 
 std::optional<Failure> save(const QImage& picture, const ExportRequest& r)
 {
-    const QFileInfo out(r.out);
-    const QFileInfo in(r.in);
-    if (out.exists() && out.canonicalFilePath() == in.canonicalFilePath())
+    if (readsFile(r.in, r.out))
         return Failure{
             QStringLiteral("The picture would replace the .im file it shows: %1").arg(r.out)};
     // The same writing as "Save Image As...": complete or not at all.

@@ -29,7 +29,7 @@ int printInfo(const QString& path, QTextStream& out, QTextStream& err)
     out << "File: " << h.fileName << '\n';
     out << "Frame: " << pixelSizeText(h) << '\n';
     out << "Field: " << micronSizeText(h) << '\n';
-    for (const SummaryRow& row : detailRows(h, acquisition.layerCount()) + deadTimeRows(h))
+    for (const SummaryRow& row : detailRows(*acquisition.file()) + deadTimeRows(h))
         out << row.caption << ' ' << row.text << '\n';
     out.flush();
     return 0;

@@ -1,6 +1,7 @@
 #include "app/planeoptions.h"
 
 #include "core/imfile/archive.h"
+#include "core/imfile/filetypes.h"
 #include "core/imfile/imheader.h"
 #include "core/model/alignlayers.h"
 #include "core/model/driftsteps.h"
@@ -428,16 +429,57 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     return c;
 }
 
-std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path)
+namespace {
+
+// Opens or appends one file of a chain, expanded first when compressed.
+std::variant<ImFile::Status, Failure> openRun(Acquisition& acquisition, const QString& path,
+                                              bool append)
 {
+    const auto open = [&](const QString& at, const QString& shown, std::shared_ptr<void> keep) {
+        return append ? acquisition.append(at, shown, std::move(keep))
+                      : acquisition.open(at, shown, std::move(keep));
+    };
     if (!isCompressedName(path))
-        return acquisition.open(path);
+        return open(path, {}, {});
     ExpandedFile::Result expanded = ExpandedFile::expand(path, expansionFolder());
     if (const QString* why = std::get_if<QString>(&expanded))
         return Failure{*why};
     std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
     const QString expandedPath = file->path();
-    return acquisition.open(expandedPath, QFileInfo(path).fileName(), std::move(file));
+    return open(expandedPath, QFileInfo(path).fileName(), std::move(file));
+}
+
+} // namespace
+
+std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path)
+{
+    const QStringList files = chainedFiles(path);
+    if (files.size() == 1)
+        return openRun(acquisition, path, false);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (files[i].isEmpty())
+            return Failure{QStringLiteral("%1: a file name of the chain is empty.").arg(path)};
+        const std::variant<ImFile::Status, Failure> opened = openRun(acquisition, files[i], i > 0);
+        if (std::holds_alternative<Failure>(opened))
+            return opened;
+        const ImFile::Status status = std::get<ImFile::Status>(opened);
+        if (status == ImFile::Status::Refused)
+            return notAnImage(files[i]);
+        if (status == ImFile::Status::Unusable)
+            return Failure{acquisition.errorString()};
+    }
+    return ImFile::Status::Accepted;
+}
+
+bool readsFile(const QString& path, const QString& out)
+{
+    const QFileInfo written(out);
+    if (!written.exists())
+        return false;
+    const QStringList files = chainedFiles(path);
+    return std::any_of(files.begin(), files.end(), [&](const QString& file) {
+        return QFileInfo(file).canonicalFilePath() == written.canonicalFilePath();
+    });
 }
 
 Failure notAnImage(const QString& path)
@@ -474,11 +516,12 @@ std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const 
             isolumen::readAnalysisFile(parser.value(kAnalysis));
         if (const QString* why = std::get_if<QString>(&read))
             return Failure{*why};
-        const QString name = std::get<isolumen::AnalysisFile>(read).acquisitionName;
-        if (name.isEmpty())
+        const QString acquisition = isolumen::acquisitionArgument(
+            std::get<isolumen::AnalysisFile>(read), QFileInfo(parser.value(kAnalysis)).path());
+        if (acquisition.isEmpty())
             return Failure{QStringLiteral("%1 names no acquisition: give the .im file.")
                                .arg(parser.value(kAnalysis))};
-        return QFileInfo(parser.value(kAnalysis)).dir().filePath(name);
+        return acquisition;
     }
     if (files.size() != 1)
         return Failure{QStringLiteral("%1 needs exactly one .im file.").arg(mode)};
@@ -539,7 +582,7 @@ std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acqui
         if (const Failure* f = std::get_if<Failure>(&settings))
             return *f;
         const CorrectionSetup setup =
-            makeCorrections(acquisition.header(), std::get<CorrectionSettings>(settings));
+            makeCorrections(*acquisition.file(), std::get<CorrectionSettings>(settings));
         if (!setup.error.isEmpty())
             return Failure{setup.error};
         for (const QString& note : setup.notes)

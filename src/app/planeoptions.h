@@ -55,8 +55,12 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
 
 // Opens path into the acquisition, expanding a compressed file first (the expanded copy lives
 // as long as the acquisition holds the file). A file that cannot be expanded is a Failure;
-// otherwise the reader's verdict.
+// otherwise the reader's verdict. path may be a chain of runs, FILE+FILE2+... (see
+// chainedFiles()): any file of it that cannot be opened or appended is a Failure naming it.
 std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path);
+
+// Whether out names an existing file that path reads: path itself, or any run of its chain.
+bool readsFile(const QString& path, const QString& out);
 
 // The refusal of a file that is not a raw image file, naming it.
 Failure notAnImage(const QString& path);

@@ -247,7 +247,7 @@ StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
         }
         auto analysis = std::make_shared<const isolumen::AnalysisFile>(
             std::move(std::get<isolumen::AnalysisFile>(read)));
-        path = QFileInfo(input).dir().filePath(analysis->acquisitionName);
+        path = isolumen::acquisitionArgument(*analysis, QFileInfo(input).path());
         part.treatment = analysis->read.value(QStringLiteral("treatment")).toString();
         choice.analysis = analysis;
         choice.analysisPath = input;

@@ -139,7 +139,10 @@ void AnalysisCommands::ratioImage(bool hsi)
 
 bool AnalysisCommands::applyCorrections(const CorrectionSettings& settings)
 {
-    const CorrectionSetup setup = makeCorrections(m_acquisition.header(), settings);
+    const std::shared_ptr<const ImFile> file = m_acquisition.file();
+    if (!file)
+        return false;
+    const CorrectionSetup setup = makeCorrections(*file, settings);
     if (!setup.error.isEmpty()) {
         showMessage(setup.error);
         return false;

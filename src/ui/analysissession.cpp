@@ -60,7 +60,7 @@ AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList
         m_recoveryTimer.stop();
         m_path.clear();
         m_kept = {};
-        const QString hash = headerSha256(m_acquisition);
+        const QString hash = acquisitionSha256(m_acquisition);
         m_recoveryPath =
             hash.isEmpty() ? QString() : recoveryFolder() + QLatin1Char('/') + hash + kSuffix;
         // Offered once the file is shown.
@@ -214,8 +214,18 @@ void AnalysisSession::openAnalysisFile(const QString& path)
     if (!mayLeave()) // the analysis open now is replaced
         return;
     if (!sameAcquisition(analysis, m_acquisition)) {
-        QString image = QFileInfo(path).dir().filePath(analysis.acquisitionName);
-        if (analysis.acquisitionName.isEmpty() || !QFileInfo(image).isFile())
+        QString image = acquisitionArgument(analysis, QFileInfo(path).path());
+        const QStringList files = chainedFiles(image);
+        const bool found =
+            !image.isEmpty() && std::all_of(files.begin(), files.end(),
+                                            [](const QString& f) { return QFileInfo(f).isFile(); });
+        if (!found && !analysis.appended.isEmpty()) {
+            showMessage(QStringLiteral("The files of the acquisition of %1 are not all in its "
+                                       "folder: %2")
+                            .arg(path, files.join(QStringLiteral(", "))));
+            return;
+        }
+        if (!found)
             image = Dialogs::openFile(m_dialogParent,
                                       QStringLiteral("Find %1").arg(analysis.acquisitionName),
                                       rawImageDialogFilter());

@@ -713,8 +713,9 @@ void ImageWindow::exportCounts()
                            1,
                            {m_acquisition.title(m_request)}};
     QString error;
+    const std::shared_ptr<const ImFile> file = m_acquisition.file();
     const bool written = writeCountTiff(
-        path, stack, m_request, m_acquisition.header().bytesPerSample,
+        path, stack, m_request, file ? file->widestSample() : m_acquisition.header().bytesPerSample,
         [this](int, PlanePtr& plane, QString&) {
             plane = m_planes.shown;
             return true;

@@ -118,6 +118,7 @@ MainWindow::MainWindow(Acquisition& acquisition)
     setWindowTitle(QStringLiteral("Isolumen"));
     layOut();
     addMenuHandler(QStringLiteral("fileOpen"), [this] { chooseFile(); });
+    addMenuHandler(QStringLiteral("fileAppend"), [this] { chooseAppendedFile(); });
     m_analysis = std::make_unique<AnalysisCommands>(
         m_acquisition, m_windows, this, [this] { return m_layerPopUp->currentIndex() + 1; },
         [this](const PlaneSource& source, std::optional<HsiBrightness> hsi) {
@@ -330,6 +331,13 @@ void MainWindow::chooseFile()
                                 rawImageDialogFilter()));
 }
 
+void MainWindow::chooseAppendedFile()
+{
+    appendImage(Dialogs::openFile(
+        this, QStringLiteral("Select a further run of the same field (*.im) to append"),
+        rawImageDialogFilter()));
+}
+
 namespace {
 
 // The file a drop offers: its first item, when that is a local raw image file; else empty.
@@ -365,11 +373,11 @@ void MainWindow::dropEvent(QDropEvent* event)
     openImage(path);
 }
 
-void MainWindow::openImage(const QString& path)
+std::optional<ImFile::Status> MainWindow::openRun(const QString& path, bool append)
 {
-    if (!path.isEmpty() && !m_session->mayLeave())
-        return;
-    ImFile::Status status = ImFile::Status::Unusable;
+    QString readPath = path;
+    QString shownName;
+    std::shared_ptr<void> keepAlive;
     if (isCompressedName(path) && QFileInfo(path).isFile()) {
         // Expanded once into the cache folder, off the GUI thread; a file that cannot be
         // expanded leaves the open acquisition as it was.
@@ -383,21 +391,54 @@ void MainWindow::openImage(const QString& path)
         if (!done) {
             if (const QString* why = std::get_if<QString>(&expanded); why && !why->isEmpty())
                 showMessage(*why);
-            return;
+            return std::nullopt;
         }
         std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
-        const QString expandedPath = file->path();
-        status = m_acquisition.open(expandedPath, QFileInfo(path).fileName(), std::move(file));
-    } else {
-        status = m_acquisition.open(path);
+        readPath = file->path();
+        shownName = QFileInfo(path).fileName();
+        keepAlive = std::move(file);
     }
-    if (status == ImFile::Status::Accepted) {
+    const ImFile::Status status =
+        append ? m_acquisition.append(readPath, shownName, std::move(keepAlive))
+               : m_acquisition.open(readPath, shownName, std::move(keepAlive));
+    // A file that cannot follow leaves the acquisition open as it was: only a message tells.
+    if (append && status == ImFile::Status::Refused)
+        showMessage(QStringLiteral("%1 is not a raw ion image: it cannot be appended.")
+                        .arg(QFileInfo(path).fileName()));
+    else if (append && status == ImFile::Status::Unusable)
+        showMessage(m_acquisition.errorString());
+    return status;
+}
+
+void MainWindow::openImage(const QString& path)
+{
+    if (!path.isEmpty() && !m_session->mayLeave())
+        return;
+    const QStringList files = chainedFiles(path);
+    std::optional<ImFile::Status> status;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        status = openRun(files[i], i > 0);
+        if (status != ImFile::Status::Accepted)
+            break;
+    }
+    if (!status)
+        return;
+    // Open, or the runs of a chain before one that could not follow (a message said so).
+    if (m_acquisition.isOpen()) {
         // The summary was shown on fileChanged; the tooltip tells where the file is.
-        m_fileName->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+        m_fileName->setToolTip(
+            QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
         return;
     }
-    m_fileName->setText(status == ImFile::Status::Refused ? notImageText : noFileText);
+    m_fileName->setText(*status == ImFile::Status::Refused ? notImageText : noFileText);
     m_fileName->setToolTip({});
+}
+
+void MainWindow::appendImage(const QString& path)
+{
+    if (path.isEmpty() || !m_session->mayLeave())
+        return;
+    openRun(path, m_acquisition.isOpen());
 }
 
 void MainWindow::showAcquisition()
@@ -445,7 +486,11 @@ void MainWindow::fillSummary()
     const ImHeader& h = m_acquisition.header();
     m_pixelSize->setText(pixelSizeText(h));
     m_micronSize->setText(micronSizeText(h));
-    for (const SummaryRow& row : detailRows(h, m_acquisition.layerCount())) {
+    const std::shared_ptr<const ImFile> file = m_acquisition.file();
+    QStringList appended;
+    for (const SummaryRow& row : file ? detailRows(*file) : detailRows(h, 0)) {
+        if (row.caption == QLatin1String("Appended:"))
+            appended << row.caption + QLatin1Char(' ') + row.text;
         if (QLabel* field = detailField(row.caption)) {
             // A value longer than its field ends in "…", the whole of it in the tooltip.
             const QString shown =
@@ -454,6 +499,9 @@ void MainWindow::fillSummary()
             field->setToolTip(shown == row.text ? QString() : row.text);
         }
     }
+    // The details area has no rows of its own for the runs of a chain.
+    if (QLabel* planes = detailField(QStringLiteral("Number of Planes:")); !appended.isEmpty())
+        planes->setToolTip(appended.join(QLatin1Char('\n')));
 }
 
 void MainWindow::fillSpecies(const QString& unshowable)

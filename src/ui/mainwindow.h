@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/imfile/imfile.h"
 #include "core/render/hsi.h"
 #include "core/stats/studytable.h"
 #include "ui/imagewindowlist.h"
@@ -44,8 +45,12 @@ public:
     ~MainWindow() override;
 
     // Opens the file at path (empty: no file) and shows its summary; then every open image
-    // window reloads. An unsaved analysis is offered for saving first.
+    // window reloads. An unsaved analysis is offered for saving first. path may be a chain of
+    // runs, FILE+FILE2+..., as on the command line.
     void openImage(const QString& path);
+    // Appends a further run of the same field to the acquisition open, as File > Append
+    // Acquisition... does: the longer acquisition starts afresh, as an opened one.
+    void appendImage(const QString& path);
     isolumen::AnalysisSession& session() { return *m_session; }
     // File > "Open Study...".
     isolumen::StudyCommands& study() { return *m_study; }
@@ -96,6 +101,10 @@ protected:
 private:
     void layOut();
     void chooseFile();
+    void chooseAppendedFile();
+    // Opens or appends one file, expanded first when compressed; absent when the expansion
+    // failed or was cancelled (and said so).
+    std::optional<ImFile::Status> openRun(const QString& path, bool append);
     void showAcquisition();
     // The layer line, or the sum shown in its place.
     void showLayers();

@@ -23,13 +23,14 @@ Menu::Menu()
 {
     addMenu("fileMenu", "File",
             {{"fileOpen", "Open", "Ctrl+O"},
+             {"fileAppend", "Append Acquisition..."},
              {"fileOpenAnalysis", "Open Analysis..."},
              {"fileSaveAnalysis", "Save Analysis...", "Ctrl+Shift+S"},
              {"fileOpenStudy", "Open Study..."},
              {"fileSaveImage", "Save Image As...", "Ctrl+S"},
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
-            {3, 4, 6});
+            {4, 5, 7});
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
              {"editRedo", "Redo", "Ctrl+Shift+Z", false},

@@ -2,11 +2,18 @@
 // shown orientation in every sample format, and the files the instruments recorded.
 #include "core/imfile/imheader.h"
 #include "core/imfile/summary.h"
+#include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
+#include "core/model/alignlayers.h"
+#include "core/model/stripes.h"
+#include "featurefiles.h"
 #include "imbuilder.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +68,23 @@ QString rowText(const ImHeader& h, int completePlanes, const QString& caption)
             return row.text;
     }
     return "(no such row)";
+}
+
+// Every value of both species over layers first..last, in shown orientation; -1 for none.
+std::vector<double> valuesOf(const Acquisition& a, int first, int last)
+{
+    std::vector<double> values;
+    for (int s = 0; s < 2; ++s) {
+        PlaneRequest r = a.request({s, {}});
+        r.firstLayer = first;
+        r.lastLayer = last;
+        const PlanePtr p = a.plane(r).shown;
+        for (int i = 0; p && i < p->side * p->side; ++i)
+            values.push_back(std::isnan(p->value(i % p->side, i / p->side))
+                                 ? -1
+                                 : p->value(i % p->side, i / p->side));
+    }
+    return values;
 }
 
 } // namespace
@@ -191,8 +215,7 @@ private slots:
         QTest::newRow("not square") << b.bytes() << QStringList{side} << 0 << 1;
         b.width = b.height = 300;
         QTest::newRow("300 x 300, frames missing")
-            << b.header() + QByteArray(20000, '\0')
-            << QStringList{size, side} << 0 << 0;
+            << b.header() + QByteArray(20000, '\0') << QStringList{size, side} << 0 << 0;
         // Found by fuzzing: counts whose product exceeds 64 bits.
         b.nSpecies = 16974096;
         b.labels = {};
@@ -200,8 +223,7 @@ private slots:
         b.height = 13825;
         b.nPlanes = 27649;
         QTest::newRow("absurd counts")
-            << b.header() + QByteArray(5911, '\0')
-            << QStringList{size, side} << 0 << 0;
+            << b.header() + QByteArray(5911, '\0') << QStringList{size, side} << 0 << 0;
     }
 
     void messages()
@@ -320,6 +342,100 @@ private slots:
         QVERIFY(r.shown);
         QCOMPARE(r.shown->value(511 - 5, 3), 26.0); // r * 7 + k with r = 3, k = 5
         f.remove();
+    }
+
+    // Three runs of one field read as one acquisition give what one file of the same six layers
+    // gives: each layer, sums with and without excluded layers, the depth profile and the drift
+    // measured. Each run is read at its own offsets and in its own sample size.
+    void chainedRuns()
+    {
+        const auto sample = [](int s, int p, int row, int k) {
+            return FeatureFiles::scene(s, 63 - k - (p * 3) % 7 + 3, row - p % 4);
+        };
+        QVERIFY(FeatureFiles::small(2, 6, sample).write(m_dir.filePath("whole.im")));
+        Acquisition one, chain;
+        QCOMPARE(one.open(m_dir.filePath("whole.im")), ImFile::Status::Accepted);
+        QStringList runs;
+        for (int r = 0; r < 3; ++r) {
+            ImBuilder run = FeatureFiles::small(
+                2, 2, [=](int s, int p, int row, int k) { return sample(s, p + 2 * r, row, k); });
+            run.headerSize = 2048 + 1024 * r;
+            run.depth = r == 1 ? 4 : 2;
+            runs << m_dir.filePath(QStringLiteral("run%1.im").arg(r + 1));
+            QVERIFY(run.write(runs.last()));
+            QCOMPARE(r == 0 ? chain.open(runs.last()) : chain.append(runs.last()),
+                     ImFile::Status::Accepted);
+        }
+        QCOMPARE(chain.layerCount(), 6);
+        // Every layer alone (what a depth profile is made of) and sums across the runs.
+        for (const auto& [first, last] :
+             {std::pair{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {1, 6}, {2, 5}})
+            QCOMPARE(valuesOf(chain, first, last), valuesOf(one, first, last));
+        QCOMPARE(isolumen::layerProfiles(*chain.file(), 0)->meanRow,
+                 isolumen::layerProfiles(*one.file(), 0)->meanRow);
+        for (Acquisition* a : {&one, &chain})
+            a->setExcludedLayers({2, 5});
+        QCOMPARE(valuesOf(chain, 1, 6), valuesOf(one, 1, 6));
+
+        AlignRequest request;
+        request.excluded = one.exclusionMask();
+        QString problem;
+        const std::optional<Alignment> drift = alignLayers(*one.file(), request, nullptr, &problem);
+        const std::optional<Alignment> chained =
+            alignLayers(*chain.file(), request, nullptr, &problem);
+        QVERIFY(drift && chained);
+        QCOMPARE(chained->shifts, drift->shifts);
+        one.setAlignment(std::make_shared<Alignment>(*drift));
+        chain.setAlignment(std::make_shared<Alignment>(*chained));
+        QCOMPARE(valuesOf(chain, 1, 6), valuesOf(one, 1, 6));
+
+        // Saved as a list of acquisitions, and known again only by the same chain.
+        chain.addRegion(*parseRegion("rect:1,1,5,5", nullptr));
+        const QByteArray saved = isolumen::writeAnalysis(isolumen::analysisOf(chain));
+        const QJsonObject doc = QJsonDocument::fromJson(saved).object();
+        QVERIFY(!doc.contains("acquisition"));
+        QCOMPARE(doc.value("acquisitions").toArray().at(2).toObject().value("name").toString(),
+                 QString("run3.im"));
+        const auto read = isolumen::readAnalysis(saved);
+        QVERIFY(std::holds_alternative<isolumen::AnalysisFile>(read));
+        const isolumen::AnalysisFile& analysis = std::get<isolumen::AnalysisFile>(read);
+        QVERIFY(isolumen::sameAcquisition(analysis, chain));
+        QVERIFY(!isolumen::sameAcquisition(analysis, one));
+        QCOMPARE(isolumen::acquisitionArgument(analysis, m_dir.path()), runs.join('+'));
+        Acquisition reopened;
+        QCOMPARE(reopened.open(runs[0]), ImFile::Status::Accepted);
+        for (const QString& run : runs.mid(1)) {
+            QVERIFY(!isolumen::sameAcquisition(analysis, reopened));
+            QCOMPARE(reopened.append(run), ImFile::Status::Accepted);
+        }
+        QVERIFY(isolumen::applyAnalysis(analysis, reopened).isEmpty());
+        QCOMPARE(reopened.excludedLayers(), std::vector<int>({2, 5}));
+        QCOMPARE(reopened.alignment()->shifts, drift->shifts);
+        QCOMPARE(reopened.regions().size(), 1);
+    }
+
+    // A run that is not of the same field is refused, naming the file and what differs, and the
+    // acquisition stays as it was.
+    void chainRefused()
+    {
+        const ImBuilder first = FeatureFiles::small(2, 1, [](int, int, int, int) { return 1u; });
+        ImBuilder side = first, species = first, label = first;
+        side.width = side.height = 128;
+        species.nSpecies = 3;
+        species.labels << "14N";
+        label.labels[1] = "13N";
+        Acquisition a;
+        QVERIFY(first.write(m_dir.filePath("first.im")));
+        QCOMPARE(a.open(m_dir.filePath("first.im")), ImFile::Status::Accepted);
+        for (const auto& [run, why] :
+             {std::pair{side, "its side differs (128 x 128 pixels, not 64 x 64)."},
+              {species, "its number of species differs (3, not 2)."},
+              {label, "its label 2 differs (13N, not 13C)."}}) {
+            QVERIFY(run.write(m_dir.filePath("next.im")));
+            QCOMPARE(a.append(m_dir.filePath("next.im")), ImFile::Status::Unusable);
+            QCOMPARE(a.errorString(), QString("next.im cannot be appended to first.im: ") + why);
+        }
+        QCOMPARE(a.layerCount(), 1);
     }
 
     void instrumentFiles_data()

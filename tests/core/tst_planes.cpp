@@ -44,6 +44,7 @@ private slots:
     void noValueCounts_data();
     void noValueCounts();
     void correctedRealCount();
+    void chainedDeadTimes();
     void hsi();
     void alignment();
 
@@ -212,6 +213,37 @@ void TestPlanes::correctedRealCount()
     a.setCorrections(makeCorrections(a.header(), settings).corrections);
     const PlanePtr corrected = planeOf(a, {0, {}}, 1, 1);
     QVERIFY(near(corrected->value(int(at % 512), int(at / 512)), 2664.668282370258));
+}
+
+// Three runs, each recording its own dead time and count time: each layer is corrected by its
+// own file's, and the sum adds them up.
+void TestPlanes::chainedDeadTimes()
+{
+    const double ns[3] = {44, 60, 100};
+    const double countTime[3] = {4.096, 8.192, 4.096}; // a dwell time of 1, 2 and 1 ms
+    Acquisition a;
+    for (int r = 0; r < 3; ++r) {
+        ImBuilder b = small(1, 2, [](int, int, int, int) { return 1000u; });
+        recordCounting(b, {{1, countTime[r]}}, qint32(ns[r]));
+        const QString path = m_dir.filePath(QStringLiteral("run%1.im").arg(r));
+        QVERIFY(b.write(path));
+        QCOMPARE(r == 0 ? a.open(path) : a.append(path), ImFile::Status::Accepted);
+    }
+    const auto corrected = [&](double tau, double dwellMs) {
+        return 1000 / (1 - 1000 * tau * 1e-9 / (dwellMs * 1e-3));
+    };
+    CorrectionSettings settings;
+    settings.deadTime = true;
+    a.setCorrections(makeCorrections(*a.file(), settings).corrections);
+    double sum = 0;
+    for (int layer = 1; layer <= 6; ++layer) {
+        const int r = (layer - 1) / 2;
+        const double want = corrected(ns[r], countTime[r] / 4.096);
+        QVERIFY2(near(planeOf(a, {0, {}}, layer, layer)->value(3, 9), want),
+                 qPrintable(QString::number(layer)));
+        sum += want;
+    }
+    QVERIFY(near(planeOf(a, {0, {}}, 1, 6)->value(3, 9), sum));
 }
 
 // Hue by ratio: blue at Rmin through cyan, green and yellow to red at Rmax, held there beyond;

@@ -53,6 +53,7 @@ private slots:
     void compressed_data();
     void compressed();
     void info();
+    void chainedRuns();
 
 private:
     // Runs isolumen in the work folder, with its own cache folder.
@@ -616,6 +617,37 @@ void TestAnalysisCommandLine::info()
     QCOMPARE(cut.err.count("The file ends after layer 2 of 4."), 1);
     QVERIFY(run({"--info", "none.im"}).out.contains("\nNumber of Planes: 4\nComplete Planes: 0\n"));
     QVERIFY(!run({"--info", "two.im"}).out.contains("Complete Planes"));
+}
+
+// two.im's three layers as a chain of two runs, one named with a '+': the summary counts both and
+// the statistics are those of two.im; a run of another field is refused.
+void TestAnalysisCommandLine::chainedRuns()
+{
+    ImBuilder first = m_files["two.im"];
+    first.nPlanes = 1;
+    first.duration = 200; // the dwell time of two.im's layers, for the dead-time correction
+    ImBuilder second = first;
+    second.nPlanes = 2;
+    second.duration = 400;
+    second.sample = [sample = first.sample](int s, int p, int r, int k) {
+        return sample(s, p + 1, r, k);
+    };
+    QVERIFY(write("run1.im", first) && write("run+2.im", second));
+    const QString chain = "run1.im+run+2.im";
+    const Run info = run({"--info", chain});
+    QCOMPARE(info.status, 0);
+    QVERIFY2(info.out.contains("\nNumber of Planes: 3\nAppended: run+2.im (2 planes)\nNumber of "
+                               "Species: 2\n"),
+             qPrintable(info.out));
+    const QStringList stats{"--stats", "--roi", "rect:3,3,20,20", "--sum", "--deadtime-ns", "90"};
+    const Run whole = run(stats + QStringList{"two.im"});
+    QCOMPARE(whole.status, 0);
+    QCOMPARE(run(stats + QStringList{chain}).out, whole.out);
+
+    const Run refused = run({"--info", "two.im+four.im"});
+    QCOMPARE(refused.status, 2);
+    QCOMPARE(refused.err.trimmed(),
+             "four.im cannot be appended to two.im: its number of species differs (1, not 2).");
 }
 
 QTEST_GUILESS_MAIN(TestAnalysisCommandLine)

@@ -294,7 +294,7 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(a.alignment()->origins == kept.alignment->origins);
     QCOMPARE(a.alignment()->origin(2), ShiftOrigin::Hand);
     QVERIFY(a.alignment()->settings == kept.alignment->settings);
-    QCOMPARE(a.corrections()->species[1].deadTimeNs, 40.0);
+    QCOMPARE(a.corrections()->runs.front().species[1].deadTimeNs, 40.0);
     a.addRegion(rect("rect:1,1,3,3"));
     QCOMPARE(a.regions().last().id, 4);
     QVERIFY(main->session().saveAnalysis());

@@ -16,6 +16,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <utility>
 
 using TestPictures::patternFile;
 
@@ -72,7 +73,7 @@ private slots:
         setMessageHandler([this](const QString& text) { m_messages << text; });
         Dialogs::setOpenFile([this](QWidget*, const QString&, const QString&) {
             ++m_openDialogs;
-            return QString();
+            return std::exchange(m_openAnswer, QString());
         });
         Dialogs::setSaveFile([this](QWidget*, const QString&, const QString&, const QString&) {
             return m_saveAnswer;
@@ -215,6 +216,11 @@ private slots:
             QVERIFY2(!Menu::run(item), item);
         QVERIFY(Menu::run("fileOpen"));
         QCOMPARE(m_openDialogs, 1);
+        // A further run appended: its layers follow.
+        open(patternFile(4, 2, 64));
+        m_openAnswer = write(patternFile(4, 3, 64), "run2.im");
+        QVERIFY(Menu::run("fileAppend"));
+        QCOMPARE(m_acquisition.layerCount(), 5);
     }
 
     void displayRangeControls()
@@ -536,6 +542,7 @@ private:
     QPointer<MainWindow> m_main;
     QStringList m_messages;
     int m_openDialogs = 0;
+    QString m_openAnswer;                     // what the next open dialog answers
     std::pair<QString, QString> m_saveAnswer; // the save dialog's path and filter
     QList<std::pair<QRgb, QString>> m_pickerCalls;
     std::optional<QRgb> m_pickerAnswer;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <sys/stat.h>
 
@@ -48,4 +49,21 @@ QString specialFileProblem(const QString& path)
         return {};
     return QStringLiteral("Cannot read %1: it is %2, not a regular file.")
         .arg(QDir::toNativeSeparators(path), QLatin1String(what));
+}
+
+QStringList chainedFiles(const QString& argument)
+{
+    const QChar plus(u'+');
+    if (QFileInfo::exists(argument) || !argument.contains(plus))
+        return {argument};
+    const QStringList pieces = argument.split(plus);
+    QStringList files;
+    for (qsizetype first = 0; first < pieces.size();) {
+        qsizetype end = pieces.size();
+        while (end > first + 1 && !QFileInfo::exists(pieces.mid(first, end - first).join(plus)))
+            --end;
+        files << pieces.mid(first, end - first).join(plus);
+        first = end;
+    }
+    return files;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The names of the files the viewer opens: raw images, plain or compressed. The open dialog's
 // filter and the main window's drop acceptance are both made from this list, so the two routes
@@ -17,3 +18,9 @@ QString rawImageDialogFilter();
 // a socket would block or never end. Empty for a regular file (and for anything else, which
 // opening then names).
 QString specialFileProblem(const QString& path);
+
+// The files of a chain of runs given as one argument, FILE+FILE2+...: an argument naming an
+// existing file is that file alone, '+' in its name or not. Otherwise it is cut at each '+',
+// each file taking the longest run of the pieces that names an existing file (a file whose name
+// holds '+' goes before shorter names), or one piece when none does.
+QStringList chainedFiles(const QString& argument);

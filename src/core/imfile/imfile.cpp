@@ -31,9 +31,15 @@ int wholeLayers(const ImHeader& h)
 
 } // namespace
 
-ImFile::Status ImFile::open(const QString& path, const QString& displayName)
+// A file read and accepted, before it joins the sequence.
+struct ImFile::Opened
 {
-    close();
+    std::unique_ptr<QFile> file;
+    HeaderReadResult read;
+};
+
+ImFile::Status ImFile::openRun(const QString& path, const QString& displayName, Opened& opened)
+{
     m_error.clear();
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(path);
@@ -49,41 +55,132 @@ ImFile::Status ImFile::open(const QString& path, const QString& displayName)
         m_error = problem;
         return Status::Unusable;
     }
-    auto file = std::make_unique<QFile>(path);
-    if (!info.isReadable() || !file->open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("Cannot read %1: %2").arg(shown, file->errorString());
+    opened.file = std::make_unique<QFile>(path);
+    if (!info.isReadable() || !opened.file->open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("Cannot read %1: %2").arg(shown, opened.file->errorString());
         return Status::Unusable;
     }
-    HeaderReadResult read =
-        readImHeader(*file, file->size(), displayName.isEmpty() ? info.fileName() : displayName);
-    if (!read.header)
-        return Status::Refused;
-    m_file = std::move(file);
-    m_header = std::move(*read.header);
-    m_frameSide = read.frameSide;
-    m_messages = std::move(read.messages);
-    m_completePlanes = wholeLayers(m_header);
+    opened.read = readImHeader(*opened.file, opened.file->size(),
+                               displayName.isEmpty() ? info.fileName() : displayName);
+    return opened.read.header ? Status::Accepted : Status::Refused;
+}
+
+ImFile::Status ImFile::open(const QString& path, const QString& displayName)
+{
+    close();
+    Opened opened;
+    const Status status = openRun(path, displayName, opened);
+    if (status != Status::Accepted)
+        return status;
+    Run run{path, std::move(*opened.read.header), 1, 0};
+    run.layers = wholeLayers(run.header);
+    m_frameSide = opened.read.frameSide;
+    m_messages = std::move(opened.read.messages);
+    m_completePlanes = run.layers;
     // A file without a complete layer is summarised like a header-only one, with no word of
     // where it ends.
-    if (m_completePlanes >= 1 && m_completePlanes < m_header.planeCount)
+    if (run.layers >= 1 && run.layers < run.header.planeCount)
         m_messages << QStringLiteral("The file ends after layer %1 of %2.")
-                          .arg(m_completePlanes)
-                          .arg(m_header.planeCount);
+                          .arg(run.layers)
+                          .arg(run.header.planeCount);
+    m_files.push_back(std::move(opened.file));
+    m_runs.push_back(std::move(run));
+    return Status::Accepted;
+}
+
+namespace {
+
+// What keeps a file from following the first in one sequence of layers; empty when nothing.
+QString chainMismatch(const ImHeader& first, const ImHeader& next)
+{
+    const QString refused =
+        QStringLiteral("%1 cannot be appended to %2: ").arg(next.fileName, first.fileName);
+    if (next.pixelWidth != first.pixelWidth || next.pixelHeight != first.pixelHeight)
+        return refused + QStringLiteral("its side differs (%1 x %2 pixels, not %3 x %4).")
+                             .arg(next.pixelWidth)
+                             .arg(next.pixelHeight)
+                             .arg(first.pixelWidth)
+                             .arg(first.pixelHeight);
+    if (next.species.size() != first.species.size())
+        return refused + QStringLiteral("its number of species differs (%1, not %2).")
+                             .arg(next.species.size())
+                             .arg(first.species.size());
+    for (int i = 0; i < first.species.size(); ++i) {
+        if (next.species[i] != first.species[i])
+            return refused + QStringLiteral("its label %1 differs (%2, not %3).")
+                                 .arg(i + 1)
+                                 .arg(next.species[i], first.species[i]);
+    }
+    return {};
+}
+
+} // namespace
+
+ImFile::Status ImFile::append(const QString& path, const QString& displayName)
+{
+    if (!isOpen()) {
+        m_error = QStringLiteral("No file is open to append %1 to.").arg(path);
+        return Status::Unusable;
+    }
+    Opened opened;
+    const Status status = openRun(path, displayName, opened);
+    if (status != Status::Accepted)
+        return status;
+    Run run{path, std::move(*opened.read.header), m_completePlanes + 1, 0};
+    if (const QString mismatch = chainMismatch(header(), run.header); !mismatch.isEmpty()) {
+        m_error = mismatch;
+        return Status::Unusable;
+    }
+    run.layers = wholeLayers(run.header);
+    for (const QString& m : opened.read.messages)
+        m_messages << QStringLiteral("%1: %2").arg(run.header.fileName, m);
+    if (run.layers < run.header.planeCount)
+        m_messages << QStringLiteral("%1 ends after layer %2 of %3.")
+                          .arg(run.header.fileName)
+                          .arg(run.layers)
+                          .arg(run.header.planeCount);
+    m_completePlanes += run.layers;
+    m_files.push_back(std::move(opened.file));
+    m_runs.push_back(std::move(run));
     return Status::Accepted;
 }
 
 void ImFile::close()
 {
-    m_file.reset();
+    m_files.clear();
+    m_runs.clear();
     m_completePlanes = 0;
 }
 
-qint64 ImFile::readAt(qint64 offset, void* dst, qint64 n) const
+const ImHeader& ImFile::header() const
 {
-    if (!m_file || offset < 0 || n <= 0)
+    static const ImHeader none;
+    return m_runs.empty() ? none : m_runs.front().header;
+}
+
+int ImFile::runOf(int layer) const
+{
+    // The last run that starts at or before the layer.
+    const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), layer,
+                                        [](int l, const Run& run) { return l < run.firstLayer; });
+    return std::max(0, int(after - m_runs.begin()) - 1);
+}
+
+int ImFile::widestSample() const
+{
+    int widest = 0;
+    for (const Run& run : m_runs)
+        widest = std::max(widest, run.header.bytesPerSample);
+    return widest;
+}
+
+qint64 ImFile::readAt(qint64 offset, void* dst, qint64 n, int run) const
+{
+    if (run < 0 || run >= int(m_files.size()) || offset < 0 || n <= 0)
         return 0;
+    QFile& file = *m_files[size_t(run)];
 #ifdef Q_OS_UNIX
-    const int fd = m_file->handle();
+    const int fd = file.handle();
     qint64 got = 0;
     while (got < n) {
         const ssize_t r =
@@ -97,11 +194,11 @@ qint64 ImFile::readAt(qint64 offset, void* dst, qint64 n) const
     return got;
 #else
     const std::lock_guard<std::mutex> lock(m_readLock);
-    if (!m_file->seek(offset))
+    if (!file.seek(offset))
         return 0;
     qint64 got = 0;
     while (got < n) {
-        const qint64 r = m_file->read(static_cast<char*>(dst) + got, n - got);
+        const qint64 r = file.read(static_cast<char*>(dst) + got, n - got);
         if (r <= 0)
             break;
         got += r;
@@ -110,17 +207,21 @@ qint64 ImFile::readAt(qint64 offset, void* dst, qint64 n) const
 #endif
 }
 
-void ImFile::readRawRows(int species, int plane, int firstRow, int rows,
-                         std::vector<uchar>& scratch) const
+const ImFile::Run& ImFile::readRawRows(int species, int plane, int firstRow, int rows,
+                                       std::vector<uchar>& scratch) const
 {
+    const int index = runOf(plane);
+    const Run& run = m_runs[size_t(index)];
     const int side = m_frameSide.value_or(0);
-    const qint64 rowBytes = qint64(side) * m_header.bytesPerSample;
+    const qint64 rowBytes = qint64(side) * run.header.bytesPerSample;
     const qint64 bytes = rowBytes * rows;
     scratch.resize(size_t(bytes));
-    const qint64 frame = framePosition(m_header, species, plane);
-    const qint64 got = frame < 0 ? 0 : readAt(frame + rowBytes * firstRow, scratch.data(), bytes);
+    const qint64 frame = framePosition(run.header, species, plane - run.firstLayer + 1);
+    const qint64 got =
+        frame < 0 ? 0 : readAt(frame + rowBytes * firstRow, scratch.data(), bytes, index);
     // Whatever the file does not hold reads as zero.
     std::memset(scratch.data() + got, 0, size_t(bytes - got));
+    return run;
 }
 
 namespace {
@@ -163,8 +264,8 @@ void ImFile::readFrameRows(int species, int plane, int firstRow, int rows, T* ou
     const int side = m_frameSide.value_or(0);
     if (side <= 0 || rows <= 0)
         return;
-    readRawRows(species, plane, firstRow, rows, scratch);
-    decodeRows<true>(m_header, scratch.data(), side, rows, out, [](T& to, auto v) { to = T(v); });
+    const Run& run = readRawRows(species, plane, firstRow, rows, scratch);
+    decodeRows<true>(run.header, scratch.data(), side, rows, out, [](T& to, auto v) { to = T(v); });
 }
 
 template <typename Sum>
@@ -174,8 +275,9 @@ void ImFile::addFrameRows(int species, int plane, int firstRow, int rows, Sum* s
     const int side = m_frameSide.value_or(0);
     if (side <= 0 || rows <= 0)
         return;
-    readRawRows(species, plane, firstRow, rows, scratch);
-    decodeRows<false>(m_header, scratch.data(), side, rows, sums, [](Sum& to, auto v) { to += v; });
+    const Run& run = readRawRows(species, plane, firstRow, rows, scratch);
+    decodeRows<false>(run.header, scratch.data(), side, rows, sums,
+                      [](Sum& to, auto v) { to += v; });
 }
 
 template <typename T> void ImFile::mirrorRows(T* values, int side, int rows)

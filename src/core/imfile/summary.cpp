@@ -1,6 +1,6 @@
 #include "core/imfile/summary.h"
 
-#include "core/imfile/imheader.h"
+#include "core/imfile/imfile.h"
 #include "core/model/corrections.h"
 #include "core/text/numbertext.h"
 
@@ -34,7 +34,10 @@ QString micronSizeText(const ImHeader& h)
     return formatNumber(h.micronSize, NumberPattern::OneDecimal) + QStringLiteral(" µm");
 }
 
-QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes)
+namespace {
+
+// planes: what "Number of Planes:" says, the header's own or those of a chain.
+QList<SummaryRow> detailRows(const ImHeader& h, qint64 planes, int completePlanes)
 {
     const double duration = h.duration;
     const QString min = QStringLiteral(" min");
@@ -55,13 +58,42 @@ QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes)
         {"Pixel Height:", numberText(h.pixelHeight)},
         {"Pixel Depth:", numberText(h.pixelDepth)},
         {"Image Size:", grouped(h.nmSize) + " nm"},
-        {"Number of Planes:", numberText(h.planeCount)},
+        {"Number of Planes:", numberText(planes)},
     };
-    if (completePlanes < h.planeCount)
+    if (completePlanes < planes)
         rows.append({"Complete Planes:", numberText(completePlanes)});
     rows.append({"Number of Species:", numberText(h.speciesCount)});
     for (int i = 0; i < h.species.size(); ++i)
         rows.append({QStringLiteral("Species %1:").arg(i + 1), h.species[i]});
+    return rows;
+}
+
+} // namespace
+
+QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes)
+{
+    return detailRows(h, h.planeCount, completePlanes);
+}
+
+QList<SummaryRow> detailRows(const ImFile& file)
+{
+    qint64 planes = 0;
+    QList<SummaryRow> appended;
+    for (const ImFile::Run& run : file.runs()) {
+        planes += run.header.planeCount;
+        if (&run != &file.runs().front())
+            appended.append({QStringLiteral("Appended:"),
+                             QStringLiteral("%1 (%2 %3)")
+                                 .arg(run.header.fileName, numberText(run.header.planeCount),
+                                      run.header.planeCount == 1 ? QStringLiteral("plane")
+                                                                 : QStringLiteral("planes"))});
+    }
+    QList<SummaryRow> rows = detailRows(file.header(), planes, file.completePlanes());
+    qsizetype at = 0;
+    while (at < rows.size() && rows[at].caption != QLatin1String("Number of Species:"))
+        ++at;
+    for (qsizetype i = 0; i < appended.size(); ++i)
+        rows.insert(at + i, appended[i]);
     return rows;
 }
 

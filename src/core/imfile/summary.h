@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+class ImFile;
 struct ImHeader;
 
 // The acquisition summary as captions and texts: the main window's details area and the lines
@@ -21,6 +22,10 @@ QString micronSizeText(const ImHeader& h); // "20.0 µm"
 // per species ("Species 1:" ...). completePlanes is the number of layers the file holds whole;
 // when it is fewer than the header's planes, "Complete Planes:" follows "Number of Planes:".
 QList<SummaryRow> detailRows(const ImHeader& h, int completePlanes);
+// The rows of an open file: those of the first file's header, but for a chain of runs
+// "Number of Planes:" counts the planes of every file, and one row per further file follows:
+// "Appended:" "NAME (N planes)".
+QList<SummaryRow> detailRows(const ImFile& file);
 
 // One row per species with the dead time of its detector: "Dead Time 1:" "44 ns", or "-" for
 // secondary electrons and where the file records none.

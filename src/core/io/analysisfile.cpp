@@ -3,6 +3,7 @@
 #include "core/model/acquisition.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -252,18 +253,59 @@ void readWindows(const QJsonArray& list, AnalysisFile& a)
 
 } // namespace
 
+namespace {
+
+QJsonObject acquisitionJson(const AcquisitionRecord& r)
+{
+    return QJsonObject{{QStringLiteral("name"), r.name},
+                       {QStringLiteral("size"), double(r.size)},
+                       {QStringLiteral("headerSha256"), r.headerSha256}};
+}
+
+AcquisitionRecord acquisitionFromJson(const QJsonObject& o)
+{
+    return {o.value(QStringLiteral("name")).toString(),
+            qint64(o.value(QStringLiteral("size")).toDouble()),
+            o.value(QStringLiteral("headerSha256")).toString().toLower()};
+}
+
+// A single file as "acquisition", as ever; a chain of runs as the list "acquisitions".
+void putAcquisitions(const AnalysisFile& a, QJsonObject& o)
+{
+    const AcquisitionRecord first{a.acquisitionName, a.acquisitionSize, a.headerSha256};
+    if (a.appended.isEmpty()) {
+        o.insert(QStringLiteral("acquisition"), acquisitionJson(first));
+        return;
+    }
+    QJsonArray chain{acquisitionJson(first)};
+    for (const AcquisitionRecord& r : a.appended)
+        chain.append(acquisitionJson(r));
+    o.insert(QStringLiteral("acquisitions"), chain);
+}
+
+void takeAcquisitions(const QJsonObject& o, AnalysisFile& a)
+{
+    const QJsonArray chain = o.value(QStringLiteral("acquisitions")).toArray();
+    const AcquisitionRecord first =
+        acquisitionFromJson(chain.isEmpty() ? o.value(QStringLiteral("acquisition")).toObject()
+                                            : chain.first().toObject());
+    a.acquisitionName = first.name;
+    a.acquisitionSize = first.size;
+    a.headerSha256 = first.headerSha256;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        a.appended << acquisitionFromJson(chain[i].toObject());
+}
+
+} // namespace
+
 QByteArray writeAnalysis(const AnalysisFile& a)
 {
     QJsonArray excluded;
     for (const int layer : a.excludedLayers)
         excluded.append(layer);
-    const QJsonObject fresh{
+    QJsonObject fresh{
         {QStringLiteral("format"), kFormat},
         {QStringLiteral("version"), AnalysisFile::kVersion},
-        {QStringLiteral("acquisition"),
-         QJsonObject{{QStringLiteral("name"), a.acquisitionName},
-                     {QStringLiteral("size"), double(a.acquisitionSize)},
-                     {QStringLiteral("headerSha256"), a.headerSha256}}},
         {QStringLiteral("layers"), QJsonObject{{QStringLiteral("first"), a.firstLayer},
                                                {QStringLiteral("last"), a.lastLayer},
                                                {QStringLiteral("excluded"), excluded}}},
@@ -272,7 +314,12 @@ QByteArray writeAnalysis(const AnalysisFile& a)
         {QStringLiteral("corrections"), correctionsJson(a)},
         {QStringLiteral("alignment"), alignmentJson(a.alignment)},
         {QStringLiteral("windows"), windowsJson(a.windows)}};
-    return QJsonDocument(merged(a.read, fresh).toObject()).toJson();
+    putAcquisitions(a, fresh);
+    // The form read may be the other one.
+    QJsonObject read = a.read;
+    read.remove(QStringLiteral("acquisition"));
+    read.remove(QStringLiteral("acquisitions"));
+    return QJsonDocument(merged(read, fresh).toObject()).toJson();
 }
 
 std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json)
@@ -300,10 +347,7 @@ std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json)
                               "%1; this version reads %2). Update Isolumen to open it.")
             .arg(version)
             .arg(AnalysisFile::kVersion);
-    const QJsonObject acquisition = o.value(QStringLiteral("acquisition")).toObject();
-    a.acquisitionName = acquisition.value(QStringLiteral("name")).toString();
-    a.acquisitionSize = qint64(acquisition.value(QStringLiteral("size")).toDouble());
-    a.headerSha256 = acquisition.value(QStringLiteral("headerSha256")).toString().toLower();
+    takeAcquisitions(o, a);
     const QJsonObject layers = o.value(QStringLiteral("layers")).toObject();
     a.firstLayer = countOf(layers.value(QStringLiteral("first")), 1);
     a.lastLayer = std::max(a.firstLayer, countOf(layers.value(QStringLiteral("last")), 1));
@@ -337,21 +381,61 @@ std::variant<AnalysisFile, QString> readAnalysisFile(const QString& path)
     return read;
 }
 
-QString headerSha256(const Acquisition& acquisition)
+namespace {
+
+QString runHeaderSha256(const ImFile& file, int run)
 {
-    const std::shared_ptr<const ImFile> file = acquisition.file();
-    if (!file)
-        return {};
-    QByteArray header(std::max(0, acquisition.header().headerSize), '\0');
-    header.resize(file->readAt(0, header.data(), header.size()));
+    const ImHeader& h = file.runs()[size_t(run)].header;
+    QByteArray header(std::max(0, h.headerSize), '\0');
+    header.resize(file.readAt(0, header.data(), header.size(), run));
     return QString::fromLatin1(
         QCryptographicHash::hash(header, QCryptographicHash::Sha256).toHex());
 }
 
+} // namespace
+
+QString headerSha256(const Acquisition& acquisition)
+{
+    const std::shared_ptr<const ImFile> file = acquisition.file();
+    return file ? runHeaderSha256(*file, 0) : QString();
+}
+
+QString acquisitionSha256(const Acquisition& acquisition)
+{
+    const std::shared_ptr<const ImFile> file = acquisition.file();
+    if (!file || file->runs().size() == 1)
+        return headerSha256(acquisition);
+    QCryptographicHash chain(QCryptographicHash::Sha256);
+    for (int r = 0; r < int(file->runs().size()); ++r)
+        chain.addData(runHeaderSha256(*file, r).toLatin1());
+    return QString::fromLatin1(chain.result().toHex());
+}
+
 bool sameAcquisition(const AnalysisFile& analysis, const Acquisition& acquisition)
 {
-    return acquisition.isOpen() && analysis.acquisitionSize == acquisition.header().fileSize &&
+    const std::shared_ptr<const ImFile> file = acquisition.file();
+    if (!file || analysis.appended.size() + 1 != qsizetype(file->runs().size()))
+        return false;
+    // Names aside: a file may be renamed or expanded from an archive.
+    for (int r = 1; r < int(file->runs().size()); ++r) {
+        const AcquisitionRecord& kept = analysis.appended[r - 1];
+        if (kept.size != file->runs()[size_t(r)].header.fileSize ||
+            kept.headerSha256 != runHeaderSha256(*file, r))
+            return false;
+    }
+    return analysis.acquisitionSize == acquisition.header().fileSize &&
            analysis.headerSha256 == headerSha256(acquisition);
+}
+
+QString acquisitionArgument(const AnalysisFile& analysis, const QString& folder)
+{
+    if (analysis.acquisitionName.isEmpty())
+        return {};
+    const QDir dir(folder);
+    QStringList files{dir.filePath(analysis.acquisitionName)};
+    for (const AcquisitionRecord& r : analysis.appended)
+        files << dir.filePath(r.name);
+    return files.join(QLatin1Char('+'));
 }
 
 namespace {
@@ -391,7 +475,10 @@ void applyCorrections(const AnalysisFile& a, Acquisition& acquisition, QStringLi
     settings.primaryCurrentPa = a.qsaCurrentPa;
     if (a.qsa)
         settings.qsaBeta = bySpecies(acquisition, a.qsaBeta, problems);
-    const CorrectionSetup setup = makeCorrections(acquisition.header(), settings);
+    const std::shared_ptr<const ImFile> file = acquisition.file();
+    if (!file)
+        return;
+    const CorrectionSetup setup = makeCorrections(*file, settings);
     if (!setup.error.isEmpty()) {
         problems << setup.error;
         return;
@@ -433,6 +520,12 @@ AnalysisFile analysisOf(const Acquisition& acquisition)
     a.acquisitionName = acquisition.header().fileName;
     a.acquisitionSize = acquisition.header().fileSize;
     a.headerSha256 = headerSha256(acquisition);
+    if (const std::shared_ptr<const ImFile> file = acquisition.file()) {
+        for (size_t r = 1; r < file->runs().size(); ++r)
+            a.appended << AcquisitionRecord{file->runs()[r].header.fileName,
+                                            file->runs()[r].header.fileSize,
+                                            runHeaderSha256(*file, int(r))};
+    }
     a.firstLayer = acquisition.firstLayer();
     a.lastLayer = acquisition.lastLayer();
     a.regions = acquisition.regions();
@@ -441,10 +534,14 @@ AnalysisFile analysisOf(const Acquisition& acquisition)
         a.deadTime = c->settings.deadTime;
         a.qsa = c->settings.qsa;
         a.qsaCurrentPa = c->settings.primaryCurrentPa;
-        for (int s = 0; s < int(c->species.size()); ++s) {
+        // Those given by hand: the files' own are read again from them, each for its layers.
+        for (int s = 0; s < acquisition.speciesCount(); ++s) {
             const QString label = acquisition.speciesName(s).trimmed();
-            if (c->species[size_t(s)].deadTimeNs > 0)
-                a.deadTimeNs.insert(label, c->species[size_t(s)].deadTimeNs);
+            const std::optional<double> byHand = c->settings.deadTimeNs.contains(s)
+                                                     ? c->settings.deadTimeNs.value(s)
+                                                     : c->settings.deadTimeAllNs;
+            if (byHand && *byHand > 0)
+                a.deadTimeNs.insert(label, *byHand);
             if (c->settings.qsaBeta.contains(s))
                 a.qsaBeta.insert(label, c->settings.qsaBeta.value(s));
         }

@@ -47,17 +47,28 @@ struct AlignmentRecord
     int usedBin = 1;
 };
 
+// One file of an acquisition: its name, size and the SHA-256 of its header.
+struct AcquisitionRecord
+{
+    QString name;
+    qint64 size = 0;
+    QString headerSha256; // lower-case hex
+
+    bool operator==(const AcquisitionRecord&) const = default;
+};
+
 // An analysis of one acquisition as the file ".isolumen" holds it: which acquisition (name,
-// size and the SHA-256 of its header), the layers shown and those left out of sums, the
-// regions, the corrections and the alignment (species by label), and the windows. What the file
-// held beyond these is kept in `read` and written again.
+// size and the SHA-256 of its header, and those of the files of a chain of runs appended), the
+// layers shown and those left out of sums, the regions, the corrections and the alignment (species
+// by label), and the windows. What the file held beyond these is kept in `read` and written again.
 struct AnalysisFile
 {
     static constexpr int kVersion = 1;
 
     QString acquisitionName;
     qint64 acquisitionSize = 0;
-    QString headerSha256; // lower-case hex
+    QString headerSha256;              // lower-case hex
+    QList<AcquisitionRecord> appended; // the further files of a chain, in order
     int firstLayer = 1;
     int lastLayer = 1;
     QList<int> excludedLayers;
@@ -83,10 +94,16 @@ QByteArray writeAnalysis(const AnalysisFile& analysis);
 std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json);
 // Reads the file at path (refusing any far larger than an analysis can be).
 std::variant<AnalysisFile, QString> readAnalysisFile(const QString& path);
+// The acquisition an analysis names, as the command line and the viewer open it: its file in
+// folder, or its chain of runs, FILE+FILE2+...; empty when it names none.
+QString acquisitionArgument(const AnalysisFile& analysis, const QString& folder);
 
 // The SHA-256 of the open file's header bytes, lower-case hex; empty without a file.
 QString headerSha256(const Acquisition& acquisition);
-// Whether the analysis was made of the acquisition open: the same size and header.
+// What tells the acquisition open from any other: its header's SHA-256, or for a chain of runs
+// the SHA-256 of its files' header hashes in order; empty without a file.
+QString acquisitionSha256(const Acquisition& acquisition);
+// Whether the analysis was made of the acquisition open: the same files, sizes and headers.
 bool sameAcquisition(const AnalysisFile& analysis, const Acquisition& acquisition);
 
 // The analysis of the acquisition's state: its file, layers, regions, corrections, alignment.

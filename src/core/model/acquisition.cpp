@@ -120,10 +120,43 @@ ImFile::Status Acquisition::open(const QString& path, const QString& displayName
         m_error = file->errorString();
         return status;
     }
+    adopt(std::move(file), std::move(keepAlive));
+    return status;
+}
+
+ImFile::Status Acquisition::append(const QString& path, const QString& displayName,
+                                   std::shared_ptr<void> keepAlive)
+{
+    if (!m_file)
+        return open(path, displayName, std::move(keepAlive));
+    // A new reader of every run: the one open may be read by workers meanwhile.
+    auto file = std::make_shared<ImFile>();
+    ImFile::Status status = ImFile::Status::Accepted;
+    for (const ImFile::Run& run : m_file->runs()) {
+        status = file->isOpen() ? file->append(run.path, run.header.fileName)
+                                : file->open(run.path, run.header.fileName);
+        if (status != ImFile::Status::Accepted)
+            break;
+    }
+    if (status == ImFile::Status::Accepted)
+        status = file->append(path, displayName);
+    if (status != ImFile::Status::Accepted) {
+        m_error = file->errorString();
+        return status;
+    }
+    std::vector<std::shared_ptr<void>> kept = std::move(m_keepAlive);
+    close();
+    m_keepAlive = std::move(kept);
+    adopt(std::move(file), std::move(keepAlive));
+    return status;
+}
+
+void Acquisition::adopt(std::shared_ptr<const ImFile> file, std::shared_ptr<void> keepAlive)
+{
     m_error.clear();
     m_header = file->header();
     m_file = std::move(file);
-    m_keepAlive = std::move(keepAlive);
+    m_keepAlive.push_back(std::move(keepAlive));
     m_firstLayer = m_lastLayer = 1;
     m_corrections.reset();
     m_alignment.reset();
@@ -132,13 +165,12 @@ ImFile::Status Acquisition::open(const QString& path, const QString& displayName
     m_nextRegionId = 1;
     emit fileChanged();
     emit regionsChanged(-1);
-    return status;
 }
 
 void Acquisition::close()
 {
     m_file.reset();
-    m_keepAlive.reset();
+    m_keepAlive.clear();
     clearCache();
 }
 
@@ -322,8 +354,6 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
             *error = QStringLiteral("No file is open.");
         return std::nullopt;
     }
-    const CountCorrection* correction =
-        request.corrections ? request.corrections->forSpecies(species) : nullptr;
     const CacheKey key = cacheKey(request, species);
     if (request.isSum()) {
         const std::lock_guard<std::mutex> lock(m_cacheLock);
@@ -336,9 +366,9 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
                               it->second.saturated};
         }
     }
-    std::optional<BuiltPlane> built =
-        buildSpeciesPlane(*file, species, request.firstLayer, request.lastLayer, correction,
-                          request.alignment.get(), progress, error, std::get<5>(key));
+    std::optional<BuiltPlane> built = buildSpeciesPlane(
+        *file, species, request.firstLayer, request.lastLayer, request.corrections.get(),
+        request.alignment.get(), progress, error, std::get<5>(key));
     if (!built || !request.isSum())
         return built;
 

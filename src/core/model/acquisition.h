@@ -75,6 +75,11 @@ public:
     // the previous file but keeps its header, which windows keep showing.
     ImFile::Status open(const QString& path, const QString& displayName = {},
                         std::shared_ptr<void> keepAlive = {});
+    // Appends a further run of the same field, its layers after those open (see ImFile). The
+    // longer sequence is a new acquisition, as after open(); a file that cannot follow leaves
+    // the acquisition as it was, with why in errorString().
+    ImFile::Status append(const QString& path, const QString& displayName = {},
+                          std::shared_ptr<void> keepAlive = {});
     void close();
 
     bool isOpen() const { return m_file != nullptr; }
@@ -193,9 +198,11 @@ private:
     std::optional<BuiltPlane> speciesPlane(const PlaneRequest& request, int species,
                                            Progress* progress, QString* error) const;
     void clearCache();
+    // Makes an accepted file the acquisition, at its start.
+    void adopt(std::shared_ptr<const ImFile> file, std::shared_ptr<void> keepAlive);
 
     std::shared_ptr<const ImFile> m_file;
-    std::shared_ptr<void> m_keepAlive;
+    std::vector<std::shared_ptr<void>> m_keepAlive; // by run
     ImHeader m_header;
     QString m_error;
     int m_firstLayer = 1;

@@ -1,6 +1,6 @@
 #include "core/model/corrections.h"
 
-#include "core/imfile/imheader.h"
+#include "core/imfile/imfile.h"
 
 double dwellSeconds(const ImHeader& h, int species)
 {
@@ -38,6 +38,7 @@ CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& set
     }
     auto corrections = std::make_shared<Corrections>();
     corrections->settings = settings;
+    corrections->runs.resize(1);
     QStringList uncorrected;
     for (int s = 0; s < h.counting.size(); ++s) {
         CountCorrection c;
@@ -61,11 +62,34 @@ CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& set
                 c.primaryCurrentPa = settings.primaryCurrentPa;
             }
         }
-        corrections->species.push_back(c);
+        corrections->runs.front().species.push_back(c);
     }
     if (!uncorrected.isEmpty())
         setup.notes << QStringLiteral("No dead time is known for %1: its counts stay uncorrected.")
                            .arg(uncorrected.join(QStringLiteral(", ")));
+    setup.corrections = std::move(corrections);
+    return setup;
+}
+
+CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& settings)
+{
+    CorrectionSetup setup;
+    if (!file.isOpen() || !settings.any())
+        return setup;
+    auto corrections = std::make_shared<Corrections>();
+    corrections->settings = settings;
+    const bool chained = file.runs().size() > 1;
+    for (const ImFile::Run& run : file.runs()) {
+        CorrectionSetup ofRun = makeCorrections(run.header, settings);
+        const QString prefix = chained ? run.header.fileName + QStringLiteral(": ") : QString();
+        if (!ofRun.error.isEmpty()) {
+            setup.error = prefix + ofRun.error;
+            return setup;
+        }
+        for (const QString& note : ofRun.notes)
+            setup.notes << prefix + note;
+        corrections->runs.push_back({run.firstLayer, ofRun.corrections->runs.front().species});
+    }
     setup.corrections = std::move(corrections);
     return setup;
 }

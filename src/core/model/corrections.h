@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+class ImFile;
 struct ImHeader;
 
 // How the counts of one species are corrected before they are shown, summed, put in a ratio,
@@ -62,18 +63,40 @@ struct CorrectionSettings
     bool any() const { return deadTime || qsa; }
 };
 
-// The corrections of every species of an acquisition, by species index. A species beyond the
-// list is left as counted.
+// The corrections of every species of an acquisition, by file and species index. Each file of a
+// chain of runs corrects its own layers with its own count times and dead times. A species
+// beyond a file's list is left as counted.
 struct Corrections
 {
-    std::vector<CountCorrection> species;
+    struct Run
+    {
+        int firstLayer = 1; // the file's first layer in the acquisition, from 1
+        std::vector<CountCorrection> species;
+    };
+    std::vector<Run> runs;       // the first file's first
     CorrectionSettings settings; // what they were made of, for the user to see and change
 
-    const CountCorrection* forSpecies(int index) const
+    // The correction of a species in a layer (from 1); null where its counts stay as recorded.
+    const CountCorrection* forLayer(int species, int layer) const
     {
-        if (index < 0 || index >= int(species.size()) || !species[index].active())
+        const Run* in = nullptr;
+        for (const Run& run : runs) {
+            if (run.firstLayer <= layer)
+                in = &run;
+        }
+        if (!in || species < 0 || species >= int(in->species.size()) ||
+            !in->species[size_t(species)].active())
             return nullptr;
-        return &species[index];
+        return &in->species[size_t(species)];
+    }
+    // Whether any layer of a species is corrected.
+    bool corrects(int species) const
+    {
+        for (const Run& run : runs) {
+            if (forLayer(species, run.firstLayer))
+                return true;
+        }
+        return false;
     }
 };
 
@@ -96,3 +119,5 @@ std::optional<int> recordedDeadTimeNs(const ImHeader& h, int species);
 // The corrections of settings for the species of a header. Secondary electrons are never
 // corrected. Dead-time correction of a file that records no dead times needs them by hand.
 CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& settings);
+// The same for every file of an open acquisition, each file's layers by its own header.
+CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& settings);

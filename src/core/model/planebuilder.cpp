@@ -145,14 +145,15 @@ bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer
     return true;
 }
 
-// One layer's values at shown (x, y), after the detector correction and the alignment shift.
+// One layer's values at shown (x, y), after the correction of its file's detector and the
+// alignment shift.
 // The raw rows a band needs are read with a margin that covers the shift.
 class TransformedLayer
 {
 public:
-    TransformedLayer(const ImFile& file, int species, const CountCorrection* correction,
+    TransformedLayer(const ImFile& file, int species, const Corrections* corrections,
                      const Alignment* alignment)
-        : m_file(file), m_species(species), m_correction(correction), m_alignment(alignment),
+        : m_file(file), m_species(species), m_corrections(corrections), m_alignment(alignment),
           m_side(*file.frameSide())
     {
     }
@@ -161,6 +162,8 @@ public:
     // their value to saturation: those without one whose sources all lie inside the frame.
     void read(int l, int y0, int rows, double* out, uchar* lost)
     {
+        const CountCorrection* correction =
+            m_corrections ? m_corrections->forLayer(m_species, l) : nullptr;
         const Shift shift = m_alignment ? m_alignment->forLayer(l) : Shift{};
         const bool subpixel = m_alignment && m_alignment->subpixel;
         const double dx = subpixel ? shift.dx : std::round(shift.dx);
@@ -171,9 +174,9 @@ public:
         m_raw.resize(size_t(std::max(0, to - from)) * m_side);
         if (to > from) {
             m_file.readFrameRows(m_species + 1, l, from, to - from, m_raw.data(), m_scratch);
-            if (m_correction) {
+            if (correction) {
                 for (double& v : m_raw)
-                    v = m_correction->apply(v);
+                    v = correction->apply(v);
             }
         }
         auto source = [&](int x, int y) -> double {
@@ -190,7 +193,7 @@ public:
                 if (!subpixel) {
                     // Whole shifts: sx and sy are whole numbers.
                     line[x] = source(int(sx), int(sy));
-                    if (m_correction && std::isnan(line[x]) && inFrame(int(sx), int(sy)))
+                    if (correction && std::isnan(line[x]) && inFrame(int(sx), int(sy)))
                         lost[qsizetype(r) * m_side + x] = 1;
                     continue;
                 }
@@ -206,7 +209,7 @@ public:
                 const double c = fy > 0 ? source(ix, iy + 1) : 0.0;
                 const double d = fx > 0 && fy > 0 ? source(ix + 1, iy + 1) : 0.0;
                 line[x] = (a * (1 - fx) + b * fx) * (1 - fy) + (c * (1 - fx) + d * fx) * fy;
-                if (m_correction && std::isnan(line[x]) && inFrame(ix, iy) &&
+                if (correction && std::isnan(line[x]) && inFrame(ix, iy) &&
                     (fx <= 0 || inFrame(ix + 1, iy)) && (fy <= 0 || inFrame(ix, iy + 1)) &&
                     (fx <= 0 || fy <= 0 || inFrame(ix + 1, iy + 1)))
                     lost[qsizetype(r) * m_side + x] = 1;
@@ -217,7 +220,7 @@ public:
 private:
     const ImFile& m_file;
     int m_species;
-    const CountCorrection* m_correction;
+    const Corrections* m_corrections;
     const Alignment* m_alignment;
     int m_side;
     std::vector<double> m_raw;
@@ -227,7 +230,7 @@ private:
 // Corrected or aligned values: doubles, and a sum has a value only where every layer has one
 // (NaN propagates through the addition).
 bool realPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
-               const std::vector<int>& excluded, const CountCorrection* correction,
+               const std::vector<int>& excluded, const Corrections* corrections,
                const Alignment* alignment, Plane& out, qint64& saturated, Progress* progress)
 {
     const int side = *file.frameSide();
@@ -236,7 +239,7 @@ bool realPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
     std::atomic<bool> cancelled{false};
     std::atomic<qint64> lost{0};
     parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
-        TransformedLayer layer(file, species, correction, alignment);
+        TransformedLayer layer(file, species, corrections, alignment);
         std::vector<double> values(size_t(bands.rows) * side);
         // A pixel of a sum lacks a value when it does in any layer: it is counted once.
         std::vector<uchar> lostHere(size_t(bands.rows) * side);
@@ -278,7 +281,7 @@ qint64 speciesPlaneWork(int side, int firstLayer, int lastLayer)
 }
 
 std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
-                                            int lastLayer, const CountCorrection* correction,
+                                            int lastLayer, const Corrections* corrections,
                                             const Alignment* alignment, Progress* progress,
                                             QString* error, const std::vector<int>& excluded)
 {
@@ -297,15 +300,15 @@ std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int
         Plane& p = *built.plane;
         p.side = *file.frameSide();
         bool done = false;
-        if (correction || alignment)
-            done = realPlane(file, species, firstLayer, lastLayer, excluded, correction, alignment,
+        if ((corrections && corrections->corrects(species)) || alignment)
+            done = realPlane(file, species, firstLayer, lastLayer, excluded, corrections, alignment,
                              p, built.saturatedPixels, progress);
-        else if (file.header().bytesPerSample == 4)
-            done = integerPlane<quint32>(file, species, firstLayer, lastLayer, excluded, p,
-                                         progress);
+        else if (file.widestSample() == 4)
+            done =
+                integerPlane<quint32>(file, species, firstLayer, lastLayer, excluded, p, progress);
         else
-            done = integerPlane<quint16>(file, species, firstLayer, lastLayer, excluded, p,
-                                         progress);
+            done =
+                integerPlane<quint16>(file, species, firstLayer, lastLayer, excluded, p, progress);
         if (!done)
             return fail(QStringLiteral("Cancelled."));
     } catch (const std::bad_alloc&) {

@@ -10,7 +10,7 @@
 class ImFile;
 class Progress;
 struct Alignment;
-struct CountCorrection;
+struct Corrections;
 
 // The pure computations behind the acquisition model's planes: one species' counts over one
 // layer or the sum of a range of layers, corrected and aligned as asked, and the ratio of two
@@ -28,13 +28,14 @@ struct BuiltPlane
 };
 
 // The plane of a species (0-based) over layers firstLayer..lastLayer (from 1; a sum when
-// lastLayer > firstLayer) of an accepted file with a frame side. Uncorrected and unaligned
+// lastLayer > firstLayer) of an accepted file with a frame side, each layer corrected as
+// `corrections` (when given) say for its file. Uncorrected and unaligned
 // counts keep an integer type: a layer the file's, a sum 32-bit while every value fits, else
 // double. With a correction or an alignment the values are doubles, and a sum has a value only
 // where every summed layer has one. Absent, with the reason in error, when cancelled or when
 // the memory cannot be had. A sum leaves out the `excluded` layers (from 1, sorted).
 std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
-                                            int lastLayer, const CountCorrection* correction,
+                                            int lastLayer, const Corrections* corrections,
                                             const Alignment* alignment, Progress* progress,
                                             QString* error, const std::vector<int>& excluded = {});
 
