@@ -1,6 +1,7 @@
 #include "core/stats/findregions.h"
 
 #include "core/model/plane.h"
+#include "core/progress.h"
 
 #include <tuple>
 
@@ -45,33 +46,61 @@ std::optional<RegionFinding> parseFindingSource(const QString& text, const QStri
 
 // The plane regions are found in: a species, the sum of species, or a ratio, over one range
 // of layers.
+QList<PlaneRequest> findingRequests(const RegionFinding& f, std::pair<int, int> layers,
+                                    const Acquisition& acquisition)
+{
+    const auto requestOf = [&](const PlaneSource& source) {
+        PlaneRequest r = acquisition.request(source);
+        std::tie(r.firstLayer, r.lastLayer) = layers;
+        return r;
+    };
+    if (f.denominator)
+        return {requestOf(
+            PlaneSource{f.species.first(), RatioSpec{f.species.first(), *f.denominator}})};
+    QList<PlaneRequest> requests;
+    for (const int s : f.species)
+        requests << requestOf(PlaneSource{s, std::nullopt});
+    return requests;
+}
+
+QString findingSourceText(const RegionFinding& f, const QStringList& labels)
+{
+    const auto label = [&labels](int s) {
+        return labels.value(s, QString::number(s + 1)).trimmed();
+    };
+    QStringList terms;
+    for (const int s : f.species)
+        terms << label(s);
+    QString text = terms.join(QLatin1Char('+'));
+    if (f.denominator)
+        text += QLatin1Char('/') + label(*f.denominator);
+    return text;
+}
+
 std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
-                                             const Acquisition& acquisition)
+                                             const Acquisition& acquisition, Progress* progress)
 {
     QList<int> all = f.species;
     if (f.denominator)
         all << *f.denominator;
     for (const int s : all) {
         if (s >= acquisition.speciesCount())
-            return QStringLiteral("Regions are to be found in species %1: %2 has %3.")
+            return QStringLiteral("There is no species %1: %2 has %3.")
                 .arg(s + 1)
                 .arg(acquisition.header().fileName)
                 .arg(acquisition.speciesCount());
     }
-    const auto planeOf = [&](const PlaneSource& source) {
-        PlaneRequest r = acquisition.request(source);
-        std::tie(r.firstLayer, r.lastLayer) = layers;
-        return acquisition.plane(r);
-    };
+    const QList<PlaneRequest> requests = findingRequests(f, layers, acquisition);
+    if (progress)
+        progress->setTotal(acquisition.work(requests));
     if (f.denominator) {
-        const PlaneResult r =
-            planeOf(PlaneSource{f.species.first(), RatioSpec{f.species.first(), *f.denominator}});
+        const PlaneResult r = acquisition.plane(requests.first(), progress);
         return r.shown ? std::variant<PlanePtr, QString>(r.shown) : r.error;
     }
     auto sum = std::make_shared<Plane>();
     std::vector<double> values;
-    for (const int s : f.species) {
-        const PlaneResult r = planeOf(PlaneSource{s, std::nullopt});
+    for (const PlaneRequest& request : requests) {
+        const PlaneResult r = acquisition.plane(request, progress);
         if (!r.shown)
             return r.error;
         values.resize(size_t(r.shown->size()), 0.0);
