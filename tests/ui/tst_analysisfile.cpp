@@ -229,9 +229,15 @@ void TestAnalysisFile::roundTrip()
     ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{1, 0, 1, 0, 0}});
     ratio->setColours(ColourChoice{2});
     ratio->setManualLimits(std::nullopt, 5.0);
+    const OverlaySpec overlay{
+        {{*parseFindingSource("1+2", {}), {{}, std::pair{0.0, 9.0}}},
+         {*parseFindingSource("2/1", {}), {{AutoRange::Percentile, 1, 99}, std::nullopt}}},
+        OverlayColours::MagentaGreenCyan};
+    ImageWindow* overlayWindow = main->openOverlayWindow(overlay);
     m_savePath = work("a.isolumen");
     QVERIFY(main->session().saveAnalysis());
     ratio->close();
+    overlayWindow->close();
     QFile regions(work("regions.json"));
     QVERIFY(regions.open(QIODevice::WriteOnly));
     regions.write(regionsToJson(a.regions()));
@@ -269,8 +275,16 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(a.regions().isEmpty());
     main->session().openAnalysisFile(m_savePath);
     QCOMPARE(a.regions(), kept.regions);
-    QCOMPARE(main->imageWindows().windows().size(), 1);
+    QCOMPARE(main->imageWindows().windows().size(), 2);
     const DisplaySettings& shown = main->imageWindows().windows().first()->settings();
+    const OverlaySpec reopened = main->imageWindows().windows().last()->overlay().value();
+    QCOMPARE(reopened.sources.size(), 2);
+    QCOMPARE(reopened.sources[0].source.species, QList({0, 1}));
+    QCOMPARE(reopened.sources[0].range.typed, std::optional(std::pair{0.0, 9.0}));
+    QCOMPARE(reopened.sources[1].source.denominator, std::optional(0));
+    const AutoRangeChoice percentiles = reopened.sources[1].range.automatic;
+    QVERIFY(percentiles.mode == AutoRange::Percentile && percentiles.low == 1);
+    QVERIFY(reopened.colours == OverlayColours::MagentaGreenCyan);
     QCOMPARE(shown.table, 2);
     QCOMPARE(shown.maxValue, 5.0);
     QVERIFY(shown.autoMin && !shown.autoMax);
