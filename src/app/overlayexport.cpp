@@ -28,12 +28,6 @@ const QStringList kSingleSourceOptions = {QStringLiteral("species"),
                                           QStringLiteral("layout"),
                                           QStringLiteral("auto-percentile")};
 
-struct OverlaySource
-{
-    RegionFinding source; // a species, a sum or a ratio; its options unused
-    std::optional<std::pair<double, double>> range;
-};
-
 std::variant<QList<OverlaySource>, Failure> overlaySources(const QCommandLineParser& parser)
 {
     const QStringList texts = parser.value(kOverlay).split(QLatin1Char(','));
@@ -53,7 +47,7 @@ std::variant<QList<OverlaySource>, Failure> overlaySources(const QCommandLinePar
             return Failure{QStringLiteral("--overlay: %1 is not a species (2), a sum (1+2) or a "
                                           "ratio (2/1).")
                                .arg(texts[i])};
-        OverlaySource o{*s, std::nullopt};
+        OverlaySource o{*s, {}}; // without a range typed: the plane's extremes
         if (!ranges.isEmpty()) {
             const QStringList ends = ranges[i].split(QLatin1Char(':'));
             const std::optional<double> low = realNumber(ends.value(0));
@@ -62,7 +56,7 @@ std::variant<QList<OverlaySource>, Failure> overlaySources(const QCommandLinePar
                 return Failure{QStringLiteral("--overlay-range needs LOW:HIGH with LOW below "
                                               "HIGH: %1")
                                    .arg(ranges[i])};
-            o.range = std::pair{*low, *high};
+            o.range.typed = std::pair{*low, *high};
         }
         sources << o;
     }
@@ -125,19 +119,14 @@ std::variant<QImage, Failure> overlayPictureOf(const QCommandLineParser& parser,
     const auto layers = chosenLayers(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&layers))
         return *f;
-    const QList<QRgb> colours = overlayColours(parser.value(kOverlayColours) == QLatin1String("mgc")
-                                                   ? OverlayColours::MagentaGreenCyan
-                                                   : OverlayColours::RedGreenBlue);
-    QList<PlanePtr> planes; // kept while the channels point at them
-    QList<OverlayChannel> channels;
-    for (const OverlaySource& s : std::get<QList<OverlaySource>>(sources)) {
-        const auto plane = findingPlane(s.source, std::get<0>(layers).first(), acquisition);
-        if (const QString* problem = std::get_if<QString>(&plane))
-            return Failure{*problem};
-        const PlanePtr& p = planes.emplace_back(std::get<PlanePtr>(plane));
-        const auto [low, high] = s.range.value_or(std::pair{p->min, p->max});
-        channels << OverlayChannel{p.get(), colours[channels.size()], low, high};
-    }
+    const OverlaySpec spec{std::get<QList<OverlaySource>>(sources),
+                           parser.value(kOverlayColours) == QLatin1String("mgc")
+                               ? OverlayColours::MagentaGreenCyan
+                               : OverlayColours::RedGreenBlue};
+    const auto planes = overlayPlanes(spec, std::get<0>(layers).first(), acquisition);
+    if (const QString* problem = std::get_if<QString>(&planes))
+        return Failure{*problem};
+    const QList<OverlayChannel> channels = overlayChannels(spec, std::get<QList<PlanePtr>>(planes));
     return overlayPicture(channels);
 }
 

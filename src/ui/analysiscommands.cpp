@@ -17,9 +17,10 @@
 
 AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
                                    QWidget* dialogParent, std::function<int()> selectedLayer,
-                                   OpenWindow openWindow)
+                                   OpenWindow openWindow, OpenOverlay openOverlay)
     : m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent),
-      m_selectedLayer(std::move(selectedLayer)), m_openWindow(std::move(openWindow))
+      m_selectedLayer(std::move(selectedLayer)), m_openWindow(std::move(openWindow)),
+      m_openOverlay(std::move(openOverlay))
 {
     Menu& menu = Menu::instance();
     m_commands.push_back(menu.setCommand(QStringLiteral("analysisSum"), [this] { sumOfLayers(); }));
@@ -29,6 +30,8 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
         menu.setCommand(QStringLiteral("analysisRatio"), [this] { ratioImage(false); }));
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisHsi"), [this] { ratioImage(true); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisOverlay"), [this] { overlayImage(); }));
     m_commands.push_back(menu.setCommand(QStringLiteral("analysisDeadTime"), [this] {
         toggleDeadTime(Menu::instance().item(QStringLiteral("analysisDeadTime"))->isChecked());
     }));
@@ -106,10 +109,10 @@ void AnalysisCommands::updateItems() const
     const bool showable = m_acquisition.isOpen() && m_acquisition.unshowableReason().isEmpty();
     const bool aligned = m_acquisition.alignment() != nullptr;
     const std::pair<const char*, bool> items[] = {
-        {"analysisSum", showable},     {"analysisSingleLayer", showable && m_acquisition.isSum()},
-        {"analysisRatio", showable},   {"analysisHsi", showable},
-        {"analysisAlign", showable},   {"analysisUndoAlign", aligned},
-        {"analysisShowAlign", aligned}};
+        {"analysisSum", showable},      {"analysisSingleLayer", showable && m_acquisition.isSum()},
+        {"analysisRatio", showable},    {"analysisHsi", showable},
+        {"analysisOverlay", showable},  {"analysisAlign", showable},
+        {"analysisUndoAlign", aligned}, {"analysisShowAlign", aligned}};
     for (const auto& [name, enabled] : items) {
         if (QAction* item = Menu::instance().item(QLatin1String(name)))
             item->setEnabled(enabled);
@@ -135,6 +138,14 @@ void AnalysisCommands::ratioImage(bool hsi)
         m_openWindow(source, hsi ? std::optional(choice->brightness) : std::nullopt);
     if (window && hsi)
         window->setManualLimits(choice->rMin, choice->rMax);
+}
+
+void AnalysisCommands::overlayImage()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
+        return;
+    if (const auto overlay = Dialogs::overlay(m_dialogParent, m_acquisition.header().species))
+        m_openOverlay(*overlay);
 }
 
 bool AnalysisCommands::applyCorrections(const CorrectionSettings& settings)

@@ -3,6 +3,7 @@
 #include "core/model/corrections.h"
 #include "core/model/stripes.h"
 #include "core/render/hsi.h"
+#include "core/render/overlay.h"
 #include "ui/menu.h"
 
 #include <QList>
@@ -33,12 +34,13 @@ class AnalysisCommands : public QObject
 public:
     using OpenWindow =
         std::function<ImageWindow*(const PlaneSource&, std::optional<HsiBrightness>)>;
+    using OpenOverlay = std::function<ImageWindow*(const isolumen::OverlaySpec&)>;
 
     // selectedLayer gives the layer chosen on the main window; openWindow opens (or raises) the
-    // window of a source.
+    // window of a source, openOverlay that of an overlay.
     AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
                      QWidget* dialogParent, std::function<int()> selectedLayer,
-                     OpenWindow openWindow);
+                     OpenWindow openWindow, OpenOverlay openOverlay);
     ~AnalysisCommands() override;
 
     // "Sum of Layers...": asks for the range (all layers by default) and shows its sum.
@@ -47,6 +49,8 @@ public:
     void singleLayer();
     // "Ratio Image..." and "HSI Image...": ask for the ratio and open its window.
     void ratioImage(bool hsi);
+    // "Overlay Image...": asks for the sources, ranges and colours and opens the overlay.
+    void overlayImage();
     // "Dead-Time Correction": turns the correction of the header's dead times on or off.
     void toggleDeadTime(bool on);
     // "Correction Settings...": dead times by hand and QSA.
@@ -81,6 +85,7 @@ private:
     QWidget* m_dialogParent;
     std::function<int()> m_selectedLayer;
     OpenWindow m_openWindow;
+    OpenOverlay m_openOverlay;
     CorrectionSettings m_corrections;
     QPointer<AlignmentWindow> m_alignmentWindow;
     std::vector<MenuCommand> m_commands; // unregistered when this goes

@@ -38,9 +38,10 @@ QString recoveryFolder()
 AnalysisSession::AnalysisSession(Acquisition& acquisition, const ImageWindowList& windows,
                                  QWidget* dialogParent,
                                  std::function<void(const QString&)> openImage,
-                                 OpenWindow openWindow)
+                                 OpenWindow openWindow, OpenOverlay openOverlay)
     : m_acquisition(acquisition), m_windows(windows), m_dialogParent(dialogParent),
-      m_openImage(std::move(openImage)), m_openWindow(std::move(openWindow))
+      m_openImage(std::move(openImage)), m_openWindow(std::move(openWindow)),
+      m_openOverlay(std::move(openOverlay))
 {
     m_history = AnalysisHistory::of(acquisition);
     if (!m_history)
@@ -83,6 +84,10 @@ bool AnalysisSession::writeTo(const QString& path, bool recovery)
 {
     AnalysisFile analysis = analysisOf(m_acquisition);
     for (const ImageWindow* w : m_windows.windows()) {
+        if (w->overlay()) {
+            analysis.windows << overlayRecord(*w);
+            continue;
+        }
         const DisplaySettings& s = w->settings();
         const RatioSpec ratio = w->source().ratio.value_or(RatioSpec{});
         analysis.windows << WindowRecord{m_acquisition.sourceName(w->source()).trimmed(),
@@ -92,7 +97,8 @@ bool AnalysisSession::writeTo(const QString& path, bool recovery)
                                          s.table + 1,
                                          s.autoMin ? std::nullopt : std::optional(s.minValue),
                                          s.autoMax ? std::nullopt : std::optional(s.maxValue),
-                                         s.logScale};
+                                         s.logScale,
+                                         std::nullopt};
     }
     analysis.read = m_kept; // keys a later version wrote stay
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -262,12 +268,52 @@ void AnalysisSession::applyFound(const AnalysisFile& analysis, const QString& pa
     QFile::remove(m_recoveryPath);
 }
 
-void AnalysisSession::openWindows(const AnalysisFile& analysis)
+QStringList AnalysisSession::labels() const
 {
     QStringList labels;
     for (int s = 0; s < m_acquisition.speciesCount(); ++s)
         labels << m_acquisition.speciesName(s).trimmed();
+    return labels;
+}
+
+WindowRecord AnalysisSession::overlayRecord(const ImageWindow& window) const
+{
+    OverlayRecord overlay;
+    overlay.colours = window.overlay()->colours;
+    for (const OverlaySource& s : window.overlay()->sources) {
+        overlay.sources << findingSourceText(s.source, labels());
+        overlay.ranges << s.range;
+    }
+    WindowRecord record;
+    record.source = window.sourceName();
+    record.overlay = overlay;
+    return record;
+}
+
+std::optional<OverlaySpec> AnalysisSession::overlayOf(const OverlayRecord& record) const
+{
+    OverlaySpec overlay;
+    overlay.colours = record.colours;
+    for (qsizetype i = 0; i < record.sources.size(); ++i) {
+        const std::optional<RegionFinding> f = parseFindingSource(record.sources[i], labels());
+        if (!f)
+            return std::nullopt; // a species this acquisition lacks
+        overlay.sources << OverlaySource{*f, record.ranges.value(i)};
+    }
+    if (overlay.sources.size() < 2 || overlay.sources.size() > 3)
+        return std::nullopt;
+    return overlay;
+}
+
+void AnalysisSession::openWindows(const AnalysisFile& analysis)
+{
+    const QStringList labels = this->labels();
     for (const WindowRecord& record : analysis.windows) {
+        if (record.overlay) {
+            if (const std::optional<OverlaySpec> overlay = overlayOf(*record.overlay))
+                m_openOverlay(*overlay);
+            continue;
+        }
         // The source as the acquisition named it, its scale and unit after the terms.
         std::optional<RatioSpec> terms = parseRatioTerms(ratioTermsText(record.source), labels);
         if (!terms || (terms->denominator.isEmpty() && !labels.contains(record.source.trimmed())))

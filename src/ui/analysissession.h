@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class Acquisition;
@@ -20,6 +21,9 @@ namespace isolumen {
 
 class AnalysisHistory;
 struct AnalysisFile;
+struct OverlayRecord;
+struct OverlaySpec;
+struct WindowRecord;
 
 // Keeps the analysis of the open acquisition: File > "Save Analysis..." and "Open Analysis...",
 // the recovery file that every change is written to (at most once a second, in the
@@ -33,11 +37,13 @@ class AnalysisSession : public QObject
 
 public:
     using OpenWindow = std::function<ImageWindow*(const PlaneSource&)>;
+    using OpenOverlay = std::function<ImageWindow*(const OverlaySpec&)>;
 
     // openImage opens an acquisition as File > Open does; openWindow opens (or raises) the
-    // image window of a source.
+    // image window of a source, openOverlay that of an overlay.
     AnalysisSession(Acquisition& acquisition, const ImageWindowList& windows, QWidget* dialogParent,
-                    std::function<void(const QString&)> openImage, OpenWindow openWindow);
+                    std::function<void(const QString&)> openImage, OpenWindow openWindow,
+                    OpenOverlay openOverlay);
     ~AnalysisSession() override;
 
     // "Save Analysis...": asks where; true when it was written.
@@ -60,12 +66,17 @@ private:
     void offerRecovery();
     void applyFound(const AnalysisFile& analysis, const QString& path);
     void openWindows(const AnalysisFile& analysis);
+    QStringList labels() const;
+    WindowRecord overlayRecord(const ImageWindow& window) const;
+    // The overlay of a record over the open acquisition's species; absent when it lacks one.
+    std::optional<OverlaySpec> overlayOf(const OverlayRecord& record) const;
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;
     QWidget* m_dialogParent;
     std::function<void(const QString&)> m_openImage;
     OpenWindow m_openWindow;
+    OpenOverlay m_openOverlay;
     QJsonObject m_kept; // the analysis as opened, with keys this version does not know
     AnalysisHistory* m_history;
     QString m_path;         // where the analysis was last saved or opened from

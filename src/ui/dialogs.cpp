@@ -6,6 +6,7 @@
 #include "core/text/layerlist.h"
 #include "ui/findregionsdialog.h"
 #include "ui/messagebox.h"
+#include "ui/overlaydialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -498,6 +499,16 @@ std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList&
                                              const FindRegionsPreview& preview)
 {
     return slot(FindRegionsSeam(findRegionsDialog))(parent, species, preview);
+}
+
+OverlaySeam setOverlay(OverlaySeam seam)
+{
+    return replace(std::move(seam), OverlaySeam(overlayDialog));
+}
+
+std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species)
+{
+    return slot(OverlaySeam(overlayDialog))(parent, species);
 }
 
 ProgressSeam setProgress(ProgressSeam seam)

@@ -3,6 +3,7 @@
 #include "core/model/corrections.h"
 #include "core/model/planebuilder.h"
 #include "core/render/hsi.h"
+#include "core/render/overlay.h"
 #include "core/stats/findregions.h"
 
 #include <QImage>
@@ -86,6 +87,10 @@ using FindRegionsSeam = std::function<std::optional<FindRegionsChoice>(
     QWidget* parent, const QStringList& species, const FindRegionsPreview& preview)>;
 using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
+// "Overlay Image...": the sources, their ranges and the colour set, or nothing when cancelled.
+// species are the labels to choose from.
+using OverlaySeam = std::function<std::optional<isolumen::OverlaySpec>(QWidget* parent,
+                                                                       const QStringList& species)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.
@@ -104,6 +109,7 @@ ProgressSeam setProgress(ProgressSeam seam);
 ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
 PercentilesSeam setPercentiles(PercentilesSeam seam);
 FindRegionsSeam setFindRegions(FindRegionsSeam seam);
+OverlaySeam setOverlay(OverlaySeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 QStringList openFiles(QWidget* parent, const QString& title, const QString& filter);
@@ -122,6 +128,7 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview);
+std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -97,16 +98,38 @@ void fillField(QLineEdit* field, double value)
     field->setCursorPosition(0);
 }
 
+constexpr Qt::WindowFlags kImageWindowFlags =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
+QStringList speciesLabels(const Acquisition& acquisition)
+{
+    QStringList labels;
+    for (int s = 0; s < acquisition.speciesCount(); ++s)
+        labels << acquisition.speciesName(s);
+    return labels;
+}
+
 } // namespace
 
 ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
                          ImageWindowList& windows, std::optional<HsiBrightness> hsi,
                          QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint),
-      m_acquisition(acquisition), m_source(source), m_hsi(source.ratio ? hsi : std::nullopt),
+    : QMainWindow(parent, kImageWindowFlags), m_acquisition(acquisition), m_source(source),
+      m_hsi(source.ratio ? hsi : std::nullopt), m_windows(windows)
+{
+    setUp();
+}
+
+ImageWindow::ImageWindow(Acquisition& acquisition, const isolumen::OverlaySpec& overlay,
+                         ImageWindowList& windows, QWidget* parent)
+    : QMainWindow(parent, kImageWindowFlags), m_acquisition(acquisition), m_overlay(overlay),
       m_windows(windows)
+{
+    setUp();
+}
+
+void ImageWindow::setUp()
 {
     setAttribute(Qt::WA_DeleteOnClose);
     Menu::instance().attachTo(menuBar());
@@ -123,9 +146,12 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
         connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
 
     m_colourButton->setText(colorButtonCaption(m_settings.table));
-    // The hue scale of an HSI image is fixed.
-    m_colourButton->setEnabled(!m_hsi);
-    m_colourBarCanvas->setEnabled(!m_hsi);
+    // The hue scale of an HSI image is fixed; an overlay's ranges and colours are its sources'.
+    m_colourButton->setEnabled(!m_hsi && !m_overlay);
+    m_colourBarCanvas->setEnabled(!m_hsi && !m_overlay);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_linLogButton, m_minButton, m_minField,
+                                                      m_maxButton, m_maxField})
+        w->setEnabled(!m_overlay);
     reload();
     m_content->setFocus();
 }
@@ -357,7 +383,7 @@ QStringList ImageWindow::sourceLabels() const
 
 void ImageWindow::followFile()
 {
-    if (m_acquisition.isOpen() && !m_labels.isEmpty()) {
+    if (m_acquisition.isOpen() && !m_labels.isEmpty() && !m_overlay) {
         QStringList labels;
         for (int i = 0; i < m_acquisition.speciesCount(); ++i)
             labels << m_acquisition.speciesName(i).trimmed();
@@ -396,6 +422,14 @@ void ImageWindow::followFile()
 bool ImageWindow::sourceInFile() const
 {
     const int count = m_acquisition.speciesCount();
+    if (m_overlay) {
+        for (const isolumen::OverlaySource& s : m_overlay->sources) {
+            const QList<int> species = s.source.terms.species();
+            if (!std::all_of(species.begin(), species.end(), [count](int k) { return k < count; }))
+                return false;
+        }
+        return true;
+    }
     if (m_source.ratio) {
         const QList<int> species = m_source.ratio->species();
         return std::all_of(species.begin(), species.end(), [count](int s) { return s < count; });
@@ -439,6 +473,10 @@ void ImageWindow::reload()
     // it has, under the title that names it.
     if (!m_acquisition.isOpen())
         return;
+    if (m_overlay) {
+        reloadOverlay();
+        return;
+    }
 
     const PlaneRequest request = m_acquisition.request(m_source);
     PlaneResult result;
@@ -542,6 +580,10 @@ void ImageWindow::updateDisplay()
     // draw an empty frame, nor complain about a scale bar for no image.
     if (!m_planes.shown)
         return;
+    if (m_overlay) {
+        showOverlay();
+        return;
+    }
     const double micronSize = m_acquisition.header().micronSize;
     const std::optional<DisplayPictures> pictures =
         m_hsi ? hsiDisplayPictures(m_planes, m_settings, *m_hsi, micronSize)
@@ -610,7 +652,9 @@ QString ImageWindow::readoutText(int x, int y) const
                        .arg(y)
                        .arg((x + 0.5) * micronsPerPixel, 0, 'f', 2)
                        .arg((y + 0.5) * micronsPerPixel, 0, 'f', 2);
-    if (m_planes.numerator && m_planes.denominator)
+    if (m_overlay)
+        text += overlayReadout(x, y);
+    else if (m_planes.numerator && m_planes.denominator)
         text += QStringLiteral("N %1  D %2  R %3")
                     .arg(readoutValue(m_planes.numerator->value(x, y)),
                          readoutValue(m_planes.denominator->value(x, y)),
@@ -694,7 +738,7 @@ void ImageWindow::saveImage()
 
 void ImageWindow::exportCounts()
 {
-    if (!m_planes.shown)
+    if (!m_planes.shown || m_overlay) // an overlay's counts are its sources'
         return;
     const QString chosen =
         Dialogs::saveFile(this, QStringLiteral("Export Counts"), QStringLiteral("counts.tif"),
@@ -738,4 +782,101 @@ void ImageWindow::closeEvent(QCloseEvent* event)
 {
     emit closing(pos());
     QMainWindow::closeEvent(event);
+}
+
+QString ImageWindow::sourceName() const
+{
+    if (!m_overlay)
+        return m_acquisition.sourceName(m_source);
+    const QStringList labels = speciesLabels(m_acquisition);
+    QStringList names;
+    for (const isolumen::OverlaySource& s : m_overlay->sources)
+        names << isolumen::findingSourceText(s.source, labels);
+    return QStringLiteral("Overlay ") + names.join(QStringLiteral(", "));
+}
+
+QList<isolumen::OverlayChannelInfo> ImageWindow::overlayChannels() const
+{
+    if (!m_overlay)
+        return {};
+    const QStringList labels = speciesLabels(m_acquisition);
+    QList<isolumen::OverlayChannelInfo> infos;
+    for (int i = 0; i < m_overlayChannels.size(); ++i) {
+        const isolumen::OverlayChannel& c = m_overlayChannels[i];
+        infos << isolumen::OverlayChannelInfo{
+            isolumen::findingSourceText(m_overlay->sources[i].source, labels), c.colour, c.low,
+            c.high};
+    }
+    return infos;
+}
+
+QString ImageWindow::overlayReadout(int x, int y) const
+{
+    const QList<isolumen::OverlayChannelInfo> channels = overlayChannels();
+    QStringList values;
+    for (int i = 0; i < channels.size(); ++i)
+        values << channels[i].name + QLatin1Char(' ') +
+                      readoutValue(m_overlayPlanes[i]->value(x, y));
+    return values.join(QStringLiteral("  "));
+}
+
+void ImageWindow::reloadOverlay()
+{
+    const std::pair layers{m_acquisition.firstLayer(), m_acquisition.lastLayer()};
+    bool quick = true;
+    for (const isolumen::OverlaySource& s : m_overlay->sources) {
+        for (const PlaneRequest& r : isolumen::findingRequests(s.source, layers, m_acquisition))
+            quick = quick && m_acquisition.isQuick(r);
+    }
+    std::variant<QList<PlanePtr>, QString> planes;
+    const auto load = [&](Progress* progress) {
+        planes = isolumen::overlayPlanes(*m_overlay, layers, m_acquisition, progress);
+        return std::holds_alternative<QList<PlanePtr>>(planes);
+    };
+    if (quick) {
+        load(nullptr);
+    } else {
+        m_reloading = true;
+        const bool done = Dialogs::runLongWork(
+            this, QStringLiteral("Summing layers %1 to %2...").arg(layers.first).arg(layers.second),
+            [&](Progress& progress) { return load(&progress); });
+        m_reloading = false;
+        if (!done)
+            return;
+    }
+    if (const QString* problem = std::get_if<QString>(&planes)) {
+        showMessage(*problem);
+        return;
+    }
+    m_overlayPlanes = std::get<QList<PlanePtr>>(planes);
+    m_overlayChannels = isolumen::overlayChannels(*m_overlay, m_overlayPlanes);
+    m_planes = PlaneResult{};
+    m_planes.shown = m_overlayPlanes.first();
+    m_request = m_acquisition.request(m_source);
+    const int side = m_planes.shown->side;
+    if (side != m_shownSide)
+        sizeForPlane(side);
+    // The selection's title with the overlay's name in the source's place.
+    m_title = m_acquisition.title(m_request).replace(0, m_acquisition.sourceName(m_source).size(),
+                                                     sourceName());
+    updateTitle();
+    updateDisplay();
+}
+
+void ImageWindow::showOverlay()
+{
+    const int side = m_planes.shown->side;
+    QImage framed(side + 2, side + 2, QImage::Format_RGB32);
+    framed.fill(Qt::black);
+    QPainter(&framed).drawImage(1, 1, isolumen::overlayPicture(m_overlayChannels));
+    m_imageCanvas->setBackdrop(framed);
+    if (m_imageCanvas->size() != m_imageCanvas->viewSize()) {
+        m_view->fitCanvas();
+        placeCanvases();
+    }
+    m_colourBarCanvas->setBackdrop(
+        isolumen::overlayLegend(overlayChannels(), QSize(80, kColorBarCanvasHeight)));
+    updateScale();
+    refreshReadout();
+    emit displayUpdated();
 }

@@ -3,6 +3,7 @@
 #include "core/model/acquisition.h"
 #include "core/render/displaysettings.h"
 #include "core/render/hsi.h"
+#include "core/render/overlay.h"
 #include "ui/menu.h"
 
 #include <QMainWindow>
@@ -23,7 +24,8 @@ class QPushButton;
 // acquisition model, which it follows: a change of file, layers, corrections or alignment makes
 // it reload (coalesced, so that it skips to the newest layer when layers change faster than it
 // can show them), and it closes itself when the open file lacks its species. It deletes itself
-// when closed.
+// when closed. An overlay window shows two or three sources at once, each in its colour, with
+// their legend in the colour bar's place; its range controls are those of its sources.
 class ImageWindow : public QMainWindow, public MenuHandlers
 {
     Q_OBJECT
@@ -32,12 +34,18 @@ public:
     // hsi, for a ratio source, shows it as an HSI image with that brightness.
     ImageWindow(Acquisition& acquisition, const PlaneSource& source, ImageWindowList& windows,
                 std::optional<HsiBrightness> hsi = std::nullopt, QWidget* parent = nullptr);
+    ImageWindow(Acquisition& acquisition, const isolumen::OverlaySpec& overlay,
+                ImageWindowList& windows, QWidget* parent = nullptr);
 
     const PlaneSource& source() const { return m_source; }
     std::optional<HsiBrightness> hsi() const { return m_hsi; }
+    const std::optional<isolumen::OverlaySpec>& overlay() const { return m_overlay; }
+    // An overlay's channels as shown: names, colours and ranges; empty for other windows.
+    QList<isolumen::OverlayChannelInfo> overlayChannels() const;
     // Fixes the display range's limits given, as typing them in the fields does.
     void setManualLimits(std::optional<double> min, std::optional<double> max);
-    QString sourceName() const { return m_acquisition.sourceName(m_source); }
+    // "12C", "13C/12C", or an overlay's "Overlay 12C, 13C/12C".
+    QString sourceName() const;
     const DisplaySettings& settings() const { return m_settings; }
     // What the window shows; empty before the first load.
     const PlaneResult& planes() const { return m_planes; }
@@ -101,7 +109,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // What both constructors do once the source is set.
+    void setUp();
     void layOut();
+    // reload() for an overlay: the planes of its sources under the current selection.
+    void reloadOverlay();
+    // The overlay's picture, framed, and its legend.
+    void showOverlay();
+    QString overlayReadout(int x, int y) const;
     // The View menu's zoom and automatic-range items, and what follows the zoom and scrolling.
     void addViewCommands();
     // Sets the picture area to `view` pixels (less where the screen has no room for it) and the
@@ -146,6 +161,9 @@ private:
     PlaneSource m_source; // its species follow their labels to a new file
     QStringList m_labels; // the labels of the source's species in the plane shown
     const std::optional<HsiBrightness> m_hsi;
+    const std::optional<isolumen::OverlaySpec> m_overlay;
+    QList<PlanePtr> m_overlayPlanes;                   // by source
+    QList<isolumen::OverlayChannel> m_overlayChannels; // over those planes, ranges found once
     ImageWindowList& m_windows;
     DisplaySettings m_settings;
     PlaneResult m_planes;

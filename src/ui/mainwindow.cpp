@@ -123,12 +123,14 @@ MainWindow::MainWindow(Acquisition& acquisition)
         m_acquisition, m_windows, this, [this] { return m_layerPopUp->currentIndex() + 1; },
         [this](const PlaneSource& source, std::optional<HsiBrightness> hsi) {
             return openImageWindow(source, hsi);
-        });
+        },
+        [this](const isolumen::OverlaySpec& overlay) { return openOverlayWindow(overlay); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
     connect(&m_acquisition, &Acquisition::layersChanged, this, &MainWindow::showLayers);
     m_session = std::make_unique<isolumen::AnalysisSession>(
         m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); },
-        [this](const PlaneSource& source) { return openImageWindow(source); });
+        [this](const PlaneSource& source) { return openImageWindow(source); },
+        [this](const isolumen::OverlaySpec& overlay) { return openOverlayWindow(overlay); });
     m_study = std::make_unique<isolumen::StudyCommands>(m_acquisition, *m_session, this);
 
     setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
@@ -540,7 +542,7 @@ int MainWindow::imageRowHeight() const
     // the content, the menu bar and the decorations this window's frame has too.
     int height = 0;
     for (const ImageWindow* w : m_windows.windows()) {
-        if (!w->source().ratio && w->source().species % 8 < 4)
+        if (!w->source().ratio && !w->overlay() && w->source().species % 8 < 4)
             height = std::max(height, w->frameGeometry().height());
     }
     if (height > 0)
@@ -554,7 +556,7 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
                                          std::optional<HsiBrightness> hsi)
 {
     for (ImageWindow* w : m_windows.windows()) {
-        if (w->source() == source && w->hsi() == hsi) {
+        if (w->source() == source && w->hsi() == hsi && !w->overlay()) {
             w->raise();
             w->activateWindow();
             return w;
@@ -565,11 +567,7 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
     const QPoint at = m_places.place(key, slot, imageRowHeight());
     auto* window =
         new ImageWindow(m_acquisition, source, m_windows, hsi); // deletes itself when closed
-    window->move(at);
-    m_windows.add(window);
-    connect(window, &ImageWindow::layerStepRequested, this, &MainWindow::stepLayer);
-    connect(window, &ImageWindow::closing, this, [this, key, source](const QPoint& topLeft) {
-        m_places.remember(key, topLeft);
+    connect(window, &ImageWindow::closing, this, [this, source] {
         if (source.ratio)
             return;
         if (QPushButton* button = speciesButton(source.species))
@@ -578,6 +576,26 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
                 QStringLiteral("moreSpecies%1").arg(source.species)))
             entry->setChecked(false);
     });
+    showImageWindow(window, key, at);
+    return window;
+}
+
+ImageWindow* MainWindow::openOverlayWindow(const isolumen::OverlaySpec& overlay)
+{
+    const QString key = QStringLiteral("overlay");
+    const QPoint at = m_places.place(key, int(m_windows.windows().size()), imageRowHeight());
+    auto* window = new ImageWindow(m_acquisition, overlay, m_windows); // deletes itself
+    showImageWindow(window, key, at);
+    return window;
+}
+
+void MainWindow::showImageWindow(ImageWindow* window, const QString& key, const QPoint& at)
+{
+    window->move(at);
+    m_windows.add(window);
+    connect(window, &ImageWindow::layerStepRequested, this, &MainWindow::stepLayer);
+    connect(window, &ImageWindow::closing, this,
+            [this, key](const QPoint& topLeft) { m_places.remember(key, topLeft); });
     window->show();
     // A default place that would put part of a large window off the screen gives way.
     if (const QRect area = m_places.available(); !area.isEmpty()) {
@@ -588,7 +606,6 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
         if (inside != frame.topLeft())
             window->move(inside);
     }
-    return window;
 }
 
 void MainWindow::toggleSpecies(int species, bool open)
@@ -598,7 +615,7 @@ void MainWindow::toggleSpecies(int species, bool open)
         return;
     }
     for (ImageWindow* w : m_windows.windows()) {
-        if (!w->source().ratio && w->source().species == species)
+        if (!w->source().ratio && !w->overlay() && w->source().species == species)
             w->close();
     }
 }

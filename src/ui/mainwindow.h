@@ -17,7 +17,8 @@ class AnalysisCommands;
 namespace isolumen {
 class AnalysisSession;
 class StudyCommands;
-}
+struct OverlaySpec;
+} // namespace isolumen
 class ImageWindow;
 class QComboBox;
 class QLabel;
@@ -61,6 +62,8 @@ public:
     // its place, or raises the open one.
     ImageWindow* openImageWindow(const PlaneSource& source,
                                  std::optional<HsiBrightness> hsi = std::nullopt);
+    // Opens a window of an overlay of two or three sources.
+    ImageWindow* openOverlayWindow(const isolumen::OverlaySpec& overlay);
 
     const ImageWindowList& imageWindows() const { return m_windows; }
     WindowPlaces& places() { return m_places; }
@@ -99,6 +102,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Puts a new image window at its place (or on the screen) and shows it.
+    void showImageWindow(ImageWindow* window, const QString& key, const QPoint& at);
     void layOut();
     void chooseFile();
     void chooseAppendedFile();

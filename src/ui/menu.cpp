@@ -56,6 +56,7 @@ Menu::Menu()
              {"analysisSingleLayer", "Single Layer"},
              {"analysisRatio", "Ratio Image..."},
              {"analysisHsi", "HSI Image..."},
+             {"analysisOverlay", "Overlay Image..."},
              {"analysisDeadTime", "Dead-Time Correction", "", true, true},
              {"analysisCorrections", "Correction Settings..."},
              {"analysisAlign", "Align Layers..."},
@@ -71,7 +72,7 @@ Menu::Menu()
              {"analysisFindRegions", "Find Regions..."},
              {"analysisExportMask", "Export Region Mask..."},
              {"analysisImportMask", "Import Region Mask..."}},
-            {2, 4, 6, 10, 14, 16});
+            {2, 5, 7, 11, 15, 17});
     addToolMenu();
     addAutoRangeMenu();
 #ifdef Q_OS_MACOS

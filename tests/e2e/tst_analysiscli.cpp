@@ -276,7 +276,7 @@ void TestAnalysisCommandLine::refusals_data()
         mask + QStringList{"--find-regions", "1", "--min-area", "9", "--max-area", "3"},
         "--min-area is above --max-area");
     row("a species the file lacks", mask + QStringList{"--find-regions", "3"},
-        "found in species 3: two.im has 2");
+        "There is no species 3: two.im has 2");
 }
 
 // Exit status 2, a message, and no file, not even a partial or temporary one.

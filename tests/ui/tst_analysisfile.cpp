@@ -241,10 +241,16 @@ void TestAnalysisFile::roundTrip()
     deltaSpec.standard = 0.5;
     ImageWindow* delta = main->openImageWindow(PlaneSource{1, deltaSpec});
     QCOMPARE(delta->windowTitle(), "13C/(12C+13C) \u00d71000 \u03b4 (\u2030) (Layer 1, aligned)");
+    const OverlaySpec overlay{
+        {{*parseFindingSource("1+2", {}), {{}, std::pair{0.0, 9.0}}},
+         {*parseFindingSource("2/1", {}), {{AutoRange::Percentile, 1, 99}, std::nullopt}}},
+        OverlayColours::MagentaGreenCyan};
+    ImageWindow* overlayWindow = main->openOverlayWindow(overlay);
     m_savePath = work("a.isolumen");
     QVERIFY(main->session().saveAnalysis());
     ratio->close();
     delta->close();
+    overlayWindow->close();
     QFile regions(work("regions.json"));
     QVERIFY(regions.open(QIODevice::WriteOnly));
     regions.write(regionsToJson(a.regions()));
@@ -282,9 +288,18 @@ void TestAnalysisFile::roundTrip()
     QVERIFY(a.regions().isEmpty());
     main->session().openAnalysisFile(m_savePath);
     QCOMPARE(a.regions(), kept.regions);
-    QCOMPARE(main->imageWindows().windows().size(), 2);
-    QCOMPARE(main->imageWindows().windows().last()->source(), PlaneSource({1, deltaSpec}));
-    const DisplaySettings& shown = main->imageWindows().windows().first()->settings();
+    const QList<ImageWindow*> reopenedWindows = main->imageWindows().windows();
+    QCOMPARE(reopenedWindows.size(), 3);
+    QCOMPARE(reopenedWindows[1]->source(), PlaneSource({1, deltaSpec}));
+    const DisplaySettings& shown = reopenedWindows.first()->settings();
+    const OverlaySpec reopened = reopenedWindows.last()->overlay().value();
+    QCOMPARE(reopened.sources.size(), 2);
+    QCOMPARE(reopened.sources[0].source.terms.numerator, QList({0, 1}));
+    QCOMPARE(reopened.sources[0].range.typed, std::optional(std::pair{0.0, 9.0}));
+    QCOMPARE(reopened.sources[1].source.terms.denominator, QList({0}));
+    const AutoRangeChoice percentiles = reopened.sources[1].range.automatic;
+    QVERIFY(percentiles.mode == AutoRange::Percentile && percentiles.low == 1);
+    QVERIFY(reopened.colours == OverlayColours::MagentaGreenCyan);
     QCOMPARE(shown.table, 2);
     QCOMPARE(shown.maxValue, 5.0);
     QVERIFY(shown.autoMin && !shown.autoMax);

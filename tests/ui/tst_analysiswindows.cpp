@@ -3,6 +3,7 @@
 // and off, compressed and cut-short files.
 #include "core/model/acquisition.h"
 #include "core/progress.h"
+#include "core/text/numbertext.h"
 #include "featurefiles.h"
 #include "tiffpages.h"
 #include "ui/alignmentwindow.h"
@@ -44,6 +45,7 @@ private slots:
     void moreSpecies();
     void cancelledSum();
     void ratioWindow();
+    void overlayWindow();
     void alignmentOnAndOff();
     void excludedLayers();
     void handEditAndStripes();
@@ -221,6 +223,45 @@ void TestAnalysisWindows::ratioWindow()
     for (int i = 0; i < 64 * 64; ++i)
         QCOMPARE(pages[0].values[i], double(float(w->planes().shown->value(i % 64, i / 64))));
     Dialogs::setSaveFile({});
+}
+
+// 12C in red over 0 to 100 and 13C/12C in green over 0 to 2, worked out at chosen pixels of two
+// layers; where 12C has no count the ratio has no value and gives no green. The readout gives
+// each source's value.
+void TestAnalysisWindows::overlayWindow()
+{
+    const ImBuilder b = small(2, 2, [](int s, int p, int r, int k) {
+        return quint32(s == 1 ? (r + k + p) % 4 * 50 : 60);
+    });
+    QVERIFY(b.write(work("a.im")));
+    m_main->openImage(work("a.im"));
+    isolumen::OverlaySpec spec;
+    for (const auto& [text, high] : {std::pair{"1", 100.0}, {"2/1", 2.0}})
+        spec.sources << isolumen::OverlaySource{*isolumen::parseFindingSource(text, {}),
+                                                {{}, std::pair{0.0, high}}};
+    Dialogs::setOverlay([spec](QWidget*, const QStringList&) { return std::optional(spec); });
+    QVERIFY(Menu::run("analysisOverlay"));
+    Dialogs::setOverlay({});
+    ImageWindow* w = m_main->imageWindows().windows().value(0);
+    QVERIFY(w && w->overlay());
+    QCOMPARE(w->overlayChannels().value(1).colour, qRgb(0, 255, 0));
+    for (const int layer : {1, 2}) {
+        m_main->stepLayer(layer - 1);
+        QTRY_COMPARE(w->windowTitle(),
+                     QStringLiteral("Overlay 12C, 13C/12C (Layer %1)").arg(layer));
+        const QImage picture = w->imageCanvas()->backdrop();
+        for (const auto& [x, y] : {std::pair{0, 0}, {1, 0}, {2, 0}, {3, 0}}) {
+            const double n = shown(b, 1, layer, x, y);
+            const double ratio = n > 0 ? shown(b, 2, layer, x, y) / n : NAN;
+            const int red = int(std::lround(255 * std::clamp(n / 100, 0.0, 1.0)));
+            const int green =
+                std::isnan(ratio) ? 0 : int(std::lround(255 * std::clamp(ratio / 2, 0.0, 1.0)));
+            QCOMPARE(picture.pixel(x + 1, y + 1), qRgb(red, green, 0)); // inside the frame
+            QVERIFY(w->readoutText(x, y).contains(
+                QStringLiteral("12C %1  13C/12C %2")
+                    .arg(valueText(n), std::isnan(ratio) ? "no value" : valueText(ratio))));
+        }
+    }
 }
 
 // Aligning changes the sum every window shows; undoing gives back the very same picture.

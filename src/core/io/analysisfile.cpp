@@ -134,6 +134,30 @@ QJsonValue alignmentJson(const std::optional<AlignmentRecord>& a)
                        {QStringLiteral("maxStep"), optionalNumber(set.maxStep)}};
 }
 
+// An overlay's source: {"source": "13C/12C", "range": "full" | "percentile" | "typed",
+// "low": .., "high": ..} (percentiles, or the values typed).
+QJsonObject overlayJson(const OverlayRecord& overlay)
+{
+    QJsonArray sources;
+    for (qsizetype i = 0; i < overlay.sources.size(); ++i) {
+        const OverlayRange r = overlay.ranges.value(i);
+        const bool percentile = r.automatic.mode == AutoRange::Percentile;
+        const auto [low, high] = r.typed.value_or(std::pair{r.automatic.low, r.automatic.high});
+        QJsonObject o{{QStringLiteral("source"), overlay.sources[i]},
+                      {QStringLiteral("range"), r.typed      ? QStringLiteral("typed")
+                                                : percentile ? QStringLiteral("percentile")
+                                                             : QStringLiteral("full")}};
+        if (r.typed || percentile) {
+            o.insert(QStringLiteral("low"), low);
+            o.insert(QStringLiteral("high"), high);
+        }
+        sources.append(o);
+    }
+    const bool mgc = overlay.colours == OverlayColours::MagentaGreenCyan;
+    return {{QStringLiteral("colours"), mgc ? QStringLiteral("mgc") : QStringLiteral("rgb")},
+            {QStringLiteral("sources"), sources}};
+}
+
 QJsonArray windowsJson(const QList<WindowRecord>& windows)
 {
     QJsonArray list;
@@ -151,9 +175,35 @@ QJsonArray windowsJson(const QList<WindowRecord>& windows)
             o.insert(QStringLiteral("unit"), QStringLiteral("delta"));
             o.insert(QStringLiteral("standard"), w.standard);
         }
+        if (w.overlay)
+            o.insert(QStringLiteral("overlay"), overlayJson(*w.overlay));
         list.append(o);
     }
     return list;
+}
+
+// An overlay as overlayJson writes it; a source whose range cannot be read follows its plane's
+// extremes.
+OverlayRecord readOverlay(const QJsonObject& o)
+{
+    OverlayRecord r;
+    if (o.value(QStringLiteral("colours")).toString() == QLatin1String("mgc"))
+        r.colours = OverlayColours::MagentaGreenCyan;
+    for (const QJsonValue& item : o.value(QStringLiteral("sources")).toArray()) {
+        const QJsonObject s = item.toObject();
+        OverlayRange range;
+        const QString kind = s.value(QStringLiteral("range")).toString();
+        const std::optional<double> low = numberOf(s.value(QStringLiteral("low")));
+        const std::optional<double> high = numberOf(s.value(QStringLiteral("high")));
+        if (low && high && *low < *high && kind == QLatin1String("typed"))
+            range.typed = std::pair{*low, *high};
+        else if (low && high && 0 <= *low && *low < *high && *high <= 100 &&
+                 kind == QLatin1String("percentile"))
+            range.automatic = {AutoRange::Percentile, *low, *high};
+        r.sources << s.value(QStringLiteral("source")).toString();
+        r.ranges << range;
+    }
+    return r;
 }
 
 void readCorrections(const QJsonObject& o, AnalysisFile& a)
@@ -246,6 +296,8 @@ void readWindows(const QJsonArray& list, AnalysisFile& a)
         w.min = numberOf(o.value(QStringLiteral("min")));
         w.max = numberOf(o.value(QStringLiteral("max")));
         w.log = o.value(QStringLiteral("log")).toBool();
+        if (o.value(QStringLiteral("overlay")).isObject())
+            w.overlay = readOverlay(o.value(QStringLiteral("overlay")).toObject());
         if (!w.source.isEmpty())
             a.windows << w;
     }

@@ -2,6 +2,7 @@
 
 #include "core/model/alignment.h"
 #include "core/model/ratiospec.h"
+#include "core/render/overlay.h"
 #include "core/stats/region.h"
 
 #include <QByteArray>
@@ -17,9 +18,19 @@ class Acquisition;
 
 namespace isolumen {
 
+// An overlay window's sources by label ("12C", "12C+13C", "13C/12C"), their ranges and its
+// colour set.
+struct OverlayRecord
+{
+    QStringList sources;
+    QList<OverlayRange> ranges; // by source
+    OverlayColours colours = OverlayColours::RedGreenBlue;
+};
+
 // How one image window showed its source: "12C" or "13C/12C" (as the acquisition names it), a
 // ratio's scale and unit, the colour table (1 to 20) and the display range (a limit absent
-// while it follows the plane).
+// while it follows the plane). An overlay's source is its name, which names no species, so
+// that versions without overlays pass over it.
 struct WindowRecord
 {
     QString source;
@@ -30,6 +41,7 @@ struct WindowRecord
     std::optional<double> min;
     std::optional<double> max;
     bool log = false;
+    std::optional<OverlayRecord> overlay;
 };
 
 // The alignment as a file keeps it: its reference by species label and layer, and the shifts.

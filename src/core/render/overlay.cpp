@@ -2,7 +2,11 @@
 
 #include "core/model/plane.h"
 #include "core/parallel.h"
+#include "core/render/picturefont.h"
+#include "core/text/numbertext.h"
 
+#include <QLinearGradient>
+#include <QPainter>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -14,6 +18,11 @@ QList<QRgb> overlayColours(OverlayColours set)
     if (set == OverlayColours::MagentaGreenCyan)
         return {qRgb(255, 0, 255), qRgb(0, 255, 0), qRgb(0, 255, 255)};
     return {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+}
+
+std::pair<double, double> overlayRange(const Plane& plane, const OverlayRange& range)
+{
+    return range.typed ? *range.typed : automaticRange(plane, range.automatic, nullptr);
 }
 
 namespace {
@@ -60,6 +69,56 @@ QImage overlayPicture(const QList<OverlayChannel>& channels)
             overlayRow(channels, side, int(y), reinterpret_cast<QRgb*>(picture.scanLine(int(y))));
     });
     return picture;
+}
+
+QImage overlayLegend(const QList<OverlayChannelInfo>& channels, QSize size)
+{
+    QImage legend(size, QImage::Format_RGB32);
+    legend.fill(Qt::white);
+    QPainter painter(&legend);
+    painter.setFont(pictureFont(9));
+    const int rampWidth = size.width() - 8;
+    int top = 4;
+    for (const OverlayChannelInfo& c : channels) {
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(4, top, rampWidth, 14), Qt::AlignLeft | Qt::AlignVCenter, c.name);
+        QLinearGradient ramp(4, 0, 4 + rampWidth, 0);
+        ramp.setColorAt(0, Qt::black);
+        ramp.setColorAt(1, QColor(c.colour));
+        painter.fillRect(QRect(4, top + 16, rampWidth, 12), ramp);
+        painter.drawRect(QRect(4, top + 16, rampWidth - 1, 11));
+        const QRect ends(4, top + 29, rampWidth, 14);
+        painter.drawText(ends, Qt::AlignLeft | Qt::AlignVCenter, valueText(c.low));
+        painter.drawText(ends, Qt::AlignRight | Qt::AlignVCenter, valueText(c.high));
+        top += 52;
+    }
+    return legend;
+}
+
+std::variant<QList<PlanePtr>, QString> overlayPlanes(const OverlaySpec& spec,
+                                                     std::pair<int, int> layers,
+                                                     const Acquisition& acquisition,
+                                                     Progress* progress)
+{
+    QList<PlanePtr> planes;
+    for (const OverlaySource& s : spec.sources) {
+        auto plane = findingPlane(s.source, layers, acquisition, progress);
+        if (const QString* problem = std::get_if<QString>(&plane))
+            return *problem;
+        planes << std::get<PlanePtr>(plane);
+    }
+    return planes;
+}
+
+QList<OverlayChannel> overlayChannels(const OverlaySpec& spec, const QList<PlanePtr>& planes)
+{
+    const QList<QRgb> colours = overlayColours(spec.colours);
+    QList<OverlayChannel> channels;
+    for (int i = 0; i < planes.size() && i < spec.sources.size() && i < colours.size(); ++i) {
+        const auto [low, high] = overlayRange(*planes[i], spec.sources[i].range);
+        channels << OverlayChannel{planes[i].get(), colours[i], low, high};
+    }
+    return channels;
 }
 
 } // namespace isolumen

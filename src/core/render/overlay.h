@@ -1,8 +1,15 @@
 #pragma once
 
+#include "core/stats/autorange.h"
+#include "core/stats/findregions.h"
+
 #include <QImage>
 #include <QList>
 #include <QRgb>
+#include <QString>
+#include <optional>
+#include <utility>
+#include <variant>
 
 struct Plane;
 
@@ -20,6 +27,24 @@ struct OverlayChannel
     double high = 1;
 };
 
+// How a channel's range is set: typed, or else automatically as an image window's automatic range
+// (the plane's extremes, or two percentiles of its pixels with a value).
+struct OverlayRange
+{
+    AutoRangeChoice automatic;
+    std::optional<std::pair<double, double>> typed;
+};
+std::pair<double, double> overlayRange(const Plane& plane, const OverlayRange& range);
+
+// What an overlay shows of one channel, for its readout and legend.
+struct OverlayChannelInfo
+{
+    QString name; // "12C", "12C+13C" or "13C/12C"
+    QRgb colour = 0;
+    double low = 0;
+    double high = 1;
+};
+
 // The colour sets offered: red, green, blue; or magenta, green, cyan, which readers with a
 // red-green colour vision deficiency tell apart.
 enum class OverlayColours { RedGreenBlue, MagentaGreenCyan };
@@ -30,5 +55,31 @@ QList<QRgb> overlayColours(OverlayColours set);
 // 255. A pixel where a source has no value takes nothing from it. The channels' planes must
 // have the same side; null when there is no channel.
 QImage overlayPicture(const QList<OverlayChannel>& channels);
+
+// The legend a window shows in its colour bar's place, width x height: per channel its name, a
+// ramp from black to its colour, and its range's ends under the ramp's ends.
+QImage overlayLegend(const QList<OverlayChannelInfo>& channels, QSize size);
+
+// One source of an overlay as chosen: a species, a sum or a ratio (its segmentation options
+// unused), and its range.
+struct OverlaySource
+{
+    RegionFinding source;
+    OverlayRange range;
+};
+struct OverlaySpec
+{
+    QList<OverlaySource> sources; // two or three
+    OverlayColours colours = OverlayColours::RedGreenBlue;
+};
+
+// The planes of the sources over the layers first..last, under the acquisition's corrections and
+// alignment; or why there are none. A sum of layers not yet computed reports to progress.
+std::variant<QList<PlanePtr>, QString> overlayPlanes(const OverlaySpec& spec,
+                                                     std::pair<int, int> layers,
+                                                     const Acquisition& acquisition,
+                                                     Progress* progress = nullptr);
+// The channels of those planes, each in the set's colour of its place and over its range.
+QList<OverlayChannel> overlayChannels(const OverlaySpec& spec, const QList<PlanePtr>& planes);
 
 } // namespace isolumen

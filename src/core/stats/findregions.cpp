@@ -1,6 +1,7 @@
 #include "core/stats/findregions.h"
 
 #include "core/model/plane.h"
+#include "core/progress.h"
 
 #include <tuple>
 
@@ -16,26 +17,55 @@ std::optional<RegionFinding> parseFindingSource(const QString& text, const QStri
 
 // The plane regions are found in: a species, the sum of species, or a ratio, over one range
 // of layers.
+QList<PlaneRequest> findingRequests(const RegionFinding& f, std::pair<int, int> layers,
+                                    const Acquisition& acquisition)
+{
+    const auto requestOf = [&](const PlaneSource& source) {
+        PlaneRequest r = acquisition.request(source);
+        std::tie(r.firstLayer, r.lastLayer) = layers;
+        return r;
+    };
+    if (!f.terms.denominator.isEmpty())
+        return {requestOf(PlaneSource{f.terms.numerator.first(), f.terms})};
+    QList<PlaneRequest> requests;
+    for (const int s : f.terms.numerator)
+        requests << requestOf(PlaneSource{s, std::nullopt});
+    return requests;
+}
+
+QString findingSourceText(const RegionFinding& f, const QStringList& labels)
+{
+    const auto label = [&labels](int s) {
+        return labels.value(s, QString::number(s + 1)).trimmed();
+    };
+    if (!f.terms.denominator.isEmpty())
+        return ratioTermsLabel(f.terms, label);
+    QStringList terms;
+    for (const int s : f.terms.numerator)
+        terms << label(s);
+    return terms.join(QLatin1Char('+'));
+}
+
 std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
-                                             const Acquisition& acquisition)
+                                             const Acquisition& acquisition, Progress* progress)
 {
     for (const int s : f.terms.species()) {
         if (s >= acquisition.speciesCount())
-            return QStringLiteral("Regions are to be found in species %1: %2 has %3.")
+            return QStringLiteral("There is no species %1: %2 has %3.")
                 .arg(s + 1)
                 .arg(acquisition.header().fileName)
                 .arg(acquisition.speciesCount());
     }
-    const RatioSpec& terms = f.terms;
-    PlaneRequest r = acquisition.request(PlaneSource{terms.numerator.first(), terms});
-    std::tie(r.firstLayer, r.lastLayer) = layers;
+    const QList<PlaneRequest> requests = findingRequests(f, layers, acquisition);
+    if (progress)
+        progress->setTotal(acquisition.work(requests));
     QString error;
-    if (terms.denominator.isEmpty()) {
+    if (f.terms.denominator.isEmpty()) {
         const std::optional<BuiltPlane> sum =
-            acquisition.termPlane(r, terms.numerator, nullptr, &error);
+            acquisition.termPlane(requests.first(), f.terms.numerator, progress, &error);
         return sum ? std::variant<PlanePtr, QString>(PlanePtr(sum->plane)) : error;
     }
-    const PlaneResult ratio = acquisition.plane(r);
+    const PlaneResult ratio = acquisition.plane(requests.first(), progress);
     return ratio.shown ? std::variant<PlanePtr, QString>(ratio.shown) : ratio.error;
 }
 

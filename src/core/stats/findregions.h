@@ -25,9 +25,16 @@ struct RegionFinding
 std::optional<RegionFinding> parseFindingSource(const QString& text, const QStringList& labels);
 
 // The plane of a finding's source over the layers first..last (a sum when they differ), under
-// the acquisition's corrections and alignment; or why there is none.
+// the acquisition's corrections and alignment; or why there is none. A sum of layers not yet
+// computed reports to progress and stops when it is cancelled.
 std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
-                                             const Acquisition& acquisition);
+                                             const Acquisition& acquisition,
+                                             Progress* progress = nullptr);
+// The requests findingPlane asks the acquisition for, to tell whether it answers at once.
+QList<PlaneRequest> findingRequests(const RegionFinding& f, std::pair<int, int> layers,
+                                    const Acquisition& acquisition);
+// The source as text, each species by its label: "12C", "12C+13C" or "13C/12C".
+QString findingSourceText(const RegionFinding& f, const QStringList& labels);
 
 // The cells found in a plane, as polygon regions along their pixels' edges named "Cell N".
 QList<Region> foundRegions(const Plane& plane, const SegmentationOptions& options);
