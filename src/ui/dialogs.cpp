@@ -4,6 +4,7 @@
 #include "core/io/picturewriter.h"
 #include "core/progress.h"
 #include "core/text/layerlist.h"
+#include "ui/classifydialog.h"
 #include "ui/findregionsdialog.h"
 #include "ui/messagebox.h"
 
@@ -416,6 +417,16 @@ std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList&
                                              const FindRegionsPreview& preview)
 {
     return slot(FindRegionsSeam(findRegionsDialog))(parent, species, preview);
+}
+
+ClassifySeam setClassify(ClassifySeam seam)
+{
+    return replace(std::move(seam), ClassifySeam(classifyDialog));
+}
+
+std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species)
+{
+    return slot(ClassifySeam(classifyDialog))(parent, species);
 }
 
 ProgressSeam setProgress(ProgressSeam seam)

@@ -4,6 +4,7 @@
 #include "core/model/planebuilder.h"
 #include "core/render/hsi.h"
 #include "core/stats/findregions.h"
+#include "core/stats/regionmeasures.h"
 
 #include <QImage>
 #include <QRgb>
@@ -81,6 +82,10 @@ using ExcludeLayersSeam = std::function<std::optional<std::vector<int>>(
 using FindRegionsPreview = std::function<void(const std::optional<FindRegionsChoice>&)>;
 using FindRegionsSeam = std::function<std::optional<FindRegionsChoice>(
     QWidget* parent, const QStringList& species, const FindRegionsPreview& preview)>;
+// "Classify Regions...": the rules and the class they set, or nothing when cancelled. species are
+// the labels to choose from.
+using ClassifySeam = std::function<std::optional<isolumen::Classification>(
+    QWidget* parent, const QStringList& species)>;
 using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
@@ -100,6 +105,7 @@ ProgressSeam setProgress(ProgressSeam seam);
 ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
 PercentilesSeam setPercentiles(PercentilesSeam seam);
 FindRegionsSeam setFindRegions(FindRegionsSeam seam);
+ClassifySeam setClassify(ClassifySeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
@@ -117,6 +123,7 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview);
+std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

@@ -67,6 +67,8 @@ Menu::Menu()
              {"analysisSaveRegions", "Save Regions..."},
              {"analysisLoadRegions", "Load Regions..."},
              {"analysisFindRegions", "Find Regions..."},
+             {"analysisClassify", "Classify Regions..."},
+             {"analysisScatter", "Scatter Plot"},
              {"analysisExportMask", "Export Region Mask..."},
              {"analysisImportMask", "Import Region Mask..."}},
             {2, 4, 6, 10, 14, 16});
