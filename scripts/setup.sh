@@ -14,6 +14,7 @@ packages=(
   libtiff-dev libcsv-dev          # count TIFFs, CSV quoting
   libopencv-imgproc-dev           # finding cells: smoothing, Otsu, distance transform, watershed
   python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
+  python3-skimage                 # scikit-image, the yardstick of the cell-finding benchmark
   poppler-utils                   # pdftotext reads written PDF figures in tests
   xvfb xdotool                    # the end-to-end test on a real X server
   locales                         # the number-text tests under a German locale (decimal comma)

@@ -21,12 +21,17 @@
 //                1, 4 and 8 windows of 2048 x 2048: the time from the last key until the screen
 //                shows the last layer asked for
 // expand         the expansion of compressed acquisitions against the command-line tools
+// find-regions   `isolumen --export-mask OUT.tif --find-regions 1` of a 2048 x 2048 layer of
+//                cells, some touching, against tools/bench/findcells.py (scikit-image)
+// regions-table  the Regions table of 1,000 regions in 6 species: its refresh after a layer change
+// outlines       a layer switch with 1,000 region outlines on the window against none
 //
 // Each measurement runs in a process of its own, so that memory one of them frees cannot hide
 // what the next one takes; --measure runs one in this process. Acquisitions are made in a
 // temporary folder. Build it in a release configuration (RelWithDebInfo or Release).
 #include "core/imfile/archive.h"
 #include "core/imfile/imfile.h"
+#include "core/io/labelmask.h"
 #include "core/model/acquisition.h"
 #include "core/model/drift.h"
 #include "core/parallel.h"
@@ -40,6 +45,7 @@
 #include "ui/mainwindow.h"
 #include "ui/menu.h"
 #include "ui/messagebox.h"
+#include "ui/regionswindow.h"
 #include "xserver.h"
 
 #include <QApplication>
@@ -442,6 +448,7 @@ public:
     }
 
     MainWindow* main() const { return m_main; }
+    Acquisition& acquisition() { return m_acquisition; }
 
     // Paints of the image canvases so far.
     std::vector<int> paints() const
@@ -1518,6 +1525,166 @@ void expandTable(const QTemporaryDir& dir, int)
     }
 }
 
+// ---- Regions ----
+
+// Cells on a jittered grid of 32 pixels, radius 5 to 7, every fifth with a neighbour touching
+// it, over a faint background; counts with a little noise.
+ImBuilder gridCellsFile(int side, int species, int layers)
+{
+    ImBuilder b;
+    b.width = b.height = qint16(side);
+    b.nSpecies = species;
+    b.nPlanes = qint16(layers);
+    b.sample = [](int s, int plane, int r, int k) {
+        constexpr int period = 32;
+        const int gy = r / period, gx = k / period;
+        const quint32 h = quint32(gy * 7919 + gx * 104729) * 2654435761u;
+        const int radius = 5 + int(h % 3);
+        auto inDisc = [&](int cx, int cy) {
+            return (r - cy) * (r - cy) + (k - cx) * (k - cx) < radius * radius;
+        };
+        const int cx = gx * period + 9 + int(h >> 8) % 3, cy = gy * period + 12 + int(h >> 12) % 5;
+        const bool inside = inDisc(cx, cy) || (h % 5 == 0 && inDisc(cx + 2 * radius - 2, cy));
+        const quint32 noise = quint32(r * 7919 + k * 104729 + plane * 31 + s * 13) % 23;
+        return inside ? 200 + noise * 4 + quint32(10 * s) : noise / 4;
+    };
+    return b;
+}
+
+void findRegionsTable(const QTemporaryDir& dir, int)
+{
+    heading(QStringLiteral("Finding regions"));
+    constexpr int side = 2048;
+    const ImBuilder b = gridCellsFile(side, 1, 1);
+    const QString path = dir.filePath(QStringLiteral("cells.im"));
+    const QString ours = dir.filePath(QStringLiteral("ours.tif"));
+    const QString theirs = dir.filePath(QStringLiteral("theirs.tif"));
+    if (!b.write(path))
+        return;
+    warmPageCache(path);
+    const QStringList options{QStringLiteral("--split"), QStringLiteral("5"),
+                              QStringLiteral("--min-area"), QStringLiteral("20")};
+    const ProcessRun viewer = medianRun(3, [&] {
+        return runProcess(isolumen(),
+                          QStringList{QStringLiteral("--export-mask"), ours,
+                                      QStringLiteral("--find-regions"), QStringLiteral("1"), path} +
+                              options);
+    });
+    auto cells = [&](const QString& mask) {
+        const auto regions = isolumen::readRegionMask(mask, side, nullptr);
+        return regions ? QString::number(regions->size()) : QStringLiteral("?");
+    };
+    out << "Cells in a 2048 x 2048 layer (4,096 on a grid of 32 pixels, one in five with a "
+           "neighbour touching it): Gaussian sigma 1, Otsu, watershed with seeds 5 pixels apart, "
+           "at least 20 pixels. Whole processes, median of 3, writing a 16-bit label TIFF.\n\n"
+        << "`isolumen --export-mask OUT.tif --find-regions 1 --split 5 --min-area 20`: "
+        << (viewer.ok ? fixed(viewer.seconds, 3) + QStringLiteral(" s") : QStringLiteral("FAILED"))
+        << ", " << cells(ours) << " cells.";
+    const QString py = python();
+    const bool skimage =
+        !py.isEmpty() &&
+        runProcess(py, {QStringLiteral("-c"), QStringLiteral("import skimage")}).ok;
+    if (!skimage) {
+        out << " (tools/bench/findcells.py is skipped: it needs scikit-image, the Debian package "
+               "python3-skimage.)\n";
+        return;
+    }
+    const ProcessRun script = medianRun(3, [&] {
+        return runProcess(py, {benchScript(QStringLiteral("findcells.py")), path,
+                               QString::number(b.headerSize), QString::number(side),
+                               QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("2"),
+                               QStringLiteral("big"), QStringLiteral("5"), QStringLiteral("20"),
+                               theirs});
+    });
+    out << " tools/bench/findcells.py (scikit-image): "
+        << (script.ok ? fixed(script.seconds, 3) + QStringLiteral(" s") : QStringLiteral("FAILED"))
+        << ", " << cells(theirs)
+        << " cells. isolumen / script: " << fixed(viewer.seconds / script.seconds) << ".\n";
+}
+
+// 1,000 ellipses of 10 x 8 pixels on a grid over a frame of side pixels.
+QList<Region> thousandRegions(int side)
+{
+    QList<Region> regions;
+    const int perRow = 40;
+    const double step = double(side) / perRow;
+    for (int i = 0; i < 1000; ++i) {
+        Region r;
+        r.shape = Region::Shape::Ellipse;
+        r.bounds = QRectF((i % perRow) * step + 1, (i / perRow) * step + 1, 10, 8);
+        regions << r;
+    }
+    return regions;
+}
+
+void regionsTableRefresh(const QTemporaryDir& dir, int)
+{
+    heading(QStringLiteral("Regions table"));
+    constexpr int side = 512, runs = 9;
+    const QString path = dir.filePath(QStringLiteral("six.im"));
+    if (!gridCellsFile(side, 6, 2).write(path))
+        return;
+    warmPageCache(path);
+    Acquisition acquisition;
+    acquisition.open(path);
+    acquisition.setRegions(thousandRegions(side));
+    auto* window = new RegionsWindow(acquisition, [] { return QList<PlaneSource>(); });
+    window->show();
+    settle();
+    int layer = 1;
+    const Timing t = medianMs(runs, [&] {
+        layer = 3 - layer;
+        acquisition.setLayer(layer);
+        window->refresh();
+        QCoreApplication::sendPostedEvents(); // its paint
+    });
+    out << "The Regions window with 1,000 regions in 6 species (6,000 rows) of " << side << " x "
+        << side << " frames: a layer change until the table is refreshed and painted, median of "
+        << runs << ": " << fixed(t.wall, 1) << " ms (cpu " << fixed(t.cpu, 1)
+        << " ms). Target: at most 200 ms.\n";
+    window->close();
+    settle();
+}
+
+void outlinesTable(const QTemporaryDir& dir, int switches)
+{
+    heading(QStringLiteral("Region outlines"));
+    constexpr int side = 1024;
+    const QString path = dir.filePath(QStringLiteral("outlines.im"));
+    if (!gridCellsFile(side, 1, kSwitchLayers).write(path))
+        return;
+    warmPageCache(path);
+    Viewer viewer;
+    if (viewer.open(path, 1).size() != 1)
+        return;
+    QComboBox* layers = viewer.main()->layerPopUp();
+    int next = 0;
+    auto switchMs = [&] {
+        return medianMs(switches + 1, [&] {
+            next = (next + 1) % kSwitchLayers;
+            const std::vector<int> before = viewer.paints();
+            layers->setCurrentIndex(next);
+            viewer.untilPainted(before);
+        });
+    };
+    const Timing none = switchMs();
+    QList<Region> regions = thousandRegions(side);
+    for (qsizetype i = 0; i < regions.size(); i += 3) // a third in each of two classes
+        regions[i].regionClass = i % 2 ? QStringLiteral("a") : QStringLiteral("b");
+    viewer.acquisition().setRegions(regions);
+    settle();
+    const Timing outlined = switchMs();
+    out << "A layer switch of a " << side << " x " << side
+        << " image window (as in \"Layer switch\"), median of " << switches + 1
+        << ": without regions " << fixed(none.wall) << " ms (cpu " << fixed(none.cpu)
+        << "), with 1,000 ellipses outlined and numbered, a third of them in two classes, "
+        << fixed(outlined.wall) << " ms (cpu " << fixed(outlined.cpu)
+        << "): " << fixed(100 * (outlined.wall / none.wall - 1), 1)
+        << " % slower in wall-clock time, " << fixed(100 * (outlined.cpu / none.cpu - 1), 1)
+        << " % in processor time (the work, whatever else the machine runs). Target: at most "
+           "10 % slower.\n";
+}
+
 struct Measurement
 {
     const char* name;
@@ -1525,12 +1692,20 @@ struct Measurement
 };
 
 const Measurement kMeasurements[] = {
-    {"switch", switchTable},     {"eight-windows", eightWindows},
-    {"sparse", sparseFile},      {"export", exportTable},
-    {"sums", sumsTable},         {"shifts", shiftsTable},
-    {"planning", planningTable}, {"drift-targets", driftTargetsTable},
-    {"scrub", scrubTable},       {"expand", expandTable},
+    {"switch", switchTable},
+    {"eight-windows", eightWindows},
+    {"sparse", sparseFile},
+    {"export", exportTable},
+    {"sums", sumsTable},
+    {"shifts", shiftsTable},
+    {"planning", planningTable},
+    {"drift-targets", driftTargetsTable},
+    {"scrub", scrubTable},
+    {"expand", expandTable},
     {"study", studyTable},
+    {"find-regions", findRegionsTable},
+    {"regions-table", regionsTableRefresh},
+    {"outlines", outlinesTable},
 };
 
 // Runs each measurement in a process of its own and passes on what it prints.

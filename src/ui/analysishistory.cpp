@@ -98,8 +98,15 @@ QString regionsStepName(const QList<Region>& before, const QList<Region>& after)
     }
     const bool moved = std::all_of(changed.begin(), changed.end(),
                                    [&](int i) { return isMove(before[i], after[i]); });
+    const bool classed = std::all_of(changed.begin(), changed.end(), [&](int i) {
+        Region was = before[i];
+        was.regionClass = after[i].regionClass;
+        return was == after[i];
+    });
     if (changed.size() > 1)
-        return moved ? QStringLiteral("Move Regions") : QStringLiteral("Change Regions");
+        return classed ? QStringLiteral("Classify Regions")
+               : moved ? QStringLiteral("Move Regions")
+                       : QStringLiteral("Change Regions");
     const Region& b = before[changed.first()];
     const Region& a = after[changed.first()];
     const QString step = b.name != a.name                 ? QStringLiteral("Rename Region %1")

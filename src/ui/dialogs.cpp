@@ -4,6 +4,7 @@
 #include "core/io/picturewriter.h"
 #include "core/progress.h"
 #include "core/text/layerlist.h"
+#include "ui/classifydialog.h"
 #include "ui/findregionsdialog.h"
 #include "ui/messagebox.h"
 #include "ui/overlaydialog.h"
@@ -509,6 +510,16 @@ OverlaySeam setOverlay(OverlaySeam seam)
 std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species)
 {
     return slot(OverlaySeam(overlayDialog))(parent, species);
+}
+
+ClassifySeam setClassify(ClassifySeam seam)
+{
+    return replace(std::move(seam), ClassifySeam(classifyDialog));
+}
+
+std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species)
+{
+    return slot(ClassifySeam(classifyDialog))(parent, species);
 }
 
 ProgressSeam setProgress(ProgressSeam seam)

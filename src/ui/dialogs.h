@@ -5,6 +5,7 @@
 #include "core/render/hsi.h"
 #include "core/render/overlay.h"
 #include "core/stats/findregions.h"
+#include "core/stats/regionmeasures.h"
 
 #include <QImage>
 #include <QRgb>
@@ -85,6 +86,10 @@ using ExcludeLayersSeam = std::function<std::optional<std::vector<int>>(
 using FindRegionsPreview = std::function<void(const std::optional<FindRegionsChoice>&)>;
 using FindRegionsSeam = std::function<std::optional<FindRegionsChoice>(
     QWidget* parent, const QStringList& species, const FindRegionsPreview& preview)>;
+// "Classify Regions...": the rules and the class they set, or nothing when cancelled. species are
+// the labels to choose from.
+using ClassifySeam = std::function<std::optional<isolumen::Classification>(
+    QWidget* parent, const QStringList& species)>;
 using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
 // "Overlay Image...": the sources, their ranges and the colour set, or nothing when cancelled.
@@ -110,6 +115,7 @@ ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
 PercentilesSeam setPercentiles(PercentilesSeam seam);
 FindRegionsSeam setFindRegions(FindRegionsSeam seam);
 OverlaySeam setOverlay(OverlaySeam seam);
+ClassifySeam setClassify(ClassifySeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 QStringList openFiles(QWidget* parent, const QString& title, const QString& filter);
@@ -129,6 +135,7 @@ std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview);
 std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species);
+std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the

@@ -1,9 +1,25 @@
 #include "ui/errorbars.h"
 
+#include <QAbstractAxis>
 #include <QChart>
 #include <QPainter>
 #include <QXYSeries>
 #include <cmath>
+
+namespace {
+
+constexpr double kCap = 3; // half the width of an end cap, in pixels
+
+bool isLog(QXYSeries* series, Qt::Orientation orientation)
+{
+    for (const QAbstractAxis* axis : series->attachedAxes()) {
+        if (axis->orientation() == orientation)
+            return axis->type() == QAbstractAxis::AxisTypeLogValue;
+    }
+    return false;
+}
+
+} // namespace
 
 ErrorBars::ErrorBars(QChart* chart) : QGraphicsObject(chart), m_chart(chart)
 {
@@ -15,6 +31,14 @@ ErrorBars::ErrorBars(QChart* chart) : QGraphicsObject(chart), m_chart(chart)
 }
 
 void ErrorBars::add(QXYSeries* series, const QList<std::array<double, 3>>& points)
+{
+    QList<std::array<double, 4>> both;
+    for (const auto& [x, y, e] : points)
+        both.append(std::array<double, 4>{x, y, 0, e});
+    add(series, both);
+}
+
+void ErrorBars::add(QXYSeries* series, const QList<std::array<double, 4>>& points)
 {
     m_bars << Bars{series, points};
     connect(series, &QXYSeries::visibleChanged, this, [this] { update(); });
@@ -39,14 +63,32 @@ void ErrorBars::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidge
         if (!bars.series->isVisible() || bars.series->attachedAxes().isEmpty())
             continue;
         painter->setPen(QPen(bars.series->color(), 1));
-        for (const auto& [x, y, e] : bars.points) {
-            if (!std::isfinite(y) || !(e > 0))
+        const bool logX = isLog(bars.series, Qt::Horizontal);
+        const bool logY = isLog(bars.series, Qt::Vertical);
+        const QRectF area = m_chart->plotArea();
+        for (const auto& [x, y, ex, ey] : bars.points) {
+            if (!std::isfinite(x) || !std::isfinite(y))
                 continue;
-            const QPointF low = m_chart->mapToPosition(QPointF(x, y - e), bars.series);
-            const QPointF high = m_chart->mapToPosition(QPointF(x, y + e), bars.series);
-            painter->drawLine(low, high);
-            painter->drawLine(low - QPointF(3, 0), low + QPointF(3, 0));
-            painter->drawLine(high - QPointF(3, 0), high + QPointF(3, 0));
+            const QPointF at = m_chart->mapToPosition(QPointF(x, y), bars.series);
+            if (ey > 0) {
+                // On a log axis a bar reaching 0 or below runs off the plot.
+                const QPointF low = logY && y - ey <= 0
+                                        ? QPointF(at.x(), area.bottom() + kCap)
+                                        : m_chart->mapToPosition(QPointF(x, y - ey), bars.series);
+                const QPointF high = m_chart->mapToPosition(QPointF(x, y + ey), bars.series);
+                painter->drawLine(low, high);
+                painter->drawLine(low - QPointF(kCap, 0), low + QPointF(kCap, 0));
+                painter->drawLine(high - QPointF(kCap, 0), high + QPointF(kCap, 0));
+            }
+            if (ex > 0) {
+                const QPointF low = logX && x - ex <= 0
+                                        ? QPointF(area.left() - kCap, at.y())
+                                        : m_chart->mapToPosition(QPointF(x - ex, y), bars.series);
+                const QPointF high = m_chart->mapToPosition(QPointF(x + ex, y), bars.series);
+                painter->drawLine(low, high);
+                painter->drawLine(low - QPointF(0, kCap), low + QPointF(0, kCap));
+                painter->drawLine(high - QPointF(0, kCap), high + QPointF(0, kCap));
+            }
         }
     }
 }

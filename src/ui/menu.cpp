@@ -70,6 +70,8 @@ Menu::Menu()
              {"analysisSaveRegions", "Save Regions..."},
              {"analysisLoadRegions", "Load Regions..."},
              {"analysisFindRegions", "Find Regions..."},
+             {"analysisClassify", "Classify Regions..."},
+             {"analysisScatter", "Scatter Plot"},
              {"analysisExportMask", "Export Region Mask..."},
              {"analysisImportMask", "Import Region Mask..."}},
             {2, 5, 7, 11, 15, 17});

@@ -1,6 +1,7 @@
 #include "ui/plotwindow.h"
 
 #include "core/io/picturewriter.h"
+#include "core/io/replacingfile.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
 
@@ -10,8 +11,10 @@
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
+#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -84,16 +87,40 @@ QString PlotWindow::tableText() const
     return m_data.tabSeparated();
 }
 
+bool PlotWindow::writeChartSvg(QIODevice& device) const
+{
+    QSvgGenerator generator;
+    generator.setOutputDevice(&device);
+    generator.setSize(m_view->size());
+    generator.setViewBox(QRect(QPoint(), m_view->size()));
+    generator.setTitle(windowTitle());
+    QPainter painter;
+    if (!painter.begin(&generator))
+        return false;
+    m_view->render(&painter);
+    return painter.end();
+}
+
 void PlotWindow::saveChart()
 {
     const auto [path, filter] = Dialogs::saveFile(
         this, QStringLiteral("Save Picture"), windowTitle() + QStringLiteral(".png"),
-        QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff)"));
+        QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff);;SVG drawing (*.svg)"));
     if (path.isEmpty())
         return;
+    const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) ||
+                     (!pictureFormatFor(path) && filter.contains(QStringLiteral("*.svg")));
     QString error;
-    if (!writePicture(chartPicture(), Dialogs::pictureFileName(path, filter), &error))
-        showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
+    if (!svg) {
+        if (!writePicture(chartPicture(), Dialogs::pictureFileName(path, filter), &error))
+            showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
+        return;
+    }
+    isolumen::ReplacingFile file(path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)
+                                     ? path
+                                     : path + QStringLiteral(".svg"));
+    if (!file.open() || !writeChartSvg(file.device()) || !file.commit())
+        showMessage(QStringLiteral("The picture could not be saved: %1").arg(file.errorString()));
 }
 
 void PlotWindow::exportCsv()

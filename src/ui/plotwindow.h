@@ -10,9 +10,9 @@ class QIODevice;
 class QTableWidget;
 
 // A window with a chart, the table of the values behind it, and the commands that save them:
-// the chart as a picture (through the viewer's picture writer), the table as CSV or, copied,
-// as tab-separated text. The alignment, depth-profile, line-profile and histogram windows are
-// all made of one. It owns its chart and table.
+// the chart as a picture (through the viewer's picture writer) or an SVG drawing, the table as CSV
+// or, copied, as tab-separated text. The alignment, depth-profile, line-profile and histogram
+// windows are all made of one. It owns its chart and table.
 class PlotWindow : public QWidget
 {
     Q_OBJECT
@@ -30,6 +30,8 @@ public:
 
     // The chart as shown, as a picture.
     QImage chartPicture() const;
+    // The chart as shown, as an SVG drawing.
+    bool writeChartSvg(QIODevice& device) const;
     // The table as CSV.
     bool writeCsv(QIODevice& device) const;
     // The table as tab-separated text, headers first.

@@ -17,6 +17,7 @@
 #include "ui/messagebox.h"
 #include "ui/regionswindow.h"
 #include "ui/regiontools.h"
+#include "ui/scatterplotwindow.h"
 
 #include <QAction>
 #include <QFile>
@@ -66,6 +67,10 @@ RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& 
         menu.setCommand(QStringLiteral("analysisExportMask"), [this] { exportMask(); }));
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisImportMask"), [this] { importMask(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisClassify"), [this] { classifyRegions(); }));
+    m_commands.push_back(
+        menu.setCommand(QStringLiteral("analysisScatter"), [this] { scatterPlot(); }));
     RegionTools& tools = RegionTools::instance();
     for (const auto& [name, tool] : kToolItems)
         m_commands.push_back(menu.setCommand(QLatin1String(name),
@@ -86,9 +91,9 @@ RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& 
     });
     connect(&m_acquisition, &Acquisition::fileChanged, this, [this] {
         RegionTools::instance().setLine(std::nullopt);
-        // Depth profiles are of the file that was open.
+        // Depth profiles and scatter plots are of the file that was open.
         for (const QPointer<QWidget>& w : std::as_const(m_opened)) {
-            if (qobject_cast<DepthProfileWindow*>(w))
+            if (qobject_cast<DepthProfileWindow*>(w) || qobject_cast<ScatterPlotWindow*>(w))
                 w->close();
         }
     });
@@ -440,4 +445,119 @@ void RegionCommands::importMask()
     }
     RegionTools::instance().clearSelection();
     m_acquisition.setRegions(*regions);
+}
+
+QStringList RegionCommands::speciesLabels() const
+{
+    QStringList labels;
+    for (int s = 0; s < m_acquisition.speciesCount(); ++s)
+        labels << m_acquisition.speciesName(s);
+    return labels;
+}
+
+std::optional<QList<isolumen::RegionRows>>
+RegionCommands::measureRegions(const QList<isolumen::RegionMeasure>& measures)
+{
+    const QList<Region> regions = m_acquisition.regions();
+    QList<PlaneSource> sources = isolumen::measuredSources(measures);
+    if (sources.isEmpty()) // rules without a measure: every region, with no figure of it
+        return isolumen::rowsByRegion(regions, {});
+    QList<PlaneRequest> requests;
+    bool quick = true;
+    for (const PlaneSource& s : std::as_const(sources)) {
+        requests << m_acquisition.request(s);
+        quick = quick && m_acquisition.isQuick(requests.last());
+    }
+    std::optional<QList<StatsRow>> rows;
+    QString error;
+    bool cancelled = false;
+    auto measure = [&](Progress* progress) {
+        rows = regionTable(m_acquisition, regions, sources,
+                           {{m_acquisition.firstLayer(), m_acquisition.lastLayer()}},
+                           requests.first(), progress, &error);
+        cancelled = isCancelled(progress);
+        return rows.has_value();
+    };
+    const bool done =
+        quick ? measure(nullptr)
+              : Dialogs::runLongWork(m_dialogParent, QStringLiteral("Measuring the regions..."),
+                                     [&](Progress& progress) {
+                                         progress.setTotal(m_acquisition.work(requests));
+                                         return measure(&progress);
+                                     });
+    if (!done) {
+        if (!cancelled && !error.isEmpty())
+            showMessage(error);
+        return std::nullopt;
+    }
+    return isolumen::rowsByRegion(regions, *rows);
+}
+
+void RegionCommands::classifyRegions()
+{
+    if (!m_acquisition.isOpen() || !m_acquisition.frameSide())
+        return;
+    if (m_acquisition.regions().isEmpty()) {
+        showMessage(QStringLiteral("Draw or find regions first: the rules classify them."));
+        return;
+    }
+    const std::optional<isolumen::Classification> choice =
+        Dialogs::classify(m_dialogParent, speciesLabels());
+    if (!choice)
+        return;
+    QList<isolumen::RegionMeasure> measures;
+    for (const isolumen::ClassRule& rule : choice->rules)
+        measures << rule.measure;
+    const std::optional<QList<isolumen::RegionRows>> rows = measureRegions(measures);
+    if (!rows)
+        return; // cancelled: nothing changes
+    m_acquisition.setRegions(isolumen::classified(m_acquisition.regions(), *rows, *choice));
+}
+
+void RegionCommands::scatterPlot()
+{
+    if (m_scatterPlot) {
+        opened(m_scatterPlot);
+        return;
+    }
+    if (!m_acquisition.isOpen() || !m_acquisition.frameSide())
+        return;
+    using Statistic = isolumen::RegionMeasure::Statistic;
+    const int species = m_acquisition.speciesCount();
+    m_scatterPlot = new ScatterPlotWindow(speciesLabels());
+    // At first: the second species over the first against the fourth over the third, as
+    // 13C/12C against 15N/14N, where there are so many.
+    if (species >= 2)
+        m_scatterPlot->setMeasure(Qt::Horizontal, {Statistic::RatioOfSums, 1, 0});
+    if (species >= 4)
+        m_scatterPlot->setMeasure(Qt::Vertical, {Statistic::RatioOfSums, 3, 2});
+    if (!measureScatter()) {
+        m_scatterPlot->deleteLater();
+        return;
+    }
+    auto* again = new QTimer(m_scatterPlot);
+    again->setSingleShot(true);
+    again->setInterval(kDepthDelayMs);
+    connect(again, &QTimer::timeout, this, [this] { measureScatter(); });
+    auto later = [again] { again->start(); };
+    for (auto signal : {&Acquisition::layersChanged, &Acquisition::correctionsChanged,
+                        &Acquisition::alignmentChanged, &Acquisition::excludedLayersChanged})
+        connect(&m_acquisition, signal, again, later);
+    connect(&m_acquisition, &Acquisition::regionsChanged, again, later);
+    connect(m_scatterPlot, &ScatterPlotWindow::measuresChosen, again, later);
+    connect(m_scatterPlot, &ScatterPlotWindow::pointClicked, this, [this](int, int region) {
+        if (const int index = m_acquisition.regionIndex(region); index >= 0)
+            RegionTools::instance().setSelection({index});
+    });
+    opened(m_scatterPlot);
+}
+
+bool RegionCommands::measureScatter()
+{
+    const std::optional<QList<isolumen::RegionRows>> rows = measureRegions(
+        {m_scatterPlot->measure(Qt::Horizontal), m_scatterPlot->measure(Qt::Vertical)});
+    if (!rows)
+        return false;
+    m_scatterPlot->setRegions(*rows);
+    return true;
 }

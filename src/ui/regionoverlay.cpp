@@ -1,12 +1,14 @@
 #include "ui/regionoverlay.h"
 
 #include "core/model/acquisition.h"
+#include "core/render/classcolours.h"
 #include "ui/analysishistory.h"
 #include "ui/canvas.h"
 #include "ui/regiontools.h"
 #include "ui/systemfont.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -63,7 +65,7 @@ RegionOverlay::RegionOverlay(Acquisition& acquisition, Canvas* canvas)
         cancelGesture();
         setCursorForTool(tool);
     });
-    connect(&m_tools, &RegionTools::selectionChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_tools, &RegionTools::selectionChanged, this, &RegionOverlay::outlinesChanged);
     connect(&m_tools, &RegionTools::lineChanged, this, qOverload<>(&QWidget::update));
     connect(&m_tools, &RegionTools::previewChanged, this, qOverload<>(&QWidget::update));
     connect(&m_acquisition, &Acquisition::regionsChanged, this, [this](int index) {
@@ -72,8 +74,42 @@ RegionOverlay::RegionOverlay(Acquisition& acquisition, Canvas* canvas)
             m_gesture = Gesture::None;
             releaseHistory();
         }
-        update();
+        outlinesChanged();
     });
+}
+
+void RegionOverlay::outlinesChanged()
+{
+    m_outlines = QImage();
+    update();
+}
+
+const QImage& RegionOverlay::outlines(const QRect& needed) const
+{
+    // Drawn again only when the regions, the selection, the zoom or the part in view change: a
+    // new layer under them shows the picture kept. It covers the part in view only, so that a
+    // picture zoomed far in never needs one of its whole size.
+    const qreal ratio = devicePixelRatioF();
+    const QList<QPointF> mapping{inView(QPointF(0, 0)), inView(QPointF(1, 1))};
+    if (!m_outlines.isNull() && m_outlinesArea.contains(needed) &&
+        m_outlines.devicePixelRatio() == ratio && m_outlinesMapping == mapping)
+        return m_outlines;
+    m_outlinesMapping = mapping;
+    m_outlinesArea = (visibleRegion().boundingRect() | needed) & rect();
+    m_outlines = QImage(m_outlinesArea.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    m_outlines.setDevicePixelRatio(ratio);
+    m_outlines.fill(Qt::transparent);
+    QPainter painter(&m_outlines);
+    painter.setFont(systemFont(9));
+    painter.translate(-m_outlinesArea.topLeft());
+    const QList<Region>& regions = m_acquisition.regions();
+    QHash<QString, QColor> classColours;
+    for (const auto& [name, colour] : isolumen::classColours(regions))
+        classColours.insert(name, QColor(colour));
+    for (int i = 0; i < regions.size(); ++i)
+        paintRegion(painter, inView(regions[i]), regions[i].id, m_tools.isSelected(i),
+                    classColours.value(regions[i].regionClass.trimmed(), kRegionColour));
+    return m_outlines;
 }
 
 bool RegionOverlay::eventFilter(QObject* watched, QEvent* event)
@@ -441,15 +477,15 @@ void RegionOverlay::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int number,
-                                bool selected) const
+void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int number, bool selected,
+                                const QColor& colour) const
 {
     // A light line over a dark one shows on every colour table; a selected region is thicker.
     const int light = selected ? kSelectedWidth : 1;
-    for (const auto& [colour, width] :
-         {std::pair{QColor(Qt::black), light + 2 * kDarkMargin},
-          std::pair{selected ? kSelectedColour : kRegionColour, light}}) {
-        QPen pen(colour, width);
+    const QColor lightColour = selected ? kSelectedColour : colour;
+    for (const auto& [penColour, width] :
+         {std::pair{QColor(Qt::black), light + 2 * kDarkMargin}, std::pair{lightColour, light}}) {
+        QPen pen(penColour, width);
         pen.setCosmetic(true); // screen pixels, whatever the zoom
         pen.setJoinStyle(Qt::MiterJoin);
         painter.setPen(pen);
@@ -468,11 +504,11 @@ void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int num
     }
     if (number <= 0)
         return;
-    paintLabel(painter, region, number, selected);
+    paintLabel(painter, region, number, lightColour);
 }
 
 void RegionOverlay::paintLabel(QPainter& painter, const Region& region, int number,
-                               bool selected) const
+                               const QColor& colour) const
 {
     // The number at the middle with the name beside it, dark-edged so that it reads on light and
     // dark colours alike. Labels grow with the zoom, within sizes that stay readable.
@@ -496,7 +532,7 @@ void RegionOverlay::paintLabel(QPainter& painter, const Region& region, int numb
     const QRectF label(at - QPointF(box.width() / 2, box.height() / 2), box.size());
     painter.setPen(Qt::black);
     painter.drawText(label.translated(1, 1), Qt::AlignCenter | Qt::TextDontClip, text);
-    painter.setPen(selected ? kSelectedColour : kRegionColour);
+    painter.setPen(colour);
     painter.drawText(label, Qt::AlignCenter | Qt::TextDontClip, text);
     painter.restore();
 }
@@ -534,7 +570,7 @@ void RegionOverlay::paintLine(QPainter& painter) const
     }
 }
 
-void RegionOverlay::paintEvent(QPaintEvent*)
+void RegionOverlay::paintEvent(QPaintEvent* event)
 {
     const QList<Region>& regions = m_acquisition.regions();
     const bool drafting = m_gesture == Gesture::Drawing || m_gesture == Gesture::Polygon;
@@ -543,14 +579,22 @@ void RegionOverlay::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setFont(systemFont(9));
     // Everything is kept in shown coordinates and drawn where the zoom puts it.
-    for (int i = 0; i < regions.size(); ++i)
-        paintRegion(painter, inView(regions[i]), regions[i].id, m_tools.isSelected(i));
+    if (!regions.isEmpty()) {
+        const QImage& kept = outlines(event->region().boundingRect() & rect());
+        const qreal ratio = kept.devicePixelRatio();
+        for (const QRect& r : event->region()) {
+            const QRect part = r & m_outlinesArea;
+            painter.drawImage(part, kept,
+                              QRectF(QPointF(part.topLeft() - m_outlinesArea.topLeft()) * ratio,
+                                     QSizeF(part.size()) * ratio));
+        }
+    }
     if (m_tools.selection().size() == 1 && m_tools.selection().first() < regions.size()) {
         for (const QPointF& h : handles(regions[m_tools.selection().first()]))
             paintHandle(painter, inView(h));
     }
     if (m_gesture == Gesture::Drawing)
-        paintRegion(painter, inView(draft(m_mouseAt)), 0, true);
+        paintRegion(painter, inView(draft(m_mouseAt)), 0, true, kSelectedColour);
     if (m_gesture == Gesture::Polygon) {
         painter.setPen(kSelectedColour);
         QPolygonF path;
@@ -560,5 +604,5 @@ void RegionOverlay::paintEvent(QPaintEvent*)
     }
     paintLine(painter);
     for (const Region& proposed : m_tools.preview())
-        paintRegion(painter, inView(proposed), 0, true);
+        paintRegion(painter, inView(proposed), 0, true, kSelectedColour);
 }

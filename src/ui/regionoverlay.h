@@ -2,6 +2,7 @@
 
 #include "core/stats/region.h"
 
+#include <QImage>
 #include <QLineF>
 #include <QList>
 #include <QPointF>
@@ -16,10 +17,11 @@ class RegionTools;
 // common image tools: drag to draw, click to select (Shift adds), drag a region to move it, drag
 // a handle to resize it, Delete to remove it; a polygon is clicked vertex by vertex and closed
 // by a double-click or a click on its first vertex. It paints the acquisition's regions with
-// their numbers, and paints nothing where there are none, so that the picture stays as it is.
-// It covers the image canvas it is made on and follows its size, and passes the mouse's
-// position on to it, so that the window's readout keeps working. It owns only the gesture in
-// progress: the regions belong to the acquisition, the tool, selection and line to RegionTools.
+// their numbers, each in the colour of its class, and paints nothing where there are none, so that
+// the picture stays as it is. It covers the image canvas it is made on and follows its size, and
+// passes the mouse's position on to it, so that the window's readout keeps working. It owns only
+// the gesture in progress: the regions belong to the acquisition, the tool, selection and line to
+// RegionTools.
 class RegionOverlay : public QWidget
 {
     Q_OBJECT
@@ -80,8 +82,16 @@ private:
     void holdHistory();
     void releaseHistory();
 
-    void paintRegion(QPainter& painter, const Region& region, int number, bool selected) const;
-    void paintLabel(QPainter& painter, const Region& region, int number, bool selected) const;
+    // colour: the light line's, unless selected (the class's colour, or that of regions
+    // without one).
+    // The regions drawn over a transparent picture of the part of the overlay in view (at
+    // least `needed`), kept until outlinesChanged().
+    const QImage& outlines(const QRect& needed) const;
+    void outlinesChanged();
+    void paintRegion(QPainter& painter, const Region& region, int number, bool selected,
+                     const QColor& colour) const;
+    void paintLabel(QPainter& painter, const Region& region, int number,
+                    const QColor& colour) const;
     void paintLine(QPainter& painter) const;
     static void paintHandle(QPainter& painter, const QPointF& at);
 
@@ -89,13 +99,16 @@ private:
     Canvas* m_canvas;
     RegionTools& m_tools;
     Gesture m_gesture = Gesture::None;
-    QPointF m_pressAt;         // shown, on whole pixels, where the gesture began
-    QPointF m_pressRaw;        // shown, where a click was pressed
-    QPointF m_mouseAt;         // shown, the last position seen
-    QList<QPointF> m_points;   // a polygon's vertices or a freehand path so far
-    QList<Region> m_originals; // the selected regions as they were when moving began
-    QLineF m_originalLine;     // the line as it was when moving began
-    int m_handle = -1;         // the handle or line end being dragged
-    bool m_adding = false;     // Shift held at the press
-    bool m_holding = false;    // the history waits for the gesture's end
+    QPointF m_pressAt;                        // shown, on whole pixels, where the gesture began
+    QPointF m_pressRaw;                       // shown, where a click was pressed
+    QPointF m_mouseAt;                        // shown, the last position seen
+    QList<QPointF> m_points;                  // a polygon's vertices or a freehand path so far
+    QList<Region> m_originals;                // the selected regions as they were when moving began
+    QLineF m_originalLine;                    // the line as it was when moving began
+    int m_handle = -1;                        // the handle or line end being dragged
+    bool m_adding = false;                    // Shift held at the press
+    bool m_holding = false;                   // the history waits for the gesture's end
+    mutable QImage m_outlines;                // null when it must be drawn again
+    mutable QRect m_outlinesArea;             // the part of the overlay they cover
+    mutable QList<QPointF> m_outlinesMapping; // two points in view, as the outlines were drawn
 };

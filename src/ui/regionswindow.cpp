@@ -1,6 +1,7 @@
 #include "ui/regionswindow.h"
 
 #include "core/progress.h"
+#include "core/render/classcolours.h"
 #include "ui/dialogs.h"
 #include "ui/menu.h"
 #include "ui/messagebox.h"
@@ -8,9 +9,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QColor>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,14 +25,42 @@
 
 namespace {
 
+constexpr int kIdColumn = 0;
 constexpr int kNameColumn = 1;
 constexpr int kClassColumn = 2;
+// The id column's items hold the row's region id and source (its place in the sources), so that
+// a sorted table still knows what each row is.
+constexpr int kIdRole = Qt::UserRole;
+constexpr int kSourceRole = Qt::UserRole + 1;
+// Every item holds its cell's value, which sorting compares.
+constexpr int kValueRole = Qt::UserRole + 2;
 // Updates while a region is dragged come at most this often.
 constexpr int kTickMs = 40;
 
 QString layersText(int first, int last)
 {
     return first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last);
+}
+
+// A cell that sorts by its value: numbers as numbers (no value last), texts as the locale
+// orders them.
+class ValueItem : public QTableWidgetItem
+{
+public:
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        const QVariant a = data(kValueRole), b = other.data(kValueRole);
+        if (TableData::isNumber(a) && TableData::isNumber(b)) {
+            const double x = a.toDouble(), y = b.toDouble();
+            return std::isnan(y) ? !std::isnan(x) : x < y;
+        }
+        return QString::localeAwareCompare(text(), other.text()) < 0;
+    }
+};
+
+qint64 rowKey(int regionId, int source)
+{
+    return (qint64(regionId) << 20) | source;
 }
 
 } // namespace
@@ -51,6 +83,9 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     m_table->setObjectName(QStringLiteral("table"));
     m_table->verticalHeader()->hide();
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Sorted by id until a header is clicked; rows of one region keep their order of sources.
+    m_table->horizontalHeader()->setSortIndicator(kIdColumn, Qt::AscendingOrder);
+    m_table->setSortingEnabled(true);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
     auto* buttons = new QHBoxLayout;
@@ -69,9 +104,15 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     buttons->addWidget(new QLabel(QStringLiteral("Class:"), this));
     buttons->addWidget(m_classFilter);
     connect(m_classFilter, &QLineEdit::textChanged, this, &RegionsWindow::filterRows);
+    // Which colour the outlines of each class are drawn in.
+    m_legend = new QLabel(this);
+    m_legend->setObjectName(QStringLiteral("classLegend"));
+    m_legend->setTextFormat(Qt::RichText);
+    m_legend->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tools);
     layout->addWidget(m_table);
+    layout->addWidget(m_legend);
     layout->addLayout(buttons);
 
     connect(exportButton, &QPushButton::clicked, this,
@@ -241,11 +282,14 @@ TableData RegionsWindow::tableData() const
                     "sum", "mean", "sd",    "min",     "max",    "ratio of sums", "Poisson error"};
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     const QList<Region>& regions = m_acquisition.regions();
+    QHash<int, qsizetype> byId;
+    for (qsizetype i = 0; i < regions.size(); ++i)
+        byId.insert(regions[i].id, i);
     for (const QList<StatsRow>& region : m_rows) {
         for (const StatsRow& row : region) {
             const RegionStats& s = row.stats;
             // The sum of pixel ratios means nothing; a ratio's rows give the ratio of sums.
-            const Region region = regions.value(m_acquisition.regionIndex(row.region));
+            const Region region = regions.value(byId.value(row.region, -1));
             data.rows << QVariantList{row.region,
                                       region.name,
                                       region.regionClass,
@@ -269,33 +313,73 @@ void RegionsWindow::fillTable()
 {
     const TableData data = tableData();
     m_filling = true;
-    const bool reshaped = m_table->rowCount() != data.rows.size();
+    // Filled unsorted, then sorted again by the column the user chose.
+    m_table->setSortingEnabled(false);
+    const int perRegion = std::max(1, int(m_sources.size()));
+    // Cells are set in place, each row where it is shown, so that the selection and an edit
+    // elsewhere survive a drag.
+    QHash<qint64, int> shownAt;
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        if (const QTableWidgetItem* id = m_table->item(r, kIdColumn))
+            shownAt.insert(rowKey(id->data(kIdRole).toInt(), id->data(kSourceRole).toInt()), r);
+    }
+    auto keyOf = [&](int i) { return rowKey(data.rows[i][kIdColumn].toInt(), i % perRegion); };
+    bool reshaped = m_table->rowCount() != data.rows.size();
+    for (int i = 0; i < data.rows.size() && !reshaped; ++i)
+        reshaped = !shownAt.contains(keyOf(i));
     m_table->setColumnCount(int(data.headers.size()));
     m_table->setHorizontalHeaderLabels(data.headers);
     m_table->setRowCount(int(data.rows.size()));
-    // Cells are set in place, so that the selection and an edit elsewhere survive a drag.
-    for (int r = 0; r < data.rows.size(); ++r) {
-        for (int c = 0; c < data.rows[r].size(); ++c) {
-            const QString text = TableData::cellText(data.rows[r][c], false);
-            QTableWidgetItem* item = m_table->item(r, c);
-            if (!item) {
-                item = new QTableWidgetItem;
-                if (c != kNameColumn && c != kClassColumn)
-                    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-                if (TableData::isNumber(data.rows[r][c]))
-                    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                m_table->setItem(r, c, item);
-            }
-            if (item->text() != text)
-                item->setText(text);
-        }
+    for (int i = 0; i < data.rows.size(); ++i) {
+        const int r = reshaped ? i : shownAt.value(keyOf(i));
+        fillRow(r, data.rows[i]);
+        m_table->item(r, kIdColumn)->setData(kIdRole, data.rows[i][kIdColumn]);
+        m_table->item(r, kIdColumn)->setData(kSourceRole, i % perRegion);
     }
+    m_table->setSortingEnabled(true);
     if (reshaped) {
         m_table->resizeColumnsToContents();
         showSelection();
     }
     filterRows();
+    showLegend();
     m_filling = false;
+}
+
+void RegionsWindow::showLegend()
+{
+    QStringList entries;
+    for (const auto& [name, colour] : isolumen::classColours(m_acquisition.regions()))
+        entries << QStringLiteral("<span style=\"color:%1\">&#9632;</span>&nbsp;%2")
+                       .arg(QColor(colour).name(), name.toHtmlEscaped());
+    m_legend->setText(entries.join(QStringLiteral(" &nbsp; ")));
+    m_legend->setVisible(!entries.isEmpty());
+}
+
+void RegionsWindow::fillRow(int r, const QVariantList& cells)
+{
+    for (int c = 0; c < cells.size(); ++c) {
+        const QString text = TableData::cellText(cells[c], false);
+        QTableWidgetItem* item = m_table->item(r, c);
+        if (!item) {
+            item = new ValueItem;
+            if (c != kNameColumn && c != kClassColumn)
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            if (TableData::isNumber(cells[c]))
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_table->setItem(r, c, item);
+        }
+        if (item->text() != text || !item->data(kValueRole).isValid()) {
+            item->setText(text);
+            item->setData(kValueRole, cells[c]);
+        }
+    }
+}
+
+int RegionsWindow::regionIndexOfRow(int row) const
+{
+    const QTableWidgetItem* id = m_table->item(row, kIdColumn);
+    return id ? m_acquisition.regionIndex(id->data(kIdRole).toInt()) : -1;
 }
 
 void RegionsWindow::filterRows()
@@ -314,8 +398,8 @@ void RegionsWindow::nameEdited(QTableWidgetItem* item)
     const int column = item->column();
     if (m_filling || (column != kNameColumn && column != kClassColumn) || m_sources.isEmpty())
         return;
-    const int index = item->row() / int(m_sources.size());
-    if (index >= m_acquisition.regions().size())
+    const int index = regionIndexOfRow(item->row());
+    if (index < 0)
         return;
     Region region = m_acquisition.regions()[index];
     (column == kNameColumn ? region.name : region.regionClass) = item->text();
@@ -329,8 +413,8 @@ void RegionsWindow::tableSelectionChanged()
         return;
     QList<int> picked;
     for (const QModelIndex& row : m_table->selectionModel()->selectedRows()) {
-        const int index = row.row() / int(m_sources.size());
-        if (!picked.contains(index))
+        const int index = regionIndexOfRow(row.row());
+        if (index >= 0 && !picked.contains(index))
             picked << index;
     }
     m_syncingSelection = true;
@@ -344,12 +428,16 @@ void RegionsWindow::showSelection()
         return;
     m_syncingSelection = true;
     m_table->clearSelection();
-    const int perRegion = int(m_sources.size());
-    for (const int index : RegionTools::instance().selection()) {
-        for (int k = 0; k < perRegion && (index * perRegion + k) < m_table->rowCount(); ++k)
-            m_table->selectionModel()->select(m_table->model()->index(index * perRegion + k, 0),
-                                              QItemSelectionModel::Select |
-                                                  QItemSelectionModel::Rows);
+    QSet<int> selected; // by id
+    for (const int index : RegionTools::instance().selection())
+        selected.insert(m_acquisition.regions().value(index).id);
+    QItemSelection rows;
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        const QTableWidgetItem* id = m_table->item(r, kIdColumn);
+        if (id && selected.contains(id->data(kIdRole).toInt()))
+            rows.select(m_table->model()->index(r, 0), m_table->model()->index(r, 0));
     }
+    m_table->selectionModel()->select(rows,
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m_syncingSelection = false;
 }

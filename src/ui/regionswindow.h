@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+class QLabel;
 class QLineEdit;
 class QTableWidget;
 class QTableWidgetItem;
@@ -17,9 +18,10 @@ class QTableWidgetItem;
 // and of every ratio that an image window shows, over the acquisition's current layer or sum:
 // pixels, area, sum, mean, sample standard deviation, minimum and maximum; for a ratio the ratio
 // of sums with its Poisson error, and the mean and spread of the pixel ratios (over the pixels
-// that have one). The name column is editable; rows selected in the table select their regions
-// on the image windows and back. A tool row offers the drawing tools; the table can be copied
-// as tab-separated text or exported as CSV.
+// that have one). The table sorts by any column; the name and class columns are editable; rows
+// selected in the table select their regions on the image windows and back. A tool row offers the
+// drawing tools; the table can be copied as tab-separated text or exported as CSV. Below it, a
+// legend gives each class's colour.
 //
 // It keeps the planes it was given by the acquisition (which keeps sums), so that a region being
 // dragged only has its own statistics recomputed, at most every few tens of milliseconds. It owns
@@ -51,14 +53,20 @@ private:
     bool loadPlanes(const QList<PlaneSource>& sources);
     QList<PlaneSource> currentSources() const;
     void fillTable();
+    void fillRow(int row, const QVariantList& cells);
+    // The index of the region a row of the table is of, or -1.
+    int regionIndexOfRow(int row) const;
     void nameEdited(QTableWidgetItem* item);
     void tableSelectionChanged();
     void showSelection();
     // Hides the rows of regions whose class is not the one typed in the class field.
     void filterRows();
+    // The legend of class colours under the table; hidden while no region has a class.
+    void showLegend();
 
     Acquisition& m_acquisition;
     QLineEdit* m_classFilter = nullptr;
+    QLabel* m_legend = nullptr;
     std::function<QList<PlaneSource>()> m_ratioSources;
     QList<PlaneSource> m_sources;
     QList<PlaneResult> m_planes; // one per source

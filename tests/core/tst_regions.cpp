@@ -1,10 +1,12 @@
 // Regions and their statistics: the pixels each shape takes, worked out by hand on a plane
 // whose value at shown (x, y) is 10 y + x; the ratio of sums and its Poisson error; regions
-// through JSON and back (a bad file is tried in tst_regionswindow).
+// through JSON and back (a bad file is tried in tst_regionswindow); rules that classify regions
+// by their statistics.
 #include "core/model/acquisition.h"
 #include "core/model/planebuilder.h"
 #include "core/stats/autorange.h"
 #include "core/stats/region.h"
+#include "core/stats/regionmeasures.h"
 #include "core/stats/statistics.h"
 
 #include <QTest>
@@ -43,6 +45,7 @@ private slots:
     void automaticRange_data();
     void automaticRange();
     void idsStayThroughDeletion();
+    void rulesClassify();
 };
 
 void TestRegions::statistics_data()
@@ -283,3 +286,55 @@ void TestRegions::idsStayThroughDeletion()
 
 QTEST_GUILESS_MAIN(TestRegions)
 #include "tst_regions.moc"
+
+// Three regions of D = 10 a pixel under N = 1, 5 and 2 a pixel: ratios of sums 0.1, 0.5, 0.2
+// and sums of N 4, 20, 16. Rules are weighed against the rows' own statistics.
+void TestRegions::rulesClassify()
+{
+    using namespace isolumen;
+    PlaneResult d, n, ratio;
+    d.shown = std::make_shared<Plane>(planeOf(std::vector<double>(16, 10)));
+    n.shown = std::make_shared<Plane>(planeOf({1, 1, 5, 5, 1, 1, 5, 5, 2, 2, 2, 2, 2, 2, 2, 2}));
+    ratio.numerator = n.shown;
+    ratio.denominator = d.shown;
+    ratio.shown = buildRatioPlane(*n.shown, *d.shown, RatioSpec{{1}, {0}, 1, 0, 0});
+    ratio.counts = {n.shown, d.shown}; // in the order of the ratio's species
+    QList<Region> regions{region("rect:0,0,2,2"), region("rect:2,0,2,2"), region("rect:0,2,4,2")};
+    QList<StatsRow> table;
+    for (int i = 0; i < 3; ++i) {
+        regions[i].id = i + 1;
+        const std::vector<qint64> pixels = regionPixels(regions[i], 4);
+        const RegionMeasure ratioOfSums{RegionMeasure::Statistic::RatioOfSums, 1, 0};
+        for (const auto& [planes, source] :
+             {std::pair{d, PlaneSource{0, {}}}, std::pair{n, PlaneSource{1, {}}},
+              std::pair{ratio, ratioOfSums.source()}}) {
+            table << statsRow(planes, source, pixels, 1);
+            table.last().region = i + 1;
+        }
+    }
+    regions[0].regionClass = QStringLiteral("kept");
+    const QList<RegionRows> rows = rowsByRegion(regions, table);
+    const RegionMeasure sumN{RegionMeasure::Statistic::Sum, 1, std::nullopt};
+    const RegionMeasure r{RegionMeasure::Statistic::RatioOfSums, 1, 0};
+    QCOMPARE(measuredValue(sumN, rows[2]).value, table[2 * 3 + 1].stats.sum); // 16
+    QCOMPARE(measuredValue(r, rows[1]).value, table[1 * 3 + 2].ratio->ratio); // 0.5
+    QCOMPARE(measuredValue(r, rows[1]).error, table[1 * 3 + 2].ratio->poissonError);
+    QVERIFY(std::isnan(measuredValue({RegionMeasure::Statistic::Sum, 1, 0}, rows[0]).value));
+
+    auto classes = [&](const QList<ClassRule>& rules) {
+        QStringList result;
+        for (const Region& region : classified(regions, rows, {rules, QStringLiteral("hit")}))
+            result << region.regionClass;
+        return result;
+    };
+    using C = ClassRule::Comparison;
+    const double sixteen = measuredValue(sumN, rows[2]).value;
+    // Both rules: A fails the ratio, B the sum; C is on the boundary of the sum.
+    QCOMPARE(classes({{r, C::GreaterOrEqual, 0.2}, {sumN, C::LessOrEqual, sixteen}}),
+             (QStringList{"kept", "", "hit"}));
+    QCOMPARE(classes({{r, C::GreaterOrEqual, 0.2}, {sumN, C::Less, sixteen}}),
+             (QStringList{"kept", "", ""}));
+    QCOMPARE(classes({{r, C::Greater, 0.2}}), (QStringList{"kept", "hit", ""}));
+    QCOMPARE(classes({{{RegionMeasure::Statistic::Mean, 0, std::nullopt}, C::Greater, 9.5}}),
+             (QStringList{"hit", "hit", "hit"}));
+}

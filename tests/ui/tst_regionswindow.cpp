@@ -16,16 +16,20 @@
 #include "ui/regionoverlay.h"
 #include "ui/regionswindow.h"
 #include "ui/regiontools.h"
+#include "ui/scatterplotwindow.h"
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProcess>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -191,9 +195,11 @@ private slots:
         QTest::addColumn<bool>("selected");
         QTest::addColumn<QRgb>("light");
         QTest::addColumn<int>("width"); // of the light line
-        QTest::newRow("Rainbow") << 9 << false << qRgb(255, 255, 0) << 1;
-        QTest::newRow("GrayScale") << 6 << false << qRgb(255, 255, 0) << 1;
-        QTest::newRow("Rainbow, selected, thicker") << 9 << true << qRgb(0, 255, 255) << 2;
+        QTest::addColumn<QString>("regionClass");
+        QTest::newRow("Rainbow") << 9 << false << qRgb(255, 255, 0) << 1 << "";
+        QTest::newRow("GrayScale") << 6 << false << qRgb(255, 255, 0) << 1 << "";
+        QTest::newRow("Rainbow, selected, thicker") << 9 << true << qRgb(0, 255, 255) << 2 << "";
+        QTest::newRow("a class: its colour") << 6 << false << qRgb(230, 159, 0) << 1 << "cyano";
     }
 
     void outlinesShowOnEveryTable()
@@ -202,10 +208,14 @@ private slots:
         QFETCH(bool, selected);
         QFETCH(QRgb, light);
         QFETCH(int, width);
+        QFETCH(QString, regionClass);
         ColourChoice colours;
         colours.table = table;
         m_window->setColours(colours);
         add("rect:10,10,30,20");
+        Region classed = m_acquisition->regions()[0];
+        classed.regionClass = regionClass;
+        m_acquisition->replaceRegion(0, classed);
         if (selected)
             RegionTools::instance().select(0, false);
         // Down a column through the top edge, clear of its handle: light between dark lines.
@@ -384,6 +394,98 @@ private slots:
                               table->isRowHidden(3)}),
                  (QList<bool>{true, true, false, false}));
         QCOMPARE(m_acquisition->regions().size(), 2);
+    }
+
+    // Classify Regions sets the class where the rule holds, in one step; the table then sorts by
+    // class and still edits the right region; the legend gives the class's colour.
+    void classifyRegions()
+    {
+        const QList<QRect> rects{{0, 0, 4, 4}, {10, 10, 4, 4}, {30, 30, 4, 4}};
+        QList<double> sums;
+        for (const QRect& r : rects) {
+            add(qPrintable(QStringLiteral("rect:%1,%2,4,4").arg(r.x()).arg(r.y())));
+            sums << rectSum(1, 1, r);
+        }
+        QList<double> sorted = sums;
+        std::sort(sorted.begin(), sorted.end());
+        QVERIFY(sorted[0] < sorted[1] && sorted[1] < sorted[2]);
+        using isolumen::RegionMeasure;
+        // The two largest sums of 12C, the boundary one included.
+        const isolumen::ClassRule rule{{RegionMeasure::Statistic::Sum, 0, std::nullopt},
+                                       isolumen::ClassRule::Comparison::GreaterOrEqual,
+                                       sorted[1]};
+        Dialogs::setClassify([&](auto...) { return isolumen::Classification{{rule}, "bright"}; });
+        Menu::run(QStringLiteral("analysisClassify"));
+        Dialogs::setClassify({});
+        QStringList want;
+        for (const double sum : sums)
+            want << (sum >= sorted[1] ? "bright" : "");
+        QStringList got;
+        for (const Region& r : m_acquisition->regions())
+            got << r.regionClass;
+        QCOMPARE(got, want);
+        QUndoStack& history = isolumen::AnalysisHistory::of(*m_acquisition)->stack();
+        QCOMPARE(history.undoText(), "Classify Regions");
+
+        Menu::run(QStringLiteral("analysisRegions"));
+        RegionsWindow* regions = window<RegionsWindow>();
+        QTableWidget* table = regions->table();
+        QTRY_COMPARE(table->rowCount(), 6);
+        table->sortByColumn(2, Qt::AscendingOrder); // the unclassified region first
+        const int dim = int(want.indexOf(""));
+        QCOMPARE(table->item(0, 0)->text(), QString::number(dim + 1));
+        QCOMPARE(table->item(4, 2)->text(), "bright");
+        table->item(1, 1)->setText("dim");
+        QCOMPARE(m_acquisition->regions()[dim].name, "dim");
+        QVERIFY(regions->findChild<QLabel*>("classLegend")->text().contains("#e69f00"));
+
+        history.undo(); // the name
+        history.undo(); // the classes
+        QVERIFY(std::all_of(m_acquisition->regions().begin(), m_acquisition->regions().end(),
+                            [](const Region& r) { return r.regionClass.isEmpty(); }));
+    }
+
+    // The scatter plot's points and error bars are the table's figures; a click on a point
+    // selects its region; the plot saves as SVG.
+    void scatterPlot()
+    {
+        add("rect:0,0,8,8");
+        add("rect:20,20,8,8");
+        Region classed = m_acquisition->regions()[1];
+        classed.regionClass = "a";
+        m_acquisition->replaceRegion(1, classed);
+        m_main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}}); // 13C/12C
+        Menu::run(QStringLiteral("analysisRegions"));
+        const TableData table = window<RegionsWindow>()->tableData();
+        Menu::run(QStringLiteral("analysisScatter"));
+        ScatterPlotWindow* scatter = window<ScatterPlotWindow>();
+        QVERIFY(scatter);
+        QVERIFY(QTest::qWaitForWindowExposed(scatter));
+        // x: the ratio of sums 13C/12C; y: the mean of 12C. Rows: 12C, 13C, 13C/12C by region.
+        QCOMPARE(scatter->points().size(), 2);
+        for (const isolumen::ScatterPoint& p : scatter->points()) {
+            const QVariantList& ratio = table.rows[(p.region - 1) * 3 + 2];
+            QCOMPARE(p.x, ratio[12].toDouble());
+            QCOMPARE(p.xError, ratio[13].toDouble());
+            QCOMPARE(p.y, table.rows[(p.region - 1) * 3][8].toDouble());
+            QCOMPARE(p.yError, 0.0);
+            QScatterSeries* series = scatter->classSeries(p.regionClass);
+            QVERIFY(series && series->count() == 1);
+            QCOMPARE(series->at(0), QPointF(p.x, p.y));
+        }
+
+        RegionTools::instance().clearSelection();
+        QScatterSeries* a = scatter->classSeries("a");
+        const QPoint at = scatter->chartView()->mapFromScene(
+            scatter->chart()->mapToScene(scatter->chart()->mapToPosition(a->at(0), a)));
+        QTest::mouseClick(scatter->chartView()->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(RegionTools::instance().selection(), QList<int>{1});
+
+        m_chosenFile = m_dir.filePath("scatter.svg");
+        scatter->findChild<QPushButton*>("savePicture")->click();
+        QFile svg(m_chosenFile);
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("<svg"));
     }
 
     void drawnRegionsSaveAndLoad()
