@@ -349,7 +349,9 @@ bool isStudyRequested(const QCommandLineParser& parser)
 }
 
 std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& parser,
-                                                      const QStringList& inputs, Progress& progress)
+                                                      const QStringList& inputs,
+                                                      const QStringList& ratioTexts,
+                                                      Progress& progress)
 {
     isolumen::StudyTable table;
     table.columns = studyColumns();
@@ -360,11 +362,21 @@ std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& 
         return table;
     }
     const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    QList<RatioSpec> ratios = choice.ratios;
+    for (const QString& text : ratioTexts) {
+        QString why;
+        const std::optional<RatioSpec> ratio = parseRatioTerms(text, {}, &why);
+        if (!ratio || ratio->denominator.isEmpty()) {
+            table.problems
+                << QStringLiteral("The ratio %1 is not N/D of species numbers: %2").arg(text, why);
+            return table;
+        }
+        ratios << *ratio;
+    }
     QString ignored;
     QTextStream quiet(&ignored);
-    const QList<StudyPart> parts =
-        measureStudy(parser, choice, choice.ratios, inputs,
-                     std::max(1, QThread::idealThreadCount()), quiet, &progress);
+    const QList<StudyPart> parts = measureStudy(
+        parser, choice, ratios, inputs, std::max(1, QThread::idealThreadCount()), quiet, &progress);
     if (progress.cancelled())
         return std::nullopt;
     for (qsizetype i = 0; i < parts.size(); ++i) {

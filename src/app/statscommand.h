@@ -22,7 +22,11 @@ int runStats(const QCommandLineParser& parser, QTextStream& err);
 void addStudyOptions(QCommandLineParser& parser);
 bool isStudyRequested(const QCommandLineParser& parser);
 int runStudy(const QCommandLineParser& parser, QTextStream& err);
+
 // The study of the viewer's File > "Open Study...": the same table as --study over the inputs,
-// with the options the viewer was started with (none of the study's own), on all cores.
-std::optional<isolumen::StudyTable>
-measureStudyTable(const QCommandLineParser& parser, const QStringList& inputs, Progress& progress);
+// with the options the viewer was started with (none of the study's own) and the ratios given
+// as --ratio takes them, on all cores.
+std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& parser,
+                                                      const QStringList& inputs,
+                                                      const QStringList& ratios,
+                                                      Progress& progress);

@@ -64,9 +64,10 @@ int runViewer(int argc, char** argv, const QString& file, const QCommandLinePars
 
     Acquisition acquisition;
     auto* main = new MainWindow(acquisition); // deletes itself when closed
-    main->setStudyRunner([&parser](const QStringList& inputs, Progress& progress) {
-        return measureStudyTable(parser, inputs, progress);
-    });
+    main->setStudyRunner(
+        [&parser](const QStringList& inputs, const QStringList& ratios, Progress& progress) {
+            return measureStudyTable(parser, inputs, ratios, progress);
+        });
     main->show();
     if (!file.isEmpty()) {
         // Once the event loop runs, as a drop would arrive.

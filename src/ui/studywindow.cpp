@@ -6,12 +6,14 @@
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
 #include "ui/regiontools.h"
+#include "ui/scatterplotwindow.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -62,25 +64,17 @@ constexpr int kRowIndexRole = Qt::UserRole + 1;
 } // namespace
 
 StudyWindow::StudyWindow(StudyTable table, std::function<void(const StudyRow&)> openRow,
-                         QWidget* parent)
+                         Measure measure, QWidget* parent)
     : QWidget(parent, Qt::Window), m_table(std::move(table)), m_openRow(std::move(openRow)),
+      m_measure(std::move(measure)), m_ratios(new QLineEdit(this)),
       m_model(new QStandardItemModel(this)), m_shown(new StudyFilter(this)),
       m_view(new QTableView(this))
 {
     setObjectName(QStringLiteral("studyWindow"));
     setWindowTitle(QStringLiteral("Study"));
     setAttribute(Qt::WA_DeleteOnClose);
-    m_model->setHorizontalHeaderLabels(m_table.columns);
-    for (qsizetype r = 0; r < m_table.rows.size(); ++r) {
-        QList<QStandardItem*> items;
-        for (const TableCell& cell : m_table.rows[r].cells)
-            items << itemOf(cell);
-        items.first()->setData(int(r), kRowIndexRole);
-        m_model->appendRow(items);
-    }
     auto* filter = static_cast<StudyFilter*>(m_shown);
     filter->setSourceModel(m_model);
-    filter->setSortRole(Qt::DisplayRole);
     m_view->setModel(m_shown);
     m_view->setSortingEnabled(true);
     m_view->sortByColumn(-1, Qt::AscendingOrder); // input order until a header is clicked
@@ -93,31 +87,115 @@ StudyWindow::StudyWindow(StudyTable table, std::function<void(const StudyRow&)> 
     auto* fields = new QHBoxLayout;
     const std::array<QString, 3> names{QStringLiteral("file"), QStringLiteral("treatment"),
                                        QStringLiteral("class")};
+    const std::array<QString, 3> everything{QStringLiteral("all files"),
+                                            QStringLiteral("all treatments"),
+                                            QStringLiteral("all classes")};
     for (std::size_t f = 0; f < names.size(); ++f) {
-        filter->columns[f] = int(m_table.columns.indexOf(names[f]));
         auto* field = new QLineEdit(this);
         field->setObjectName(names[f] + QStringLiteral("Filter"));
-        field->setPlaceholderText(QStringLiteral("all %1s").arg(names[f]).replace(
-            QStringLiteral("classs"), QStringLiteral("classes")));
+        field->setPlaceholderText(everything[f]);
         field->setClearButtonEnabled(true);
-        connect(field, &QLineEdit::textChanged, this, [this, filter, f](const QString& text) {
+        connect(field, &QLineEdit::textChanged, this, [filter, f](const QString& text) {
             filter->texts[f] = text.trimmed();
             filter->invalidate();
         });
         fields->addWidget(field);
         m_filters[f] = field;
     }
+    m_ratios->setObjectName(QStringLiteral("studyRatios"));
+    m_ratios->setPlaceholderText(QStringLiteral("ratios, as 2/1, 4/3+4"));
+    m_ratios->setToolTip(QStringLiteral("Ratios of species numbered from 1, each term a species "
+                                        "or a sum; Return measures them"));
+    connect(m_ratios, &QLineEdit::returnPressed, this, &StudyWindow::measureRatios);
+    fields->addWidget(m_ratios);
+    auto* scatter = new QPushButton(QStringLiteral("Scatter Plot"), this);
+    scatter->setObjectName(QStringLiteral("studyScatterPlot"));
+    connect(scatter, &QPushButton::clicked, this, &StudyWindow::showScatterPlot);
+    fields->addWidget(scatter);
+    m_problems = new QLabel(this);
+    m_problems->setObjectName(QStringLiteral("studyProblems"));
+    m_problems->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(m_view);
-    if (!m_table.problems.isEmpty()) {
-        auto* problems = new QLabel(
-            QStringLiteral("Left out: %1").arg(m_table.problems.join(QStringLiteral("; "))), this);
-        problems->setObjectName(QStringLiteral("studyProblems"));
-        problems->setWordWrap(true);
-        layout->addWidget(problems);
-    }
+    layout->addWidget(m_problems);
+    fillTable();
     resize(900, 500);
+}
+
+void StudyWindow::fillTable()
+{
+    m_model->clear();
+    m_model->setHorizontalHeaderLabels(m_table.columns);
+    for (qsizetype r = 0; r < m_table.rows.size(); ++r) {
+        QList<QStandardItem*> items;
+        for (const TableCell& cell : m_table.rows[r].cells)
+            items << itemOf(cell);
+        items.first()->setData(int(r), kRowIndexRole);
+        m_model->appendRow(items);
+    }
+    auto* filter = static_cast<StudyFilter*>(m_shown);
+    filter->columns = {int(m_table.columns.indexOf(QStringLiteral("file"))),
+                       int(m_table.columns.indexOf(QStringLiteral("treatment"))),
+                       int(m_table.columns.indexOf(QStringLiteral("class")))};
+    filter->invalidate();
+    m_problems->setText(
+        m_table.problems.isEmpty()
+            ? QString()
+            : QStringLiteral("Left out: %1").arg(m_table.problems.join(QStringLiteral("; "))));
+    m_problems->setVisible(!m_table.problems.isEmpty());
+    m_regions = studyRegions(m_table);
+    if (m_scatterPlot)
+        m_scatterPlot->setRegions(m_regions.regions);
+}
+
+void StudyWindow::measureRatios()
+{
+    if (!m_measure)
+        return;
+    QStringList ratios;
+    for (const QString& text : m_ratios->text().split(QLatin1Char(','), Qt::SkipEmptyParts))
+        ratios << text.trimmed();
+    std::optional<StudyTable> measured = m_measure(ratios);
+    if (!measured)
+        return; // cancelled: the table stays
+    m_table = std::move(*measured);
+    fillTable();
+}
+
+ScatterPlotWindow* StudyWindow::showScatterPlot()
+{
+    if (m_scatterPlot) {
+        m_scatterPlot->raise();
+        return m_scatterPlot;
+    }
+    using Statistic = RegionMeasure::Statistic;
+    m_scatterPlot = new ScatterPlotWindow(m_regions.labels);
+    m_scatterPlot->setAttribute(Qt::WA_DeleteOnClose);
+    // At first: the first two ratios measured, else the means of the first two species.
+    QList<RegionMeasure> ratios;
+    for (const RegionRows& region : std::as_const(m_regions.regions)) {
+        for (const StatsRow& row : region.rows) {
+            const std::optional<RatioSpec>& r = row.source.ratio;
+            const RegionMeasure m{Statistic::RatioOfSums, r ? r->numerator.first() : 0,
+                                  r ? std::optional(r->denominator.first()) : std::nullopt};
+            if (r && r->numerator.size() == 1 && r->denominator.size() == 1 && !ratios.contains(m))
+                ratios << m;
+        }
+    }
+    m_scatterPlot->setMeasure(Qt::Horizontal,
+                              ratios.value(0, RegionMeasure{Statistic::Mean, 0, std::nullopt}));
+    m_scatterPlot->setMeasure(
+        Qt::Vertical,
+        ratios.value(
+            1, RegionMeasure{Statistic::Mean, m_regions.labels.size() > 1 ? 1 : 0, std::nullopt}));
+    m_scatterPlot->setRegions(m_regions.regions);
+    connect(m_scatterPlot, &ScatterPlotWindow::pointClicked, this, [this](int row, int) {
+        if (m_openRow && row >= 0 && row < m_regions.firstRows.size())
+            m_openRow(m_table.rows[m_regions.firstRows[row]]);
+    });
+    m_scatterPlot->show();
+    return m_scatterPlot;
 }
 
 QList<int> StudyWindow::shownRows() const
@@ -160,25 +238,33 @@ StudyCommands::~StudyCommands()
 
 StudyWindow* StudyCommands::openStudy(const QStringList& inputs)
 {
-    if (!m_runner)
-        return nullptr;
-    std::optional<StudyTable> table;
-    const bool done = Dialogs::runLongWork(m_dialogParent, QStringLiteral("Measuring the study..."),
-                                           [&](Progress& progress) {
-                                               table = m_runner(inputs, progress);
-                                               return table.has_value();
-                                           });
-    if (!done || !table)
+    std::optional<StudyTable> table = measure(inputs, {});
+    if (!table)
         return nullptr;
     if (table->rows.isEmpty()) {
         showMessage(QStringLiteral("No input could be measured: %1")
                         .arg(table->problems.join(QStringLiteral("; "))));
         return nullptr;
     }
-    auto* window =
-        new StudyWindow(std::move(*table), [this](const StudyRow& row) { openRow(row); });
+    auto* window = new StudyWindow(
+        std::move(*table), [this](const StudyRow& row) { openRow(row); },
+        [this, inputs](const QStringList& ratios) { return measure(inputs, ratios); });
     window->show();
     return window;
+}
+
+std::optional<StudyTable> StudyCommands::measure(const QStringList& inputs,
+                                                 const QStringList& ratios)
+{
+    if (!m_runner)
+        return std::nullopt;
+    std::optional<StudyTable> table;
+    const bool done = Dialogs::runLongWork(m_dialogParent, QStringLiteral("Measuring the study..."),
+                                           [&](Progress& progress) {
+                                               table = m_runner(inputs, ratios, progress);
+                                               return table.has_value();
+                                           });
+    return done ? table : std::nullopt;
 }
 
 void StudyCommands::openRow(const StudyRow& row)

@@ -17,6 +17,7 @@
 #include "ui/menu.h"
 #include "ui/messagebox.h"
 #include "ui/regiontools.h"
+#include "ui/scatterplotwindow.h"
 #include "ui/studywindow.h"
 
 #include <QAction>
@@ -450,22 +451,38 @@ void TestAnalysisFile::study()
         m_savePath = inputs.emplace_back(work(QString(name) + ".isolumen"));
         QVERIFY(main->session().saveAnalysis());
     }
+    // Rows of the table's columns: file, treatment, region, class, species, 10 pixels, sum, a
+    // mean of a tenth of it, ratio of sums.
     const auto row = [&](int input, const char* treatment, double region, const char* cls,
-                         double sum) {
+                         const char* species, double sum, TableCell ratio = {}) {
         return StudyRow{inputs[input],
                         {QFileInfo(inputs[input]).baseName() + ".im", QString(treatment), region,
-                         QString(cls), sum}};
+                         QString(cls), QString(species), 10.0, sum, sum / 10, ratio}};
     };
-    StudyTable table{{"file", "treatment", "region", "class", "sum"},
-                     {row(0, "heat", 1, "cyano", 9), row(0, "heat", 2, "other", 10),
-                      row(1, "cold", 3, "cyano", 100), row(1, "cold", 1, "", 2)},
-                     {"bad.isolumen: not an analysis file"}};
+    const QStringList columns{"file",   "treatment", "region", "class",        "species",
+                              "pixels", "sum",       "mean",   "ratio_of_sums"};
+    const StudyTable table{
+        columns,
+        {row(0, "heat", 1, "cyano", "12C", 9), row(0, "heat", 2, "other", "12C", 10),
+         row(1, "cold", 3, "cyano", "12C", 100), row(1, "cold", 1, "", "12C", 2)},
+        {"bad.isolumen: not an analysis file"}};
+    StudyTable withRatios = table;
+    withRatios.rows << row(0, "heat", 1, "cyano", "13C", 1)
+                    << row(0, "heat", 1, "cyano", "13C/12C", {}, 0.25)
+                    << row(1, "cold", 3, "cyano", "13C", 5)
+                    << row(1, "cold", 3, "cyano", "13C/12C", {}, 0.5)
+                    << row(1, "cold", 1, "", "13C", 3)
+                    << row(1, "cold", 1, "", "13C/12C", {}, 0.75);
     bool cancel = false;
-    main->setStudyRunner([&](const QStringList& asked, Progress& progress) {
-        if (cancel)
-            progress.cancel();
-        return asked == inputs && !cancel ? std::optional(table) : std::nullopt;
-    });
+    QStringList ratiosAsked;
+    main->setStudyRunner(
+        [&](const QStringList& asked, const QStringList& ratios, Progress& progress) {
+            if (cancel)
+                progress.cancel();
+            ratiosAsked = ratios;
+            return asked == inputs && !cancel ? std::optional(ratios.isEmpty() ? table : withRatios)
+                                              : std::nullopt;
+        });
     Dialogs::setOpenFiles([&](QWidget*, const QString&, const QString&) { return inputs; });
     QVERIFY(Menu::run("fileOpenStudy"));
     StudyWindow* window = nullptr;
@@ -473,7 +490,7 @@ void TestAnalysisFile::study()
         window = window ? window : qobject_cast<StudyWindow*>(w);
     QVERIFY(window);
     QCOMPARE(window->shownRows(), QList<int>({0, 1, 2, 3}));
-    window->view()->sortByColumn(4, Qt::AscendingOrder);
+    window->view()->sortByColumn(6, Qt::AscendingOrder);
     QCOMPARE(window->shownRows(), QList<int>({3, 0, 1, 2})); // 2, 9, 10, 100
     window->filterField(StudyWindow::Filter::Class)->setText("cyano");
     QCOMPARE(window->shownRows(), QList<int>({0, 2}));
@@ -485,6 +502,20 @@ void TestAnalysisFile::study()
     window->view()->selectRow(0);
     QCOMPARE(a.header().fileName, QString("s2.im"));
     QCOMPARE(RegionTools::instance().selection(), QList<int>({2}));
+
+    // Ratios typed are measured; the scatter plot shows a point per acquisition and region with
+    // both figures, and a point clicked opens its region.
+    window->ratiosField()->setText("2/1, 4/3+4");
+    QTest::keyClick(window->ratiosField(), Qt::Key_Return);
+    QCOMPARE(ratiosAsked, QStringList({"2/1", "4/3+4"}));
+    QCOMPARE(window->study().rows.size(), 10);
+    ScatterPlotWindow* plot = window->showScatterPlot();
+    QCOMPARE(plot->points().size(), 3); // s2 has a region 1 as s1 has
+    QCOMPARE(plot->points()[1].x, 0.5);
+    QCOMPARE(plot->points()[1].y, 0.5);
+    main->openImage(work("s1.im"));
+    emit plot->pointClicked(plot->points()[1].row, 3);
+    QCOMPARE(a.header().fileName, QString("s2.im"));
 
     cancel = true;
     QVERIFY(!main->study().openStudy(inputs));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/stats/regionmeasures.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -31,8 +33,21 @@ struct StudyTable
     QStringList problems;
 };
 
-// Measures a study of the inputs; nothing when cancelled through progress, which counts inputs.
-using StudyRunner =
-    std::function<std::optional<StudyTable>(const QStringList& inputs, Progress& progress)>;
+// Measures a study of the inputs with the ratios (each as --ratio takes it: "2/1", "2/1+2");
+// nothing when cancelled through progress, which counts inputs.
+using StudyRunner = std::function<std::optional<StudyTable>(
+    const QStringList& inputs, const QStringList& ratios, Progress& progress)>;
+
+// The regions of a study as a scatter plot takes them: one per input and region, in the order
+// of the table, each with its species' and ratios' rows rebuilt from the cells. Species are
+// numbered in `labels`, every species label of the study in the order first met, so that a
+// label means the same species in every acquisition.
+struct StudyRegions
+{
+    QStringList labels;
+    QList<RegionRows> regions;
+    QList<int> firstRows; // by region: its first row in the table, which opens it
+};
+StudyRegions studyRegions(const StudyTable& table);
 
 } // namespace isolumen
