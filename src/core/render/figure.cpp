@@ -194,7 +194,11 @@ void paintFigure(QPainter& p, const FigureContent& c, const FigureOptions& o)
     if (o.scaleBar) {
         p.save();
         const QPoint at = figureScalePlace(side);
-        p.setClipRect(QRect(at, QSize(258, 28)).intersected(QRect(QPoint(), size)));
+        // The window's scale canvas is white and lies over the colour bar's lower end when the
+        // picture is small.
+        const QRect box = QRect(at, QSize(258, 28)).intersected(QRect(QPoint(), size));
+        p.fillRect(box, Qt::white);
+        p.setClipRect(box);
         p.translate(at);
         paintScaleBar(p, c.micronSize, side);
         p.restore();
