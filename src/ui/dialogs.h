@@ -2,6 +2,7 @@
 
 #include "core/model/corrections.h"
 #include "core/model/planebuilder.h"
+#include "core/render/figure.h"
 #include "core/render/hsi.h"
 #include "core/stats/findregions.h"
 
@@ -83,6 +84,10 @@ using FindRegionsSeam = std::function<std::optional<FindRegionsChoice>(
     QWidget* parent, const QStringList& species, const FindRegionsPreview& preview)>;
 using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
+// "Save Figure...": what the figure shows, starting from proposed; nothing when cancelled.
+// hasRegions tells whether there are outlines to offer.
+using FigureOptionsSeam = std::function<std::optional<FigureOptions>(
+    QWidget* parent, const FigureOptions& proposed, bool hasRegions)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.
@@ -100,6 +105,7 @@ ProgressSeam setProgress(ProgressSeam seam);
 ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam);
 PercentilesSeam setPercentiles(PercentilesSeam seam);
 FindRegionsSeam setFindRegions(FindRegionsSeam seam);
+FigureOptionsSeam setFigureOptions(FigureOptionsSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
@@ -117,6 +123,8 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview);
+std::optional<FigureOptions> figureOptions(QWidget* parent, const FigureOptions& proposed,
+                                           bool hasRegions);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the
@@ -133,6 +141,13 @@ void exportPicture(QWidget* parent, const QImage& picture);
 // suffix names a picture format, else the name with the first suffix of the chosen filter
 // ("pic" with "TIFF image (*.tif *.tiff)" gives "pic.tif").
 QString pictureFileName(const QString& chosen, const QString& chosenFilter);
+
+// "Save Figure...": asks what the figure shows, then for a file (PNG, TIFF, SVG or PDF), and
+// writes it; a failure is told in a message. The choice is kept for the next figure.
+void exportFigure(QWidget* parent, const FigureContent& content);
+// "Copy Figure": the figure, as last chosen in "Save Figure...", on the clipboard as a picture
+// (PNG for the applications that take one).
+void copyFigure(const FigureContent& content);
 
 // Installs the modal message box as the handler of showMessage (ui/messagebox.h).
 void installMessageBox();
