@@ -197,6 +197,18 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     return r;
 }
 
+// The regions a figure outlines, kept where --save-regions says too.
+std::optional<Failure> outlinedRegions(FigureContent& content, const QCommandLineParser& parser,
+                                       const ExportRequest& r, const Acquisition& acquisition)
+{
+    std::variant<QList<Region>, Failure> regions =
+        isolumen::modeRegions(parser, r.planes, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&regions))
+        return *f;
+    content.regions = std::get<QList<Region>>(regions);
+    return isolumen::saveRegionsOption(parser, content.regions);
+}
+
 // The picture an image window of the request would show, drawn by the window's own cores,
 // with what a figure of it shows besides.
 std::variant<FigureContent, Failure> drawPicture(ExportRequest& r, const QCommandLineParser& parser,
@@ -254,12 +266,7 @@ std::variant<FigureContent, Failure> drawPicture(ExportRequest& r, const QComman
                           micronSize,
                           {}};
     if (r.figureOptions.outlines != FigureOutlines::None) {
-        std::variant<QList<Region>, Failure> regions =
-            isolumen::modeRegions(parser, r.planes, acquisition);
-        if (const Failure* f = std::get_if<Failure>(&regions))
-            return *f;
-        content.regions = std::get<QList<Region>>(regions);
-        if (std::optional<Failure> f = isolumen::saveRegionsOption(parser, content.regions))
+        if (std::optional<Failure> f = outlinedRegions(content, parser, r, acquisition))
             return *f;
     }
     return content;

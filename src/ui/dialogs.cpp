@@ -170,7 +170,7 @@ std::optional<FigureOptions> defaultFigureOptions(QWidget* parent, const FigureO
     scale->setSuffix(QStringLiteral(" x"));
     colourBar->setChecked(proposed.colourBar);
     scaleBar->setChecked(proposed.scaleBar);
-    outlines->setChecked(proposed.outlines != FigureOutlines::None);
+    outlines->setChecked(hasRegions && proposed.outlines != FigureOutlines::None);
     outlines->setEnabled(hasRegions);
     labels->setCurrentIndex(proposed.outlines == FigureOutlines::Names ? 1 : 0);
     scale->setValue(proposed.scale);
@@ -184,7 +184,10 @@ std::optional<FigureOptions> defaultFigureOptions(QWidget* parent, const FigureO
         return std::nullopt;
     FigureOptions chosen{colourBar->isChecked(), scaleBar->isChecked(), FigureOutlines::None,
                          title->text(), scale->value()};
-    if (outlines->isChecked())
+    // Without regions the choice of outlines is kept for the next figure.
+    if (!hasRegions)
+        chosen.outlines = proposed.outlines;
+    else if (outlines->isChecked())
         chosen.outlines =
             labels->currentIndex() == 1 ? FigureOutlines::Names : FigureOutlines::Numbers;
     return chosen;
