@@ -74,10 +74,9 @@ void paintLegend(QPainter& p, const QList<FigureLegendEntry>& legend)
 
 QString outlineLabel(const Region& region, int index, FigureOutlines outlines)
 {
-    const QString number = QString::number(region.id > 0 ? region.id : index + 1);
     if (outlines == FigureOutlines::Names && !region.name.isEmpty())
         return region.name;
-    return number;
+    return QString::number(region.id > 0 ? region.id : index + 1);
 }
 
 void paintOutlines(QPainter& p, const FigureContent& c, FigureOutlines outlines)
@@ -110,9 +109,10 @@ void paintOutlines(QPainter& p, const FigureContent& c, FigureOutlines outlines)
 void paintPicture(QPainter& p, const QImage& picture)
 {
     const QRectF place(figureImagePlace(), QSizeF(picture.size()));
+    // Unsmoothed: SVG then asks its viewers for square pixels too (image-rendering).
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QPaintEngine::Type engine = p.paintEngine()->type();
     if (engine != QPaintEngine::SVG && engine != QPaintEngine::Pdf) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
         p.drawImage(place, picture);
         return;
     }
