@@ -337,6 +337,16 @@ private slots:
         COMPARE_PICTURES(embedded.convertToFormat(QImage::Format_RGB32),
                          figure.picture.scaled(embedded.size()));
 
+        // An overlay lists its channels, with their ranges, in the colour bar's place.
+        figure.legend = {{"12C", qRgb(255, 0, 0), 0, 100}, {"13C/12C", qRgb(0, 255, 0), 0, 0.02}};
+        QVERIFY(writeFigure(figure, options, dir.filePath("legend.svg")));
+        QFile legend(dir.filePath("legend.svg"));
+        QVERIFY(legend.open(QIODevice::ReadOnly));
+        const QString legendSvg = QString::fromUtf8(legend.readAll());
+        for (const QString text : {"12C", "0 \u2013 100", "13C/12C", "0 \u2013 0.02"})
+            QVERIFY2(legendSvg.contains(">" + text + "</text>"), qPrintable(text));
+        QVERIFY(!legendSvg.contains(">+1000</text>"));
+
         QFile pdf(dir.filePath("f.pdf"));
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(4) == "%PDF");
