@@ -625,22 +625,37 @@ void exportFigure(QWidget* parent, const FigureContent& content)
         return;
     // A name of its own for an SVG or PDF stays; else as a picture's.
     const QString name = isFigureFileName(path) ? path : pictureFileName(path, chosenFilter);
+    // A large figure at a large scale takes a while to draw and compress.
     QString error;
-    if (!writeFigure(content, *options, name, &error))
+    bool written = false;
+    const bool finished =
+        runLongWork(parent, QStringLiteral("Saving the figure..."), [&](Progress& progress) {
+            written = writeFigure(content, *options, name, &error, &progress);
+            return true;
+        });
+    if (finished && !written)
         showMessage(QStringLiteral("The figure could not be saved: %1").arg(error));
 }
 
-void copyFigure(const FigureContent& content)
+void copyFigure(QWidget* parent, const FigureContent& content)
 {
-    const QImage figure = figureImage(content, lastFigureOptions());
-    if (figure.isNull())
-        return;
-    auto* data = new QMimeData;
-    data->setImageData(figure);
+    QImage figure;
     QBuffer png;
     png.open(QIODevice::WriteOnly);
-    if (writePng(figure, png, nullptr))
-        data->setData(QStringLiteral("image/png"), png.data());
+    const bool finished =
+        runLongWork(parent, QStringLiteral("Copying the figure..."), [&](Progress&) {
+            figure = figureImage(content, lastFigureOptions());
+            return figure.isNull() || writePng(figure, png, nullptr);
+        });
+    if (!finished)
+        return;
+    if (figure.isNull()) {
+        showMessage(QStringLiteral("Not enough memory for the figure."));
+        return;
+    }
+    auto* data = new QMimeData;
+    data->setImageData(figure);
+    data->setData(QStringLiteral("image/png"), png.data());
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

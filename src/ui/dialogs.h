@@ -143,11 +143,12 @@ void exportPicture(QWidget* parent, const QImage& picture);
 QString pictureFileName(const QString& chosen, const QString& chosenFilter);
 
 // "Save Figure...": asks what the figure shows, then for a file (PNG, TIFF, SVG or PDF), and
-// writes it; a failure is told in a message. The choice is kept for the next figure.
+// writes it as long work; a failure is told in a message. The choice is kept for the next
+// figure.
 void exportFigure(QWidget* parent, const FigureContent& content);
 // "Copy Figure": the figure, as last chosen in "Save Figure...", on the clipboard as a picture
 // (PNG for the applications that take one).
-void copyFigure(const FigureContent& content);
+void copyFigure(QWidget* parent, const FigureContent& content);
 
 // Installs the modal message box as the handler of showMessage (ui/messagebox.h).
 void installMessageBox();

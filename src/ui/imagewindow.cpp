@@ -121,7 +121,7 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     });
     addMenuHandler(QStringLiteral("editCopyFigure"), [this] {
         if (const std::optional<FigureContent> figure = figureContent())
-            Dialogs::copyFigure(*figure);
+            Dialogs::copyFigure(this, *figure);
     });
 
     connect(&m_acquisition, &Acquisition::fileChanged, this, &ImageWindow::followFile);

@@ -2,6 +2,7 @@
 
 #include "core/io/picturewriter.h"
 #include "core/io/replacingfile.h"
+#include "core/progress.h"
 #include "core/render/colourbar.h"
 #include "core/render/displaypictures.h"
 #include "core/render/picturefont.h"
@@ -282,7 +283,7 @@ bool writeVector(const FigureContent& c, const FigureOptions& o, const QString& 
 } // namespace
 
 bool writeFigure(const FigureContent& content, const FigureOptions& options, const QString& path,
-                 QString* error)
+                 QString* error, const Progress* progress)
 {
     auto fail = [error](const QString& why) {
         if (error)
@@ -295,7 +296,7 @@ bool writeFigure(const FigureContent& content, const FigureOptions& options, con
         const QImage picture = figureImage(content, options);
         if (picture.isNull())
             return fail(QStringLiteral("not enough memory for the picture."));
-        return writePicture(picture, path, error);
+        return writePicture(picture, path, error, progress);
     }
     isolumen::ReplacingFile file(path);
     if (!file.open())
@@ -305,6 +306,10 @@ bool writeFigure(const FigureContent& content, const FigureOptions& options, con
         const QString why = file.errorString();
         file.cancel();
         return fail(why.isEmpty() ? QStringLiteral("the figure could not be drawn.") : why);
+    }
+    if (isCancelled(progress)) {
+        file.cancel();
+        return fail(QStringLiteral("cancelled."));
     }
     if (!file.commit())
         return fail(file.errorString());

@@ -11,6 +11,7 @@
 #include <QString>
 #include <optional>
 
+class Progress;
 class QPainter;
 
 // A figure for a paper: an image window's picture with its colour bar and value axis (or, for a
@@ -87,6 +88,7 @@ bool isFigureFileName(const QString& path);
 bool isVectorFigureFileName(const QString& path);
 
 // Writes the figure to path, complete or not at all: SVG or PDF by the suffix .svg or .pdf,
-// else a raster picture as writePicture writes one. False with the reason in error on failure.
+// else a raster picture as writePicture writes one. False with the reason in error on failure,
+// and with everything as it was when progress is cancelled before the file is in place.
 bool writeFigure(const FigureContent& content, const FigureOptions& options, const QString& path,
-                 QString* error = nullptr);
+                 QString* error = nullptr, const Progress* progress = nullptr);
