@@ -2,9 +2,12 @@
 
 #include "app/overlayexport.h"
 #include "app/planeoptions.h"
+#include "app/regionoptions.h"
 #include "core/io/picturewriter.h"
+#include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
+#include "core/render/figure.h"
 #include "core/render/hsi.h"
 #include "core/text/numbertext.h"
 
@@ -28,6 +31,8 @@ const QString kRMin = QStringLiteral("rmin");
 const QString kRMax = QStringLiteral("rmax");
 const QString kHsiBrightness = QStringLiteral("hsi-brightness");
 const QString kAutoPercentile = QStringLiteral("auto-percentile");
+const QString kOutlines = QStringLiteral("outlines");
+const QString kTitle = QStringLiteral("title");
 
 // "LOW,HIGH": two percentiles with 0 <= LOW < HIGH <= 100.
 std::optional<isolumen::AutoRangeChoice> percentiles(const QString& text)
@@ -59,8 +64,43 @@ struct ExportRequest
     QString minText; // the manual limits as typed
     QString maxText;
     bool figure = false;
+    FigureOptions figureOptions;
     std::optional<HsiBrightness> hsi;
 };
+
+// What --layout, --outlines and --title ask for, and whether the picture format suits them.
+std::optional<Failure> readFigureOptions(const QCommandLineParser& parser, ExportRequest& r)
+{
+    const QString layout = parser.isSet(kLayout) ? parser.value(kLayout) : QStringLiteral("image");
+    if (layout != QLatin1String("image") && layout != QLatin1String("figure"))
+        return Failure{QStringLiteral("--layout is either image or figure, not %1.").arg(layout)};
+    r.figure = layout == QLatin1String("figure");
+    if (isVectorFigureFileName(r.out) && !r.figure)
+        return Failure{QStringLiteral("%1: SVG and PDF files hold figures only: add --layout "
+                                      "figure.")
+                           .arg(r.out)};
+    for (const QString& name : {kOutlines, kTitle}) {
+        if (parser.isSet(name) && !r.figure)
+            return Failure{QStringLiteral("--%1 goes with --layout figure.").arg(name)};
+    }
+    // Regions of their own serve the outlines only; an analysis also serves its settings.
+    for (const char* name : {"roi", "rois", "find-regions", "regions-mask", "save-regions"}) {
+        if (parser.isSet(QLatin1String(name)) && !parser.isSet(kOutlines))
+            return Failure{QStringLiteral("--%1 goes with --outlines.").arg(QLatin1String(name))};
+    }
+    if (const auto finding = isolumen::readRegionFinding(parser);
+        const Failure* f = std::get_if<Failure>(&finding))
+        return *f;
+    if (parser.isSet(kOutlines)) {
+        if (!isolumen::regionsGiven(parser))
+            return Failure{QStringLiteral("--outlines needs regions: --roi, --rois FILE.json, "
+                                          "--analysis FILE.isolumen, --find-regions or "
+                                          "--regions-mask.")};
+        r.figureOptions.outlines = FigureOutlines::Numbers;
+    }
+    r.figureOptions.title = parser.value(kTitle);
+    return std::nullopt;
+}
 
 // The options, checked without touching any file.
 std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parser)
@@ -74,11 +114,12 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
         return *f;
     r.in = std::get<QString>(in);
     const std::optional<PictureFormat> format = pictureFormatFor(r.out);
-    if (!format)
+    if (!format && !isVectorFigureFileName(r.out))
         return Failure{QStringLiteral("Cannot tell the picture format of %1: use .png, .tif, "
-                                      ".tiff, .bmp, .jpg or .jpeg.")
+                                      ".tiff, .bmp, .jpg or .jpeg (or, for a figure, .svg or "
+                                      ".pdf).")
                            .arg(r.out)};
-    if (!canWritePictures(*format))
+    if (format && !canWritePictures(*format))
         return Failure{QStringLiteral("This build cannot write %1 pictures.")
                            .arg(QString::fromLatin1(pictureFormatName(*format)))};
 
@@ -151,16 +192,27 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
                 return Failure{QStringLiteral("--%1 goes with --hsi.").arg(name)};
         }
     }
-    const QString layout = parser.isSet(kLayout) ? parser.value(kLayout) : QStringLiteral("image");
-    if (layout != QLatin1String("image") && layout != QLatin1String("figure"))
-        return Failure{QStringLiteral("--layout is either image or figure, not %1.").arg(layout)};
-    r.figure = layout == QLatin1String("figure");
+    if (std::optional<Failure> f = readFigureOptions(parser, r))
+        return *f;
     return r;
 }
 
-// The picture an image window of the request would show, drawn by the window's own cores.
-std::variant<QImage, Failure> drawPicture(ExportRequest& r, const QCommandLineParser& parser,
-                                          QTextStream& err)
+// The regions a figure outlines, kept where --save-regions says too.
+std::optional<Failure> outlinedRegions(FigureContent& content, const QCommandLineParser& parser,
+                                       const ExportRequest& r, const Acquisition& acquisition)
+{
+    std::variant<QList<Region>, Failure> regions =
+        isolumen::modeRegions(parser, r.planes, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&regions))
+        return *f;
+    content.regions = std::get<QList<Region>>(regions);
+    return isolumen::saveRegionsOption(parser, content.regions);
+}
+
+// The picture an image window of the request would show, drawn by the window's own cores,
+// with what a figure of it shows besides.
+std::variant<FigureContent, Failure> drawPicture(ExportRequest& r, const QCommandLineParser& parser,
+                                                 QTextStream& err)
 {
     Acquisition acquisition;
     if (std::optional<Failure> f =
@@ -169,8 +221,13 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, const QCommandLinePa
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = applyChoice(r.planes, acquisition, warn))
         return *f;
-    if (isolumen::isOverlayRequested(parser))
-        return isolumen::overlayPictureOf(parser, r.planes, acquisition);
+    if (isolumen::isOverlayRequested(parser)) {
+        std::variant<QImage, Failure> overlay =
+            isolumen::overlayPictureOf(parser, r.planes, acquisition);
+        if (const Failure* f = std::get_if<Failure>(&overlay))
+            return *f;
+        return FigureContent{std::get<QImage>(overlay), {}, {}, 0, {}};
+    }
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(r.planes, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))
         return *f;
@@ -202,20 +259,29 @@ std::variant<QImage, Failure> drawPicture(ExportRequest& r, const QCommandLinePa
                                 numberText(r.settings.maxValue))};
     if (!pictures->scaleProblem.isEmpty())
         err << pictures->scaleProblem << Qt::endl;
-    QImage picture = r.figure ? figurePicture(*pictures, planes.shown->side) : pictures->image;
-    if (picture.isNull())
-        return Failure{QStringLiteral("Not enough memory for the picture.")};
-    return picture;
+    FigureContent content{pictures->image,
+                          FigureColourBar{r.hsi ? hueTable() : r.settings.lut, r.settings.maxValue,
+                                          r.settings.minValue, r.settings.logScale},
+                          {},
+                          micronSize,
+                          {}};
+    if (r.figureOptions.outlines != FigureOutlines::None) {
+        if (std::optional<Failure> f = outlinedRegions(content, parser, r, acquisition))
+            return *f;
+    }
+    return content;
 }
 
-std::optional<Failure> save(const QImage& picture, const ExportRequest& r)
+std::optional<Failure> save(const FigureContent& content, const ExportRequest& r)
 {
     if (readsFile(r.in, r.out))
         return Failure{
             QStringLiteral("The picture would replace the .im file it shows: %1").arg(r.out)};
     // The same writing as "Save Image As...": complete or not at all.
     QString error;
-    if (!writePicture(picture, r.out, &error))
+    const bool written = r.figure ? writeFigure(content, r.figureOptions, r.out, &error)
+                                  : writePicture(content.picture, r.out, &error);
+    if (!written)
         return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, error)};
     return std::nullopt;
 }
@@ -266,8 +332,14 @@ void addExportOptions(QCommandLineParser& parser)
     parser.addOption({kLayout,
                       QStringLiteral("With --export: image (the framed image alone, default) or "
                                      "figure (image, colour bar and scale bar as the window "
-                                     "shows them)."),
+                                     "shows them; OUT may also be .svg or .pdf)."),
                       QStringLiteral("image|figure")});
+    parser.addOption(
+        {kOutlines, QStringLiteral("With --layout figure: the outlines of the regions of --roi, "
+                                   "--rois, --analysis, --find-regions or --regions-mask, "
+                                   "numbered.")});
+    parser.addOption({kTitle, QStringLiteral("With --layout figure: a title above the picture."),
+                      QStringLiteral("TEXT")});
 }
 
 bool isExportRequested(const QCommandLineParser& parser)
@@ -287,10 +359,10 @@ int runExport(const QCommandLineParser& parser, QTextStream& err)
     ExportRequest& r = std::get<ExportRequest>(request);
     if (const std::optional<Failure> f = isolumen::overlayOptionsProblem(parser))
         return fail(*f);
-    const std::variant<QImage, Failure> picture = drawPicture(r, parser, err);
+    const std::variant<FigureContent, Failure> picture = drawPicture(r, parser, err);
     if (const Failure* f = std::get_if<Failure>(&picture))
         return fail(*f);
-    if (const std::optional<Failure> f = save(std::get<QImage>(picture), r))
+    if (const std::optional<Failure> f = save(std::get<FigureContent>(picture), r))
         return fail(*f);
     return 0;
 }

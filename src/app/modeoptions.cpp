@@ -63,8 +63,9 @@ const QList<std::pair<QString, QStringList>>& modeTable()
         {QString(), {}},
         {QStringLiteral("info"), {}},
         {QStringLiteral("export"),
-         planeOptions() +
-             QStringList{QStringLiteral("table"), QStringLiteral("min"), QStringLiteral("max"),
+         planeOptions() + regionOptions() +
+             QStringList{QStringLiteral("outlines"), QStringLiteral("title"),
+                         QStringLiteral("table"), QStringLiteral("min"), QStringLiteral("max"),
                          QStringLiteral("log"), QStringLiteral("low"), QStringLiteral("high"),
                          QStringLiteral("layout"), QStringLiteral("hsi"), QStringLiteral("rmin"),
                          QStringLiteral("rmax"), QStringLiteral("hsi-brightness"),

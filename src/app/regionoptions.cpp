@@ -141,7 +141,7 @@ std::variant<QList<Region>, Failure> modeRegions(const QCommandLineParser& parse
 
 void addRegionOptions(QCommandLineParser& parser)
 {
-    const QString with = QStringLiteral("With --stats or --export-mask: ");
+    const QString with = QStringLiteral("With --stats, --export-mask or --export --outlines: ");
     parser.addOption({kRoi,
                       with + QStringLiteral("a region, rect:X,Y,W,H, ellipse:X,Y,W,H or "
                                             "polygon:x1,y1,x2,y2,... (shown pixels); repeatable."),

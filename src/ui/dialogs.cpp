@@ -2,6 +2,7 @@
 
 #include "core/imfile/imheader.h"
 #include "core/io/picturewriter.h"
+#include "core/io/pngwriter.h"
 #include "core/progress.h"
 #include "core/text/layerlist.h"
 #include "ui/classifydialog.h"
@@ -10,7 +11,9 @@
 #include "ui/overlaydialog.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
@@ -27,6 +30,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -236,6 +240,46 @@ struct RatioRows
         return r;
     }
 };
+
+std::optional<FigureOptions> defaultFigureOptions(QWidget* parent, const FigureOptions& proposed,
+                                                  bool hasRegions)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Save Figure"));
+    auto* form = new QFormLayout(&dialog);
+    auto* colourBar = new QCheckBox(QStringLiteral("Colour bar"), &dialog);
+    auto* scaleBar = new QCheckBox(QStringLiteral("Scale bar"), &dialog);
+    auto* outlines = new QCheckBox(QStringLiteral("Region outlines with"), &dialog);
+    auto* labels = new QComboBox(&dialog);
+    labels->addItems({QStringLiteral("numbers"), QStringLiteral("names")});
+    auto* title = new QLineEdit(proposed.title, &dialog);
+    auto* scale = new QSpinBox(&dialog);
+    scale->setRange(1, kLargestFigureScale);
+    scale->setSuffix(QStringLiteral(" x"));
+    colourBar->setChecked(proposed.colourBar);
+    scaleBar->setChecked(proposed.scaleBar);
+    outlines->setChecked(hasRegions && proposed.outlines != FigureOutlines::None);
+    outlines->setEnabled(hasRegions);
+    labels->setCurrentIndex(proposed.outlines == FigureOutlines::Names ? 1 : 0);
+    scale->setValue(proposed.scale);
+    form->addRow(colourBar);
+    form->addRow(scaleBar);
+    form->addRow(outlines, labels);
+    form->addRow(QStringLiteral("Title:"), title);
+    form->addRow(QStringLiteral("Scale (PNG, TIFF):"), scale);
+    form->addRow(okCancel(dialog));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    FigureOptions chosen{colourBar->isChecked(), scaleBar->isChecked(), FigureOutlines::None,
+                         title->text(), scale->value()};
+    // Without regions the choice of outlines is kept for the next figure.
+    if (!hasRegions)
+        chosen.outlines = proposed.outlines;
+    else if (outlines->isChecked())
+        chosen.outlines =
+            labels->currentIndex() == 1 ? FigureOutlines::Names : FigureOutlines::Numbers;
+    return chosen;
+}
 
 std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList& species, bool hsi)
 {
@@ -491,6 +535,17 @@ std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low
     return slot(PercentilesSeam(defaultPercentiles))(parent, low, high);
 }
 
+FigureOptionsSeam setFigureOptions(FigureOptionsSeam seam)
+{
+    return replace(std::move(seam), FigureOptionsSeam(defaultFigureOptions));
+}
+
+std::optional<FigureOptions> figureOptions(QWidget* parent, const FigureOptions& proposed,
+                                           bool hasRegions)
+{
+    return slot(FigureOptionsSeam(defaultFigureOptions))(parent, proposed, hasRegions);
+}
+
 FindRegionsSeam setFindRegions(FindRegionsSeam seam)
 {
     return replace(std::move(seam), FindRegionsSeam(findRegionsDialog));
@@ -651,6 +706,66 @@ void exportPicture(QWidget* parent, const QImage& picture)
     QString error;
     if (!writePicture(picture, pictureFileName(path, chosenFilter), &error))
         showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
+}
+
+namespace {
+
+// The figure options last chosen, for the next figure and for "Copy Figure".
+FigureOptions& lastFigureOptions()
+{
+    static FigureOptions options{true, true, FigureOutlines::Numbers, QString(), 1};
+    return options;
+}
+
+} // namespace
+
+void exportFigure(QWidget* parent, const FigureContent& content)
+{
+    const std::optional<FigureOptions> options =
+        figureOptions(parent, lastFigureOptions(), !content.regions.isEmpty());
+    if (!options)
+        return;
+    lastFigureOptions() = *options;
+    const QString filters = QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff);;"
+                                           "SVG drawing (*.svg);;PDF document (*.pdf)");
+    const auto [path, chosenFilter] =
+        saveFile(parent, QStringLiteral("Save Figure"), QStringLiteral("figure.png"), filters);
+    if (path.isEmpty())
+        return;
+    // A name of its own for an SVG or PDF stays; else as a picture's.
+    const QString name = isFigureFileName(path) ? path : pictureFileName(path, chosenFilter);
+    // A large figure at a large scale takes a while to draw and compress.
+    QString error;
+    bool written = false;
+    const bool finished =
+        runLongWork(parent, QStringLiteral("Saving the figure..."), [&](Progress& progress) {
+            written = writeFigure(content, *options, name, &error, &progress);
+            return true;
+        });
+    if (finished && !written)
+        showMessage(QStringLiteral("The figure could not be saved: %1").arg(error));
+}
+
+void copyFigure(QWidget* parent, const FigureContent& content)
+{
+    QImage figure;
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    const bool finished =
+        runLongWork(parent, QStringLiteral("Copying the figure..."), [&](Progress&) {
+            figure = figureImage(content, lastFigureOptions());
+            return figure.isNull() || writePng(figure, png, nullptr);
+        });
+    if (!finished)
+        return;
+    if (figure.isNull()) {
+        showMessage(QStringLiteral("Not enough memory for the figure."));
+        return;
+    }
+    auto* data = new QMimeData;
+    data->setImageData(figure);
+    data->setData(QStringLiteral("image/png"), png.data());
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void installMessageBox()

@@ -2,6 +2,7 @@
 
 #include "core/model/corrections.h"
 #include "core/model/planebuilder.h"
+#include "core/render/figure.h"
 #include "core/render/hsi.h"
 #include "core/render/overlay.h"
 #include "core/stats/findregions.h"
@@ -96,6 +97,10 @@ using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
 // species are the labels to choose from.
 using OverlaySeam = std::function<std::optional<isolumen::OverlaySpec>(QWidget* parent,
                                                                        const QStringList& species)>;
+// "Save Figure...": what the figure shows, starting from proposed; nothing when cancelled.
+// hasRegions tells whether there are outlines to offer.
+using FigureOptionsSeam = std::function<std::optional<FigureOptions>(
+    QWidget* parent, const FigureOptions& proposed, bool hasRegions)>;
 // Watches long work while the GUI waits for it, once just before it starts (elapsedMs 0) and
 // every few tens of milliseconds after: the default shows a progress dialog with Cancel once the
 // work has taken half a second.
@@ -116,6 +121,7 @@ PercentilesSeam setPercentiles(PercentilesSeam seam);
 FindRegionsSeam setFindRegions(FindRegionsSeam seam);
 OverlaySeam setOverlay(OverlaySeam seam);
 ClassifySeam setClassify(ClassifySeam seam);
+FigureOptionsSeam setFigureOptions(FigureOptionsSeam seam);
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter);
 QStringList openFiles(QWidget* parent, const QString& title, const QString& filter);
@@ -136,6 +142,8 @@ std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList&
                                              const FindRegionsPreview& preview);
 std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species);
 std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species);
+std::optional<FigureOptions> figureOptions(QWidget* parent, const FigureOptions& proposed,
+                                           bool hasRegions);
 
 // Runs work on a worker thread while the GUI keeps running, watched through the progress seam;
 // returns what work returned, or false when it was cancelled. work must stop soon after the
@@ -152,6 +160,14 @@ void exportPicture(QWidget* parent, const QImage& picture);
 // suffix names a picture format, else the name with the first suffix of the chosen filter
 // ("pic" with "TIFF image (*.tif *.tiff)" gives "pic.tif").
 QString pictureFileName(const QString& chosen, const QString& chosenFilter);
+
+// "Save Figure...": asks what the figure shows, then for a file (PNG, TIFF, SVG or PDF), and
+// writes it as long work; a failure is told in a message. The choice is kept for the next
+// figure.
+void exportFigure(QWidget* parent, const FigureContent& content);
+// "Copy Figure": the figure, as last chosen in "Save Figure...", on the clipboard as a picture
+// (PNG for the applications that take one).
+void copyFigure(QWidget* parent, const FigureContent& content);
 
 // Installs the modal message box as the handler of showMessage (ui/messagebox.h).
 void installMessageBox();

@@ -139,6 +139,14 @@ void ImageWindow::setUp()
     addViewCommands();
     addMenuHandler(QStringLiteral("fileSaveImage"), [this] { saveImage(); });
     addMenuHandler(QStringLiteral("fileExportCounts"), [this] { exportCounts(); });
+    addMenuHandler(QStringLiteral("fileSaveFigure"), [this] {
+        if (const std::optional<FigureContent> figure = figureContent())
+            Dialogs::exportFigure(this, *figure);
+    });
+    addMenuHandler(QStringLiteral("editCopyFigure"), [this] {
+        if (const std::optional<FigureContent> figure = figureContent())
+            Dialogs::copyFigure(this, *figure);
+    });
 
     connect(&m_acquisition, &Acquisition::fileChanged, this, &ImageWindow::followFile);
     for (auto signal : {&Acquisition::layersChanged, &Acquisition::correctionsChanged,
@@ -734,6 +742,19 @@ void ImageWindow::saveImage()
 {
     if (m_imageCanvas->hasBackdrop())
         Dialogs::exportPicture(this, m_imageCanvas->backdrop());
+}
+
+std::optional<FigureContent> ImageWindow::figureContent() const
+{
+    if (!m_planes.shown || !m_imageCanvas->hasBackdrop())
+        return std::nullopt;
+    FigureContent figure;
+    figure.picture = m_imageCanvas->backdrop();
+    figure.colourBar = FigureColourBar{m_hsi ? hueTable() : m_settings.lut, m_settings.maxValue,
+                                       m_settings.minValue, m_settings.logScale};
+    figure.micronSize = m_acquisition.header().micronSize;
+    figure.regions = m_acquisition.regions();
+    return figure;
 }
 
 void ImageWindow::exportCounts()

@@ -2,6 +2,7 @@
 
 #include "core/model/acquisition.h"
 #include "core/render/displaysettings.h"
+#include "core/render/figure.h"
 #include "core/render/hsi.h"
 #include "core/render/overlay.h"
 #include "ui/menu.h"
@@ -64,6 +65,10 @@ public:
     void setColours(const ColourChoice& choice);
     // The automatic range the window follows: "Full", percentiles or the selected region.
     void setAutoRange(const isolumen::AutoRangeChoice& choice);
+
+    // What "Save Figure..." and "Copy Figure" show of the window: its picture, colour bar, scale
+    // bar and the acquisition's regions; nothing before the first picture.
+    std::optional<FigureContent> figureContent() const;
 
     // The text of the readout strip for shown pixel (x, y); empty outside the plane.
     QString readoutText(int x, int y) const;

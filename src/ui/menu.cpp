@@ -28,17 +28,19 @@ Menu::Menu()
              {"fileSaveAnalysis", "Save Analysis...", "Ctrl+Shift+S"},
              {"fileOpenStudy", "Open Study..."},
              {"fileSaveImage", "Save Image As...", "Ctrl+S"},
+             {"fileSaveFigure", "Save Figure..."},
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
-            {4, 5, 7});
+            {4, 5, 8});
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
              {"editRedo", "Redo", "Ctrl+Shift+Z", false},
              {"editCut", "Cut", "Ctrl+X", false},
              {"editCopy", "Copy", "Ctrl+C", false},
              {"editPaste", "Paste", "Ctrl+V", false},
-             {"editClear", "Clear", "", false}},
-            {2});
+             {"editClear", "Clear", "", false},
+             {"editCopyFigure", "Copy Figure", "Ctrl+Shift+C"}},
+            {2, 6});
     addMenu("viewMenu", "View",
             {{"viewZoomIn", "Zoom In", "Ctrl++"},
              {"viewZoomOut", "Zoom Out", "Ctrl+-"},

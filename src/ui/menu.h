@@ -41,8 +41,8 @@ private:
 // nothing. "Quit" quits by itself.
 //
 // Items with a shortcut act from any window of the program. Undo and Redo follow the analysis
-// history; the other Edit items stay disabled, which leaves Ctrl+C, Ctrl+V and the like to the
-// edit fields.
+// history; "Copy Figure" copies the front window's figure; the other Edit items stay disabled,
+// which leaves Ctrl+C, Ctrl+V and the like to the edit fields.
 class Menu : public QObject
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "core/model/acquisition.h"
 #include "core/render/classcolours.h"
+#include "core/render/figure.h"
 #include "ui/analysishistory.h"
 #include "ui/canvas.h"
 #include "ui/regiontools.h"
@@ -490,17 +491,7 @@ void RegionOverlay::paintRegion(QPainter& painter, const Region& region, int num
         pen.setJoinStyle(Qt::MiterJoin);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
-        switch (region.shape) {
-        case Region::Shape::Rectangle:
-            painter.drawRect(region.bounds);
-            break;
-        case Region::Shape::Ellipse:
-            painter.drawEllipse(region.bounds);
-            break;
-        case Region::Shape::Polygon:
-            painter.drawPolygon(QPolygonF(region.polygon));
-            break;
-        }
+        painter.drawPath(regionOutline(region));
     }
     if (number <= 0)
         return;

@@ -6,6 +6,7 @@
 #include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
+#include "core/render/figure.h"
 #include "core/render/overlay.h"
 #include "core/render/picturefont.h"
 #include "core/render/scalebar.h"
@@ -13,7 +14,12 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -36,6 +42,16 @@ template <typename T> Plane planeOf(int side, const std::function<double(int x, 
     Plane p{side, std::move(v)};
     p.findExtremes();
     return p;
+}
+
+// A side x side picture of grey levels that differ from pixel to pixel.
+QImage grey(int side)
+{
+    QImage picture(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            picture.setPixel(x, y, qRgb((x * 7 + y * 3) % 200, (x * 7 + y * 3) % 200, 100));
+    return picture;
 }
 
 } // namespace
@@ -244,6 +260,106 @@ private slots:
         painter.drawImage(20, 285, p->scale);
         painter.end();
         COMPARE_PICTURES(figurePicture(*p, 256), want);
+        // The figure painter, on a raster, draws the same.
+        const FigureContent figure{
+            p->image, FigureColourBar{s.lut, s.maxValue, s.minValue, true}, {}, 20, {}};
+        COMPARE_PICTURES(figureImage(figure, {}), want);
+    }
+
+    // Outlines over the picture where the regions' edges are: light on the edge's pixels, dark
+    // either side, at any scale; the picture is left as it was inside.
+    void figureOutlines()
+    {
+        FigureContent figure{framedPicture(grey(64)), std::nullopt, {}, 20, {}};
+        figure.regions = {Region{Region::Shape::Rectangle, QRectF(10, 10, 20, 20), {}, {}, 1, {}}};
+        const QRgb light = qRgb(255, 255, 0);
+        const QRgb inside = figure.picture.pixel(16, 13);
+        for (const int scale : {1, 3}) {
+            const QImage f =
+                figureImage(figure, {false, false, FigureOutlines::Numbers, {}, scale});
+            const auto at = [&](int x, int y) { return f.pixel(x * scale, y * scale); };
+            QCOMPARE(f.size(), QSize(106, 113) * scale); // the picture 20 from the edges
+            // The left edge runs through the first column of the region, (10, y) at (31, 28 + y).
+            QCOMPARE(at(31, 40), light);
+            QCOMPARE(at(30, 40), qRgb(0, 0, 0));
+            QCOMPARE(at(32, 40), qRgb(0, 0, 0));
+            QCOMPARE(at(36, 40), inside);
+        }
+    }
+
+    // SVG and PDF keep text, axis and outlines as such, and the picture's pixels square.
+    void figureVectors()
+    {
+        // As tall as the window's colour bar, which a smaller picture's figure cuts short.
+        FigureContent figure{
+            framedPicture(grey(256)), FigureColourBar{colourTable(9), 1000, 0}, {}, 20, {}};
+        for (int i = 1; i <= 3; ++i)
+            figure.regions << Region{
+                Region::Shape::Ellipse, QRectF(i * 10, 8, 9, 9), {}, {}, i, {}};
+        const FigureOptions options{true, true, FigureOutlines::Numbers, "Cells", 1};
+        QTemporaryDir dir;
+        QVERIFY(writeFigure(figure, options, dir.filePath("f.svg")));
+        QVERIFY(writeFigure(figure, options, dir.filePath("f.pdf")));
+        QStringList labels{"Cells"};
+        for (const AxisMark& m : axisMarks(1000, 0, 254, true))
+            if (m.labelled)
+                labels << m.label;
+
+        QFile svg(dir.filePath("f.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&svg);
+        QStringList texts;
+        QList<QString> strokes{"none"}; // the stroke in force, by element depth
+        int outlines = 0;
+        QImage embedded;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::EndElement)
+                strokes.removeLast();
+            if (!xml.isStartElement())
+                continue;
+            const QXmlStreamAttributes a = xml.attributes();
+            strokes << (a.hasAttribute("stroke") ? a.value("stroke").toString() : strokes.last());
+            if (xml.name() == u"path" && strokes.last() == "#ffff00")
+                ++outlines;
+            if (xml.name() == u"image" && embedded.isNull()) // the picture, then the ramp
+                embedded.loadFromData(QByteArray::fromBase64(
+                    a.value("xlink:href").toString().section(QLatin1Char(','), 1).toLatin1()));
+            if (xml.name() == u"text") {
+                texts << xml.readElementText(); // reads past its end
+                strokes.removeLast();
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(outlines, 3);
+        for (const QString& label : labels)
+            QVERIFY2(texts.contains(label), qPrintable(label + " in " + texts.join(',')));
+        QVERIFY(embedded.width() >= 4 * figure.picture.width());
+        COMPARE_PICTURES(embedded.convertToFormat(QImage::Format_RGB32),
+                         figure.picture.scaled(embedded.size()));
+
+        // An overlay lists its channels, with their ranges, in the colour bar's place.
+        figure.legend = {{"12C", qRgb(255, 0, 0), 0, 100}, {"13C/12C", qRgb(0, 255, 0), 0, 0.02}};
+        QVERIFY(writeFigure(figure, options, dir.filePath("legend.svg")));
+        QFile legend(dir.filePath("legend.svg"));
+        QVERIFY(legend.open(QIODevice::ReadOnly));
+        const QString legendSvg = QString::fromUtf8(legend.readAll());
+        for (const QString text : {"12C", "0 \u2013 100", "13C/12C", "0 \u2013 0.02"})
+            QVERIFY2(legendSvg.contains(">" + text + "</text>"), qPrintable(text));
+        QVERIFY(!legendSvg.contains(">+1000</text>"));
+
+        QFile pdf(dir.filePath("f.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(4) == "%PDF");
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed: the PDF's text is not read back.");
+        QProcess read;
+        read.start(pdftotext, {dir.filePath("f.pdf"), "-"});
+        QVERIFY(read.waitForFinished());
+        const QStringList words = QString::fromUtf8(read.readAllStandardOutput())
+                                      .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        for (const QString& label : labels)
+            QVERIFY2(words.contains(label), qPrintable(label + " in " + words.join(',')));
     }
 
     // Each channel adds its colour times its value mapped into 0..1 by its range; the sum is

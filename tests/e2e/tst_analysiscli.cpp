@@ -49,6 +49,7 @@ private slots:
     void analysisOption();
     void foundRegionsAndMasks();
     void overlay();
+    void figures();
     void study();
     void compressed_data();
     void compressed();
@@ -277,6 +278,14 @@ void TestAnalysisCommandLine::refusals_data()
         "--min-area is above --max-area");
     row("a species the file lacks", mask + QStringList{"--find-regions", "3"},
         "There is no species 3: two.im has 2");
+    row("SVG of the bare image", {"--export", "refused.svg", "two.im"},
+        "SVG and PDF files hold figures only");
+    row("outlines without regions",
+        {"--export", "refused.pdf", "two.im", "--layout", "figure", "--outlines"},
+        "--outlines needs regions");
+    row("regions without outlines",
+        {"--export", "refused.png", "two.im", "--layout", "figure", "--roi", "rect:1,1,4,4"},
+        "--roi goes with --outlines");
 }
 
 // Exit status 2, a message, and no file, not even a partial or temporary one.
@@ -721,6 +730,26 @@ void TestAnalysisCommandLine::overlay()
     const Run refused = run({"--export", "o.png", "overlay.im", "--overlay", "1,2", "--log"});
     QCOMPARE(refused.status, 2);
     QVERIFY(refused.err.contains("--log is not an option of --overlay"));
+}
+
+// Figures with the outlines of the regions given and of an analysis's, as PNG, SVG and PDF.
+void TestAnalysisCommandLine::figures()
+{
+    const QStringList figure{"two.im", "--layout", "figure", "--outlines", "--title", "Two"};
+    for (const QString out : {"fig.png", "fig.svg", "fig.pdf"})
+        QCOMPARE(run(QStringList{"--export", out, "--roi", "rect:10,10,20,20"} + figure).status, 0);
+    QCOMPARE(
+        run(QStringList{"--export", "analysis.png", "--analysis", "two.isolumen"} + figure).status,
+        0);
+    // The picture's sample (x, y) is at (21 + x, 28 + y); an edge is light on its first pixels.
+    const QRgb light = qRgb(255, 255, 0);
+    QCOMPARE(QImage(work("fig.png")).pixel(31, 40), light);
+    QCOMPARE(QImage(work("fig.png")).pixel(30, 40), qRgb(0, 0, 0));
+    QCOMPARE(QImage(work("analysis.png")).pixel(22, 34), light); // region 2 at 1, 1
+    QFile svg(work("fig.svg")), pdf(work("fig.pdf"));
+    QVERIFY(svg.open(QIODevice::ReadOnly) && pdf.open(QIODevice::ReadOnly));
+    QVERIFY(svg.readAll().contains(">Two</text>"));
+    QVERIFY(pdf.read(4) == "%PDF");
 }
 
 // A study of two analyses with classes and treatments and a damaged one between them: the rows

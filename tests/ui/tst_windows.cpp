@@ -2,6 +2,7 @@
 // them, the display-range controls, the colour selector, the menus, files that cannot be shown,
 // drops, the history window and quitting. The pictures themselves are proven in tests/core.
 #include "core/model/acquisition.h"
+#include "core/progress.h"
 #include "core/render/displaypictures.h"
 #include "testpictures.h"
 #include "ui/canvas.h"
@@ -210,6 +211,26 @@ private slots:
         m_messages.clear();
         QCOMPARE(Dialogs::pictureFileName("a.gif", "BMP image (*.bmp)"), "a.gif.bmp");
         QCOMPARE(Dialogs::pictureFileName("A.BMP", "PNG image (*.png)"), "A.BMP");
+        // "Save Figure...": the options through their seam, then the file; "Copy Figure" puts the
+        // figure as last chosen on the clipboard.
+        const FigureOptions chosen{true, false, FigureOutlines::Names, "Figure", 2};
+        Dialogs::setFigureOptions(
+            [&](QWidget*, const FigureOptions&, bool) { return std::optional(chosen); });
+        m_saveAnswer = {m_dir.filePath("figure"), "PDF document (*.pdf)"};
+        QVERIFY(Menu::run("fileSaveFigure"));
+        QVERIFY(QFile::exists(m_dir.filePath("figure.pdf")));
+        // Cancelled as it starts: no file, no message.
+        const Dialogs::ProgressSeam progress = Dialogs::setProgress(
+            [](QWidget*, const QString&, Progress& p, qint64) { p.cancel(); });
+        m_saveAnswer = {m_dir.filePath("cancelled.svg"), "PNG image (*.png)"};
+        QVERIFY(Menu::run("fileSaveFigure"));
+        QVERIFY(!QFile::exists(m_dir.filePath("cancelled.svg")));
+        Dialogs::setProgress(progress);
+        Dialogs::setFigureOptions({});
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        COMPARE_PICTURES(QGuiApplication::clipboard()->image(),
+                         figureImage(*w->figureContent(), chosen));
         QCOMPARE(m_openDialogs, 0);
         QVERIFY(activate(m_main));
         for (const char* item : {"windowSize512", "fileSaveImage"})

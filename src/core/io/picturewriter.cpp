@@ -2,6 +2,7 @@
 
 #include "core/io/pngwriter.h"
 #include "core/io/replacingfile.h"
+#include "core/progress.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -43,7 +44,8 @@ bool canWritePictures(PictureFormat format)
            QImageWriter::supportedImageFormats().contains(pictureFormatName(format));
 }
 
-bool writePicture(const QImage& picture, const QString& path, QString* error)
+bool writePicture(const QImage& picture, const QString& path, QString* error,
+                  const Progress* progress)
 {
     auto fail = [error](const QString& why) {
         if (error)
@@ -74,6 +76,10 @@ bool writePicture(const QImage& picture, const QString& path, QString* error)
             why = file.device().errorString();
         file.cancel();
         return fail(why);
+    }
+    if (isCancelled(progress)) {
+        file.cancel();
+        return fail(QStringLiteral("cancelled."));
     }
     if (!file.commit())
         return fail(file.errorString());

@@ -121,13 +121,13 @@ QList<AxisMark> axisMarks(double top, double bottom, int n, bool linear)
     return marks;
 }
 
-void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linear)
+void paintValueAxis(QPainter& p, double top, double bottom, int n, bool linear, int width)
 {
     const QList<AxisMark> marks = axisMarks(top, bottom, n, linear);
-    QPainter p(&picture);
+    p.save();
     p.setFont(pictureFont(kAxisTextSize));
     p.setPen(Qt::black);
-    const int room = picture.width() - kLabelLeft - kLabelMargin;
+    const int room = width - kLabelLeft - kLabelMargin;
     for (const AxisMark& m : marks) {
         p.fillRect(0, m.y, 5, 1, Qt::black);
         if (!m.labelled)
@@ -139,26 +139,41 @@ void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linea
         p.drawText(QPoint(kLabelLeft, m.baseline), m.label);
         p.setFont(pictureFont(kAxisTextSize));
     }
+    p.restore();
+}
+
+void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linear)
+{
+    QPainter p(&picture);
+    paintValueAxis(p, top, bottom, n, linear, picture.width());
+}
+
+void paintColorBar(QPainter& p, const ColorTable& lut, double top, double bottom, bool logScale)
+{
+    outline(p, 0, 0, 20, 5, Qt::black);
+    outline(p, 0, 5, 20, 256, Qt::black);
+    outline(p, 0, 261, 20, 5, Qt::black);
+    p.save();
+    p.translate(21, 1);
+    // The axis was laid out for a picture of the bar's width.
+    paintValueAxis(p, top, bottom, 254, !logScale, 80);
+    p.restore();
+    p.fillRect(1, 1, 18, 3, QColor::fromRgb(lut[255]));
+    p.fillRect(1, 262, 18, 3, QColor::fromRgb(lut[0]));
+    // One picture rather than 254 rectangles: a vector device shows no seams between rows.
+    QImage ramp(1, 254, QImage::Format_RGB32);
+    for (int k = 1; k <= 254; ++k)
+        ramp.setPixel(0, 254 - k, lut[k]);
+    p.drawImage(QRectF(1, 6, 18, 254), ramp);
 }
 
 QImage colorBarPicture(const ColorTable& lut, double top, double bottom, bool logScale)
 {
     QImage bar(80, 300, QImage::Format_RGB32);
-    QImage axis(80, 300, QImage::Format_RGB32);
-    if (bar.isNull() || axis.isNull())
+    if (bar.isNull())
         return {};
     bar.fill(Qt::white);
-    axis.fill(Qt::white);
-    drawValueAxis(axis, top, bottom, 254, !logScale);
-
     QPainter p(&bar);
-    outline(p, 0, 0, 20, 5, Qt::black);
-    outline(p, 0, 5, 20, 256, Qt::black);
-    outline(p, 0, 261, 20, 5, Qt::black);
-    p.drawImage(21, 1, axis);
-    p.fillRect(1, 1, 18, 3, QColor::fromRgb(lut[255]));
-    p.fillRect(1, 262, 18, 3, QColor::fromRgb(lut[0]));
-    for (int k = 1; k <= 254; ++k)
-        p.fillRect(1, 260 - k, 18, 1, QColor::fromRgb(lut[k]));
+    paintColorBar(p, lut, top, bottom, logScale);
     return bar;
 }

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+class QPainter;
+
 // The colour bar beside an image: the window's ramp between its high and low caps, and the value
 // axis with ticks and labels, linear or logarithmic.
 
@@ -32,8 +34,10 @@ constexpr int kAxisTextSize = 9;
 // left out.
 QList<AxisMark> axisMarks(double top, double bottom, int n, bool linear);
 
-// Draws the axis of axisMarks into picture in black: ticks as exact pixel rows, labels in the
-// picture font.
+// Paints the axis of axisMarks in black with its top left at the painter's origin: ticks as
+// exact pixel rows, labels in the picture font, set smaller where wider than width allows.
+void paintValueAxis(QPainter& painter, double top, double bottom, int n, bool linear, int width);
+// paintValueAxis into a picture as wide as the axis.
 void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linear);
 
 // The 80 x 300 colour-bar picture: black frames around the top cap (20 x 5 at (0, 0)), the ramp
@@ -41,3 +45,6 @@ void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linea
 // ramp rows 260 - k in lut[k] for k = 1 to 254; the axis for top..bottom drawn at (21, 1).
 // The window shows the top 80 x 266 of it.
 QImage colorBarPicture(const ColorTable& lut, double top, double bottom, bool logScale);
+// Paints that picture's content, but for its white, with its top left at the painter's origin.
+void paintColorBar(QPainter& painter, const ColorTable& lut, double top, double bottom,
+                   bool logScale);

@@ -32,21 +32,28 @@ QString scaleBarLabel(double distance)
     return numberText(distance) + QStringLiteral(" µm");
 }
 
+bool paintScaleBar(QPainter& p, double micronSize, int side)
+{
+    const std::optional<ScaleBarLength> bar = scaleBarLength(micronSize, side);
+    if (!bar)
+        return false;
+    const QColor grey = QColor::fromRgb(0x999999);
+    p.save();
+    p.fillRect(0, 7, bar->width, 6, grey);
+    p.setPen(grey);
+    p.setFont(pictureFont(kAxisTextSize));
+    p.drawText(QPoint(bar->width + 5, 13), scaleBarLabel(bar->distance));
+    p.restore();
+    return true;
+}
+
 ScalePicture scalePicture(double micronSize, int side)
 {
     ScalePicture result;
     result.picture = QImage(258, 28, QImage::Format_RGB32);
     result.picture.fill(Qt::white);
-    const std::optional<ScaleBarLength> bar = scaleBarLength(micronSize, side);
-    if (!bar) {
-        result.problem = QStringLiteral("Scale bar problem.");
-        return result;
-    }
-    const QColor grey = QColor::fromRgb(0x999999);
     QPainter p(&result.picture);
-    p.fillRect(0, 7, bar->width, 6, grey);
-    p.setPen(grey);
-    p.setFont(pictureFont(kAxisTextSize));
-    p.drawText(QPoint(bar->width + 5, 13), scaleBarLabel(bar->distance));
+    if (!paintScaleBar(p, micronSize, side))
+        result.problem = QStringLiteral("Scale bar problem.");
     return result;
 }

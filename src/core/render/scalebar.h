@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+class QPainter;
+
 // The scale bar under an image: a grey bar of a round length (1, 2 or 5 times a power of ten
 // micrometres) close to 60 image pixels, with that length written beside it.
 
@@ -32,3 +34,6 @@ struct ScalePicture
 // numberText(distance) + " µm" in grey from x = w + 5 on baseline 13. Without a bar the picture
 // stays blank and problem says so; the caller shows that message.
 ScalePicture scalePicture(double micronSize, int side);
+// Paints that picture's bar and label with its top left at the painter's origin; false, having
+// painted nothing, when there is no bar.
+bool paintScaleBar(QPainter& painter, double micronSize, int side);
