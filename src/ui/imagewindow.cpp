@@ -750,8 +750,12 @@ std::optional<FigureContent> ImageWindow::figureContent() const
         return std::nullopt;
     FigureContent figure;
     figure.picture = m_imageCanvas->backdrop();
-    figure.colourBar = FigureColourBar{m_hsi ? hueTable() : m_settings.lut, m_settings.maxValue,
-                                       m_settings.minValue, m_settings.logScale};
+    if (m_overlay)
+        figure.legend = overlayChannels();
+    else
+        figure.colourBar = FigureColourBar{m_hsi ? hueTable() : m_settings.lut,
+                                           m_settings.maxValue, m_settings.minValue,
+                                           m_settings.logScale};
     figure.micronSize = m_acquisition.header().micronSize;
     figure.regions = m_acquisition.regions();
     return figure;
@@ -816,15 +820,15 @@ QString ImageWindow::sourceName() const
     return QStringLiteral("Overlay ") + names.join(QStringLiteral(", "));
 }
 
-QList<isolumen::OverlayChannelInfo> ImageWindow::overlayChannels() const
+QList<FigureLegendEntry> ImageWindow::overlayChannels() const
 {
     if (!m_overlay)
         return {};
     const QStringList labels = speciesLabels(m_acquisition);
-    QList<isolumen::OverlayChannelInfo> infos;
+    QList<FigureLegendEntry> infos;
     for (int i = 0; i < m_overlayChannels.size(); ++i) {
         const isolumen::OverlayChannel& c = m_overlayChannels[i];
-        infos << isolumen::OverlayChannelInfo{
+        infos << FigureLegendEntry{
             isolumen::findingSourceText(m_overlay->sources[i].source, labels), c.colour, c.low,
             c.high};
     }
@@ -833,7 +837,7 @@ QList<isolumen::OverlayChannelInfo> ImageWindow::overlayChannels() const
 
 QString ImageWindow::overlayReadout(int x, int y) const
 {
-    const QList<isolumen::OverlayChannelInfo> channels = overlayChannels();
+    const QList<FigureLegendEntry> channels = overlayChannels();
     QStringList values;
     for (int i = 0; i < channels.size(); ++i)
         values << channels[i].name + QLatin1Char(' ') +

@@ -42,7 +42,7 @@ public:
     std::optional<HsiBrightness> hsi() const { return m_hsi; }
     const std::optional<isolumen::OverlaySpec>& overlay() const { return m_overlay; }
     // An overlay's channels as shown: names, colours and ranges; empty for other windows.
-    QList<isolumen::OverlayChannelInfo> overlayChannels() const;
+    QList<FigureLegendEntry> overlayChannels() const;
     // Fixes the display range's limits given, as typing them in the fields does.
     void setManualLimits(std::optional<double> min, std::optional<double> max);
     // "12C", "13C/12C", or an overlay's "Overlay 12C, 13C/12C".

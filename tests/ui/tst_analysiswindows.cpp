@@ -245,6 +245,10 @@ void TestAnalysisWindows::overlayWindow()
     ImageWindow* w = m_main->imageWindows().windows().value(0);
     QVERIFY(w && w->overlay());
     QCOMPARE(w->overlayChannels().value(1).colour, qRgb(0, 255, 0));
+    // Its figure has the channels' legend in the colour bar's place.
+    QTRY_VERIFY(w->figureContent());
+    QCOMPARE(w->figureContent()->legend, w->overlayChannels());
+    QVERIFY(!w->figureContent()->colourBar);
     for (const int layer : {1, 2}) {
         m_main->stepLayer(layer - 1);
         QTRY_COMPARE(w->windowTitle(),

@@ -35,6 +35,7 @@ struct FigureLegendEntry
     QRgb colour = 0; // the channel's full colour
     double low = 0;  // the range mapped from dark to full colour
     double high = 1;
+    bool operator==(const FigureLegendEntry&) const = default;
 };
 
 // What a figure shows. The picture is the samples inside a one-pixel black frame, as

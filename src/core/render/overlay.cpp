@@ -71,7 +71,7 @@ QImage overlayPicture(const QList<OverlayChannel>& channels)
     return picture;
 }
 
-QImage overlayLegend(const QList<OverlayChannelInfo>& channels, QSize size)
+QImage overlayLegend(const QList<FigureLegendEntry>& channels, QSize size)
 {
     QImage legend(size, QImage::Format_RGB32);
     legend.fill(Qt::white);
@@ -79,7 +79,7 @@ QImage overlayLegend(const QList<OverlayChannelInfo>& channels, QSize size)
     painter.setFont(pictureFont(9));
     const int rampWidth = size.width() - 8;
     int top = 4;
-    for (const OverlayChannelInfo& c : channels) {
+    for (const FigureLegendEntry& c : channels) {
         painter.setPen(Qt::black);
         painter.drawText(QRect(4, top, rampWidth, 14), Qt::AlignLeft | Qt::AlignVCenter, c.name);
         QLinearGradient ramp(4, 0, 4 + rampWidth, 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/render/figure.h"
 #include "core/stats/autorange.h"
 #include "core/stats/findregions.h"
 
@@ -36,15 +37,6 @@ struct OverlayRange
 };
 std::pair<double, double> overlayRange(const Plane& plane, const OverlayRange& range);
 
-// What an overlay shows of one channel, for its readout and legend.
-struct OverlayChannelInfo
-{
-    QString name; // "12C", "12C+13C" or "13C/12C"
-    QRgb colour = 0;
-    double low = 0;
-    double high = 1;
-};
-
 // The colour sets offered: red, green, blue; or magenta, green, cyan, which readers with a
 // red-green colour vision deficiency tell apart.
 enum class OverlayColours { RedGreenBlue, MagentaGreenCyan };
@@ -58,7 +50,7 @@ QImage overlayPicture(const QList<OverlayChannel>& channels);
 
 // The legend a window shows in its colour bar's place, width x height: per channel its name, a
 // ramp from black to its colour, and its range's ends under the ramp's ends.
-QImage overlayLegend(const QList<OverlayChannelInfo>& channels, QSize size);
+QImage overlayLegend(const QList<FigureLegendEntry>& channels, QSize size);
 
 // One source of an overlay as chosen: a species, a sum or a ratio (its segmentation options
 // unused), and its range.
