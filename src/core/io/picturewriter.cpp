@@ -58,30 +58,15 @@ bool writePicture(const QImage& picture, const QString& path, QString* error,
                         .arg(QFileInfo(path).fileName()));
     if (picture.isNull())
         return fail(QStringLiteral("there is no picture."));
-    isolumen::ReplacingFile file(path);
-    if (!file.open())
-        return fail(file.errorString());
-    QString why;
-    bool written = false;
-    if (*format == PictureFormat::Png) {
-        written = writePng(picture, file.device(), &why);
-    } else {
-        QImageWriter writer(&file.device(), pictureFormatName(*format));
-        written = writer.write(picture);
-        why = writer.errorString();
-    }
-    if (!written) {
-        // The system's reason ("No space left on device") where it has one.
-        if (file.device().error() != QFileDevice::NoError)
-            why = file.device().errorString();
-        file.cancel();
-        return fail(why);
-    }
-    if (isCancelled(progress)) {
-        file.cancel();
-        return fail(QStringLiteral("cancelled."));
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return isolumen::writeReplacing(
+        path,
+        [&](QIODevice& device, QString* why) {
+            if (*format == PictureFormat::Png)
+                return writePng(picture, device, why);
+            QImageWriter writer(&device, pictureFormatName(*format));
+            const bool written = writer.write(picture);
+            *why = writer.errorString();
+            return written;
+        },
+        error, progress);
 }

@@ -1,5 +1,6 @@
 #include "core/io/replacingfile.h"
 
+#include "core/progress.h"
 #include "core/temporaryfiles.h"
 
 #include <QFileInfo>
@@ -99,6 +100,34 @@ void ReplacingFile::cancel()
         return;
     releaseTemporaryFile(m_tempPath);
     ::unlink(QFile::encodeName(std::exchange(m_tempPath, QString())).constData());
+}
+
+bool writeReplacing(const QString& path,
+                    const std::function<bool(QIODevice& device, QString* why)>& write,
+                    QString* error, const Progress* progress)
+{
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    ReplacingFile file(path);
+    if (!file.open())
+        return fail(file.errorString());
+    QString why;
+    if (!write(file.device(), &why) || file.device().error() != QFileDevice::NoError) {
+        if (file.device().error() != QFileDevice::NoError)
+            why = file.device().errorString();
+        file.cancel();
+        return fail(why);
+    }
+    if (isCancelled(progress)) {
+        file.cancel();
+        return fail(QStringLiteral("cancelled."));
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }
 
 } // namespace isolumen

@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <QString>
+#include <functional>
+
+class Progress;
 
 namespace isolumen {
 
@@ -38,5 +41,12 @@ private:
     QFile m_file;
     QString m_error;
 };
+
+// Writes the file at path whole or not at all: `write` fills the device, false with why when it
+// cannot. A failure (the system's reason, "No space left on device", where it has one) or a
+// cancel through progress leaves what was at path as it was. False with why in error then.
+bool writeReplacing(const QString& path,
+                    const std::function<bool(QIODevice& device, QString* why)>& write,
+                    QString* error, const Progress* progress = nullptr);
 
 } // namespace isolumen

@@ -257,7 +257,8 @@ bool paintVector(Device& device, const FigureContent& c, const FigureOptions& o,
     return p.end();
 }
 
-bool writeVector(const FigureContent& c, const FigureOptions& o, const QString& path, QFile& file)
+bool writeVector(const FigureContent& c, const FigureOptions& o, const QString& path,
+                 QIODevice& file)
 {
     const QSize size = figureLayoutSize(c, o);
     if (QFileInfo(path).suffix().toLower() == QLatin1String("svg")) {
@@ -298,20 +299,13 @@ bool writeFigure(const FigureContent& content, const FigureOptions& options, con
             return fail(QStringLiteral("not enough memory for the picture."));
         return writePicture(picture, path, error, progress);
     }
-    isolumen::ReplacingFile file(path);
-    if (!file.open())
-        return fail(file.errorString());
-    if (!writeVector(content, options, path, file.device()) ||
-        file.device().error() != QFileDevice::NoError) {
-        const QString why = file.errorString();
-        file.cancel();
-        return fail(why.isEmpty() ? QStringLiteral("the figure could not be drawn.") : why);
-    }
-    if (isCancelled(progress)) {
-        file.cancel();
-        return fail(QStringLiteral("cancelled."));
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return isolumen::writeReplacing(
+        path,
+        [&](QIODevice& device, QString* why) {
+            if (writeVector(content, options, path, device))
+                return true;
+            *why = QStringLiteral("the figure could not be drawn.");
+            return false;
+        },
+        error, progress);
 }
