@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Isolumen need, when missing.
+# Installs the Debian packages that building, running and testing Isolumen need, when missing;
+# with --benchmark, also those of the benchmark's yardsticks.
 set -euo pipefail
 
 packages=(
@@ -14,14 +15,17 @@ packages=(
   libtiff-dev libcsv-dev          # count TIFFs, CSV quoting
   libopencv-imgproc-dev           # finding cells: smoothing, Otsu, distance transform, watershed
   python3-pil python3-tifffile    # independent readers of written PNG and TIFF files in tests
-  python3-skimage                 # scikit-image, the yardstick of the cell-finding benchmark
   poppler-utils                   # pdftotext reads written PDF figures in tests
   xvfb xdotool                    # the end-to-end test on a real X server
   locales                         # the number-text tests under a German locale (decimal comma)
   clang libclang-rt-14-dev        # the fuzzer
+  pmccabe                         # tools/check-function-length: no function over 60 lines
   libarchive-dev zlib1g-dev       # compressed acquisitions
   gzip bzip2 xz-utils zstd zip    # the archive tests make their archives with these
 )
+if [ "${1:-}" = --benchmark ]; then
+  packages+=(python3-numpy python3-skimage)  # the numpy and scikit-image scripts of tools/bench
+fi
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
