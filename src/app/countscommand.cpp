@@ -26,6 +26,56 @@ bool isCountsExportRequested(const QCommandLineParser& parser)
     return parser.isSet(kExportCounts);
 }
 
+namespace {
+
+// The pages of the counts: layer by layer, the species in the file's order within each.
+QList<PlaneRequest> countPages(const Acquisition& acquisition, const QList<PlaneSource>& species,
+                               const QList<std::pair<int, int>>& ranges)
+{
+    QList<PlaneRequest> pages;
+    for (const auto& [first, last] : ranges) {
+        for (const PlaneSource& source : species) {
+            PlaneRequest r = acquisition.request(source);
+            r.firstLayer = first;
+            r.lastLayer = last;
+            pages << r;
+        }
+    }
+    return pages;
+}
+
+// Writes the counts of the choice's sources and layers to out; why not, when it cannot.
+std::optional<QString> writeCounts(const QString& out, Acquisition& acquisition,
+                                   const PlaneChoice& choice, const QList<PlaneSource>& species,
+                                   const QList<std::pair<int, int>>& ranges,
+                                   const std::function<void(const QString&)>& warn)
+{
+    const QList<PlaneRequest> pages = countPages(acquisition, species, ranges);
+    QStringList names;
+    for (const PlaneRequest& page : pages)
+        names << acquisition.title(page);
+    const CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
+                           int(species.size()), int(ranges.size()), names};
+    QString error;
+    const bool written = writeCountTiff(
+        out, stack, pages.first(), acquisition.file()->widestSample(),
+        [&](int i, PlanePtr& plane, QString& why) {
+            const PlaneResult result = acquisition.plane(pages[i]);
+            plane = result.shown;
+            if (plane && !plane->hasValues)
+                warn(noValueWarning(acquisition.title(pages[i]), choice,
+                                    bool(pages[i].source.ratio)));
+            why = result.error;
+            return bool(plane);
+        },
+        &error);
+    if (!written)
+        return error;
+    return std::nullopt;
+}
+
+} // namespace
+
 int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
 {
     auto fail = [&](const QString& message) {
@@ -64,37 +114,9 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         chosenLayers(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&layers))
         return fail(f->message);
-
-    // Pages layer by layer, the species in the file's order within each.
-    const QList<std::pair<int, int>>& ranges = std::get<QList<std::pair<int, int>>>(layers);
-    const QList<PlaneSource>& species = std::get<QList<PlaneSource>>(sources);
-    QList<PlaneRequest> pages;
-    QStringList names;
-    for (const auto& [first, last] : ranges) {
-        for (const PlaneSource& source : species) {
-            PlaneRequest r = acquisition.request(source);
-            r.firstLayer = first;
-            r.lastLayer = last;
-            pages << r;
-            names << acquisition.title(r);
-        }
-    }
-    const CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
-                           int(species.size()), int(ranges.size()), names};
-    QString error;
-    const bool written = writeCountTiff(
-        out, stack, pages.first(), acquisition.file()->widestSample(),
-        [&](int i, PlanePtr& plane, QString& why) {
-            const PlaneResult result = acquisition.plane(pages[i]);
-            plane = result.shown;
-            if (plane && !plane->hasValues)
-                warn(noValueWarning(acquisition.title(pages[i]), choice,
-                                    bool(pages[i].source.ratio)));
-            why = result.error;
-            return bool(plane);
-        },
-        &error);
-    if (!written)
-        return fail(error);
+    if (std::optional<QString> why =
+            writeCounts(out, acquisition, choice, std::get<QList<PlaneSource>>(sources),
+                        std::get<QList<std::pair<int, int>>>(layers), warn))
+        return fail(*why);
     return 0;
 }
