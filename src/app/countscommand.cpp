@@ -78,45 +78,39 @@ std::optional<QString> writeCounts(const QString& out, Acquisition& acquisition,
 
 int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
 {
-    auto fail = [&](const QString& message) {
-        err << message << Qt::endl;
-        return 2;
-    };
+    ModeSession session(parser, err);
     const QString out = parser.value(kExportCounts);
-    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--export-counts"));
-    if (const Failure* f = std::get_if<Failure>(&file))
-        return fail(f->message);
-    const QString& path = std::get<QString>(file);
+    if (!session.readFile(QStringLiteral("--export-counts")))
+        return kFailureStatus;
     const QString suffix = QFileInfo(out).suffix().toLower();
     if (suffix != QLatin1String("tif") && suffix != QLatin1String("tiff"))
-        return fail(
+        return session.fail(
             QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
                 .arg(out));
-    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
-    if (const Failure* f = std::get_if<Failure>(&parsed))
-        return fail(f->message);
-    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    if (!session.readChoice(true))
+        return kFailureStatus;
+    const QString& path = session.path();
+    const PlaneChoice& choice = session.choice();
 
     Acquisition acquisition;
     // Each page is asked for once: a sum is written and let go.
     acquisition.setSumCacheBudget(0);
-    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
-        return fail(f->message);
+    if (std::optional<Failure> f = openForMode(acquisition, path, session.warn()))
+        return session.fail(*f);
     if (readsFile(path, out))
-        return fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return fail(f->message);
+        return session.fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, session.warn()))
+        return session.fail(*f);
     const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))
-        return fail(f->message);
+        return session.fail(*f);
     const std::variant<QList<std::pair<int, int>>, Failure> layers =
         chosenLayers(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&layers))
-        return fail(f->message);
+        return session.fail(*f);
     if (std::optional<QString> why =
             writeCounts(out, acquisition, choice, std::get<QList<PlaneSource>>(sources),
-                        std::get<QList<std::pair<int, int>>>(layers), warn))
-        return fail(*why);
+                        std::get<QList<std::pair<int, int>>>(layers), session.warn()))
+        return session.fail(*why);
     return 0;
 }

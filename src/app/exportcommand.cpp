@@ -376,20 +376,17 @@ bool isExportRequested(const QCommandLineParser& parser)
 
 int runExport(const QCommandLineParser& parser, QTextStream& err)
 {
-    auto fail = [&](const Failure& f) {
-        err << f.message << Qt::endl;
-        return 2;
-    };
+    const ModeSession session(parser, err);
     std::variant<ExportRequest, Failure> request = readOptions(parser);
     if (const Failure* f = std::get_if<Failure>(&request))
-        return fail(*f);
+        return session.fail(*f);
     ExportRequest& r = std::get<ExportRequest>(request);
     if (const std::optional<Failure> f = isolumen::overlayOptionsProblem(parser))
-        return fail(*f);
+        return session.fail(*f);
     const std::variant<FigureContent, Failure> picture = drawPicture(r, parser, err);
     if (const Failure* f = std::get_if<Failure>(&picture))
-        return fail(*f);
+        return session.fail(*f);
     if (const std::optional<Failure> f = save(std::get<FigureContent>(picture), r))
-        return fail(*f);
+        return session.fail(*f);
     return 0;
 }

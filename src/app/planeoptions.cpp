@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextStream>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -729,4 +730,42 @@ QString noValueWarning(const QString& what, const PlaneChoice& choice, bool rati
                   .arg(numberText(choice.ratio->numeratorThreshold),
                        numberText(choice.ratio->denominatorThreshold));
     return QStringLiteral("%1: no pixel has a value, because %2.").arg(what, why);
+}
+
+ModeSession::ModeSession(const QCommandLineParser& parser, QTextStream& err)
+    : m_parser(parser), m_err(err), m_warn([&err](const QString& m) { err << m << Qt::endl; })
+{
+}
+
+bool ModeSession::start(const QString& mode, bool allowAllSpecies)
+{
+    return readFile(mode) && readChoice(allowAllSpecies);
+}
+
+bool ModeSession::readFile(const QString& mode)
+{
+    std::variant<QString, Failure> file = onlyFile(m_parser, mode);
+    if (const Failure* f = std::get_if<Failure>(&file)) {
+        fail(*f);
+        return false;
+    }
+    m_path = std::get<QString>(std::move(file));
+    return true;
+}
+
+bool ModeSession::readChoice(bool allowAllSpecies)
+{
+    std::variant<PlaneChoice, Failure> choice = readPlaneChoice(m_parser, allowAllSpecies);
+    if (const Failure* f = std::get_if<Failure>(&choice)) {
+        fail(*f);
+        return false;
+    }
+    m_choice = std::get<PlaneChoice>(std::move(choice));
+    return true;
+}
+
+int ModeSession::fail(const QString& message) const
+{
+    m_err << message << Qt::endl;
+    return kFailureStatus;
 }
