@@ -47,33 +47,23 @@ int checkStandardOutput(int status)
     return 2;
 }
 
-int runChosenMode(int argc, char** argv)
+// The options every mode knows, besides those of the modes themselves.
+struct GeneralOptions
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Isolumen"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ISOLUMEN_VERSION));
-    isolumen::installShutdownSignals();
-    // Copies whose owner was killed outright, or ended with the machine, go now.
-    removeOrphanedCopies(expansionFolder());
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
+    QCommandLineOption info{QStringLiteral("info"),
+                            QStringLiteral("Print the summary of FILE.im and exit.")};
+};
 
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    out.setEncoding(QStringConverter::Utf8);
-    err.setEncoding(QStringConverter::Utf8);
-
-    // The mode is known before any application object exists, because the headless modes run
-    // on the offscreen platform and must never need a display.
-    QCommandLineParser parser;
+void addOptions(QCommandLineParser& parser, const GeneralOptions& general)
+{
     parser.setApplicationDescription(
         QStringLiteral("Viewer for the raw ion images of a NanoSIMS ion microprobe (.im)."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Show the version."));
-    const QCommandLineOption info(QStringLiteral("info"),
-                                  QStringLiteral("Print the summary of FILE.im and exit."));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.addOption(info);
+    parser.addOption(general.help);
+    parser.addOption(general.version);
+    parser.addOption(general.info);
     addPlaneOptions(parser);
     addExportOptions(parser);
     addCountsOptions(parser);
@@ -82,37 +72,27 @@ int runChosenMode(int argc, char** argv)
     addShiftsOptions(parser);
     isolumen::addRegionOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
+}
 
-    if (!parser.parse(argumentList(argc, argv))) {
-        err << parser.errorText() << Qt::endl;
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        // No application object exists yet to name the executable.
-        out << parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                         QStringLiteral("isolumen"));
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        out << "Isolumen " ISOLUMEN_VERSION << Qt::endl;
-        return 0;
-    }
-    const QStringList files = parser.positionalArguments();
-    const int modes = int(parser.isSet(info)) + int(isExportRequested(parser)) +
+// Why the options chosen cannot run together, or nothing.
+std::optional<QString> modeProblem(const QCommandLineParser& parser, const GeneralOptions& general)
+{
+    const int modes = int(parser.isSet(general.info)) + int(isExportRequested(parser)) +
                       int(isCountsExportRequested(parser)) + int(isStatsRequested(parser)) +
                       int(isShiftsRequested(parser)) +
                       int(isolumen::isMaskExportRequested(parser)) + int(isStudyRequested(parser));
-    if (modes > 1) {
-        err << "Choose one of --info, --export, --export-counts, --export-mask, --stats, --study "
-               "and --shifts."
-            << Qt::endl;
-        return 2;
-    }
-    if (const std::optional<QString> problem = isolumen::optionsProblem(parser)) {
-        err << *problem << Qt::endl;
-        return 2;
-    }
-    if (parser.isSet(info)) {
+    if (modes > 1)
+        return QStringLiteral("Choose one of --info, --export, --export-counts, --export-mask, "
+                              "--stats, --study and --shifts.");
+    return isolumen::optionsProblem(parser);
+}
+
+// Runs the mode the options choose, each with the application object it needs.
+int runMode(int argc, char** argv, const QCommandLineParser& parser, const GeneralOptions& general,
+            QTextStream& out, QTextStream& err)
+{
+    const QStringList files = parser.positionalArguments();
+    if (parser.isSet(general.info)) {
         QCoreApplication app(argc, argv);
         if (files.size() != 1) {
             err << "--info needs exactly one file." << Qt::endl;
@@ -142,6 +122,45 @@ int runChosenMode(int argc, char** argv)
         return 2;
     }
     return runViewer(argc, argv, files.value(0), parser);
+}
+
+int runChosenMode(int argc, char** argv)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Isolumen"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ISOLUMEN_VERSION));
+    isolumen::installShutdownSignals();
+    // Copies whose owner was killed outright, or ended with the machine, go now.
+    removeOrphanedCopies(expansionFolder());
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+
+    // The mode is known before any application object exists, because the headless modes run
+    // on the offscreen platform and must never need a display.
+    QCommandLineParser parser;
+    const GeneralOptions general;
+    addOptions(parser, general);
+    if (!parser.parse(argumentList(argc, argv))) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(general.help)) {
+        // No application object exists yet to name the executable.
+        out << parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                         QStringLiteral("isolumen"));
+        return 0;
+    }
+    if (parser.isSet(general.version)) {
+        out << "Isolumen " ISOLUMEN_VERSION << Qt::endl;
+        return 0;
+    }
+    if (const std::optional<QString> problem = modeProblem(parser, general)) {
+        err << *problem << Qt::endl;
+        return 2;
+    }
+    return runMode(argc, argv, parser, general, out, err);
 }
 
 } // namespace

@@ -26,59 +26,34 @@ bool isCountsExportRequested(const QCommandLineParser& parser)
     return parser.isSet(kExportCounts);
 }
 
-int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
+namespace {
+
+// The pages of the counts: layer by layer, the species in the file's order within each.
+QList<PlaneRequest> countPages(const Acquisition& acquisition, const QList<PlaneSource>& species,
+                               const QList<std::pair<int, int>>& ranges)
 {
-    auto fail = [&](const QString& message) {
-        err << message << Qt::endl;
-        return 2;
-    };
-    const QString out = parser.value(kExportCounts);
-    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--export-counts"));
-    if (const Failure* f = std::get_if<Failure>(&file))
-        return fail(f->message);
-    const QString& path = std::get<QString>(file);
-    const QString suffix = QFileInfo(out).suffix().toLower();
-    if (suffix != QLatin1String("tif") && suffix != QLatin1String("tiff"))
-        return fail(
-            QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
-                .arg(out));
-    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
-    if (const Failure* f = std::get_if<Failure>(&parsed))
-        return fail(f->message);
-    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
-
-    Acquisition acquisition;
-    // Each page is asked for once: a sum is written and let go.
-    acquisition.setSumCacheBudget(0);
-    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
-        return fail(f->message);
-    if (readsFile(path, out))
-        return fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return fail(f->message);
-    const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&sources))
-        return fail(f->message);
-    const std::variant<QList<std::pair<int, int>>, Failure> layers =
-        chosenLayers(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&layers))
-        return fail(f->message);
-
-    // Pages layer by layer, the species in the file's order within each.
-    const QList<std::pair<int, int>>& ranges = std::get<QList<std::pair<int, int>>>(layers);
-    const QList<PlaneSource>& species = std::get<QList<PlaneSource>>(sources);
     QList<PlaneRequest> pages;
-    QStringList names;
     for (const auto& [first, last] : ranges) {
         for (const PlaneSource& source : species) {
             PlaneRequest r = acquisition.request(source);
             r.firstLayer = first;
             r.lastLayer = last;
             pages << r;
-            names << acquisition.title(r);
         }
     }
+    return pages;
+}
+
+// Writes the counts of the choice's sources and layers to out; why not, when it cannot.
+std::optional<QString> writeCounts(const QString& out, Acquisition& acquisition,
+                                   const PlaneChoice& choice, const QList<PlaneSource>& species,
+                                   const QList<std::pair<int, int>>& ranges,
+                                   const std::function<void(const QString&)>& warn)
+{
+    const QList<PlaneRequest> pages = countPages(acquisition, species, ranges);
+    QStringList names;
+    for (const PlaneRequest& page : pages)
+        names << acquisition.title(page);
     const CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
                            int(species.size()), int(ranges.size()), names};
     QString error;
@@ -95,6 +70,47 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         },
         &error);
     if (!written)
-        return fail(error);
+        return error;
+    return std::nullopt;
+}
+
+} // namespace
+
+int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
+{
+    ModeSession session(parser, err);
+    const QString out = parser.value(kExportCounts);
+    if (!session.readFile(QStringLiteral("--export-counts")))
+        return kFailureStatus;
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    if (suffix != QLatin1String("tif") && suffix != QLatin1String("tiff"))
+        return session.fail(
+            QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
+                .arg(out));
+    if (!session.readChoice(true))
+        return kFailureStatus;
+    const QString& path = session.path();
+    const PlaneChoice& choice = session.choice();
+
+    Acquisition acquisition;
+    // Each page is asked for once: a sum is written and let go.
+    acquisition.setSumCacheBudget(0);
+    if (std::optional<Failure> f = openForMode(acquisition, path, session.warn()))
+        return session.fail(*f);
+    if (readsFile(path, out))
+        return session.fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
+    if (std::optional<Failure> f = applyChoice(choice, acquisition, session.warn()))
+        return session.fail(*f);
+    const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&sources))
+        return session.fail(*f);
+    const std::variant<QList<std::pair<int, int>>, Failure> layers =
+        chosenLayers(choice, acquisition);
+    if (const Failure* f = std::get_if<Failure>(&layers))
+        return session.fail(*f);
+    if (std::optional<QString> why =
+            writeCounts(out, acquisition, choice, std::get<QList<PlaneSource>>(sources),
+                        std::get<QList<std::pair<int, int>>>(layers), session.warn()))
+        return session.fail(*why);
     return 0;
 }

@@ -102,10 +102,9 @@ std::optional<Failure> readFigureOptions(const QCommandLineParser& parser, Expor
     return std::nullopt;
 }
 
-// The options, checked without touching any file.
-std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parser)
+// The picture to write and the file it shows.
+std::optional<Failure> readFiles(const QCommandLineParser& parser, ExportRequest& r)
 {
-    ExportRequest r;
     r.out = parser.value(kExport);
     if (r.out.isEmpty())
         return Failure{QStringLiteral("--export needs the name of the picture to write.")};
@@ -122,20 +121,18 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     if (format && !canWritePictures(*format))
         return Failure{QStringLiteral("This build cannot write %1 pictures.")
                            .arg(QString::fromLatin1(pictureFormatName(*format)))};
+    return std::nullopt;
+}
 
-    std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, false);
-    if (const Failure* f = std::get_if<Failure>(&planes))
-        return *f;
-    r.planes = std::get<PlaneChoice>(planes);
-    if (r.planes.layers && !r.planes.sum)
-        return Failure{QStringLiteral("A picture shows one plane: --layers needs --sum.")};
-
-    int table = 10;
+// --table, --low and --high.
+std::optional<Failure> readColours(const QCommandLineParser& parser, ExportRequest& r)
+{
+    int table = DisplaySettings::kDefaultTable + 1;
     if (parser.isSet(kTable)) {
-        const std::optional<int> t = wholeNumber(parser.value(kTable), 1, 20);
+        const std::optional<int> t = wholeNumber(parser.value(kTable), 1, kTableCount);
         if (!t)
-            return Failure{QStringLiteral("--table needs a table number from 1 to 20: %1")
-                               .arg(parser.value(kTable))};
+            return Failure{QStringLiteral("--table needs a table number from 1 to %1: %2")
+                               .arg(QString::number(kTableCount), parser.value(kTable))};
         table = *t;
     }
     ColourChoice colours;
@@ -151,6 +148,12 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
         *into = *c;
     }
     setColours(r.settings, colours);
+    return std::nullopt;
+}
+
+// --log, --auto-percentile, --min and --max.
+std::optional<Failure> readRange(const QCommandLineParser& parser, ExportRequest& r)
+{
     r.settings.logScale = parser.isSet(kLog);
     if (parser.isSet(kAutoPercentile)) {
         const std::optional<isolumen::AutoRangeChoice> p =
@@ -169,31 +172,53 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
         if (parser.isSet(name) && !realNumber(parser.value(name)))
             return Failure{QStringLiteral("--%1 needs a number: %2").arg(name, parser.value(name))};
     }
-    if (parser.isSet(kHsi)) {
-        if (!r.planes.ratio)
-            return Failure{QStringLiteral("--hsi shows a ratio: give --ratio N/D.")};
-        r.hsi = hsiBrightnessNamed(parser.isSet(kHsiBrightness) ? parser.value(kHsiBrightness)
-                                                                : QStringLiteral("den"));
-        if (!r.hsi)
-            return Failure{QStringLiteral("--hsi-brightness is den, num, max or mean, not %1.")
-                               .arg(parser.value(kHsiBrightness))};
-        // The ratio's range is the hue range.
-        for (const auto& [name, automatic, text] :
-             {std::tuple{kRMin, &r.settings.autoMin, &r.minText},
-              std::tuple{kRMax, &r.settings.autoMax, &r.maxText}}) {
-            if (parser.isSet(name)) {
-                *automatic = false;
-                *text = parser.value(name);
-            }
-        }
-    } else {
+    return std::nullopt;
+}
+
+// --hsi with its brightness and the ratio's range as the hue range.
+std::optional<Failure> readHsi(const QCommandLineParser& parser, ExportRequest& r)
+{
+    if (!parser.isSet(kHsi)) {
         for (const QString& name : {kRMin, kRMax, kHsiBrightness}) {
             if (parser.isSet(name))
                 return Failure{QStringLiteral("--%1 goes with --hsi.").arg(name)};
         }
+        return std::nullopt;
     }
-    if (std::optional<Failure> f = readFigureOptions(parser, r))
+    if (!r.planes.ratio)
+        return Failure{QStringLiteral("--hsi shows a ratio: give --ratio N/D.")};
+    r.hsi = hsiBrightnessNamed(parser.isSet(kHsiBrightness) ? parser.value(kHsiBrightness)
+                                                            : QStringLiteral("den"));
+    if (!r.hsi)
+        return Failure{QStringLiteral("--hsi-brightness is den, num, max or mean, not %1.")
+                           .arg(parser.value(kHsiBrightness))};
+    for (const auto& [name, automatic, text] :
+         {std::tuple{kRMin, &r.settings.autoMin, &r.minText},
+          std::tuple{kRMax, &r.settings.autoMax, &r.maxText}}) {
+        if (parser.isSet(name)) {
+            *automatic = false;
+            *text = parser.value(name);
+        }
+    }
+    return std::nullopt;
+}
+
+// The options, checked without touching any file.
+std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parser)
+{
+    ExportRequest r;
+    if (std::optional<Failure> f = readFiles(parser, r))
         return *f;
+    std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, false);
+    if (const Failure* f = std::get_if<Failure>(&planes))
+        return *f;
+    r.planes = std::get<PlaneChoice>(planes);
+    if (r.planes.layers && !r.planes.sum)
+        return Failure{QStringLiteral("A picture shows one plane: --layers needs --sum.")};
+    for (const auto read : {readColours, readRange, readHsi, readFigureOptions}) {
+        if (std::optional<Failure> f = read(parser, r))
+            return *f;
+    }
     return r;
 }
 
@@ -296,7 +321,9 @@ void addExportOptions(QCommandLineParser& parser)
                                      "(.png, .tif, .tiff, .bmp, .jpg or .jpeg) and exit."),
                       QStringLiteral("OUT")});
     parser.addOption({kTable,
-                      QStringLiteral("With --export: the colour table, 1 to 20 (default 10)."),
+                      QStringLiteral("With --export: the colour table, 1 to %1 (default %2).")
+                          .arg(kTableCount)
+                          .arg(DisplaySettings::kDefaultTable + 1),
                       QStringLiteral("T")});
     parser.addOption({kMin,
                       QStringLiteral("With --export: a manual minimum (default: the layer's)."),
@@ -349,20 +376,17 @@ bool isExportRequested(const QCommandLineParser& parser)
 
 int runExport(const QCommandLineParser& parser, QTextStream& err)
 {
-    auto fail = [&](const Failure& f) {
-        err << f.message << Qt::endl;
-        return 2;
-    };
+    const ModeSession session(parser, err);
     std::variant<ExportRequest, Failure> request = readOptions(parser);
     if (const Failure* f = std::get_if<Failure>(&request))
-        return fail(*f);
+        return session.fail(*f);
     ExportRequest& r = std::get<ExportRequest>(request);
     if (const std::optional<Failure> f = isolumen::overlayOptionsProblem(parser))
-        return fail(*f);
+        return session.fail(*f);
     const std::variant<FigureContent, Failure> picture = drawPicture(r, parser, err);
     if (const Failure* f = std::get_if<Failure>(&picture))
-        return fail(*f);
+        return session.fail(*f);
     if (const std::optional<Failure> f = save(std::get<FigureContent>(picture), r))
-        return fail(*f);
+        return session.fail(*f);
     return 0;
 }

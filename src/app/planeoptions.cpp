@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextStream>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -356,22 +357,21 @@ std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice&
     return std::nullopt;
 }
 
-} // namespace
+constexpr int kMostNumber = std::numeric_limits<int>::max();
 
-std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
-                                                   bool allowAllSpecies)
+// --species, --plane, --layers and --sum.
+std::optional<Failure> readPlanes(const QCommandLineParser& parser, bool allowAllSpecies,
+                                  PlaneChoice& c)
 {
-    PlaneChoice c;
-    constexpr int most = std::numeric_limits<int>::max();
     if (parser.isSet(kSpecies)) {
         const QString v = parser.value(kSpecies);
         if (allowAllSpecies && v == QLatin1String("all"))
             c.allSpecies = true;
-        else if (!(c.species = wholeNumber(v, 1, most)))
+        else if (!(c.species = wholeNumber(v, 1, kMostNumber)))
             return Failure{QStringLiteral("--species needs a whole number from 1%1: %2")
                                .arg(allowAllSpecies ? QStringLiteral(" or all") : QString(), v)};
     }
-    if (parser.isSet(kPlane) && !(c.plane = wholeNumber(parser.value(kPlane), 1, most)))
+    if (parser.isSet(kPlane) && !(c.plane = wholeNumber(parser.value(kPlane), 1, kMostNumber)))
         return Failure{
             QStringLiteral("--plane needs a whole number from 1: %1").arg(parser.value(kPlane))};
     if (parser.isSet(kLayers)) {
@@ -389,10 +389,12 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     c.sum = parser.isSet(kSum);
     if (c.sum && c.plane)
         return Failure{QStringLiteral("--sum adds layers: give --layers A-B, not --plane.")};
+    return std::nullopt;
+}
 
-    if (std::optional<Failure> f = readRatios(parser, c))
-        return *f;
-
+// --deadtime, --deadtime-ns and the QSA correction.
+std::optional<Failure> readCorrections(const QCommandLineParser& parser, PlaneChoice& c)
+{
     if (parser.isSet(kDeadTime) && parser.isSet(kDeadTimeNs))
         return Failure{QStringLiteral("Give either --deadtime or --deadtime-ns, not both.")};
     if (parser.isSet(kDeadTimeNs)) {
@@ -404,11 +406,12 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
         c.corrections.deadTimeAllNs = *ns;
     }
     c.corrections.deadTime = c.corrections.deadTime || parser.isSet(kDeadTime);
-    if (std::optional<Failure> f = readQsa(parser, c))
-        return *f;
+    return readQsa(parser, c);
+}
 
-    if (std::optional<Failure> f = readAlignmentOptions(parser, c))
-        return *f;
+// --analysis, read now, and --align with the species and layer it aligns by.
+std::optional<Failure> readAnalysisAndAlignment(const QCommandLineParser& parser, PlaneChoice& c)
+{
     if (parser.isSet(kAnalysis)) {
         c.analysisPath = parser.value(kAnalysis);
         std::variant<isolumen::AnalysisFile, QString> read =
@@ -422,9 +425,25 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
     for (const auto& [name, into] :
          {std::pair{kAlignSpecies, &c.alignSpecies}, std::pair{kAlignLayer, &c.alignLayer}}) {
-        if (parser.isSet(name) && !(*into = wholeNumber(parser.value(name), 1, most)))
+        if (parser.isSet(name) && !(*into = wholeNumber(parser.value(name), 1, kMostNumber)))
             return Failure{QStringLiteral("--%1 needs a whole number from 1: %2")
                                .arg(name, parser.value(name))};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
+                                                   bool allowAllSpecies)
+{
+    PlaneChoice c;
+    if (std::optional<Failure> f = readPlanes(parser, allowAllSpecies, c))
+        return *f;
+    for (const auto read :
+         {readRatios, readCorrections, readAlignmentOptions, readAnalysisAndAlignment}) {
+        if (std::optional<Failure> f = read(parser, c))
+            return *f;
     }
     return c;
 }
@@ -711,4 +730,42 @@ QString noValueWarning(const QString& what, const PlaneChoice& choice, bool rati
                   .arg(numberText(choice.ratio->numeratorThreshold),
                        numberText(choice.ratio->denominatorThreshold));
     return QStringLiteral("%1: no pixel has a value, because %2.").arg(what, why);
+}
+
+ModeSession::ModeSession(const QCommandLineParser& parser, QTextStream& err)
+    : m_parser(parser), m_err(err), m_warn([&err](const QString& m) { err << m << Qt::endl; })
+{
+}
+
+bool ModeSession::start(const QString& mode, bool allowAllSpecies)
+{
+    return readFile(mode) && readChoice(allowAllSpecies);
+}
+
+bool ModeSession::readFile(const QString& mode)
+{
+    std::variant<QString, Failure> file = onlyFile(m_parser, mode);
+    if (const Failure* f = std::get_if<Failure>(&file)) {
+        fail(*f);
+        return false;
+    }
+    m_path = std::get<QString>(std::move(file));
+    return true;
+}
+
+bool ModeSession::readChoice(bool allowAllSpecies)
+{
+    std::variant<PlaneChoice, Failure> choice = readPlaneChoice(m_parser, allowAllSpecies);
+    if (const Failure* f = std::get_if<Failure>(&choice)) {
+        fail(*f);
+        return false;
+    }
+    m_choice = std::get<PlaneChoice>(std::move(choice));
+    return true;
+}
+
+int ModeSession::fail(const QString& message) const
+{
+    m_err << message << Qt::endl;
+    return kFailureStatus;
 }

@@ -5,10 +5,12 @@
 #include "core/model/corrections.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <variant>
 
 class QCommandLineParser;
+class QTextStream;
 
 // The options that choose planes, shared by the command-line modes that read them: which
 // species (--species N or all), which layers (--plane P, --layers A-B, --sum). Numbers are
@@ -19,6 +21,7 @@ struct Failure
 {
     QString message;
 };
+constexpr int kFailureStatus = 2;
 
 // What the options of a command-line mode ask for, before any file is read.
 struct PlaneChoice
@@ -112,3 +115,33 @@ std::optional<int> wholeNumber(const QString& text, int first, int last);
 // The warning for a result of the choice in which no pixel has a value (what names it): the
 // result is still written, and this says why it is empty.
 QString noValueWarning(const QString& what, const PlaneChoice& choice, bool ratio);
+
+// The start every command-line mode shares: its messages go to standard error, a failure ends
+// it with kFailureStatus, and its options name the one file and the plane choice it works on.
+class ModeSession
+{
+public:
+    ModeSession(const QCommandLineParser& parser, QTextStream& err);
+
+    // Reads the mode's one file (onlyFile(); mode names the mode in messages, "--stats"), then
+    // the plane choice. False, having said why, when either cannot be read.
+    bool start(const QString& mode, bool allowAllSpecies);
+    bool readFile(const QString& mode);
+    bool readChoice(bool allowAllSpecies);
+
+    // Writes message to standard error and gives the status that ends the mode.
+    int fail(const QString& message) const;
+    int fail(const Failure& failure) const { return fail(failure.message); }
+    // Writes a message the mode goes on after; the form openForMode() and applyChoice() take.
+    const std::function<void(const QString&)>& warn() const { return m_warn; }
+
+    const QString& path() const { return m_path; }
+    PlaneChoice& choice() { return m_choice; }
+
+private:
+    const QCommandLineParser& m_parser;
+    QTextStream& m_err;
+    std::function<void(const QString&)> m_warn;
+    QString m_path;
+    PlaneChoice m_choice;
+};

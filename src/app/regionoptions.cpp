@@ -255,39 +255,34 @@ bool isMaskExportRequested(const QCommandLineParser& parser)
 
 int runMaskExport(const QCommandLineParser& parser, QTextStream& err)
 {
-    const auto fail = [&](const QString& message) {
-        err << message << Qt::endl;
-        return 2;
-    };
-    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--export-mask"));
-    if (const Failure* f = std::get_if<Failure>(&file))
-        return fail(f->message);
-    const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
-    if (const Failure* f = std::get_if<Failure>(&parsed))
-        return fail(f->message);
+    ModeSession session(parser, err);
+    if (!session.start(QStringLiteral("--export-mask"), false))
+        return kFailureStatus;
     if (!regionsGiven(parser))
-        return fail(QStringLiteral("--export-mask needs regions: --roi, --rois, --analysis, "
-                                   "--find-regions or --regions-mask."));
-    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+        return session.fail(
+            QStringLiteral("--export-mask needs regions: --roi, --rois, --analysis, "
+                           "--find-regions or --regions-mask."));
+    const PlaneChoice& choice = session.choice();
+    const QString& path = session.path();
+    const auto& warn = session.warn();
     Acquisition acquisition;
-    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, std::get<QString>(file), warn))
-        return fail(f->message);
+    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
+        return session.fail(*f);
     if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return fail(f->message);
+        return session.fail(*f);
     const std::variant<QList<Region>, Failure> regions = modeRegions(parser, choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&regions))
-        return fail(f->message);
+        return session.fail(*f);
     if (std::optional<Failure> f = saveRegionsOption(parser, std::get<QList<Region>>(regions)))
-        return fail(f->message);
+        return session.fail(*f);
     const QList<Region>& found = std::get<QList<Region>>(regions);
     QString error;
     if (!writeRegionMask(parser.value(kExportMask), found, *acquisition.frameSide(),
                          acquisition.header().micronsPerPixel(), &error))
-        return fail(error);
+        return session.fail(error);
     if (found.isEmpty())
         warn(QStringLiteral("%1: no region was found; the mask is empty.")
-                 .arg(QFileInfo(std::get<QString>(file)).fileName()));
+                 .arg(QFileInfo(path).fileName()));
     return 0;
 }
 

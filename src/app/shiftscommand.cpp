@@ -27,35 +27,27 @@ bool isShiftsRequested(const QCommandLineParser& parser)
 
 int runShifts(const QCommandLineParser& parser, QTextStream& err)
 {
-    auto fail = [&](const QString& message) {
-        err << message << Qt::endl;
-        return 2;
-    };
-    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--shifts"));
-    if (const Failure* f = std::get_if<Failure>(&file))
-        return fail(f->message);
-    const QString& path = std::get<QString>(file);
-    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, false);
-    if (const Failure* f = std::get_if<Failure>(&parsed))
-        return fail(f->message);
-    PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    ModeSession session(parser, err);
+    if (!session.start(QStringLiteral("--shifts"), false))
+        return kFailureStatus;
+    const auto& warn = session.warn();
+    PlaneChoice& choice = session.choice();
     Acquisition acquisition;
-    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
-        return fail(f->message);
+    if (std::optional<Failure> f = openForMode(acquisition, session.path(), warn))
+        return session.fail(*f);
     // An analysis's alignment, unless options ask for another estimate.
     const AlignmentSettings& asked = choice.alignSettings;
     choice.align = choice.alignSpecies || choice.alignLayer || choice.alignSubpixel || asked.bin ||
                    asked.region || asked.minConfidence || asked.maxStep;
     if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return fail(f->message);
+        return session.fail(*f);
     std::variant<Alignment, Failure> estimated = Failure{};
     if (acquisition.alignment())
         estimated = *acquisition.alignment();
     else
         estimated = estimateAlignment(choice, acquisition);
     if (const Failure* f = std::get_if<Failure>(&estimated))
-        return fail(f->message);
+        return session.fail(*f);
     const Alignment& alignment = std::get<Alignment>(estimated);
     for (int l = 1; l <= int(alignment.shifts.size()); ++l) {
         const QString why = interpolationReason(alignment.origin(l));
@@ -66,7 +58,7 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
 
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot write to standard output."));
+        return session.fail(QStringLiteral("Cannot write to standard output."));
     CsvWriter csv(out);
     csv.text(QStringLiteral("layer"))
         .text(QStringLiteral("dx"))

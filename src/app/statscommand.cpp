@@ -390,24 +390,20 @@ std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& 
 
 int runStudy(const QCommandLineParser& parser, QTextStream& err)
 {
-    auto fail = [&](const QString& message) {
-        err << message << Qt::endl;
-        return 2;
-    };
+    ModeSession session(parser, err);
     const QStringList inputs = parser.positionalArguments();
     if (inputs.isEmpty())
-        return fail(QStringLiteral("--study needs at least one input file."));
-    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
-    if (const Failure* f = std::get_if<Failure>(&parsed))
-        return fail(f->message);
-    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+        return session.fail(QStringLiteral("--study needs at least one input file."));
+    if (!session.readChoice(true))
+        return kFailureStatus;
+    const PlaneChoice& choice = session.choice();
     if (std::optional<Failure> f = statsOptionsProblem(parser, choice, false))
-        return fail(f->message);
+        return session.fail(*f);
     const std::optional<int> jobs =
         parser.isSet(kJobs) ? wholeNumber(parser.value(kJobs), 1, 1024)
                             : std::optional<int>(std::max(1, QThread::idealThreadCount()));
     if (!jobs)
-        return fail(
+        return session.fail(
             QStringLiteral("--jobs needs a whole number from 1: %1").arg(parser.value(kJobs)));
     const QList<StudyPart> parts = measureStudy(parser, choice, choice.ratios, inputs, *jobs, err);
     int failed = 0;
@@ -421,10 +417,10 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
     }
     QString error;
     if (failed == parts.size())
-        return fail(QStringLiteral("No input could be measured; %1 is not written.")
-                        .arg(parser.value(kStudy)));
+        return session.fail(QStringLiteral("No input could be measured; %1 is not written.")
+                                .arg(parser.value(kStudy)));
     if (!writeStudy(parser.value(kStudy), parts, &error))
-        return fail(QStringLiteral("Cannot write %1: %2").arg(parser.value(kStudy), error));
+        return session.fail(QStringLiteral("Cannot write %1: %2").arg(parser.value(kStudy), error));
     if (failed > 0) {
         err << QStringLiteral("%1 of %2 inputs failed; their rows are left out.")
                    .arg(failed)
@@ -437,26 +433,18 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
 
 int runStats(const QCommandLineParser& parser, QTextStream& err)
 {
-    auto fail = [&](const QString& message) {
-        err << message << Qt::endl;
-        return 2;
-    };
-    const std::variant<QString, Failure> file = onlyFile(parser, QStringLiteral("--stats"));
-    if (const Failure* f = std::get_if<Failure>(&file))
-        return fail(f->message);
-    std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
-    if (const Failure* f = std::get_if<Failure>(&parsed))
-        return fail(f->message);
-    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    ModeSession session(parser, err);
+    if (!session.start(QStringLiteral("--stats"), true))
+        return kFailureStatus;
+    const PlaneChoice& choice = session.choice();
     if (std::optional<Failure> f = statsOptionsProblem(parser, choice, true))
-        return fail(f->message);
-    const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    const auto rows = measure(parser, choice, choice.ratios, std::get<QString>(file), warn);
+        return session.fail(*f);
+    const auto rows = measure(parser, choice, choice.ratios, session.path(), session.warn());
     if (const Failure* f = std::get_if<Failure>(&rows))
-        return fail(f->message);
+        return session.fail(*f);
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot write to standard output."));
+        return session.fail(QStringLiteral("Cannot write to standard output."));
     CsvWriter csv(out);
     Row header;
     for (const QString& column : kColumns)
@@ -464,7 +452,7 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     writeRow(csv, header);
     for (const Row& row : std::get<QList<Row>>(rows)) {
         if (!writeRow(csv, row))
-            return fail(QStringLiteral("Cannot write to standard output."));
+            return session.fail(QStringLiteral("Cannot write to standard output."));
     }
     return 0;
 }

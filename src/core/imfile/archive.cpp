@@ -451,6 +451,64 @@ QString copyTemplate(const QString& folder, QString name)
         name.left(100) + QStringLiteral("-%1-XXXXXX.im").arg(QCoreApplication::applicationPid()));
 }
 
+// Why the file at path cannot be read as an archive at all, or nothing.
+QString archiveFileProblem(const QString& path, const QFileInfo& info)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (path.isEmpty() || !info.exists())
+        return QStringLiteral("No such file: %1").arg(shown);
+    if (info.isDir())
+        return QStringLiteral("This is a folder, not a file: %1").arg(shown);
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty())
+        return problem;
+    if (QFile file(path); !file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString());
+    return {};
+}
+
+QString unsupportedArchive(const QString& name)
+{
+    return QStringLiteral("%1 is not a supported archive: its content is not gzip, bzip2, xz, "
+                          "zstd or zip data.")
+        .arg(name);
+}
+
+// Opens the archive at the start of its .im data: the one stream of a compressed file, or the
+// .im entry of an archive, and says in d which. The reason when it cannot.
+QString openImData(Destination& d, ArchiveReader& reader, archive_entry** entry)
+{
+    QString error;
+    reader = openAt(d.archivePath, entry, &error);
+    if (!reader)
+        return readFailure(d.archiveName, error);
+    archive* a = reader.get();
+    if ((archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) {
+        if (archive_filter_code(a, 0) == ARCHIVE_FILTER_NONE)
+            return unsupportedArchive(d.archiveName);
+        d.raw = true;
+        d.gzip = archive_filter_count(a) == 2 && archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
+        return {};
+    }
+    const std::variant<int, QString> found = findImEntry(a, *entry, d.archiveName);
+    if (const QString* why = std::get_if<QString>(&found))
+        return *why;
+    // The listing read past the entry; a fresh reader steps to it.
+    reader = openAt(d.archivePath, entry, &error);
+    a = reader.get();
+    for (int i = 0; a && i < std::get<int>(found); ++i) {
+        if (archive_read_next_header(a, entry) < ARCHIVE_WARN) {
+            error = QString::fromUtf8(archive_error_string(a));
+            a = nullptr;
+        }
+    }
+    if (!a)
+        return readFailure(d.archiveName, error);
+    if (archive_entry_is_encrypted(*entry))
+        return QStringLiteral("%1 is password-protected, which the viewer cannot open.")
+            .arg(d.archiveName);
+    return {};
+}
+
 } // namespace
 
 bool isCompressedName(const QString& path)
@@ -502,15 +560,8 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
 {
     const QFileInfo info(archivePath);
     Destination d{archivePath, info.fileName(), cacheFolder, -1, info.size()};
-    const QString shown = QDir::toNativeSeparators(archivePath);
-    if (archivePath.isEmpty() || !info.exists())
-        return QStringLiteral("No such file: %1").arg(shown);
-    if (info.isDir())
-        return QStringLiteral("This is a folder, not a file: %1").arg(shown);
-    if (const QString problem = specialFileProblem(archivePath); !problem.isEmpty())
+    if (QString problem = archiveFileProblem(archivePath, info); !problem.isEmpty())
         return problem;
-    if (QFile file(archivePath); !file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString());
     if (!QDir().mkpath(cacheFolder))
         return QStringLiteral("Could not create the folder %1 to expand %2.")
             .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName);
@@ -519,41 +570,12 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
     if (progress)
         progress->setTotal(d.compressedSize);
 
-    const QString unsupported = QStringLiteral("%1 is not a supported archive: its content is not "
-                                               "gzip, bzip2, xz, zstd or zip data.")
-                                    .arg(d.archiveName);
     if (d.compressedSize == 0)
-        return unsupported;
+        return unsupportedArchive(d.archiveName);
     archive_entry* entry = nullptr;
-    QString error;
-    ArchiveReader reader = openAt(archivePath, &entry, &error);
-    if (!reader)
-        return readFailure(d.archiveName, error);
-    archive* a = reader.get();
-    if ((archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) {
-        if (archive_filter_code(a, 0) == ARCHIVE_FILTER_NONE)
-            return unsupported;
-        d.raw = true;
-        d.gzip = archive_filter_count(a) == 2 && archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
-    } else {
-        const std::variant<int, QString> found = findImEntry(a, entry, d.archiveName);
-        if (const QString* why = std::get_if<QString>(&found))
-            return *why;
-        // The listing read past the entry; a fresh reader steps to it.
-        reader = openAt(archivePath, &entry, &error);
-        a = reader.get();
-        for (int i = 0; a && i < std::get<int>(found); ++i) {
-            if (archive_read_next_header(a, &entry) < ARCHIVE_WARN) {
-                error = QString::fromUtf8(archive_error_string(a));
-                a = nullptr;
-            }
-        }
-        if (!a)
-            return readFailure(d.archiveName, error);
-        if (archive_entry_is_encrypted(entry))
-            return QStringLiteral("%1 is password-protected, which the viewer cannot open.")
-                .arg(d.archiveName);
-    }
+    ArchiveReader reader(nullptr, &archive_read_free);
+    if (QString why = openImData(d, reader, &entry); !why.isEmpty())
+        return why;
     // Zips record the expanded size. gzip's trailer holds it only modulo 2^32, and xz and
     // zstd, where they record it, leave it unread by libarchive: those stop when the disk is.
     if (archive_entry_size_is_set(entry) && d.budget >= 0 && archive_entry_size(entry) > d.budget)
@@ -566,7 +588,7 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
         return QStringLiteral("Could not create a file in %1 to expand %2: %3.")
             .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName, out.errorString());
     std::unique_ptr<ExpandedFile> expanded(new ExpandedFile(out.fileName()));
-    error = writeData(a, out, d, progress);
+    const QString error = writeData(reader.get(), out, d, progress);
     expanded->m_size = out.size();
     out.close(); // before a failure deletes the file
     if (!error.isEmpty())

@@ -23,6 +23,41 @@ const QLatin1String variantMarkers[] = {
     QLatin1String("IMAGE ACQUISITION"), QLatin1String("NANOSIMS 50 - IMAGE RTI"),
     QLatin1String("GRAIN MODE - IMAGE"), QLatin1String("LINESCAN - BEAM CONTROL - IMAGE")};
 
+// Where the fields sit, in bytes from the start of the file.
+namespace offset {
+constexpr qint64 typeCode = 0; // the software version in later layouts
+constexpr qint64 analysisType = 4;
+constexpr qint64 headerSize = 8;
+constexpr qint64 positionX = 20;
+constexpr qint64 positionY = 24;
+constexpr qint64 marker = 28;
+constexpr int markerWidth = 32;
+constexpr qint64 userName = 60;
+constexpr qint64 sampleName = 76;
+constexpr int nameWidth = 16;
+constexpr qint64 date = 92;
+constexpr qint64 time = 108;
+constexpr int dateWidth = 16;
+constexpr qint64 duration = 140;
+constexpr qint64 speciesCount = 408;
+constexpr int originalName2Width = 32;
+constexpr int labelWidth = 16;
+// Within a mass table entry.
+constexpr qint64 entryTrolley = 0;
+constexpr qint64 entryMass = 8;
+constexpr qint64 entryCountTime = 32;
+// Within the image description at the end of the header.
+constexpr qint64 tailImageType = 0;
+constexpr qint64 tailPixelWidth = 2;
+constexpr qint64 tailPixelHeight = 4;
+constexpr qint64 tailPixelDepth = 6;
+constexpr qint64 tailSpeciesCount = 8;
+constexpr qint64 tailPlaneCount = 10;
+constexpr qint64 tailNmSize = 12;
+constexpr qint64 tailOriginalName = 16;
+constexpr int tailOriginalNameWidth = 64;
+} // namespace offset
+
 constexpr qint64 minimumFileSize = 10000; // a file must be longer than this
 constexpr qint32 tailSize = 80;           // the image description at the end of the header
 constexpr qint32 imageBlockSize = 84;     // tail plus the Int32 that holds its size
@@ -38,6 +73,7 @@ constexpr qint32 laterMassTable = 652;
 const QByteArray analysisMarker("Anal_param_nano");
 const QByteArray secondAnalysisMarker("Anal_param_nano_bis");
 constexpr qint32 firstDeadTimes = 1632 + 12;
+constexpr qint32 deadTimeRecord = 16;
 constexpr qint32 secondDeadTimes[] = {124, 228};
 // Headers are tens of kilobytes; the search for the markers stops well beyond that.
 constexpr qint64 markerSearchLimit = qint64(4) << 20;
@@ -124,14 +160,14 @@ bool headerSizeFits(qint32 hs, qint64 length, qint32 minimum)
 
 std::optional<Layout> recognise(const HeaderBytes& in, qint64 length)
 {
-    const QString marker = in.text(28, 32);
+    const QString marker = in.text(offset::marker, offset::markerWidth);
     if (length <= minimumFileSize)
         return std::nullopt;
 
     // The classic checks first: files that pass them are read as they always were.
     {
-        const qint32 typeCode = in.int32(0, QDataStream::BigEndian);
-        const qint32 hs = in.int32(8, QDataStream::BigEndian);
+        const qint32 typeCode = in.int32(offset::typeCode, QDataStream::BigEndian);
+        const qint32 hs = in.int32(offset::headerSize, QDataStream::BigEndian);
         if (contains(classicTypeCodes, typeCode) && headerSizeFits(hs, length, tailSize) &&
             marker == classicMarker)
             return Layout{};
@@ -139,9 +175,9 @@ std::optional<Layout> recognise(const HeaderBytes& in, qint64 length)
 
     // Later software versions: the structure must prove an image file.
     for (const auto order : {QDataStream::BigEndian, QDataStream::LittleEndian}) {
-        const qint32 version = in.int32(0, order);
-        const qint32 analysisType = in.int32(4, order);
-        const qint32 hs = in.int32(8, order);
+        const qint32 version = in.int32(offset::typeCode, order);
+        const qint32 analysisType = in.int32(offset::analysisType, order);
+        const qint32 hs = in.int32(offset::headerSize, order);
         const bool versionKnown = order == QDataStream::BigEndian
                                       ? contains(bigEndianVersions, version)
                                       : version == littleEndianVersion;
@@ -182,7 +218,7 @@ void readDeadTimes(const HeaderBytes& in, qint64 headerSize, QDataStream::ByteOr
         return;
     h.deadTimesRecorded = true;
     for (int k = 0; k < 5; ++k)
-        h.deadTimesNs[k] = in.int32(first + firstDeadTimes + 16 * k, order);
+        h.deadTimesNs[k] = in.int32(first + firstDeadTimes + deadTimeRecord * k, order);
     const qint64 second = findMarker(header, secondAnalysisMarker);
     if (second < 0)
         return;
@@ -228,6 +264,88 @@ QString dateText(const QString& d)
     return day + QLatin1Char('-') + month + QLatin1Char('-') + year;
 }
 
+namespace {
+
+void readFixedFields(const HeaderBytes& in, QDataStream::ByteOrder order, ImHeader& h)
+{
+    h.headerSize = in.int32(offset::headerSize, order);
+    h.positionX = in.int32(offset::positionX, order);
+    h.positionY = in.int32(offset::positionY, order);
+    h.userName = in.text(offset::userName, offset::nameWidth);
+    h.sampleName = in.text(offset::sampleName, offset::nameWidth);
+    h.date = dateText(in.text(offset::date, offset::dateWidth)) + QStringLiteral(", ") +
+             in.text(offset::time, offset::dateWidth);
+    h.duration = in.int32(offset::duration, order);
+    h.speciesCount = in.int32(offset::speciesCount, order);
+    // Headers shorter than this offset hold no second name; it then reads as empty.
+    const qint64 origName2At = qint64(h.headerSize) - origName2Back;
+    h.originalName2 =
+        origName2At >= 0 ? in.text(origName2At, offset::originalName2Width) : QString();
+}
+
+// The labels and counting of the first `labelled` species.
+void readSpecies(const HeaderBytes& in, const Layout& layout, int labelled, ImHeader& h)
+{
+    const QDataStream::ByteOrder order = layout.order;
+    for (int i = 0; i < labelled; ++i) {
+        QString label = in.text(layout.labelBase + qint64(labelStride) * i, offset::labelWidth);
+        const qsizetype cut = label.indexOf(QChar(20));
+        if (cut >= 0)
+            label.truncate(cut);
+        h.species << label;
+    }
+    const qint64 massTable = order == QDataStream::LittleEndian ? laterMassTable : classicMassTable;
+    for (int i = 0; i < labelled; ++i) {
+        const qint64 entry = massTable + qint64(labelStride) * i;
+        SpeciesCounting c;
+        c.trolley = in.int32(entry + offset::entryTrolley, order);
+        c.mass = in.float64(entry + offset::entryMass, order);
+        c.countTime = in.float64(entry + offset::entryCountTime, order);
+        if (!std::isfinite(c.mass))
+            c.mass = 0;
+        if (!std::isfinite(c.countTime) || c.countTime < 0)
+            c.countTime = 0;
+        c.secondaryElectrons = c.trolley == 8 || (c.mass == 0 && h.species[i].isEmpty());
+        h.counting << c;
+    }
+}
+
+// The image description at the end of the header.
+void readImageTail(const HeaderBytes& in, QDataStream::ByteOrder order, ImHeader& h)
+{
+    const qint64 tail = qint64(h.headerSize) - tailSize;
+    h.imageType = in.int16(tail + offset::tailImageType, order);
+    h.pixelWidth = in.int16(tail + offset::tailPixelWidth, order);
+    h.pixelHeight = in.int16(tail + offset::tailPixelHeight, order);
+    h.pixelDepth = in.int16(tail + offset::tailPixelDepth, order);
+    h.speciesCount2 = in.int16(tail + offset::tailSpeciesCount, order);
+    h.planeCount = in.int16(tail + offset::tailPlaneCount, order);
+    h.nmSize = in.int32(tail + offset::tailNmSize, order);
+    h.micronSize = std::round(h.nmSize / 100.0) / 10.0;
+    h.originalName = in.text(tail + offset::tailOriginalName, offset::tailOriginalNameWidth);
+    h.bytesPerSample = h.pixelDepth == 4 ? 4 : 2;
+    h.frameSize = qint64(h.pixelWidth) * h.pixelHeight * h.bytesPerSample;
+}
+
+// Whether the header's sizes fit the file and the frames are of a side the viewer shows.
+void checkSizes(const ImHeader& h, HeaderReadResult& result)
+{
+    // Absurd counts in a damaged header must not overflow: a product that does not fit 64 bits
+    // cannot equal the file's length either.
+    const std::optional<qint64> data =
+        product({qint64(h.planeCount), qint64(h.speciesCount), h.frameSize});
+    if (!data || qint64(h.headerSize) + *data != h.fileSize)
+        result.messages << QStringLiteral("File size does not compute correctly.");
+
+    static constexpr int sides[] = {64, 128, 256, 512, 1024, 2048};
+    if (h.pixelWidth == h.pixelHeight && contains(sides, int(h.pixelWidth)))
+        result.frameSide = h.pixelWidth;
+    else
+        result.messages << QStringLiteral("Cannot handle this pixel size.");
+}
+
+} // namespace
+
 HeaderReadResult readImHeader(QIODevice& device, qint64 length, const QString& displayName)
 {
     HeaderReadResult result;
@@ -241,74 +359,17 @@ HeaderReadResult readImHeader(QIODevice& device, qint64 length, const QString& d
     h.byteOrder = order;
     h.fileSize = length;
     h.fileName = displayName;
-    h.headerSize = in.int32(8, order);
-    h.positionX = in.int32(20, order);
-    h.positionY = in.int32(24, order);
-    h.userName = in.text(60, 16);
-    h.sampleName = in.text(76, 16);
-    h.date = dateText(in.text(92, 16)) + QStringLiteral(", ") + in.text(108, 16);
-    h.duration = in.int32(140, order);
-    h.speciesCount = in.int32(408, order);
-    // Headers shorter than this offset hold no second name; it then reads as empty.
-    const qint64 origName2At = qint64(h.headerSize) - origName2Back;
-    h.originalName2 = origName2At >= 0 ? in.text(origName2At, 32) : QString();
-
+    readFixedFields(in, order, h);
     const int labelled = std::clamp(h.speciesCount, 0, ImHeader::kMaxSpecies);
-    for (int i = 0; i < labelled; ++i) {
-        QString label = in.text(layout->labelBase + qint64(labelStride) * i, 16);
-        const qsizetype cut = label.indexOf(QChar(20));
-        if (cut >= 0)
-            label.truncate(cut);
-        h.species << label;
-    }
-    const qint64 massTable =
-        layout->order == QDataStream::LittleEndian ? laterMassTable : classicMassTable;
-    for (int i = 0; i < labelled; ++i) {
-        const qint64 entry = massTable + qint64(labelStride) * i;
-        SpeciesCounting c;
-        c.trolley = in.int32(entry, order);
-        c.mass = in.float64(entry + 8, order);
-        c.countTime = in.float64(entry + 32, order);
-        if (!std::isfinite(c.mass))
-            c.mass = 0;
-        if (!std::isfinite(c.countTime) || c.countTime < 0)
-            c.countTime = 0;
-        c.secondaryElectrons = c.trolley == 8 || (c.mass == 0 && h.species[i].isEmpty());
-        h.counting << c;
-    }
+    readSpecies(in, *layout, labelled, h);
     readDeadTimes(in, qint64(h.headerSize), order, h);
 
     // An unnamed last channel is the secondary-electron image.
     if (h.speciesCount >= 1 && h.speciesCount == labelled && h.species.last().isEmpty())
         h.species.last() = QStringLiteral("S.E.");
 
-    const qint64 tail = qint64(h.headerSize) - tailSize;
-    h.imageType = in.int16(tail, order);
-    h.pixelWidth = in.int16(tail + 2, order);
-    h.pixelHeight = in.int16(tail + 4, order);
-    h.pixelDepth = in.int16(tail + 6, order);
-    h.speciesCount2 = in.int16(tail + 8, order);
-    h.planeCount = in.int16(tail + 10, order);
-    h.nmSize = in.int32(tail + 12, order);
-    h.micronSize = std::round(h.nmSize / 100.0) / 10.0;
-    h.originalName = in.text(tail + 16, 64);
-
-    h.bytesPerSample = h.pixelDepth == 4 ? 4 : 2;
-    h.frameSize = qint64(h.pixelWidth) * h.pixelHeight * h.bytesPerSample;
-
-    // Absurd counts in a damaged header must not overflow: a product that does not fit 64 bits
-    // cannot equal the file's length either.
-    const std::optional<qint64> data =
-        product({qint64(h.planeCount), qint64(h.speciesCount), h.frameSize});
-    if (!data || qint64(h.headerSize) + *data != h.fileSize)
-        result.messages << QStringLiteral("File size does not compute correctly.");
-
-    static constexpr int sides[] = {64, 128, 256, 512, 1024, 2048};
-    if (h.pixelWidth == h.pixelHeight && contains(sides, int(h.pixelWidth)))
-        result.frameSide = h.pixelWidth;
-    else
-        result.messages << QStringLiteral("Cannot handle this pixel size.");
-
+    readImageTail(in, order, h);
+    checkSizes(h, result);
     result.header = std::move(h);
     return result;
 }

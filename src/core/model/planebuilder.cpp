@@ -62,46 +62,74 @@ bool isExcluded(const std::vector<int>& excluded, int l)
     return std::binary_search(excluded.begin(), excluded.end(), l);
 }
 
-// Integer counts, as recorded: one layer in the file's type, a sum in 64 bits (32-bit samples
-// can overflow any narrower sum) and then in 32 bits when every value fits. A layer's extremes
-// are found band by band while the band is still in the cache.
+// One layer in the file's type. Its extremes are found band by band while the band is still in
+// the cache.
 template <typename Sample>
-bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
-                  const std::vector<int>& excluded, Plane& out, Progress* progress)
+void singleLayer(const ImFile& file, int species, int layer, const Bands& bands, Plane& out,
+                 Progress* progress)
 {
-    const int side = *file.frameSide();
-    const Bands bands{side, bandRows(side)};
-    const bool sum = lastLayer > firstLayer;
-    std::atomic<bool> cancelled{false};
+    const int side = bands.side;
+    std::vector<Sample> values(size_t(side) * side);
+    Sample lo = std::numeric_limits<Sample>::max();
+    Sample hi = 0;
+    std::mutex extremes;
+    parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
+        std::vector<uchar> scratch;
+        Sample low = std::numeric_limits<Sample>::max();
+        Sample high = 0;
+        for (qsizetype b = begin; b < end; ++b) {
+            Sample* band = values.data() + qsizetype(bands.first(int(b))) * side;
+            const qsizetype n = qsizetype(bands.size(int(b))) * side;
+            file.readFrameRows(species + 1, layer, bands.first(int(b)), bands.size(int(b)), band,
+                               scratch);
+            widenExtremes(band, n, low, high);
+            advance(progress, bands.size(int(b)));
+        }
+        const std::lock_guard<std::mutex> guard(extremes);
+        lo = std::min(lo, low);
+        hi = std::max(hi, high);
+    });
+    out.samples = std::move(values);
+    out.setExtremes(lo, hi);
+}
 
-    if (!sum) {
-        std::vector<Sample> values(size_t(side) * side);
-        Sample lo = std::numeric_limits<Sample>::max();
-        Sample hi = 0;
-        std::mutex extremes;
-        parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
-            std::vector<uchar> scratch;
-            Sample low = std::numeric_limits<Sample>::max();
-            Sample high = 0;
-            for (qsizetype b = begin; b < end; ++b) {
-                Sample* band = values.data() + qsizetype(bands.first(int(b))) * side;
-                const qsizetype n = qsizetype(bands.size(int(b))) * side;
-                file.readFrameRows(species + 1, firstLayer, bands.first(int(b)), bands.size(int(b)),
-                                   band, scratch);
-                widenExtremes(band, n, low, high);
-                advance(progress, bands.size(int(b)));
-            }
-            const std::lock_guard<std::mutex> guard(extremes);
-            lo = std::min(lo, low);
-            hi = std::max(hi, high);
-        });
-        out.samples = std::move(values);
-        out.setExtremes(lo, hi);
-        return true;
+// The layers a sum adds up, of one species of a file.
+struct LayerSum
+{
+    const ImFile& file;
+    int species;
+    int firstLayer;
+    int lastLayer;
+    const std::vector<int>& excluded;
+    int side;
+    Progress* progress;
+};
+
+// Adds the rows of one band of every layer not excluded into acc, then mirrors them as a
+// layer's rows are. False when cancelled.
+template <typename Accumulator>
+bool addBandLayers(const LayerSum& s, int y0, int rows, Accumulator* acc,
+                   std::vector<uchar>& scratch)
+{
+    for (int l = s.firstLayer; l <= s.lastLayer; ++l) {
+        if (isCancelled(s.progress))
+            return false;
+        if (!isExcluded(s.excluded, l))
+            s.file.addFrameRows(s.species + 1, l, y0, rows, acc, scratch);
+        advance(s.progress, rows);
     }
+    ImFile::mirrorRows(acc, s.side, rows);
+    return true;
+}
 
+// A sum of layers in 64 bits (32-bit samples can overflow any narrower sum), kept in 32 bits
+// when every value fits.
+template <typename Sample> bool summedLayers(const LayerSum& s, const Bands& bands, Plane& out)
+{
+    const int side = s.side;
+    std::atomic<bool> cancelled{false};
     // A 16-bit file cannot overflow a 32-bit sum of fewer than 65537 layers.
-    const bool narrow = sizeof(Sample) == 2 && lastLayer - firstLayer < 65536;
+    const bool narrow = sizeof(Sample) == 2 && s.lastLayer - s.firstLayer < 65536;
     std::vector<quint64> wide(narrow ? 0 : size_t(side) * side);
     std::vector<quint32> sums(narrow ? size_t(side) * side : 0);
     parallelFor(bands.count(), 1, [&](qsizetype begin, qsizetype end) {
@@ -109,25 +137,11 @@ bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer
         for (qsizetype b = begin; b < end && !cancelled; ++b) {
             const int y0 = bands.first(int(b));
             const int rows = bands.size(int(b));
-            auto addLayers = [&](auto* acc) {
-                for (int l = firstLayer; l <= lastLayer; ++l) {
-                    if (isCancelled(progress)) {
-                        cancelled = true;
-                        return;
-                    }
-                    if (isExcluded(excluded, l)) {
-                        advance(progress, rows);
-                        continue;
-                    }
-                    file.addFrameRows(species + 1, l, y0, rows, acc, scratch);
-                    advance(progress, rows);
-                }
-                ImFile::mirrorRows(acc, side, rows);
-            };
-            if (narrow)
-                addLayers(sums.data() + qsizetype(y0) * side);
-            else
-                addLayers(wide.data() + qsizetype(y0) * side);
+            const qsizetype at = qsizetype(y0) * side;
+            const bool done = narrow ? addBandLayers(s, y0, rows, sums.data() + at, scratch)
+                                     : addBandLayers(s, y0, rows, wide.data() + at, scratch);
+            if (!done)
+                cancelled = true;
         }
     });
     if (cancelled)
@@ -143,6 +157,22 @@ bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer
     }
     out.findExtremes();
     return true;
+}
+
+// Integer counts, as recorded: one layer in the file's type, a sum in 64 bits and then in 32
+// bits when every value fits.
+template <typename Sample>
+bool integerPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
+                  const std::vector<int>& excluded, Plane& out, Progress* progress)
+{
+    const int side = *file.frameSide();
+    const Bands bands{side, bandRows(side)};
+    if (lastLayer <= firstLayer) {
+        singleLayer<Sample>(file, species, firstLayer, bands, out, progress);
+        return true;
+    }
+    return summedLayers<Sample>(
+        LayerSum{file, species, firstLayer, lastLayer, excluded, side, progress}, bands, out);
 }
 
 // One layer's values at shown (x, y), after the correction of its file's detector and the

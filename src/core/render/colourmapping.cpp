@@ -60,6 +60,44 @@ void mapRunByValue(const T* src, int count, const std::vector<QRgb>& table, doub
     }
 }
 
+// What a picture's values map through: a table by value for integer samples where it pays,
+// else the colour table by the arithmetic per sample.
+struct ValueColours
+{
+    double min;
+    double scale;
+    const ColorTable& lut;
+    QRgb missing;
+    std::vector<QRgb> byValue;
+};
+
+// Picture row y of the columns drawn into line (the target's row, at picture column 0). Columns
+// 1 to side hold samples 0 to side - 1; rows and columns 0 and side + 1 the frame.
+template <typename T>
+void drawPictureRow(const T* values, int side, int y, const QRect& drawn, const ValueColours& c,
+                    QRgb* line)
+{
+    const QRgb black = qRgb(0, 0, 0);
+    if (y == 0 || y == side + 1) {
+        std::fill(line + drawn.left(), line + drawn.right() + 1, black);
+        return;
+    }
+    const int first = std::max(drawn.left(), 1);
+    const int last = std::min(drawn.right(), side);
+    if (drawn.left() == 0)
+        line[0] = black;
+    if (drawn.right() == side + 1)
+        line[side + 1] = black;
+    const T* src = values + qsizetype(y - 1) * side + (first - 1);
+    if constexpr (std::is_integral_v<T>) {
+        if (!c.byValue.empty()) {
+            mapRunByValue(src, last - first + 1, c.byValue, c.min, c.scale, c.lut, line + first);
+            return;
+        }
+    }
+    mapRun(src, last - first + 1, c.min, c.scale, c.lut, c.missing, line + first);
+}
+
 } // namespace
 
 void drawImagePicture(const Plane& plane, double min, double max, const ColorTable& lut,
@@ -72,8 +110,6 @@ void drawImagePicture(const Plane& plane, double min, double max, const ColorTab
         return;
     const QPoint offset = at - area.topLeft(); // target pixel of picture pixel (0, 0)
     const double scale = 253.0 / (max - min);
-    const QRgb black = qRgb(0, 0, 0);
-    const QRgb missing = noValue | 0xFF000000u;
     // Line addresses from one detached buffer: scanLine() on several threads would each check
     // for sharing.
     uchar* bits = target.bits();
@@ -83,45 +119,25 @@ void drawImagePicture(const Plane& plane, double min, double max, const ColorTab
             using T = typename std::decay_t<decltype(values)>::value_type;
             if (qsizetype(values.size()) != plane.size())
                 return;
+            ValueColours colours{min, scale, lut, noValue | 0xFF000000u, {}};
             // The table pays where the area has several times as many pixels as it entries.
             const qsizetype pixels = qsizetype(drawn.width()) * drawn.height();
             const qsizetype entries = plane.max >= 0 && plane.max < kValueTableLimit
                                           ? qsizetype(plane.max) + 1
                                           : kValueTableLimit;
-            std::vector<QRgb> table;
             if (std::is_integral_v<T> && pixels >= 4 * entries)
-                table = valueTable(entries, min, scale, lut);
+                colours.byValue = valueTable(entries, min, scale, lut);
             // Small areas stay on this thread: starting threads would cost more than mapping.
-            parallelFor(
-                drawn.height(), std::max(1, 65536 / drawn.width()),
-                [&](qsizetype begin, qsizetype end) {
-                    for (qsizetype r = begin; r < end; ++r) {
-                        const int y = drawn.top() + int(r); // picture row
-                        QRgb* line =
-                            reinterpret_cast<QRgb*>(bits + (y + offset.y()) * stride) + offset.x();
-                        if (y == 0 || y == side + 1) {
-                            std::fill(line + drawn.left(), line + drawn.right() + 1, black);
-                            continue;
-                        }
-                        // Columns 1 to side hold samples 0 to side - 1; columns 0 and side + 1
-                        // the frame.
-                        const int first = std::max(drawn.left(), 1);
-                        const int last = std::min(drawn.right(), side);
-                        if (drawn.left() == 0)
-                            line[0] = black;
-                        if (drawn.right() == side + 1)
-                            line[side + 1] = black;
-                        const T* src = values.data() + qsizetype(y - 1) * side + (first - 1);
-                        if constexpr (std::is_integral_v<T>) {
-                            if (!table.empty()) {
-                                mapRunByValue(src, last - first + 1, table, min, scale, lut,
-                                              line + first);
-                                continue;
+            parallelFor(drawn.height(), std::max(1, 65536 / drawn.width()),
+                        [&](qsizetype begin, qsizetype end) {
+                            for (qsizetype r = begin; r < end; ++r) {
+                                const int y = drawn.top() + int(r); // picture row
+                                QRgb* line =
+                                    reinterpret_cast<QRgb*>(bits + (y + offset.y()) * stride) +
+                                    offset.x();
+                                drawPictureRow(values.data(), side, y, drawn, colours, line);
                             }
-                        }
-                        mapRun(src, last - first + 1, min, scale, lut, missing, line + first);
-                    }
-                });
+                        });
         },
         plane.samples);
 }

@@ -68,81 +68,110 @@ Region Region::translated(const QPointF& d) const
     return moved;
 }
 
+namespace {
+
+// The columns x0 to x1 - 1 whose centres can fall in a region's bounding rectangle, and where
+// each row's run of pixels inside goes.
+struct RowScan
+{
+    int side;
+    int x0;
+    int x1;
+    std::vector<qint64>& pixels;
+
+    // A column or row near v, kept within a pixel of the frame before it becomes an int.
+    int near(double v) const { return int(std::clamp(v, -2.0, side + 2.0)); }
+
+    void take(qint64 row, int first, int last) const
+    {
+        for (int x = std::max(first, x0); x <= std::min(last, x1 - 1); ++x)
+            pixels.push_back(row + x);
+    }
+};
+
+// The crossings as contains() computes them: a centre is inside when an odd number lie right of
+// it, so between the first and second, third and fourth...
+void scanPolygonRow(const RowScan& scan, const QList<QPointF>& v, double cy, qint64 row,
+                    std::vector<double>& crossings)
+{
+    crossings.clear();
+    for (qsizetype i = 0, j = v.size() - 1; i < v.size(); j = i++) {
+        if ((v[i].y() > cy) != (v[j].y() > cy))
+            crossings.push_back((v[j].x() - v[i].x()) * (cy - v[i].y()) / (v[j].y() - v[i].y()) +
+                                v[i].x());
+    }
+    std::sort(crossings.begin(), crossings.end());
+    const int x0 = scan.x0, x1 = scan.x1;
+    for (size_t k = 0; k + 1 < crossings.size(); k += 2) {
+        const double from = crossings[k], to = crossings[k + 1];
+        int first = std::clamp(scan.near(std::ceil(from - 0.5)), x0 - 1, x1);
+        while (first > x0 && first - 1 + 0.5 >= from)
+            --first;
+        while (first < x1 && first + 0.5 < from)
+            ++first;
+        int last = std::clamp(scan.near(std::ceil(to - 0.5)) - 1, x0 - 1, x1);
+        while (last < x1 - 1 && last + 1 + 0.5 < to)
+            ++last;
+        while (last >= x0 && !(last + 0.5 < to))
+            --last;
+        scan.take(row, first, last);
+    }
+}
+
+// A rectangle or an ellipse cuts a row in one run: guessed from its edge, then settled by
+// contains() at both ends.
+void scanConvexRow(const RowScan& scan, const Region& region, double cy, qint64 row)
+{
+    const QRectF& b = region.bounds;
+    double left = b.left(), right = b.right();
+    if (region.shape == Region::Shape::Ellipse) {
+        const double t = (cy - b.center().y()) / (b.height() / 2);
+        const double half = b.width() / 2 * std::sqrt(std::max(0.0, 1 - t * t));
+        left = b.center().x() - half;
+        right = b.center().x() + half;
+    }
+    auto inside = [&](int x) { return region.contains(QPointF(x + 0.5, cy)); };
+    const int x0 = scan.x0, x1 = scan.x1;
+    int first = std::clamp(scan.near(std::ceil(left - 0.5)), x0, x1 - 1);
+    int last = std::clamp(scan.near(std::floor(right - 0.5)), x0, x1 - 1);
+    while (first > x0 && inside(first - 1))
+        --first;
+    while (last < x1 - 1 && inside(last + 1))
+        ++last;
+    while (first <= last && !inside(first))
+        ++first;
+    while (last >= first && !inside(last))
+        --last;
+    scan.take(row, first, last);
+}
+
+} // namespace
+
 std::vector<qint64> regionPixels(const Region& region, int side)
 {
     std::vector<qint64> pixels;
     const QRectF box = region.boundingRect();
     if (side <= 0)
         return pixels;
-    // A column or row near v, kept within a pixel of the frame before it becomes an int.
-    auto near = [side](double v) { return int(std::clamp(v, -2.0, side + 2.0)); };
+    RowScan scan{side, 0, 0, pixels};
     // Only the rows and columns whose centres can fall in the bounding rectangle.
-    const int x0 = std::clamp(near(std::floor(box.left() - 0.5)), 0, side);
-    const int x1 = std::clamp(near(std::ceil(box.right() - 0.5)) + 1, 0, side);
-    const int y0 = std::clamp(near(std::floor(box.top() - 0.5)), 0, side);
-    const int y1 = std::clamp(near(std::ceil(box.bottom() - 0.5)) + 1, 0, side);
-    if (x0 >= x1)
+    scan.x0 = std::clamp(scan.near(std::floor(box.left() - 0.5)), 0, side);
+    scan.x1 = std::clamp(scan.near(std::ceil(box.right() - 0.5)) + 1, 0, side);
+    const int y0 = std::clamp(scan.near(std::floor(box.top() - 0.5)), 0, side);
+    const int y1 = std::clamp(scan.near(std::ceil(box.bottom() - 0.5)) + 1, 0, side);
+    if (scan.x0 >= scan.x1)
         return pixels;
-    pixels.reserve(size_t(x1 - x0) * size_t(std::max(0, y1 - y0)));
+    pixels.reserve(size_t(scan.x1 - scan.x0) * size_t(std::max(0, y1 - y0)));
     // Row by row, the runs of centres inside, found from where the row crosses the outline
     // rather than by asking contains() of every pixel: a table follows a region being dragged.
     std::vector<double> crossings;
     for (int y = y0; y < y1; ++y) {
         const double cy = y + 0.5;
         const qint64 row = qint64(y) * side;
-        auto take = [&](int first, int last) {
-            for (int x = std::max(first, x0); x <= std::min(last, x1 - 1); ++x)
-                pixels.push_back(row + x);
-        };
-        if (region.shape == Region::Shape::Polygon) {
-            // The crossings as contains() computes them: a centre is inside when an odd number
-            // lie right of it, so between the first and second, third and fourth...
-            crossings.clear();
-            const QList<QPointF>& v = region.polygon;
-            for (qsizetype i = 0, j = v.size() - 1; i < v.size(); j = i++) {
-                if ((v[i].y() > cy) != (v[j].y() > cy))
-                    crossings.push_back(
-                        (v[j].x() - v[i].x()) * (cy - v[i].y()) / (v[j].y() - v[i].y()) + v[i].x());
-            }
-            std::sort(crossings.begin(), crossings.end());
-            for (size_t k = 0; k + 1 < crossings.size(); k += 2) {
-                const double from = crossings[k], to = crossings[k + 1];
-                int first = std::clamp(near(std::ceil(from - 0.5)), x0 - 1, x1);
-                while (first > x0 && first - 1 + 0.5 >= from)
-                    --first;
-                while (first < x1 && first + 0.5 < from)
-                    ++first;
-                int last = std::clamp(near(std::ceil(to - 0.5)) - 1, x0 - 1, x1);
-                while (last < x1 - 1 && last + 1 + 0.5 < to)
-                    ++last;
-                while (last >= x0 && !(last + 0.5 < to))
-                    --last;
-                take(first, last);
-            }
-            continue;
-        }
-        // A rectangle or an ellipse cuts a row in one run: guessed from its edge, then settled
-        // by contains() at both ends.
-        const QRectF& b = region.bounds;
-        double left = b.left(), right = b.right();
-        if (region.shape == Region::Shape::Ellipse) {
-            const double t = (cy - b.center().y()) / (b.height() / 2);
-            const double half = b.width() / 2 * std::sqrt(std::max(0.0, 1 - t * t));
-            left = b.center().x() - half;
-            right = b.center().x() + half;
-        }
-        auto inside = [&](int x) { return region.contains(QPointF(x + 0.5, cy)); };
-        int first = std::clamp(near(std::ceil(left - 0.5)), x0, x1 - 1);
-        int last = std::clamp(near(std::floor(right - 0.5)), x0, x1 - 1);
-        while (first > x0 && inside(first - 1))
-            --first;
-        while (last < x1 - 1 && inside(last + 1))
-            ++last;
-        while (first <= last && !inside(first))
-            ++first;
-        while (last >= first && !inside(last))
-            --last;
-        take(first, last);
+        if (region.shape == Region::Shape::Polygon)
+            scanPolygonRow(scan, region.polygon, cy, row, crossings);
+        else
+            scanConvexRow(scan, region, cy, row);
     }
     return pixels;
 }
