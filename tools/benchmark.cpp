@@ -39,6 +39,7 @@
 #include "core/render/displaysettings.h"
 #include "driftstack.h"
 #include "imbuilder.h"
+#include "recordedtexture.h"
 #include "ui/canvas.h"
 #include "ui/historywindow.h"
 #include "ui/imagewindow.h"
@@ -935,32 +936,6 @@ void shiftsTable(const QTemporaryDir& dir, int)
     QFile::remove(path);
 }
 
-// The 12C plane of a recorded acquisition as the drift cases' texture, when the file is there
-// (ISOLUMEN_REALDATA names its folder); else the cases synthesize theirs.
-void useRecordedTexture(DriftCase& c)
-{
-    static const std::pair<std::vector<float>, int> recorded = [] {
-        const QDir folder(
-            qEnvironmentVariable("ISOLUMEN_REALDATA", QStringLiteral("/work/shared/realdata")));
-        const QStringList named = folder.entryList({QStringLiteral("*040702*.im")}, QDir::Files);
-        const QString path = named.isEmpty() ? QString() : folder.filePath(named.first());
-        Acquisition a;
-        if (a.open(path) != ImFile::Status::Accepted || !a.frameSide())
-            return std::pair<std::vector<float>, int>{};
-        const PlaneResult r = a.plane(a.request(PlaneSource{}));
-        if (!r.shown)
-            return std::pair<std::vector<float>, int>{};
-        const int side = r.shown->side;
-        std::vector<float> v(std::size_t(side) * side);
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x)
-                v[std::size_t(y) * side + x] = float(r.shown->value(x, y));
-        return std::pair{v, side};
-    }();
-    c.texture = recorded.first;
-    c.textureSide = recorded.second;
-}
-
 // The drift cases of known truth (tests/support/driftstack), each estimated as --shifts would by
 // default: RMS error against the truth, the bin chosen, and the layers flagged.
 void driftTargetsTable(const QTemporaryDir&, int)
@@ -978,7 +953,8 @@ void driftTargetsTable(const QTemporaryDir&, int)
         c.layers = layers;
         c.counts = counts;
         c.seed = 3;
-        useRecordedTexture(c);
+        useRecordedTexture(
+            c, qEnvironmentVariable("ISOLUMEN_REALDATA", QStringLiteral("/work/shared/realdata")));
         return c;
     };
     DriftCase empty = make(256, 40, 5);

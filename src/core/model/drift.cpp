@@ -206,11 +206,11 @@ public:
         return work.real && work.spectrum && work.crossPower;
     }
 
-    // Plans on the workspace's buffers, then takes the reference from its layer. False when
-    // FFTW cannot plan.
+    // Plans on the workspace's buffers, the first time, then takes the reference from its
+    // layer. False when FFTW cannot plan.
     bool setReference(Workspace& work)
     {
-        {
+        if (!m_forward) {
             const QMutexLocker lock(&plannerMutex());
             // A plan made alone is destroyed here: Plan's own deleter would wait on this lock.
             const auto plan = [&](unsigned flags) {
@@ -808,6 +808,8 @@ private:
     QString setReference(PhaseCorrelator& correlator);
     QString measureAll(const PhaseCorrelator& correlator);
     QString remeasure(const std::vector<int>& bins, const PhaseCorrelator& correlator);
+    QString buildTemplate(std::vector<float>& summed);
+    QString measureOnTemplate(PhaseCorrelator& correlator);
     DriftEstimate assemble() const;
     bool cancelled() const { return m_stop || isCancelled(m_progress); }
 
@@ -901,6 +903,106 @@ QString DriftRun::remeasure(const std::vector<int>& bins, const PhaseCorrelator&
     return QString();
 }
 
+// Adds layer, moved back by shift onto the reference (bilinear; nothing from outside the frame),
+// to summed.
+void addMovedBack(const std::vector<float>& layer, int side, Shift shift,
+                  std::vector<float>& summed)
+{
+    const int wholeX = int(std::floor(shift.dx));
+    const int wholeY = int(std::floor(shift.dy));
+    const float fx = float(shift.dx - wholeX);
+    const float fy = float(shift.dy - wholeY);
+    const auto at = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < side && y < side ? layer[std::size_t(y) * side + x] : 0.0f;
+    };
+    parallelFor(side, 64, [&](qsizetype begin, qsizetype end) {
+        for (int y = int(begin); y < int(end); ++y) {
+            float* out = summed.data() + std::size_t(y) * side;
+            const int sy = y + wholeY;
+            for (int x = 0; x < side; ++x) {
+                const int sx = x + wholeX;
+                out[x] += (1 - fy) * ((1 - fx) * at(sx, sy) + fx * at(sx + 1, sy)) +
+                          fy * ((1 - fx) * at(sx, sy + 1) + fx * at(sx + 1, sy + 1));
+            }
+        }
+    });
+}
+
+// The measured bins moved back onto the reference and summed: a reference with the counts of
+// all of them.
+QString DriftRun::buildTemplate(std::vector<float>& summed)
+{
+    summed.assign(std::size_t(m_side) * m_side, 0.0f);
+    Workspace work;
+    for (std::size_t b = 0; b < m_bins.size(); ++b) {
+        if (cancelled())
+            return QString();
+        if (m_estimates[b].origin != ShiftOrigin::Measured)
+            continue;
+        if (const QString why = sumBin(int(b), work); !why.isEmpty())
+            return why;
+        addMovedBack(work.layer, m_side, m_estimates[b].shift, summed);
+    }
+    return QString();
+}
+
+// Every measured bin measured again against the sum of them all, then taken relative to the
+// reference bin: against a reference as sparse as itself, a sparse bin's estimate also carries
+// the noise of the two layers' counts multiplied together, which the sum of all spreads thin.
+// Measured on the benchmark's drift cases (the 040702 texture), RMS against the reference bin,
+// then against the sum: 5 counts per pixel in bins of 4, 0.35 and 0.27 px; 2 counts in bins of
+// 10, 0.52 and 0.50; a layer at 2 % among them, 0.42 and 0.31. Well-exposed layers, measured
+// one by one, gain nothing (500 counts per pixel: 0.057 and 0.056) and would take twice as
+// long: they are measured once.
+QString DriftRun::measureOnTemplate(PhaseCorrelator& correlator)
+{
+    std::vector<int> measured;
+    for (std::size_t b = 0; b < m_bins.size(); ++b) {
+        if (m_estimates[b].origin == ShiftOrigin::Measured)
+            measured.push_back(int(b));
+    }
+    if (measured.size() < 3)
+        return QString();
+    Workspace work;
+    if (!correlator.allocate(work))
+        return noMemory();
+    if (const QString why = buildTemplate(work.layer); !why.isEmpty() || cancelled())
+        return why;
+    if (!correlator.setReference(work))
+        return noMemory();
+    QMutex failureMutex;
+    QString failure;
+    parallelFor(qsizetype(measured.size()), 1, [&](qsizetype begin, qsizetype end) {
+        try {
+            Workspace own;
+            if (!correlator.allocate(own))
+                throw std::bad_alloc();
+            for (qsizetype i = begin; i < end && !cancelled(); ++i) {
+                isolumen::BlockEstimate& e = m_estimates[std::size_t(measured[std::size_t(i)])];
+                if (const QString why = sumBin(measured[std::size_t(i)], own); !why.isEmpty()) {
+                    const QMutexLocker lock(&failureMutex);
+                    failure = why;
+                    m_stop = true;
+                    return;
+                }
+                e.shift = correlator.refine(own, e.shift, lowPassFor(own).fine);
+            }
+        } catch (...) {
+            const QMutexLocker lock(&failureMutex);
+            failure = noMemory();
+            m_stop = true;
+        }
+    });
+    if (!failure.isEmpty() || cancelled())
+        return failure;
+    const Shift reference = m_estimates[std::size_t(m_referenceBin)].shift;
+    for (const int b : measured) {
+        Shift& shift = m_estimates[std::size_t(b)].shift;
+        shift = {shift.dx - reference.dx, shift.dy - reference.dy};
+    }
+    return QString();
+}
+
 DriftEstimate DriftRun::assemble() const
 {
     DriftEstimate out;
@@ -959,6 +1061,10 @@ std::optional<DriftEstimate> DriftRun::run(QString* problem)
     if (!makeBins(bin))
         return refuse(QStringLiteral("The reference layer %1 is excluded.")
                           .arg(m_options.referenceLayer + 1));
+    // Binned layers are read three times: measured, summed into the reference of all, measured
+    // against it.
+    if (m_progress)
+        m_progress->setTotal(qint64(m_layers) * (m_bin > 1 ? 3 : 1));
     m_estimates.resize(m_bins.size());
     for (std::size_t b = 0; b < m_bins.size(); ++b)
         m_estimates[b].centre =
@@ -976,6 +1082,12 @@ std::optional<DriftEstimate> DriftRun::run(QString* problem)
     if (cancelled())
         return std::nullopt;
     isolumen::flagJumps(m_estimates, m_options.maxStep.value_or(m_side / 8.0));
+    if (m_bin > 1) {
+        if (const QString why = measureOnTemplate(correlator); !why.isEmpty())
+            return refuse(why);
+        if (cancelled())
+            return std::nullopt;
+    }
     return assemble();
 }
 
@@ -1008,8 +1120,6 @@ std::optional<DriftEstimate> estimateDrift(int side, int layerCount, const Layer
     const QRect area = options.region ? options.region->intersected(frame) : frame;
     if (area.isEmpty())
         return refuse(QStringLiteral("The region lies outside the frame."));
-    if (progress)
-        progress->setTotal(layerCount);
     try {
         DriftRun run(side, layerCount, source, options, area, progress);
         return run.run(problem);
