@@ -38,7 +38,8 @@ constexpr int designedSide = 256;
 
 // Where the parts of the window sit: the row of buttons and fields along the top, the picture
 // area under it with the colour bar at the window's right edge, the scale bar at the foot of
-// the picture area and the readout strip below everything.
+// the picture area and the readout strip below everything. What the window adds around its
+// picture area, kExtraWidth and kExtraHeight, is in the header: the main window reckons with it.
 namespace place {
 constexpr int controlHeight = 15;
 struct Column
@@ -52,7 +53,8 @@ constexpr Column minField{122, 60};
 constexpr Column maxButton{182, 60};
 constexpr Column maxField{242, 60};
 constexpr Column colourButton{302, 75};
-constexpr int margin = 20; // left of the picture, the scale bar and the readout; right of it
+// Left of the picture, the scale bar and the readout, and right of the readout.
+constexpr int margin = 20;
 constexpr QPoint image(margin, 27);
 constexpr int colourBarFromRight = 82;
 constexpr int colourBarWidth = 80;
