@@ -42,13 +42,17 @@ AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& refe
                                  Edited edited, QWidget* parent)
     : PlotWindow(QStringLiteral("Alignment"), parent), m_edited(std::move(edited))
 {
+    showShifts(alignment, micronsPerPixel);
+    plotDrift(alignment, referenceName);
+    letShiftsBeEdited();
+    m_filling = false;
+    if (profiles)
+        addStripes(alignment, *profiles);
+}
+
+void AlignmentWindow::showShifts(const Alignment& alignment, double micronsPerPixel)
+{
     QList<QVariantList> rows;
-    auto* path = new QLineSeries;
-    path->setName(QStringLiteral("Drift of %1 against layer %2 (px)")
-                      .arg(referenceName.trimmed())
-                      .arg(alignment.referenceLayer));
-    auto* points = new QScatterSeries;
-    points->setMarkerSize(6);
     for (size_t i = 0; i < alignment.shifts.size(); ++i) {
         const Shift& s = alignment.shifts[i];
         const int layer = int(i + 1);
@@ -59,13 +63,25 @@ AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& refe
                              s.dy * micronsPerPixel,
                              alignment.confidence(layer),
                              originText(alignment.origin(layer))};
-        path->append(s.dx, s.dy);
-        points->append(s.dx, s.dy);
     }
     setTable({QStringLiteral("layer"), QStringLiteral("dx (px)"), QStringLiteral("dy (px)"),
               QStringLiteral("dx (µm)"), QStringLiteral("dy (µm)"), QStringLiteral("confidence"),
               QStringLiteral("shift")},
              rows);
+}
+
+void AlignmentWindow::plotDrift(const Alignment& alignment, const QString& referenceName)
+{
+    auto* path = new QLineSeries;
+    path->setName(QStringLiteral("Drift of %1 against layer %2 (px)")
+                      .arg(referenceName.trimmed())
+                      .arg(alignment.referenceLayer));
+    auto* points = new QScatterSeries;
+    points->setMarkerSize(6);
+    for (const Shift& s : alignment.shifts) {
+        path->append(s.dx, s.dy);
+        points->append(s.dx, s.dy);
+    }
     QChart* c = chart();
     c->addSeries(path);
     c->addSeries(points);
@@ -82,6 +98,10 @@ AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& refe
         s->attachAxis(x);
         s->attachAxis(y);
     }
+}
+
+void AlignmentWindow::letShiftsBeEdited()
+{
     // dx and dy in pixels are the shifts themselves; the rest follows from them.
     for (int r = 0; r < table()->rowCount(); ++r) {
         for (int c = 0; c < table()->columnCount(); ++c) {
@@ -95,9 +115,6 @@ AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& refe
                                  QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::AnyKeyPressed);
     connect(table(), &QTableWidget::cellChanged, this, &AlignmentWindow::cellEdited);
-    m_filling = false;
-    if (profiles)
-        addStripes(alignment, *profiles);
 }
 
 void AlignmentWindow::cellEdited(int row, int column)

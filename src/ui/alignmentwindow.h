@@ -31,6 +31,10 @@ public:
     const QList<QLabel*>& stripes() const { return m_stripes; }
 
 private:
+    // The table of shifts, the plot of the drift, and the table's dx and dy open to editing.
+    void showShifts(const Alignment& alignment, double micronsPerPixel);
+    void plotDrift(const Alignment& alignment, const QString& referenceName);
+    void letShiftsBeEdited();
     void addStripes(const Alignment& alignment, const isolumen::LayerProfiles& profiles);
     void cellEdited(int row, int column);
 

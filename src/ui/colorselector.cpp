@@ -26,6 +26,60 @@ QPointer<ColorSelector>& shared()
     return selector;
 }
 
+// Where the parts of the window sit: the frame of colour tables at the top, the high and the low
+// colour's rows under it, "Apply to" at the bottom left and a column of buttons at the right.
+namespace place {
+constexpr QSize window(532, 498);
+constexpr QRect tableFrame(20, 14, 492, 290);
+constexpr QRect tableName(26, 17, 480, 20);
+constexpr QPoint firstColourBar(26, 39);
+constexpr int colourBarStep = 24;
+constexpr int highRowTop = 316;
+constexpr int lowRowTop = 350;
+// A colour row's parts, moved down to its top.
+constexpr QRect rowLabel(26, 0, 80, 20);
+constexpr QRect rowSwatch(108, 0, 32, 22);
+constexpr QRect rowBlack(152, 0, 60, 22);
+constexpr QRect rowGray(224, 0, 60, 22);
+constexpr QRect rowWhite(296, 0, 60, 22);
+constexpr QRect rowSame(368, 0, 144, 22);
+// The radio buttons in the group: at (36, 414) and (36, 446) of the window.
+constexpr QRect applyTo(20, 384, 336, 94);
+constexpr QRect onlyCurrent(16, 30, 275, 20);
+constexpr QRect allWindows(16, 62, 275, 20);
+constexpr QRect setDefault(368, 395, 144, 22);
+constexpr QRect noValueLabel(368, 427, 100, 20);
+constexpr QRect noValueSwatch(480, 426, 32, 22);
+constexpr QRect closeButton(368, 454, 144, 22);
+} // namespace place
+
+void addLabel(QWidget* parent, const char* name, const QString& caption, const QRect& r)
+{
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(r);
+}
+
+ColorSwatch* addSwatch(QWidget* parent, const QString& name, const QRect& r)
+{
+    auto* s = new ColorSwatch(parent);
+    s->setObjectName(name);
+    s->setGeometry(r);
+    return s;
+}
+
+// The colour buttons act on mouse-down.
+template <typename Action>
+void addBevel(QWidget* parent, const QString& name, const QString& caption, const QRect& r,
+              Action action)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setGeometry(r);
+    b->setAutoDefault(false);
+    QObject::connect(b, &QPushButton::pressed, parent, action);
+}
+
 } // namespace
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent)
@@ -79,86 +133,88 @@ ColorSelector::ColorSelector(const ImageWindowList& windows)
 void ColorSelector::layOut()
 {
     setWindowTitle(QStringLiteral("Color Selector"));
-    setFixedSize(532, 498);
+    setFixedSize(place::window);
     setFont(systemFont(12));
+    layOutTables();
+    for (const bool high : {true, false})
+        layOutColourRow(high);
+    layOutApplyTo();
+    layOutRightButtons();
+    setHighColour(white);
+    setLowColour(white);
+    setNoValueColour(black);
+}
 
+void ColorSelector::layOutTables()
+{
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("tableFrame"));
-    frame->setGeometry(20, 14, 492, 290);
+    frame->setGeometry(place::tableFrame);
     frame->setStyleSheet(
         QStringLiteral("#tableFrame { background: rgb(216, 216, 216); border: 1px solid black; }"));
 
     m_tableName = new QLabel(QStringLiteral("Select a Color Table  "), this);
     m_tableName->setObjectName(QStringLiteral("tableName"));
     m_tableName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_tableName->setGeometry(26, 17, 480, 20);
+    m_tableName->setGeometry(place::tableName);
 
     for (int k = 0; k < kTableCount; ++k) {
         auto* bar = new ColorBarButton(k, this);
         bar->setObjectName(QStringLiteral("colourBar%1").arg(k));
-        bar->move(26 + 24 * k, 39);
+        bar->move(place::firstColourBar + QPoint(place::colourBarStep * k, 0));
         bar->setToolTip(colourTableName(k));
         connect(bar, &ColorBarButton::pressed, this, [this, k] { chooseTable(k); });
         m_bars[k] = bar;
     }
+}
 
-    auto label = [this](const char* name, const QString& caption, QRect r) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(r);
-    };
-    auto swatch = [this](const QString& name, QRect r) {
-        auto* s = new ColorSwatch(this);
-        s->setObjectName(name);
-        s->setGeometry(r);
-        return s;
-    };
-    // The colour buttons act on mouse-down.
-    auto bevel = [this](const QString& name, const QString& caption, QRect r, auto action) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setGeometry(r);
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::pressed, this, action);
-    };
+// The high colour's row and the low colour's row, alike but for the colour they set and the
+// table entry "Same as" copies: the top of the ramp or its bottom.
+void ColorSelector::layOutColourRow(bool high)
+{
+    const QString prefix = high ? QStringLiteral("high") : QStringLiteral("low");
+    const int y = high ? place::highRowTop : place::lowRowTop;
+    addLabel(this, high ? "highLabel" : "lowLabel", high ? "High Color" : "Low Color",
+             place::rowLabel.translated(0, y));
+    ColorSwatch* s =
+        addSwatch(this, prefix + QStringLiteral("Swatch"), place::rowSwatch.translated(0, y));
+    (high ? m_high : m_low) = s;
+    const QString prompt =
+        high ? QStringLiteral("Select Hi Color") : QStringLiteral("Select Lo Color");
+    connect(s, &ColorSwatch::pressed, this, [this, s, prompt] { pickColour(s, prompt); });
+    const auto set = [this, high](QRgb c) { high ? chooseHighColour(c) : chooseLowColour(c); };
+    addBevel(this, prefix + "Black", QStringLiteral("Black"), place::rowBlack.translated(0, y),
+             [set] { set(black); });
+    addBevel(this, prefix + "Gray", QStringLiteral("Gray"), place::rowGray.translated(0, y),
+             [set] { set(gray); });
+    addBevel(this, prefix + "White", QStringLiteral("White"), place::rowWhite.translated(0, y),
+             [set] { set(white); });
+    const int entry = high ? 254 : 1;
+    addBevel(this, prefix + "Same",
+             high ? QStringLiteral("Same as Max Color") : QStringLiteral("Same as Min Color"),
+             place::rowSame.translated(0, y),
+             [this, set, entry] { set(colourTable(m_choice.table)[entry] & 0xFFFFFF); });
+}
 
-    // The high colour's row and the low colour's row, alike but for the colour they set and the
-    // table entry "Same as" copies: the top of the ramp or its bottom.
-    for (const bool high : {true, false}) {
-        const QString prefix = high ? QStringLiteral("high") : QStringLiteral("low");
-        const int y = high ? 316 : 350;
-        label(high ? "highLabel" : "lowLabel", high ? "High Color" : "Low Color", {26, y, 80, 20});
-        ColorSwatch* s = swatch(prefix + QStringLiteral("Swatch"), {108, y, 32, 22});
-        (high ? m_high : m_low) = s;
-        const QString prompt =
-            high ? QStringLiteral("Select Hi Color") : QStringLiteral("Select Lo Color");
-        connect(s, &ColorSwatch::pressed, this, [this, s, prompt] { pickColour(s, prompt); });
-        const auto set = [this, high](QRgb c) { high ? chooseHighColour(c) : chooseLowColour(c); };
-        bevel(prefix + "Black", QStringLiteral("Black"), {152, y, 60, 22}, [set] { set(black); });
-        bevel(prefix + "Gray", QStringLiteral("Gray"), {224, y, 60, 22}, [set] { set(gray); });
-        bevel(prefix + "White", QStringLiteral("White"), {296, y, 60, 22}, [set] { set(white); });
-        const int entry = high ? 254 : 1;
-        bevel(prefix + "Same",
-              high ? QStringLiteral("Same as Max Color") : QStringLiteral("Same as Min Color"),
-              {368, y, 144, 22},
-              [this, set, entry] { set(colourTable(m_choice.table)[entry] & 0xFFFFFF); });
-    }
-
+void ColorSelector::layOutApplyTo()
+{
     auto* group = new QGroupBox(QStringLiteral("Apply to"), this);
     group->setObjectName(QStringLiteral("applyTo"));
-    group->setGeometry(20, 384, 336, 94);
-    // Radio buttons sit at (36, 414) and (36, 446) of the window.
+    group->setGeometry(place::applyTo);
     m_onlyCurrent = new QRadioButton(QStringLiteral("Only Current Window:"), group);
     m_onlyCurrent->setObjectName(QStringLiteral("onlyCurrent"));
-    m_onlyCurrent->setGeometry(16, 30, 275, 20);
+    m_onlyCurrent->setGeometry(place::onlyCurrent);
     m_onlyCurrent->setChecked(true);
     m_all = new QRadioButton(QStringLiteral("All Open Image Windows"), group);
     m_all->setObjectName(QStringLiteral("allWindows"));
-    m_all->setGeometry(16, 62, 275, 20);
+    m_all->setGeometry(place::allWindows);
+}
 
+void ColorSelector::layOutRightButtons()
+{
     auto* setDefault = new QPushButton(QStringLiteral("Set Colors to Default"), this);
     setDefault->setObjectName(QStringLiteral("setDefault"));
-    setDefault->setGeometry(368, 395, 144, 22);
+    setDefault->setGeometry(place::setDefault);
     setDefault->setAutoDefault(false);
     connect(setDefault, &QPushButton::clicked, this, [this] {
         showTable(DisplaySettings::kDefaultTable);
@@ -169,20 +225,16 @@ void ColorSelector::layOut()
     });
 
     // Pixels without a value (a ratio without a denominator) between the two right buttons.
-    label("noValueLabel", QStringLiteral("No Value"), {368, 427, 100, 20});
-    m_noValue = swatch(QStringLiteral("noValueSwatch"), {480, 426, 32, 22});
+    addLabel(this, "noValueLabel", QStringLiteral("No Value"), place::noValueLabel);
+    m_noValue = addSwatch(this, QStringLiteral("noValueSwatch"), place::noValueSwatch);
     connect(m_noValue, &ColorSwatch::pressed, this,
             [this] { pickColour(m_noValue, QStringLiteral("Select No Value Color")); });
 
     m_closeButton = new QPushButton(QStringLiteral("Close"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setGeometry(368, 454, 144, 22);
+    m_closeButton->setGeometry(place::closeButton);
     m_closeButton->setDefault(true);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
-
-    setHighColour(white);
-    setLowColour(white);
-    setNoValueColour(black);
 }
 
 QPushButton* ColorSelector::button(const QString& name) const

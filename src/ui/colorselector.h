@@ -63,6 +63,10 @@ public:
 private:
     explicit ColorSelector(const ImageWindowList& windows);
     void layOut();
+    void layOutTables();
+    void layOutColourRow(bool high);
+    void layOutApplyTo();
+    void layOutRightButtons();
     void pickColour(ColorSwatch* swatch, const QString& prompt);
 
     const ImageWindowList& m_windows;

@@ -1,26 +1,20 @@
 #include "ui/dialogs.h"
 
 #include "core/imfile/imheader.h"
-#include "core/io/picturewriter.h"
-#include "core/io/pngwriter.h"
-#include "core/progress.h"
 #include "core/text/layerlist.h"
 #include "ui/classifydialog.h"
 #include "ui/findregionsdialog.h"
 #include "ui/messagebox.h"
 #include "ui/overlaydialog.h"
+#include "ui/seam.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHeaderView>
@@ -30,18 +24,9 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QThread>
-#include <QTimer>
-#include <atomic>
-#include <thread>
 
 namespace Dialogs {
 
@@ -334,25 +319,10 @@ std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList
     return c;
 }
 
-std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHeader& header,
-                                                     const CorrectionSettings& current)
+// One row per species: its recorded dead time, one given by hand, and beta.
+QTableWidget* correctionsTable(QDialog& dialog, const ImHeader& header,
+                               const CorrectionSettings& current)
 {
-    QDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Count Corrections"));
-    auto* form = new QFormLayout(&dialog);
-    auto* deadTime = new QCheckBox(QStringLiteral("Correct for the detectors' dead time"), &dialog);
-    deadTime->setChecked(current.deadTime);
-    form->addRow(deadTime);
-    if (!header.deadTimesRecorded)
-        form->addRow(new QLabel(QStringLiteral("This file records no dead times: give them by "
-                                               "hand below."),
-                                &dialog));
-    auto* qsa = new QCheckBox(QStringLiteral("Correct for QSA"), &dialog);
-    qsa->setChecked(current.qsa);
-    form->addRow(qsa);
-    auto* currentPa = new QLineEdit(QString::number(current.primaryCurrentPa), &dialog);
-    form->addRow(QStringLiteral("Primary current (pA):"), currentPa);
-    // One row per species: its recorded dead time, one given by hand, and beta.
     auto* table = new QTableWidget(int(header.species.size()), 4, &dialog);
     table->setHorizontalHeaderLabels({QStringLiteral("Species"), QStringLiteral("Recorded (ns)"),
                                       QStringLiteral("Dead time (ns)"),
@@ -379,6 +349,42 @@ std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHe
         cell(3, current.qsaBeta.contains(s) ? QString::number(current.qsaBeta.value(s)) : QString(),
              true);
     }
+    return table;
+}
+
+// The dead times and betas typed in the table; a cell left empty or unreadable gives none.
+void readCorrectionsTable(const QTableWidget& table, CorrectionSettings& c)
+{
+    for (int s = 0; s < table.rowCount(); ++s) {
+        bool ok = false;
+        const double tau = table.item(s, 2)->text().trimmed().toDouble(&ok);
+        if (ok && tau > 0)
+            c.deadTimeNs.insert(s, tau);
+        const double beta = table.item(s, 3)->text().trimmed().toDouble(&ok);
+        if (ok)
+            c.qsaBeta.insert(s, beta);
+    }
+}
+
+std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHeader& header,
+                                                     const CorrectionSettings& current)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Count Corrections"));
+    auto* form = new QFormLayout(&dialog);
+    auto* deadTime = new QCheckBox(QStringLiteral("Correct for the detectors' dead time"), &dialog);
+    deadTime->setChecked(current.deadTime);
+    form->addRow(deadTime);
+    if (!header.deadTimesRecorded)
+        form->addRow(new QLabel(QStringLiteral("This file records no dead times: give them by "
+                                               "hand below."),
+                                &dialog));
+    auto* qsa = new QCheckBox(QStringLiteral("Correct for QSA"), &dialog);
+    qsa->setChecked(current.qsa);
+    form->addRow(qsa);
+    auto* currentPa = new QLineEdit(QString::number(current.primaryCurrentPa), &dialog);
+    form->addRow(QStringLiteral("Primary current (pA):"), currentPa);
+    QTableWidget* table = correctionsTable(dialog, header, current);
     form->addRow(table);
     form->addRow(okCancel(dialog));
     if (dialog.exec() != QDialog::Accepted)
@@ -387,15 +393,7 @@ std::optional<CorrectionSettings> defaultCorrections(QWidget* parent, const ImHe
     c.deadTime = deadTime->isChecked();
     c.qsa = qsa->isChecked();
     c.primaryCurrentPa = fieldNumber(currentPa).value_or(0);
-    for (int s = 0; s < table->rowCount(); ++s) {
-        bool ok = false;
-        const double tau = table->item(s, 2)->text().trimmed().toDouble(&ok);
-        if (ok && tau > 0)
-            c.deadTimeNs.insert(s, tau);
-        const double beta = table->item(s, 3)->text().trimmed().toDouble(&ok);
-        if (ok)
-            c.qsaBeta.insert(s, beta);
-    }
+    readCorrectionsTable(*table, c);
     return c;
 }
 
@@ -429,343 +427,152 @@ std::optional<AlignChoice> defaultAlign(QWidget* parent, const QStringList& spec
                        subpixel->isChecked()};
 }
 
-// The progress dialog of long work: it appears once the work has taken half a second, so quick
-// work never flashes one, and its Cancel cancels the work.
-void defaultProgress(QWidget* parent, const QString& label, Progress& progress, qint64 elapsedMs)
-{
-    static QPointer<QProgressDialog> dialog;
-    if (elapsedMs < 0) { // the work is over
-        delete dialog;
-        return;
-    }
-    if (elapsedMs < 500)
-        return;
-    if (!dialog) {
-        dialog = new QProgressDialog(label, QStringLiteral("Cancel"), 0, 1000, parent);
-        dialog->setWindowModality(Qt::ApplicationModal);
-        dialog->setMinimumDuration(0);
-        dialog->setAutoClose(false);
-        dialog->setAutoReset(false);
-        QObject::connect(dialog, &QProgressDialog::canceled, [&progress] { progress.cancel(); });
-        dialog->show();
-    }
-    dialog->setValue(int(progress.fraction() * 1000));
-}
-
-// The function in force for a seam of type Seam: one per type, the default until replaced.
-template <typename Seam> Seam& slot(Seam fallback)
-{
-    static Seam current = std::move(fallback);
-    return current;
-}
-
-template <typename Seam> Seam replace(Seam seam, Seam fallback)
-{
-    Seam& current = slot(fallback);
-    Seam previous = std::move(current);
-    current = seam ? std::move(seam) : std::move(fallback);
-    return previous;
-}
-
-ProgressSeam& progressSeam()
-{
-    return slot(ProgressSeam(defaultProgress));
-}
-
 } // namespace
 
 OpenFileSeam setOpenFile(OpenFileSeam seam)
 {
-    return replace(std::move(seam), OpenFileSeam(defaultOpenFile));
+    return seams::replace(std::move(seam), OpenFileSeam(defaultOpenFile));
 }
 
 OpenFilesSeam setOpenFiles(OpenFilesSeam seam)
 {
-    return replace(std::move(seam), OpenFilesSeam(defaultOpenFiles));
+    return seams::replace(std::move(seam), OpenFilesSeam(defaultOpenFiles));
 }
 
 SaveFileSeam setSaveFile(SaveFileSeam seam)
 {
-    return replace(std::move(seam), SaveFileSeam(defaultSaveFile));
+    return seams::replace(std::move(seam), SaveFileSeam(defaultSaveFile));
 }
 
 SelectColorSeam setSelectColor(SelectColorSeam seam)
 {
-    return replace(std::move(seam), SelectColorSeam(defaultSelectColor));
+    return seams::replace(std::move(seam), SelectColorSeam(defaultSelectColor));
 }
 
 LayerRangeSeam setLayerRange(LayerRangeSeam seam)
 {
-    return replace(std::move(seam), LayerRangeSeam(defaultLayerRange));
+    return seams::replace(std::move(seam), LayerRangeSeam(defaultLayerRange));
 }
 
 RatioSeam setRatio(RatioSeam seam)
 {
-    return replace(std::move(seam), RatioSeam(defaultRatio));
+    return seams::replace(std::move(seam), RatioSeam(defaultRatio));
 }
 
 AlignSeam setAlign(AlignSeam seam)
 {
-    return replace(std::move(seam), AlignSeam(defaultAlign));
+    return seams::replace(std::move(seam), AlignSeam(defaultAlign));
 }
 
 CorrectionsSeam setCorrections(CorrectionsSeam seam)
 {
-    return replace(std::move(seam), CorrectionsSeam(defaultCorrections));
+    return seams::replace(std::move(seam), CorrectionsSeam(defaultCorrections));
 }
 
 ExcludeLayersSeam setExcludeLayers(ExcludeLayersSeam seam)
 {
-    return replace(std::move(seam), ExcludeLayersSeam(defaultExcludeLayers));
+    return seams::replace(std::move(seam), ExcludeLayersSeam(defaultExcludeLayers));
 }
 
 std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector<int>& current,
                                               int layerCount)
 {
-    return slot(ExcludeLayersSeam(defaultExcludeLayers))(parent, current, layerCount);
+    return seams::slot(ExcludeLayersSeam(defaultExcludeLayers))(parent, current, layerCount);
 }
 
 PercentilesSeam setPercentiles(PercentilesSeam seam)
 {
-    return replace(std::move(seam), PercentilesSeam(defaultPercentiles));
+    return seams::replace(std::move(seam), PercentilesSeam(defaultPercentiles));
 }
 
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high)
 {
-    return slot(PercentilesSeam(defaultPercentiles))(parent, low, high);
+    return seams::slot(PercentilesSeam(defaultPercentiles))(parent, low, high);
 }
 
 FigureOptionsSeam setFigureOptions(FigureOptionsSeam seam)
 {
-    return replace(std::move(seam), FigureOptionsSeam(defaultFigureOptions));
+    return seams::replace(std::move(seam), FigureOptionsSeam(defaultFigureOptions));
 }
 
 std::optional<FigureOptions> figureOptions(QWidget* parent, const FigureOptions& proposed,
                                            bool hasRegions)
 {
-    return slot(FigureOptionsSeam(defaultFigureOptions))(parent, proposed, hasRegions);
+    return seams::slot(FigureOptionsSeam(defaultFigureOptions))(parent, proposed, hasRegions);
 }
 
 FindRegionsSeam setFindRegions(FindRegionsSeam seam)
 {
-    return replace(std::move(seam), FindRegionsSeam(findRegionsDialog));
+    return seams::replace(std::move(seam), FindRegionsSeam(findRegionsDialog));
 }
 
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview)
 {
-    return slot(FindRegionsSeam(findRegionsDialog))(parent, species, preview);
+    return seams::slot(FindRegionsSeam(findRegionsDialog))(parent, species, preview);
 }
 
 OverlaySeam setOverlay(OverlaySeam seam)
 {
-    return replace(std::move(seam), OverlaySeam(overlayDialog));
+    return seams::replace(std::move(seam), OverlaySeam(overlayDialog));
 }
 
 std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species)
 {
-    return slot(OverlaySeam(overlayDialog))(parent, species);
+    return seams::slot(OverlaySeam(overlayDialog))(parent, species);
 }
 
 ClassifySeam setClassify(ClassifySeam seam)
 {
-    return replace(std::move(seam), ClassifySeam(classifyDialog));
+    return seams::replace(std::move(seam), ClassifySeam(classifyDialog));
 }
 
 std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species)
 {
-    return slot(ClassifySeam(classifyDialog))(parent, species);
-}
-
-ProgressSeam setProgress(ProgressSeam seam)
-{
-    return replace(std::move(seam), ProgressSeam(defaultProgress));
+    return seams::slot(ClassifySeam(classifyDialog))(parent, species);
 }
 
 QString openFile(QWidget* parent, const QString& title, const QString& filter)
 {
-    return slot(OpenFileSeam(defaultOpenFile))(parent, title, filter);
+    return seams::slot(OpenFileSeam(defaultOpenFile))(parent, title, filter);
 }
 
 QStringList openFiles(QWidget* parent, const QString& title, const QString& filter)
 {
-    return slot(OpenFilesSeam(defaultOpenFiles))(parent, title, filter);
+    return seams::slot(OpenFilesSeam(defaultOpenFiles))(parent, title, filter);
 }
 
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
                                      const QString& suggestedName, const QString& filters)
 {
-    return slot(SaveFileSeam(defaultSaveFile))(parent, title, suggestedName, filters);
+    return seams::slot(SaveFileSeam(defaultSaveFile))(parent, title, suggestedName, filters);
 }
 
 std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt)
 {
-    return slot(SelectColorSeam(defaultSelectColor))(parent, initial, prompt);
+    return seams::slot(SelectColorSeam(defaultSelectColor))(parent, initial, prompt);
 }
 
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount)
 {
-    return slot(LayerRangeSeam(defaultLayerRange))(parent, first, last, layerCount);
+    return seams::slot(LayerRangeSeam(defaultLayerRange))(parent, first, last, layerCount);
 }
 
 std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi)
 {
-    return slot(RatioSeam(defaultRatio))(parent, species, hsi);
+    return seams::slot(RatioSeam(defaultRatio))(parent, species, hsi);
 }
 
 std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,
                                  const QStringList& regions, const AlignChoice& proposed)
 {
-    return slot(AlignSeam(defaultAlign))(parent, species, layerCount, regions, proposed);
+    return seams::slot(AlignSeam(defaultAlign))(parent, species, layerCount, regions, proposed);
 }
 
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,
                                               const CorrectionSettings& current)
 {
-    return slot(CorrectionsSeam(defaultCorrections))(parent, header, current);
-}
-
-namespace {
-
-// The progress of each piece of long work under way on the GUI thread, the innermost last.
-std::vector<Progress*>& longWorkUnderWay()
-{
-    static std::vector<Progress*> running;
-    return running;
-}
-
-} // namespace
-
-bool isLongWorkRunning()
-{
-    return !longWorkUnderWay().empty();
-}
-
-void cancelLongWork()
-{
-    for (Progress* p : longWorkUnderWay())
-        p->cancel();
-}
-
-bool runLongWork(QWidget* parent, const QString& label, const std::function<bool(Progress&)>& work)
-{
-    Progress progress;
-    longWorkUnderWay().push_back(&progress);
-    const auto leave = qScopeGuard([] { longWorkUnderWay().pop_back(); });
-    // A first look before the work starts: a cancel there is seen by the work's first check,
-    // whether the work would take a millisecond or a minute.
-    progressSeam()(parent, label, progress, 0);
-    std::atomic<bool> finished{false};
-    bool result = false;
-    QEventLoop loop;
-    std::thread worker([&] {
-        result = work(progress);
-        finished = true;
-        QMetaObject::invokeMethod(
-            &loop, [] {}, Qt::QueuedConnection); // wakes the loop below
-    });
-    QElapsedTimer clock;
-    clock.start();
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!finished)
-            progressSeam()(parent, label, progress, clock.elapsed());
-    });
-    watch.start(40);
-    // Input waits until the work is done, unless a modal progress dialog is up: it then takes
-    // its own input and keeps it from the other windows.
-    while (!finished) {
-        const bool dialogUp = QApplication::activeModalWidget() != nullptr;
-        loop.processEvents((dialogUp ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents) |
-                           QEventLoop::WaitForMoreEvents);
-    }
-    worker.join();
-    watch.stop();
-    progressSeam()(parent, {}, progress, -1); // lets the watcher close what it showed
-    return result && !progress.cancelled();
-}
-
-QString pictureFileName(const QString& chosen, const QString& chosenFilter)
-{
-    if (chosen.isEmpty() || pictureFormatFor(chosen))
-        return chosen;
-    static const QRegularExpression firstSuffix(QStringLiteral("\\*\\.(\\w+)"));
-    const QRegularExpressionMatch m = firstSuffix.match(chosenFilter);
-    return m.hasMatch() ? chosen + QLatin1Char('.') + m.captured(1) : chosen;
-}
-
-void exportPicture(QWidget* parent, const QImage& picture)
-{
-    const QString filters =
-        QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff);;JPEG image (*.jpg *.jpeg);;"
-                       "BMP image (*.bmp)");
-    const auto [path, chosenFilter] =
-        saveFile(parent, QStringLiteral("Save Image As"), QStringLiteral("image.png"), filters);
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!writePicture(picture, pictureFileName(path, chosenFilter), &error))
-        showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
-}
-
-namespace {
-
-// The figure options last chosen, for the next figure and for "Copy Figure".
-FigureOptions& lastFigureOptions()
-{
-    static FigureOptions options{true, true, FigureOutlines::Numbers, QString(), 1};
-    return options;
-}
-
-} // namespace
-
-void exportFigure(QWidget* parent, const FigureContent& content)
-{
-    const std::optional<FigureOptions> options =
-        figureOptions(parent, lastFigureOptions(), !content.regions.isEmpty());
-    if (!options)
-        return;
-    lastFigureOptions() = *options;
-    const QString filters = QStringLiteral("PNG image (*.png);;TIFF image (*.tif *.tiff);;"
-                                           "SVG drawing (*.svg);;PDF document (*.pdf)");
-    const auto [path, chosenFilter] =
-        saveFile(parent, QStringLiteral("Save Figure"), QStringLiteral("figure.png"), filters);
-    if (path.isEmpty())
-        return;
-    // A name of its own for an SVG or PDF stays; else as a picture's.
-    const QString name = isFigureFileName(path) ? path : pictureFileName(path, chosenFilter);
-    // A large figure at a large scale takes a while to draw and compress.
-    QString error;
-    bool written = false;
-    const bool finished =
-        runLongWork(parent, QStringLiteral("Saving the figure..."), [&](Progress& progress) {
-            written = writeFigure(content, *options, name, &error, &progress);
-            return true;
-        });
-    if (finished && !written)
-        showMessage(QStringLiteral("The figure could not be saved: %1").arg(error));
-}
-
-void copyFigure(QWidget* parent, const FigureContent& content)
-{
-    QImage figure;
-    QBuffer png;
-    png.open(QIODevice::WriteOnly);
-    const bool finished =
-        runLongWork(parent, QStringLiteral("Copying the figure..."), [&](Progress&) {
-            figure = figureImage(content, lastFigureOptions());
-            return figure.isNull() || writePng(figure, png, nullptr);
-        });
-    if (!finished)
-        return;
-    if (figure.isNull()) {
-        showMessage(QStringLiteral("Not enough memory for the figure."));
-        return;
-    }
-    auto* data = new QMimeData;
-    data->setImageData(figure);
-    data->setData(QStringLiteral("image/png"), png.data());
-    QGuiApplication::clipboard()->setMimeData(data);
+    return seams::slot(CorrectionsSeam(defaultCorrections))(parent, header, current);
 }
 
 void installMessageBox()

@@ -22,11 +22,17 @@ QPointer<QWidget>& anchor()
     return window;
 }
 
-// The list keeps these distances to the window's edges as the window is resized.
-constexpr int listLeft = 20;
-constexpr int listTop = 46;
-constexpr int listRightMargin = 355 - (20 + 320);
-constexpr int listBottomMargin = 395 - (46 + 329);
+// Where the parts of the window sit as it opens: the button at the top, the list under it. The
+// list keeps its distances to the window's edges as the window is resized.
+namespace place {
+constexpr QSize window(355, 395);
+constexpr QRect clearButton(20, 14, 199, 20);
+constexpr QRect list(20, 46, 320, 329);
+constexpr QMargins listMargins(list.left(), list.top(), window.width() - 1 - list.right(),
+                               window.height() - 1 - list.bottom());
+// Between the main window's frame and this one's, under it.
+constexpr int belowAnchor = 8;
+} // namespace place
 
 } // namespace
 
@@ -35,12 +41,12 @@ HistoryWindow::HistoryWindow() : QWidget(nullptr, Qt::Window)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Text List Window"));
     setMinimumSize(64, 64);
-    resize(355, 395);
+    resize(place::window);
 
     m_clearButton = new QPushButton(QStringLiteral("Clear History"), this);
     m_clearButton->setObjectName(QStringLiteral("clearButton"));
     m_clearButton->setFont(systemFont(12));
-    m_clearButton->setGeometry(20, 14, 199, 20);
+    m_clearButton->setGeometry(place::clearButton);
     connect(m_clearButton, &QPushButton::clicked, this, [this] { m_lines->clear(); });
 
     m_lines = new QListWidget(this);
@@ -49,13 +55,13 @@ HistoryWindow::HistoryWindow() : QWidget(nullptr, Qt::Window)
     // Every row is one line of the same font: the list need not measure each row anew, which
     // would slow every load down as the history grows.
     m_lines->setUniformItemSizes(true);
-    m_lines->setGeometry(listLeft, listTop, 320, 329);
+    m_lines->setGeometry(place::list);
 }
 
 QPoint HistoryWindow::placeBelow(const QRect& anchorFrame, const QSize& frame,
                                  const QRect& available)
 {
-    QPoint at(anchorFrame.left(), anchorFrame.bottom() + 8);
+    QPoint at(anchorFrame.left(), anchorFrame.bottom() + place::belowAnchor);
     at.setX(std::max(available.left(), std::min(at.x(), available.right() + 1 - frame.width())));
     at.setY(std::max(available.top(), std::min(at.y(), available.bottom() + 1 - frame.height())));
     return at;
@@ -108,7 +114,6 @@ void HistoryWindow::closeEvent(QCloseEvent* event)
 
 void HistoryWindow::resizeEvent(QResizeEvent* event)
 {
-    m_lines->setGeometry(listLeft, listTop, width() - listLeft - listRightMargin,
-                         height() - listTop - listBottomMargin);
+    m_lines->setGeometry(rect().marginsRemoved(place::listMargins));
     QWidget::resizeEvent(event);
 }

@@ -35,12 +35,32 @@
 namespace {
 
 constexpr int designedSide = 256;
+
+// Where the parts of the window sit: the row of buttons and fields along the top, the picture
+// area under it with the colour bar at the window's right edge, the scale bar at the foot of
+// the picture area and the readout strip below everything. What the window adds around its
+// picture area, kExtraWidth and kExtraHeight, is in the header: the main window reckons with it.
+namespace place {
 constexpr int controlHeight = 15;
-// The window around its picture area: the button row and margins across, the rows above and
-// below it down.
-constexpr int kExtraWidth = 121;
-constexpr int kExtraHeight = 59;
-constexpr QPoint kImagePlace(20, 27);
+struct Column
+{
+    int x;
+    int width;
+};
+constexpr Column linLogButton{0, 62};
+constexpr Column minButton{62, 60};
+constexpr Column minField{122, 60};
+constexpr Column maxButton{182, 60};
+constexpr Column maxField{242, 60};
+constexpr Column colourButton{302, 75};
+// Left of the picture, the scale bar and the readout, and right of the readout.
+constexpr int margin = 20;
+constexpr QPoint image(margin, 27);
+constexpr int colourBarFromRight = 82;
+constexpr int colourBarWidth = 80;
+constexpr int scaleBarAboveBottom = 30; // of the picture area's rows
+constexpr QSize scaleBar(258, 28);
+} // namespace place
 
 // What a window's frame adds to its content: its own decorations once shown, else those of a
 // window already on the screen.
@@ -55,7 +75,8 @@ QSize decorations(const QWidget* window)
     return {};
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x, int w)
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        place::Column column)
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
@@ -65,17 +86,17 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     b->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; border: 1px solid #8c8c8c; "
                                     "background: #ececec; } "
                                     "QPushButton:pressed { background: #c8c8c8; }"));
-    b->setGeometry(x, 0, w, controlHeight);
+    b->setGeometry(column.x, 0, column.width, place::controlHeight);
     return b;
 }
 
-QLineEdit* makeField(QWidget* parent, const char* name, int x)
+QLineEdit* makeField(QWidget* parent, const char* name, place::Column column)
 {
     auto* f = new QLineEdit(parent);
     f->setObjectName(QLatin1String(name));
     f->setFont(systemFont(9));
     f->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; border: 1px solid #8c8c8c; }"));
-    f->setGeometry(x, 0, 60, controlHeight);
+    f->setGeometry(column.x, 0, column.width, place::controlHeight);
     return f;
 }
 
@@ -215,12 +236,14 @@ void ImageWindow::layOut()
     // The window follows its content and cannot be resized by the user.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_linLogButton = makeButton(m_content, "linLogButton", QStringLiteral("Lin Scale"), 0, 62);
-    m_minButton = makeButton(m_content, "minButton", QStringLiteral("Auto Min:"), 62, 60);
-    m_minField = makeField(m_content, "minField", 122);
-    m_maxButton = makeButton(m_content, "maxButton", QStringLiteral("Auto Max:"), 182, 60);
-    m_maxField = makeField(m_content, "maxField", 242);
-    m_colourButton = makeButton(m_content, "colourButton", QStringLiteral("Color T:"), 302, 75);
+    m_linLogButton =
+        makeButton(m_content, "linLogButton", QStringLiteral("Lin Scale"), place::linLogButton);
+    m_minButton = makeButton(m_content, "minButton", QStringLiteral("Auto Min:"), place::minButton);
+    m_minField = makeField(m_content, "minField", place::minField);
+    m_maxButton = makeButton(m_content, "maxButton", QStringLiteral("Auto Max:"), place::maxButton);
+    m_maxField = makeField(m_content, "maxField", place::maxField);
+    m_colourButton =
+        makeButton(m_content, "colourButton", QStringLiteral("Color T:"), place::colourButton);
 
     m_view = new isolumen::ImageView(m_content);
     m_view->setObjectName(QStringLiteral("imageView"));
@@ -239,7 +262,11 @@ void ImageWindow::layOut()
     m_readout->setTextFormat(Qt::PlainText);
     m_viewSide = designedSide;
     placeCanvases();
+    connectControls();
+}
 
+void ImageWindow::connectControls()
+{
     connect(m_linLogButton, &QPushButton::clicked, this, &ImageWindow::toggleLinLog);
     connect(m_minButton, &QPushButton::clicked, this, [this] {
         toggleLimit(m_settings.autoMin, m_settings.minValue, automaticLimits().first, m_minButton,
@@ -330,10 +357,12 @@ void ImageWindow::placeCanvases()
     const QSize picture =
         m_imageCanvas->hasBackdrop() ? m_imageCanvas->viewSize() : QSize(m_viewSide, m_viewSide);
     m_view->setGeometry(
-        QRect(kImagePlace, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
-    m_colourBarCanvas->setGeometry(width - 82, 27, 80, kColorBarCanvasHeight);
-    m_scaleCanvas->setGeometry(20, height - 30, 258, 28);
-    m_readout->setGeometry(20, height, width - 40, kReadoutHeight);
+        QRect(place::image, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
+    m_colourBarCanvas->setGeometry(width - place::colourBarFromRight, place::image.y(),
+                                   place::colourBarWidth, kColorBarCanvasHeight);
+    m_scaleCanvas->setGeometry(
+        QRect(QPoint(place::margin, height - place::scaleBarAboveBottom), place::scaleBar));
+    m_readout->setGeometry(place::margin, height, width - 2 * place::margin, kReadoutHeight);
 }
 
 void ImageWindow::updateTitle()
@@ -466,6 +495,24 @@ void ImageWindow::scheduleReload()
         Qt::QueuedConnection);
 }
 
+bool ImageWindow::loadPlane(const PlaneRequest& request, PlaneResult& result)
+{
+    if (m_acquisition.isQuick(request)) {
+        result = m_acquisition.plane(request);
+        return true;
+    }
+    m_reloading = true;
+    const bool done = Dialogs::runLongWork(
+        this,
+        QStringLiteral("Summing layers %1 to %2...").arg(request.firstLayer).arg(request.lastLayer),
+        [&](Progress& progress) {
+            result = m_acquisition.plane(request, &progress);
+            return bool(result.shown);
+        });
+    m_reloading = false;
+    return done;
+}
+
 void ImageWindow::reload()
 {
     if (m_reloading) { // asked again from within a long load: load once more after it
@@ -488,22 +535,8 @@ void ImageWindow::reload()
 
     const PlaneRequest request = m_acquisition.request(m_source);
     PlaneResult result;
-    if (m_acquisition.isQuick(request)) {
-        result = m_acquisition.plane(request);
-    } else {
-        m_reloading = true;
-        const bool done = Dialogs::runLongWork(this,
-                                               QStringLiteral("Summing layers %1 to %2...")
-                                                   .arg(request.firstLayer)
-                                                   .arg(request.lastLayer),
-                                               [&](Progress& progress) {
-                                                   result = m_acquisition.plane(request, &progress);
-                                                   return bool(result.shown);
-                                               });
-        m_reloading = false;
-        if (!done)
-            return;
-    }
+    if (!loadPlane(request, result))
+        return;
     if (!result.shown) {
         showMessage(result.error);
         return;
@@ -899,8 +932,8 @@ void ImageWindow::showOverlay()
         m_view->fitCanvas();
         placeCanvases();
     }
-    m_colourBarCanvas->setBackdrop(
-        isolumen::overlayLegend(overlayChannels(), QSize(80, kColorBarCanvasHeight)));
+    m_colourBarCanvas->setBackdrop(isolumen::overlayLegend(
+        overlayChannels(), QSize(place::colourBarWidth, kColorBarCanvasHeight)));
     updateScale();
     refreshReadout();
     emit displayUpdated();

@@ -98,6 +98,10 @@ public:
 
     // The height of the readout strip under the canvases.
     static constexpr int kReadoutHeight = 16;
+    // The content around its picture area, without the readout: the button row and margins
+    // across, the rows above and below it down.
+    static constexpr int kExtraWidth = 121;
+    static constexpr int kExtraHeight = 59;
 
 signals:
     // Emitted as the window closes, with its frame's top-left corner.
@@ -117,6 +121,10 @@ private:
     // What both constructors do once the source is set.
     void setUp();
     void layOut();
+    // What the buttons, fields and canvases do.
+    void connectControls();
+    // The plane asked for, summed as long work when it is not quick; false when cancelled.
+    bool loadPlane(const PlaneRequest& request, PlaneResult& result);
     // reload() for an overlay: the planes of its sources under the current selection.
     void reloadOverlay();
     // The overlay's picture, framed, and its legend.

@@ -39,9 +39,44 @@
 
 namespace {
 
+// Where the parts of the window sit, top to bottom: the file's name, the species buttons in two
+// rows of four with the menu of further species beside them, the layer controls, a separator,
+// the details toggle with the picture's size, and the details area that it opens, a caption and
+// a field a row.
+namespace place {
 constexpr int contentWidth = 316;
 constexpr int collapsedHeight = 186;
 constexpr int expandedHeight = 700;
+constexpr QRect fileCaption(20, 14, 30, 20);
+constexpr QRect fileName(62, 14, 234, 20);
+constexpr QRect firstSpeciesButton(20, 46, 60, 22);
+constexpr int speciesButtonsPerRow = 4;
+constexpr int speciesColumnStep = 72;
+constexpr int speciesRowStep = 34;
+constexpr QRect moreSpecies(298, 46, 16, 56);
+constexpr QRect layerCaption(20, 114, 38, 20);
+constexpr QRect sumLine(20, 114, 172, 20); // in the layer controls' place while layers are summed
+constexpr QRect layerPopUp(70, 114, 61, 19);
+constexpr QRect layerOf(143, 114, 49, 19);
+constexpr QRect layerMinus(204, 114, 40, 20);
+constexpr QRect layerPlus(256, 114, 40, 20);
+constexpr QRect separator(20, 146, 276, 4);
+constexpr QRect detailsToggle(20, 162, 12, 12);
+constexpr QRect detailsCaption(44, 159, 60, 20);
+constexpr QRect pixelSize(124, 159, 100, 20);
+constexpr QRect micronSize(236, 159, 60, 20);
+// The details' rows: a caption and a field at each top, 20 apart from 186; the species' rows
+// from 526.
+constexpr int detailTop = 186;
+constexpr int detailStep = 20;
+constexpr int speciesRowsTop = 526;
+constexpr QRect detailCaption(20, 0, 110, 12);
+constexpr QRect detailField(152, 0, 144, 12);
+// Below the top of the screen's free area, as far as the menu bar's height.
+constexpr int belowScreenTop = 24;
+} // namespace place
+
+constexpr int kButtonSpecies = ImHeader::kButtonSpecies;
 
 const QString noFileText = QStringLiteral("(open file or drag file here)");
 const QString notImageText = QStringLiteral("(not an image file)");
@@ -69,24 +104,21 @@ QPushButton* makePushButton(QWidget* parent, const char* name, const QString& te
     return button;
 }
 
-// The captions of the details area, in their rows 20 apart from top 186.
+// The captions of the details area, a row each.
 const char* const detailCaptions[] = {
     "Original Name:",    "Date, Time:",        "File Size:",      "Header Size:",    "X Position:",
     "Y Position:",       "Duration (total):",  "Duration/Layer:", "Duration/Pixel:", "User Name:",
     "Image Type:",       "Pixel Width:",       "Pixel Height:",   "Pixel Depth:",    "Image Size:",
     "Number of Planes:", "Number of Species:",
 };
-constexpr int detailTop = 186;
-constexpr int detailStep = 20;
-constexpr int speciesRowsTop = 526;
 
 QRect detailCaptionRect(int top)
 {
-    return {20, top, 110, 12};
+    return place::detailCaption.translated(0, top);
 }
 QRect detailFieldRect(int top)
 {
-    return {152, top, 144, 12};
+    return place::detailField.translated(0, top);
 }
 
 QString windowKey(const PlaneSource& source, bool hsi)
@@ -206,114 +238,129 @@ void MainWindow::layOut()
 {
     m_content = new QWidget(this);
     m_content->setObjectName(QStringLiteral("content"));
-    m_content->setFixedSize(contentWidth, collapsedHeight);
+    m_content->setFixedSize(place::contentWidth, place::collapsedHeight);
     setCentralWidget(m_content);
     // The window follows its content and cannot be resized by the user.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     QWidget* c = m_content;
-    makeLabel(c, QStringLiteral("fileCaption"), QStringLiteral("File:"), {20, 14, 30, 20}, 12);
-    m_fileName = makeLabel(c, QStringLiteral("fileName"), noFileText, {62, 14, 234, 20}, 12);
+    makeLabel(c, QStringLiteral("fileCaption"), QStringLiteral("File:"), place::fileCaption, 12);
+    m_fileName = makeLabel(c, QStringLiteral("fileName"), noFileText, place::fileName, 12);
+    layOutSpeciesButtons();
+    layOutLayerControls();
+    layOutDetails();
+    layout()->activate();
+}
 
-    for (int i = 0; i < 8; ++i) {
-        auto* button = new QPushButton(QStringLiteral("Sp%1").arg(i + 1), c);
+void MainWindow::layOutSpeciesButtons()
+{
+    for (int i = 0; i < kButtonSpecies; ++i) {
+        auto* button = new QPushButton(QStringLiteral("Sp%1").arg(i + 1), m_content);
         button->setObjectName(QStringLiteral("speciesButton%1").arg(i));
         button->setCheckable(true);
         button->setFont(systemFont(12));
-        button->setGeometry(20 + 72 * (i % 4), i < 4 ? 46 : 80, 60, 22);
+        button->setGeometry(place::firstSpeciesButton.translated(
+            place::speciesColumnStep * (i % place::speciesButtonsPerRow),
+            place::speciesRowStep * (i / place::speciesButtonsPerRow)));
         button->hide();
         // clicked, not toggled: releasing a button in code must not run the handler.
         connect(button, &QPushButton::clicked, this,
                 [this, i](bool down) { toggleSpecies(i, down); });
         m_speciesButtons[i] = button;
     }
-    // Species beyond the eighth, in a menu beside the buttons.
-    m_moreSpecies = new QToolButton(c);
+    // Species beyond the buttons', in a menu beside them.
+    m_moreSpecies = new QToolButton(m_content);
     m_moreSpecies->setObjectName(QStringLiteral("moreSpecies"));
     m_moreSpecies->setText(QStringLiteral("»"));
     m_moreSpecies->setToolTip(QStringLiteral("More species"));
-    m_moreSpecies->setGeometry(298, 46, 16, 56);
+    m_moreSpecies->setGeometry(place::moreSpecies);
     m_moreSpecies->setPopupMode(QToolButton::InstantPopup);
     m_moreSpeciesMenu = new QMenu(m_moreSpecies);
     m_moreSpecies->setMenu(m_moreSpeciesMenu);
     m_moreSpecies->hide();
+}
 
+void MainWindow::layOutLayerControls()
+{
+    QWidget* c = m_content;
     m_layerCaption = makeLabel(c, QStringLiteral("layerCaption"), QStringLiteral("Layer"),
-                               {20, 114, 38, 20}, 12);
-    m_sumLine = makeLabel(c, QStringLiteral("sumLine"), {}, {20, 114, 172, 20}, 12);
+                               place::layerCaption, 12);
+    m_sumLine = makeLabel(c, QStringLiteral("sumLine"), {}, place::sumLine, 12);
     m_sumLine->hide();
     m_layerPopUp = new QComboBox(c);
     m_layerPopUp->setObjectName(QStringLiteral("layerPopUp"));
     m_layerPopUp->setFont(systemFont(12));
-    m_layerPopUp->setGeometry(70, 114, 61, 19);
+    m_layerPopUp->setGeometry(place::layerPopUp);
     m_layerPopUp->addItem(QStringLiteral("-"));
     m_layerPopUp->setCurrentIndex(0);
     connect(m_layerPopUp, &QComboBox::currentIndexChanged, this, &MainWindow::layerChosen);
-    m_layerOf =
-        makeLabel(c, QStringLiteral("layerOf"), QStringLiteral("of -"), {143, 114, 49, 19}, 12);
-    m_layerMinus = makePushButton(c, "layerMinus", QStringLiteral("-1"), {204, 114, 40, 20});
+    m_layerOf = makeLabel(c, QStringLiteral("layerOf"), QStringLiteral("of -"), place::layerOf, 12);
+    m_layerMinus = makePushButton(c, "layerMinus", QStringLiteral("-1"), place::layerMinus);
     connect(m_layerMinus, &QPushButton::clicked, this, [this] { stepLayer(-1); });
-    m_layerPlus = makePushButton(c, "layerPlus", QStringLiteral("+1"), {256, 114, 40, 20});
+    m_layerPlus = makePushButton(c, "layerPlus", QStringLiteral("+1"), place::layerPlus);
     connect(m_layerPlus, &QPushButton::clicked, this, [this] { stepLayer(1); });
 
     auto* separator = new QFrame(c);
     separator->setObjectName(QStringLiteral("separator"));
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
-    separator->setGeometry(20, 146, 276, 4);
+    separator->setGeometry(place::separator);
+}
 
+void MainWindow::layOutDetails()
+{
+    QWidget* c = m_content;
     m_details = new QToolButton(c);
     m_details->setObjectName(QStringLiteral("detailsToggle"));
     m_details->setCheckable(true);
     m_details->setAutoRaise(true);
     m_details->setArrowType(Qt::RightArrow);
-    m_details->setGeometry(20, 162, 12, 12);
+    m_details->setGeometry(place::detailsToggle);
     connect(m_details, &QToolButton::toggled, this, &MainWindow::toggleDetails);
-    makeLabel(c, QStringLiteral("detailsCaption"), QStringLiteral("Details"), {44, 159, 60, 20},
+    makeLabel(c, QStringLiteral("detailsCaption"), QStringLiteral("Details"), place::detailsCaption,
               12);
     m_pixelSize =
-        makeLabel(c, QStringLiteral("pixelSize"), {}, {124, 159, 100, 20}, 12, Qt::AlignRight);
+        makeLabel(c, QStringLiteral("pixelSize"), {}, place::pixelSize, 12, Qt::AlignRight);
     m_micronSize =
-        makeLabel(c, QStringLiteral("micronSize"), {}, {236, 159, 60, 20}, 12, Qt::AlignRight);
+        makeLabel(c, QStringLiteral("micronSize"), {}, place::micronSize, 12, Qt::AlignRight);
 
-    int top = detailTop;
+    int top = place::detailTop;
     for (const char* caption : detailCaptions) {
         makeLabel(c, {}, QLatin1String(caption), detailCaptionRect(top), 10, Qt::AlignRight);
         QLabel* field = makeLabel(c, {}, QStringLiteral("-"), detailFieldRect(top), 10);
         field->setProperty("caption", QLatin1String(caption));
         m_detailFields << field;
-        top += detailStep;
+        top += place::detailStep;
     }
-    for (int i = 0; i < 8; ++i) {
-        const int rowTop = speciesRowsTop + detailStep * i;
+    for (int i = 0; i < kButtonSpecies; ++i) {
+        const int rowTop = place::speciesRowsTop + place::detailStep * i;
         m_speciesCaptions[i] = makeLabel(c, QStringLiteral("speciesCaption%1").arg(i),
                                          QStringLiteral("Species %1:").arg(i + 1),
                                          detailCaptionRect(rowTop), 10, Qt::AlignRight);
         m_speciesNames[i] = makeLabel(c, QStringLiteral("speciesName%1").arg(i),
                                       QStringLiteral("-"), detailFieldRect(rowTop), 10);
     }
-    layout()->activate();
 }
 
 void MainWindow::placeOn(const QRect& available)
 {
-    move(available.left(), available.top() + 24);
+    move(available.left(), available.top() + place::belowScreenTop);
     m_places.setDefaults(available, width());
 }
 
 QPushButton* MainWindow::speciesButton(int index) const
 {
-    return index >= 0 && index < 8 ? m_speciesButtons[index] : nullptr;
+    return index >= 0 && index < kButtonSpecies ? m_speciesButtons[index] : nullptr;
 }
 
 QLabel* MainWindow::speciesCaption(int index) const
 {
-    return index >= 0 && index < 8 ? m_speciesCaptions[index] : nullptr;
+    return index >= 0 && index < kButtonSpecies ? m_speciesCaptions[index] : nullptr;
 }
 
 QLabel* MainWindow::speciesNameLabel(int index) const
 {
-    return index >= 0 && index < 8 ? m_speciesNames[index] : nullptr;
+    return index >= 0 && index < kButtonSpecies ? m_speciesNames[index] : nullptr;
 }
 
 QLabel* MainWindow::detailField(const QString& caption) const
@@ -509,7 +556,7 @@ void MainWindow::fillSummary()
 void MainWindow::fillSpecies(const QString& unshowable)
 {
     const QStringList& species = m_acquisition.header().species;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kButtonSpecies; ++i) {
         const bool used = i < species.size();
         m_speciesNames[i]->setText(used ? species[i] : QStringLiteral("-"));
         m_speciesNames[i]->setEnabled(used);
@@ -523,14 +570,14 @@ void MainWindow::fillSpecies(const QString& unshowable)
         button->setToolTip(unshowable);
     }
     m_moreSpeciesMenu->clear();
-    for (int i = 8; i < species.size(); ++i) {
+    for (int i = kButtonSpecies; i < species.size(); ++i) {
         QAction* entry = m_moreSpeciesMenu->addAction(
             QStringLiteral("%1  %2").arg(i + 1).arg(shownAsIs(species[i])));
         entry->setObjectName(QStringLiteral("moreSpecies%1").arg(i));
         entry->setCheckable(true);
         connect(entry, &QAction::triggered, this, [this, i](bool open) { toggleSpecies(i, open); });
     }
-    m_moreSpecies->setVisible(species.size() > 8);
+    m_moreSpecies->setVisible(species.size() > kButtonSpecies);
     m_moreSpecies->setEnabled(unshowable.isEmpty());
 }
 
@@ -549,7 +596,8 @@ int MainWindow::imageRowHeight() const
         return height;
     const int side = m_acquisition.frameSide().value_or(256);
     const int decorations = frameGeometry().height() - geometry().height();
-    return side + 59 + ImageWindow::kReadoutHeight + menuBar()->sizeHint().height() + decorations;
+    return side + ImageWindow::kExtraHeight + ImageWindow::kReadoutHeight +
+           menuBar()->sizeHint().height() + decorations;
 }
 
 ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
@@ -649,7 +697,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::toggleDetails(bool expanded)
 {
     m_details->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
-    m_content->setFixedSize(contentWidth, expandedHeight * expanded + collapsedHeight * !expanded);
+    m_content->setFixedSize(place::contentWidth,
+                            expanded ? place::expandedHeight : place::collapsedHeight);
 }
 
 // ---- Closing ----

@@ -105,6 +105,9 @@ private:
     // Puts a new image window at its place (or on the screen) and shows it.
     void showImageWindow(ImageWindow* window, const QString& key, const QPoint& at);
     void layOut();
+    void layOutSpeciesButtons();
+    void layOutLayerControls();
+    void layOutDetails();
     void chooseFile();
     void chooseAppendedFile();
     // Opens or appends one file, expanded first when compressed; absent when the expansion
@@ -135,11 +138,11 @@ private:
 
     QWidget* m_content = nullptr;
     QLabel* m_fileName = nullptr;
-    std::array<QPushButton*, 8> m_speciesButtons{};
+    std::array<QPushButton*, ImHeader::kButtonSpecies> m_speciesButtons{};
     QToolButton* m_moreSpecies = nullptr;
     QMenu* m_moreSpeciesMenu = nullptr;
-    std::array<QLabel*, 8> m_speciesCaptions{};
-    std::array<QLabel*, 8> m_speciesNames{};
+    std::array<QLabel*, ImHeader::kButtonSpecies> m_speciesCaptions{};
+    std::array<QLabel*, ImHeader::kButtonSpecies> m_speciesNames{};
     QComboBox* m_layerPopUp = nullptr;
     QLabel* m_layerOf = nullptr;
     QLabel* m_layerCaption = nullptr;

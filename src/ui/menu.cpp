@@ -19,7 +19,7 @@ Menu*& sharedMenu()
 
 } // namespace
 
-Menu::Menu()
+void Menu::addFileMenu()
 {
     addMenu("fileMenu", "File",
             {{"fileOpen", "Open", "Ctrl+O"},
@@ -32,6 +32,10 @@ Menu::Menu()
              {"fileExportCounts", "Export Counts..."},
              {"fileQuit", "Quit", "Ctrl+Q"}},
             {4, 5, 8});
+}
+
+void Menu::addEditMenu()
+{
     addMenu("editMenu", "Edit",
             {{"editUndo", "Undo", "Ctrl+Z", false},
              {"editRedo", "Redo", "Ctrl+Shift+Z", false},
@@ -41,11 +45,19 @@ Menu::Menu()
              {"editClear", "Clear", "", false},
              {"editCopyFigure", "Copy Figure", "Ctrl+Shift+C"}},
             {2, 6});
+}
+
+void Menu::addViewMenu()
+{
     addMenu("viewMenu", "View",
             {{"viewZoomIn", "Zoom In", "Ctrl++"},
              {"viewZoomOut", "Zoom Out", "Ctrl+-"},
              {"viewActualSize", "Actual Size", "Ctrl+0"},
              {"viewFit", "Zoom to Fit", "Ctrl+9"}});
+}
+
+void Menu::addWindowMenu()
+{
     addMenu("windowMenu", "Window",
             {{"windowSize256", "256 x 256 (100%)"},
              {"windowSize512", "512 x 512 (200%)"},
@@ -53,6 +65,10 @@ Menu::Menu()
              {"windowSize2048", "2048 x 2048 (800%)"},
              {"windowTile", "Tile Windows", "Ctrl+Shift+T"}},
             {4});
+}
+
+void Menu::addAnalysisMenu()
+{
     addMenu("analysisMenu", "Analysis",
             {{"analysisSum", "Sum of Layers..."},
              {"analysisSingleLayer", "Single Layer"},
@@ -77,6 +93,15 @@ Menu::Menu()
              {"analysisExportMask", "Export Region Mask..."},
              {"analysisImportMask", "Import Region Mask..."}},
             {2, 5, 7, 11, 15, 17});
+}
+
+Menu::Menu()
+{
+    addFileMenu();
+    addEditMenu();
+    addViewMenu();
+    addWindowMenu();
+    addAnalysisMenu();
     addToolMenu();
     addAutoRangeMenu();
 #ifdef Q_OS_MACOS

@@ -94,6 +94,12 @@ private:
     };
     void addMenu(const char* name, const char* text, std::initializer_list<Entry> entries,
                  std::initializer_list<int> separatorsBefore = {});
+    // The menus of the bar, left to right.
+    void addFileMenu();
+    void addEditMenu();
+    void addViewMenu();
+    void addWindowMenu();
+    void addAnalysisMenu();
     // The Analysis menu's "Region Tool" submenu: one checked tool at a time.
     void addToolMenu();
     // The View menu's "Automatic Range" submenu: the range the front window's limits follow.

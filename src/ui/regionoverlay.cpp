@@ -250,21 +250,7 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
     m_adding = event->modifiers() & Qt::ShiftModifier;
 
     if (tool == RegionTools::Tool::Line) {
-        const std::optional<QLineF> line = m_tools.line();
-        const QPointF centre = centreAt(event->position());
-        m_pressAt = centre;
-        if (line && (near(raw, line->p1(), grab()) || near(raw, line->p2(), grab()))) {
-            m_gesture = Gesture::LineEnd;
-            m_handle = near(raw, line->p1(), grab()) ? 0 : 1;
-        } else if (line &&
-                   distanceToSegment(raw, *line) <= std::max(grab(), m_tools.lineWidth() / 2.0)) {
-            m_gesture = Gesture::LineMoving;
-            m_originalLine = *line;
-        } else {
-            m_gesture = Gesture::LineEnd;
-            m_handle = 1;
-            m_tools.setLine(QLineF(centre, centre));
-        }
+        pressLine(raw, centreAt(event->position()));
         return;
     }
     if (m_gesture == Gesture::Polygon) {
@@ -276,26 +262,56 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
         return;
     }
 
+    if (!pressRegion(raw))
+        pressEmpty(raw);
+}
+
+void RegionOverlay::pressLine(const QPointF& raw, const QPointF& centre)
+{
+    const std::optional<QLineF> line = m_tools.line();
+    m_pressAt = centre;
+    if (line && (near(raw, line->p1(), grab()) || near(raw, line->p2(), grab()))) {
+        m_gesture = Gesture::LineEnd;
+        m_handle = near(raw, line->p1(), grab()) ? 0 : 1;
+    } else if (line &&
+               distanceToSegment(raw, *line) <= std::max(grab(), m_tools.lineWidth() / 2.0)) {
+        m_gesture = Gesture::LineMoving;
+        m_originalLine = *line;
+    } else {
+        m_gesture = Gesture::LineEnd;
+        m_handle = 1;
+        m_tools.setLine(QLineF(centre, centre));
+    }
+}
+
+bool RegionOverlay::pressRegion(const QPointF& raw)
+{
+    const RegionTools::Tool tool = m_tools.tool();
     if (const int handle = handleAt(raw); handle >= 0) {
         holdHistory();
         m_gesture = Gesture::Resizing;
         m_handle = handle;
         m_originals = {m_acquisition.regions()[m_tools.selection().first()]};
-        return;
+        return true;
     }
     const int hit = regionAt(raw);
-    if (hit >= 0 && (tool == RegionTools::Tool::Select || m_tools.isSelected(hit))) {
-        if (!m_tools.isSelected(hit) || m_adding)
-            m_tools.select(hit, m_adding);
-        if (m_tools.isSelected(hit)) {
-            holdHistory();
-            m_gesture = Gesture::Moving;
-            m_originals.clear();
-            for (const int i : m_tools.selection())
-                m_originals << m_acquisition.regions().value(i);
-        }
-        return;
+    if (hit < 0 || (tool != RegionTools::Tool::Select && !m_tools.isSelected(hit)))
+        return false;
+    if (!m_tools.isSelected(hit) || m_adding)
+        m_tools.select(hit, m_adding);
+    if (m_tools.isSelected(hit)) {
+        holdHistory();
+        m_gesture = Gesture::Moving;
+        m_originals.clear();
+        for (const int i : m_tools.selection())
+            m_originals << m_acquisition.regions().value(i);
     }
+    return true;
+}
+
+void RegionOverlay::pressEmpty(const QPointF& raw)
+{
+    const RegionTools::Tool tool = m_tools.tool();
     if (tool == RegionTools::Tool::Select) {
         if (!m_adding)
             m_tools.clearSelection();

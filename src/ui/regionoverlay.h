@@ -75,6 +75,11 @@ private:
     Region resized(const Region& original, int handle, const QPointF& p) const;
     // The shape being dragged out from m_pressAt to p.
     Region draft(const QPointF& p) const;
+    // The steps of a press: on the line tool's line, on a region or its handle (false when
+    // the press is on none), and on empty ground.
+    void pressLine(const QPointF& raw, const QPointF& centre);
+    bool pressRegion(const QPointF& raw);
+    void pressEmpty(const QPointF& raw);
     void finishPolygon();
     void deleteSelected();
     void cancelGesture();

@@ -75,10 +75,36 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     setWindowTitle(QStringLiteral("Regions"));
     resize(820, 300);
 
+    QToolBar* tools = makeToolBar();
+    QTableWidget* table = makeTable();
+    QHBoxLayout* buttons = makeButtonRow();
+    // Which colour the outlines of each class are drawn in.
+    m_legend = new QLabel(this);
+    m_legend->setObjectName(QStringLiteral("classLegend"));
+    m_legend->setTextFormat(Qt::RichText);
+    m_legend->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tools);
+    layout->addWidget(table);
+    layout->addWidget(m_legend);
+    layout->addLayout(buttons);
+    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this,
+            &RegionsWindow::showSelection);
+    followAcquisition();
+    refresh();
+}
+
+QToolBar* RegionsWindow::makeToolBar()
+{
     auto* tools = new QToolBar(this);
     for (const char* name : {"regionToolSelect", "regionToolRectangle", "regionToolEllipse",
                              "regionToolPolygon", "regionToolFreehand", "regionToolLine"})
         tools->addAction(Menu::instance().item(QLatin1String(name)));
+    return tools;
+}
+
+QTableWidget* RegionsWindow::makeTable()
+{
     m_table = new QTableWidget(this);
     m_table->setObjectName(QStringLiteral("table"));
     m_table->verticalHeader()->hide();
@@ -88,6 +114,14 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     m_table->setSortingEnabled(true);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
+    connect(m_table, &QTableWidget::itemChanged, this, &RegionsWindow::nameEdited);
+    connect(m_table, &QTableWidget::itemSelectionChanged, this,
+            &RegionsWindow::tableSelectionChanged);
+    return m_table;
+}
+
+QHBoxLayout* RegionsWindow::makeButtonRow()
+{
     auto* buttons = new QHBoxLayout;
     auto* exportButton = new QPushButton(QStringLiteral("Export CSV..."), this);
     exportButton->setObjectName(QStringLiteral("exportCsv"));
@@ -96,6 +130,10 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     buttons->addWidget(exportButton);
     buttons->addWidget(copyButton);
     buttons->addStretch();
+    connect(exportButton, &QPushButton::clicked, this,
+            [this] { tableData().exportCsv(this, windowTitle()); });
+    connect(copyButton, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(tableData().tabSeparated()); });
     // Only the rows of the regions of one class, when a class is typed here.
     m_classFilter = new QLineEdit(this);
     m_classFilter->setObjectName(QStringLiteral("classFilter"));
@@ -104,27 +142,11 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
     buttons->addWidget(new QLabel(QStringLiteral("Class:"), this));
     buttons->addWidget(m_classFilter);
     connect(m_classFilter, &QLineEdit::textChanged, this, &RegionsWindow::filterRows);
-    // Which colour the outlines of each class are drawn in.
-    m_legend = new QLabel(this);
-    m_legend->setObjectName(QStringLiteral("classLegend"));
-    m_legend->setTextFormat(Qt::RichText);
-    m_legend->setWordWrap(true);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tools);
-    layout->addWidget(m_table);
-    layout->addWidget(m_legend);
-    layout->addLayout(buttons);
+    return buttons;
+}
 
-    connect(exportButton, &QPushButton::clicked, this,
-            [this] { tableData().exportCsv(this, windowTitle()); });
-    connect(copyButton, &QPushButton::clicked, this,
-            [this] { QApplication::clipboard()->setText(tableData().tabSeparated()); });
-    connect(m_table, &QTableWidget::itemChanged, this, &RegionsWindow::nameEdited);
-    connect(m_table, &QTableWidget::itemSelectionChanged, this,
-            &RegionsWindow::tableSelectionChanged);
-    connect(&RegionTools::instance(), &RegionTools::selectionChanged, this,
-            &RegionsWindow::showSelection);
-
+void RegionsWindow::followAcquisition()
+{
     m_tick.setSingleShot(true);
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &RegionsWindow::refresh);
@@ -134,7 +156,6 @@ RegionsWindow::RegionsWindow(Acquisition& acquisition,
         connect(&m_acquisition, signal, this, &RegionsWindow::planesOutdated);
     connect(&m_acquisition, &Acquisition::fileChanged, this, [this] { m_planes.clear(); });
     connect(&m_acquisition, &Acquisition::regionsChanged, this, &RegionsWindow::regionChanged);
-    refresh();
 }
 
 void RegionsWindow::planesOutdated()

@@ -9,10 +9,12 @@
 #include <QWidget>
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QTableWidget;
 class QTableWidgetItem;
+class QToolBar;
 
 // The "Regions" window: a live table of every region's statistics in the plane of every species,
 // and of every ratio that an image window shows, over the acquisition's current layer or sum:
@@ -45,6 +47,11 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The parts of the window, top to bottom, and the refresh on every change of the file.
+    QToolBar* makeToolBar();
+    QTableWidget* makeTable();
+    QHBoxLayout* makeButtonRow();
+    void followAcquisition();
     void planesOutdated();
     void regionChanged(int index);
     void schedule();

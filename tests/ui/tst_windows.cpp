@@ -194,13 +194,13 @@ private slots:
             QVERIFY2(!Menu::run(item), item);
         QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier); // nor does the shortcut open a file
         QVERIFY(Menu::run("windowSize512"));
-        QCOMPARE(w->contentSize().width(), 512 + 121);
+        QCOMPARE(w->contentSize().width(), 512 + ImageWindow::kExtraWidth);
         QVERIFY(Menu::run("windowSize256"));
-        QCOMPARE(w->contentSize().width(), 256 + 121);
+        QCOMPARE(w->contentSize().width(), 256 + ImageWindow::kExtraWidth);
         // Layers keep the window's size and zoom.
         QTest::mouseClick(m_main->layerPlusButton(), Qt::LeftButton);
         QTRY_COMPARE(w->windowTitle(), "16O (Layer 2)");
-        QCOMPARE(w->contentSize().width(), 256 + 121);
+        QCOMPARE(w->contentSize().width(), 256 + ImageWindow::kExtraWidth);
         // "Save Image As...": the canvas's picture, named after the chosen filter, or a message.
         m_saveAnswer = {m_dir.filePath("saved"), "TIFF image (*.tif *.tiff)"};
         QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
