@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite: a bounded fuzzing run, the
-# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, the tests as shipped, and then
-# the README's first command as it runs without a display.
+# Installs what is missing, builds, and runs the whole test suite: the function-length check, a
+# bounded fuzzing run, the tests built with AddressSanitizer and UndefinedBehaviorSanitizer, the
+# tests as shipped, and then the README's first command as it runs without a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+
+echo "== No function over 60 lines"
+tools/check-function-length
 
 echo "== Fuzz the reader and the archive expansion for ${ISOLUMEN_FUZZ_SECONDS:-60} seconds each"
 scripts/fuzz.sh "${ISOLUMEN_FUZZ_SECONDS:-60}" 2>&1 | tail -n 8
