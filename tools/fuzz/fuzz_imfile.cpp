@@ -1,11 +1,13 @@
 // libFuzzer target: arbitrary bytes, taken as a file, go through the acquisition model as a
 // file opened by the viewer would: the header reader and summary, frame reading of the first
 // and last layer, a sum of layers and a ratio, and the pictures of a window. The same bytes also
-// go through the readers of regions (a JSON regions file, a region given on the command line)
-// and of analysis files, which are then put in force on the acquisition and written again.
+// go through the readers of regions (a JSON regions file, a region given on the command line),
+// of ratio expressions and of analysis files, which are then put in force on the acquisition and
+// written again.
 #include "core/imfile/summary.h"
 #include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
+#include "core/model/ratiospec.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
 #include "core/stats/region.h"
@@ -56,6 +58,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (const std::optional<Region> r = parseRegion(QString::fromLatin1(bytes.left(200)), nullptr))
         (void)regionPixels(*r, 64);
+    // A ratio expression as --ratio and the dialogs take it, by number or label.
+    const QString expression = QString::fromUtf8(bytes.left(200));
+    if (const std::optional<RatioSpec> ratio =
+            parseRatioTerms(expression, {QStringLiteral("12C"), QStringLiteral("13C")});
+        ratio && !ratio->denominator.isEmpty()) {
+        // Its label, by species numbers, reads back as the same terms.
+        const QString label = ratioLabel(*ratio, [](int s) { return QString::number(s + 1); });
+        const std::optional<RatioSpec> again = parseRatioTerms(ratioTermsText(label), {});
+        if (!again || again->numerator != ratio->numerator ||
+            again->denominator != ratio->denominator)
+            __builtin_trap();
+    }
     const std::variant<isolumen::AnalysisFile, QString> analysis = isolumen::readAnalysis(bytes);
     if (const auto* a = std::get_if<isolumen::AnalysisFile>(&analysis))
         (void)isolumen::writeAnalysis(*a);

@@ -66,7 +66,7 @@ StudyRegions studyRegions(const StudyTable& table)
             sourceNamed(textIn(row.cells, species), out.labels);
         if (!source)
             continue;
-        const QPair key{row.input, id};
+        const QPair<QString, int> key{row.input, id};
         if (!place.contains(key)) {
             place.insert(key, out.regions.size());
             out.regions << RegionRows{id, textIn(row.cells, regionClass), {}};
