@@ -454,18 +454,12 @@ namespace {
 std::variant<ImFile::Status, Failure> openRun(Acquisition& acquisition, const QString& path,
                                               bool append)
 {
-    const auto open = [&](const QString& at, const QString& shown, std::shared_ptr<void> keep) {
-        return append ? acquisition.append(at, shown, std::move(keep))
-                      : acquisition.open(at, shown, std::move(keep));
-    };
-    if (!isCompressedName(path))
-        return open(path, {}, {});
-    ExpandedFile::Result expanded = ExpandedFile::expand(path, expansionFolder());
-    if (const QString* why = std::get_if<QString>(&expanded))
+    std::variant<ReadableFile, QString> readable = readableFile(path);
+    if (const QString* why = std::get_if<QString>(&readable))
         return Failure{*why};
-    std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
-    const QString expandedPath = file->path();
-    return open(expandedPath, QFileInfo(path).fileName(), std::move(file));
+    ReadableFile& file = std::get<ReadableFile>(readable);
+    return append ? acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
+                  : acquisition.open(file.path, file.displayName, std::move(file.keepAlive));
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "ui/mainwindow.h"
 
-#include "ui/studywindow.h"
-
 #include "core/imfile/archive.h"
 #include "core/imfile/filetypes.h"
 #include "core/imfile/summary.h"
@@ -424,32 +422,27 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 std::optional<ImFile::Status> MainWindow::openRun(const QString& path, bool append)
 {
-    QString readPath = path;
-    QString shownName;
-    std::shared_ptr<void> keepAlive;
-    if (isCompressedName(path) && QFileInfo(path).isFile()) {
+    std::variant<ReadableFile, QString> readable = ReadableFile{path, {}, {}};
+    if (needsExpanding(path)) {
         // Expanded once into the cache folder, off the GUI thread; a file that cannot be
         // expanded leaves the open acquisition as it was.
-        ExpandedFile::Result expanded = QString();
+        readable = QString();
         const bool done = Dialogs::runLongWork(
             this, QStringLiteral("Expanding %1...").arg(QFileInfo(path).fileName()),
             [&](Progress& progress) {
-                expanded = ExpandedFile::expand(path, expansionFolder(), &progress);
-                return std::holds_alternative<std::unique_ptr<ExpandedFile>>(expanded);
+                readable = readableFile(path, &progress);
+                return std::holds_alternative<ReadableFile>(readable);
             });
         if (!done) {
-            if (const QString* why = std::get_if<QString>(&expanded); why && !why->isEmpty())
+            if (const QString* why = std::get_if<QString>(&readable); why && !why->isEmpty())
                 showMessage(*why);
             return std::nullopt;
         }
-        std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
-        readPath = file->path();
-        shownName = QFileInfo(path).fileName();
-        keepAlive = std::move(file);
     }
+    ReadableFile& file = std::get<ReadableFile>(readable);
     const ImFile::Status status =
-        append ? m_acquisition.append(readPath, shownName, std::move(keepAlive))
-               : m_acquisition.open(readPath, shownName, std::move(keepAlive));
+        append ? m_acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
+               : m_acquisition.open(file.path, file.displayName, std::move(file.keepAlive));
     // A file that cannot follow leaves the acquisition open as it was: only a message tells.
     if (append && status == ImFile::Status::Refused)
         showMessage(QStringLiteral("%1 is not a raw ion image: it cannot be appended.")

@@ -595,3 +595,20 @@ ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QStr
         return error;
     return expanded;
 }
+
+bool needsExpanding(const QString& path)
+{
+    return isCompressedName(path) && QFileInfo(path).isFile();
+}
+
+std::variant<ReadableFile, QString> readableFile(const QString& path, Progress* progress)
+{
+    if (!needsExpanding(path))
+        return ReadableFile{path, {}, {}};
+    ExpandedFile::Result expanded = ExpandedFile::expand(path, expansionFolder(), progress);
+    if (QString* why = std::get_if<QString>(&expanded))
+        return std::move(*why);
+    std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
+    const QString expandedPath = file->path();
+    return ReadableFile{expandedPath, QFileInfo(path).fileName(), std::move(file)};
+}

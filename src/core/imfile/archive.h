@@ -53,3 +53,22 @@ private:
     QString m_path;
     qint64 m_size = 0;
 };
+
+// The file to read for a path the user gave: a compressed acquisition expanded into the
+// expansion folder, any other file as it is.
+struct ReadableFile
+{
+    QString path;
+    // The compressed file's name, shown in place of the expanded copy's; empty when not expanded.
+    QString displayName;
+    // The expanded copy's owner, to hold as long as the file is open.
+    std::shared_ptr<void> keepAlive;
+};
+
+// Whether readableFile() expands path: a compressed name of an existing file (anything else is
+// read as it is, and the reader tells what is wrong with it).
+bool needsExpanding(const QString& path);
+
+// The file to read for path, expanded first when needsExpanding() (long work: progress counts
+// and can cancel). On failure or cancel returns the reason, naming the file.
+std::variant<ReadableFile, QString> readableFile(const QString& path, Progress* progress = nullptr);
