@@ -476,9 +476,7 @@ bool ImageWindow::sourceInFile() const
 
 QString ImageWindow::layersText() const
 {
-    const PlaneRequest r = m_acquisition.request(m_source);
-    return r.isSum() ? QStringLiteral("Sum of Layers %1-%2").arg(r.firstLayer).arg(r.lastLayer)
-                     : QStringLiteral("Layer %1").arg(r.firstLayer);
+    return ::layersText(m_acquisition.request(m_source));
 }
 
 void ImageWindow::scheduleReload()
@@ -547,9 +545,7 @@ void ImageWindow::reload()
     const int side = result.shown->side;
     if (side != m_shownSide)
         sizeForPlane(side); // layers and sums keep the zoom and size
-    m_title = m_acquisition.title(request);
-    if (m_hsi)
-        m_title.insert(sourceName().size(), QStringLiteral(" HSI"));
+    m_title = m_acquisition.title(request, titleName());
     updateTitle();
 
     settleLimits();
@@ -786,9 +782,8 @@ std::optional<FigureContent> ImageWindow::figureContent() const
     if (m_overlay)
         figure.legend = overlayChannels();
     else
-        figure.colourBar = FigureColourBar{m_hsi ? hueTable() : m_settings.lut,
-                                           m_settings.maxValue, m_settings.minValue,
-                                           m_settings.logScale};
+        figure.colourBar = FigureColourBar{m_hsi ? hueTable() : m_settings.lut, m_settings.maxValue,
+                                           m_settings.minValue, m_settings.logScale};
     figure.micronSize = m_acquisition.header().micronSize;
     figure.regions = m_acquisition.regions();
     return figure;
@@ -853,6 +848,11 @@ QString ImageWindow::sourceName() const
     return QStringLiteral("Overlay ") + names.join(QStringLiteral(", "));
 }
 
+QString ImageWindow::titleName() const
+{
+    return m_hsi ? sourceName() + QStringLiteral(" HSI") : sourceName();
+}
+
 QList<FigureLegendEntry> ImageWindow::overlayChannels() const
 {
     if (!m_overlay)
@@ -914,9 +914,7 @@ void ImageWindow::reloadOverlay()
     const int side = m_planes.shown->side;
     if (side != m_shownSide)
         sizeForPlane(side);
-    // The selection's title with the overlay's name in the source's place.
-    m_title = m_acquisition.title(m_request).replace(0, m_acquisition.sourceName(m_source).size(),
-                                                     sourceName());
+    m_title = m_acquisition.title(m_request, titleName());
     updateTitle();
     updateDisplay();
 }

@@ -141,6 +141,8 @@ private:
     int roomForView() const;
     // A plane of a new size: the window opens at 100%, or at the largest step that fits.
     void sizeForPlane(int side);
+    // The name a title starts with: the source's, marked " HSI" for an HSI image.
+    QString titleName() const;
     void updateTitle();
     void updateScale();
 

@@ -497,17 +497,23 @@ QString Acquisition::sourceName(const PlaneSource& source) const
     return ratioLabel(*source.ratio, [this](int s) { return speciesName(s); });
 }
 
-QString Acquisition::title(const PlaneRequest& request) const
+QString layersText(const PlaneRequest& request)
 {
-    QString layers =
-        request.isSum()
-            ? QStringLiteral("Sum of Layers %1-%2").arg(request.firstLayer).arg(request.lastLayer)
-            : QStringLiteral("Layer %1").arg(request.firstLayer);
+    return request.isSum() ? QStringLiteral("Sum of Layers %1-%2")
+                                 .arg(request.firstLayer)
+                                 .arg(request.lastLayer)
+                           : QStringLiteral("Layer %1").arg(request.firstLayer);
+}
+
+QString Acquisition::title(const PlaneRequest& request, const QString& shownName) const
+{
+    QString layers = layersText(request);
     if (request.alignment)
         layers += QStringLiteral(", aligned");
     if (request.isSum()) {
         if (const std::size_t left = excludedWithin(request).size())
             layers += QStringLiteral(", %1 excluded").arg(left);
     }
-    return sourceName(request.source) + QStringLiteral(" (") + layers + QLatin1Char(')');
+    const QString name = shownName.isEmpty() ? sourceName(request.source) : shownName;
+    return name + QStringLiteral(" (") + layers + QLatin1Char(')');
 }

@@ -43,6 +43,9 @@ struct PlaneRequest
     bool isSum() const { return lastLayer > firstLayer; }
 };
 
+// The layers a request shows: "Layer 3" or "Sum of Layers 1-50".
+QString layersText(const PlaneRequest& request);
+
 // A plane as the model serves it: what is shown, and for a ratio the counts it was made of
 // (the readout and the region statistics use them).
 struct PlaneResult
@@ -166,8 +169,9 @@ public:
     // "13C/12C ×10000", "13C/(12C+13C) at-%", "13C/12C δ (‰)"
     QString sourceName(const PlaneSource& source) const;
     // A window's title: "12C (Layer 3)", "13C/12C (Sum of Layers 1-50, aligned)",
-    // "12C (Sum of Layers 1-50, 3 excluded)".
-    QString title(const PlaneRequest& request) const;
+    // "12C (Sum of Layers 1-50, 3 excluded)"; shownName, when given, stands in the source's
+    // name ("13C/12C ×10000 HSI", an overlay's name).
+    QString title(const PlaneRequest& request, const QString& shownName = {}) const;
 
 signals:
     void fileChanged();
