@@ -16,10 +16,6 @@
 
 namespace {
 
-constexpr QRgb black = 0x000000;
-constexpr QRgb gray = 0x999999; // (153, 153, 153)
-constexpr QRgb white = 0xFFFFFF;
-
 QPointer<ColorSelector>& shared()
 {
     static QPointer<ColorSelector> selector;
@@ -140,9 +136,9 @@ void ColorSelector::layOut()
         layOutColourRow(high);
     layOutApplyTo();
     layOutRightButtons();
-    setHighColour(white);
-    setLowColour(white);
-    setNoValueColour(black);
+    setHighColour(ChoiceColours::kWhite);
+    setLowColour(ChoiceColours::kWhite);
+    setNoValueColour(ChoiceColours::kBlack);
 }
 
 void ColorSelector::layOutTables()
@@ -184,11 +180,11 @@ void ColorSelector::layOutColourRow(bool high)
     connect(s, &ColorSwatch::pressed, this, [this, s, prompt] { pickColour(s, prompt); });
     const auto set = [this, high](QRgb c) { high ? chooseHighColour(c) : chooseLowColour(c); };
     addBevel(this, prefix + "Black", QStringLiteral("Black"), place::rowBlack.translated(0, y),
-             [set] { set(black); });
+             [set] { set(ChoiceColours::kBlack); });
     addBevel(this, prefix + "Gray", QStringLiteral("Gray"), place::rowGray.translated(0, y),
-             [set] { set(gray); });
+             [set] { set(ChoiceColours::kGrey); });
     addBevel(this, prefix + "White", QStringLiteral("White"), place::rowWhite.translated(0, y),
-             [set] { set(white); });
+             [set] { set(ChoiceColours::kWhite); });
     const int entry = high ? 254 : 1;
     addBevel(this, prefix + "Same",
              high ? QStringLiteral("Same as Max Color") : QStringLiteral("Same as Min Color"),
@@ -218,9 +214,9 @@ void ColorSelector::layOutRightButtons()
     setDefault->setAutoDefault(false);
     connect(setDefault, &QPushButton::clicked, this, [this] {
         showTable(DisplaySettings::kDefaultTable);
-        setHighColour(white);
-        setLowColour(gray);
-        setNoValueColour(black);
+        setHighColour(ChoiceColours::kWhite);
+        setLowColour(ChoiceColours::kGrey);
+        setNoValueColour(ChoiceColours::kBlack);
         sendColourUpdate();
     });
 

@@ -9,14 +9,22 @@
 struct Plane;
 struct Region;
 
+// The colours the colour selector offers for values out of range and pixels without a value;
+// a window starts with white above, grey below and black without a value.
+namespace ChoiceColours {
+constexpr QRgb kWhite = 0xFFFFFF;
+constexpr QRgb kGrey = 0x999999; // (153, 153, 153)
+constexpr QRgb kBlack = 0x000000;
+} // namespace ChoiceColours
+
 // The colour selector's choice: a catalogue table (0 to 19) with the colours of values above
 // and below the range and of pixels without a value.
 struct ColourChoice
 {
     int table = 9;
-    QRgb high = 0xFFFFFF;
-    QRgb low = 0x999999;
-    QRgb noValue = 0x000000;
+    QRgb high = ChoiceColours::kWhite;
+    QRgb low = ChoiceColours::kGrey;
+    QRgb noValue = ChoiceColours::kBlack;
 };
 
 // How one image window shows its plane: the display range and whether each limit follows the
@@ -24,9 +32,6 @@ struct ColourChoice
 // and changes it only through the functions below; --export builds one from its options.
 struct DisplaySettings
 {
-    static constexpr QRgb kWhite = 0xFFFFFF;
-    static constexpr QRgb kGrey = 0x999999;
-    static constexpr QRgb kBlack = 0x000000;
     static constexpr int kDefaultTable = 9; // "10 Rainbow"
 
     bool logScale = false; // the value axis is logarithmic; image pixels never depend on it
@@ -36,10 +41,10 @@ struct DisplaySettings
     double minValue = 0;                 // value at the bottom of the colour ramp
     double maxValue = 0;                 // value at the top of the colour ramp
     int table = kDefaultTable;
-    QRgb high = kWhite;    // values above the range
-    QRgb low = kGrey;      // values below the range
-    QRgb noValue = kBlack; // pixels without a value (a ratio without a denominator)
-    ColorTable lut = windowTable(kDefaultTable, kWhite, kGrey);
+    QRgb high = ChoiceColours::kWhite;    // values above the range
+    QRgb low = ChoiceColours::kGrey;      // values below the range
+    QRgb noValue = ChoiceColours::kBlack; // pixels without a value (a ratio without a denominator)
+    ColorTable lut = windowTable(kDefaultTable, ChoiceColours::kWhite, ChoiceColours::kGrey);
 
     // A window's own table: entries 1 to 254 from catalogue table `table`, entry 0 the low
     // colour and entry 255 the high colour. The catalogue's own entries 0 and 255 are never
