@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -77,11 +78,12 @@ void addOptions(QCommandLineParser& parser, const GeneralOptions& general)
 // Why the options chosen cannot run together, or nothing.
 std::optional<QString> modeProblem(const QCommandLineParser& parser, const GeneralOptions& general)
 {
-    const int modes = int(parser.isSet(general.info)) + int(isExportRequested(parser)) +
-                      int(isCountsExportRequested(parser)) + int(isStatsRequested(parser)) +
-                      int(isShiftsRequested(parser)) +
-                      int(isolumen::isMaskExportRequested(parser)) + int(isStudyRequested(parser));
-    if (modes > 1)
+    const std::initializer_list<bool> requested = {
+        parser.isSet(general.info),      isExportRequested(parser),
+        isCountsExportRequested(parser), isStatsRequested(parser),
+        isShiftsRequested(parser),       isolumen::isMaskExportRequested(parser),
+        isStudyRequested(parser)};
+    if (std::count(requested.begin(), requested.end(), true) > 1)
         return QStringLiteral("Choose one of --info, --export, --export-counts, --export-mask, "
                               "--stats, --study and --shifts.");
     return isolumen::optionsProblem(parser);

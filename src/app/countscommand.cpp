@@ -87,7 +87,7 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         return session.fail(
             QStringLiteral("Counts are written as TIFF: name the file .tif or .tiff, not %1.")
                 .arg(out));
-    if (!session.readChoice(true))
+    if (!session.readChoice(AllSpecies::Accepted))
         return kFailureStatus;
     const QString& path = session.path();
     const PlaneChoice& choice = session.choice();

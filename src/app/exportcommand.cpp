@@ -209,7 +209,7 @@ std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parse
     ExportRequest r;
     if (std::optional<Failure> f = readFiles(parser, r))
         return *f;
-    std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, false);
+    std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, AllSpecies::Refused);
     if (const Failure* f = std::get_if<Failure>(&planes))
         return *f;
     r.planes = std::get<PlaneChoice>(planes);

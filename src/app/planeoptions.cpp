@@ -360,9 +360,10 @@ std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice&
 constexpr int kMostNumber = std::numeric_limits<int>::max();
 
 // --species, --plane, --layers and --sum.
-std::optional<Failure> readPlanes(const QCommandLineParser& parser, bool allowAllSpecies,
+std::optional<Failure> readPlanes(const QCommandLineParser& parser, AllSpecies allSpecies,
                                   PlaneChoice& c)
 {
+    const bool allowAllSpecies = allSpecies == AllSpecies::Accepted;
     if (parser.isSet(kSpecies)) {
         const QString v = parser.value(kSpecies);
         if (allowAllSpecies && v == QLatin1String("all"))
@@ -435,10 +436,10 @@ std::optional<Failure> readAnalysisAndAlignment(const QCommandLineParser& parser
 } // namespace
 
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
-                                                   bool allowAllSpecies)
+                                                   AllSpecies allSpecies)
 {
     PlaneChoice c;
-    if (std::optional<Failure> f = readPlanes(parser, allowAllSpecies, c))
+    if (std::optional<Failure> f = readPlanes(parser, allSpecies, c))
         return *f;
     for (const auto read :
          {readRatios, readCorrections, readAlignmentOptions, readAnalysisAndAlignment}) {
@@ -731,9 +732,9 @@ ModeSession::ModeSession(const QCommandLineParser& parser, QTextStream& err)
 {
 }
 
-bool ModeSession::start(const QString& mode, bool allowAllSpecies)
+bool ModeSession::start(const QString& mode, AllSpecies allSpecies)
 {
-    return readFile(mode) && readChoice(allowAllSpecies);
+    return readFile(mode) && readChoice(allSpecies);
 }
 
 bool ModeSession::readFile(const QString& mode)
@@ -747,9 +748,9 @@ bool ModeSession::readFile(const QString& mode)
     return true;
 }
 
-bool ModeSession::readChoice(bool allowAllSpecies)
+bool ModeSession::readChoice(AllSpecies allSpecies)
 {
-    std::variant<PlaneChoice, Failure> choice = readPlaneChoice(m_parser, allowAllSpecies);
+    std::variant<PlaneChoice, Failure> choice = readPlaneChoice(m_parser, allSpecies);
     if (const Failure* f = std::get_if<Failure>(&choice)) {
         fail(*f);
         return false;

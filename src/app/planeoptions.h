@@ -52,9 +52,12 @@ struct PlaneChoice
 // Adds the options of plane choice, ratios and corrections to a parser.
 void addPlaneOptions(QCommandLineParser& parser);
 
+// Whether a mode takes "--species all", every species at once.
+enum class AllSpecies { Refused, Accepted };
+
 // Reads the options without touching any file.
 std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
-                                                   bool allowAllSpecies);
+                                                   AllSpecies allSpecies);
 
 // Opens path into the acquisition, expanding a compressed file first (the expanded copy lives
 // as long as the acquisition holds the file). A file that cannot be expanded is a Failure;
@@ -125,9 +128,9 @@ public:
 
     // Reads the mode's one file (onlyFile(); mode names the mode in messages, "--stats"), then
     // the plane choice. False, having said why, when either cannot be read.
-    bool start(const QString& mode, bool allowAllSpecies);
+    bool start(const QString& mode, AllSpecies allSpecies);
     bool readFile(const QString& mode);
-    bool readChoice(bool allowAllSpecies);
+    bool readChoice(AllSpecies allSpecies);
 
     // Writes message to standard error and gives the status that ends the mode.
     int fail(const QString& message) const;

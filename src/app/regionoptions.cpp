@@ -256,7 +256,7 @@ bool isMaskExportRequested(const QCommandLineParser& parser)
 int runMaskExport(const QCommandLineParser& parser, QTextStream& err)
 {
     ModeSession session(parser, err);
-    if (!session.start(QStringLiteral("--export-mask"), false))
+    if (!session.start(QStringLiteral("--export-mask"), AllSpecies::Refused))
         return kFailureStatus;
     if (!regionsGiven(parser))
         return session.fail(

@@ -28,7 +28,7 @@ bool isShiftsRequested(const QCommandLineParser& parser)
 int runShifts(const QCommandLineParser& parser, QTextStream& err)
 {
     ModeSession session(parser, err);
-    if (!session.start(QStringLiteral("--shifts"), false))
+    if (!session.start(QStringLiteral("--shifts"), AllSpecies::Refused))
         return kFailureStatus;
     const auto& warn = session.warn();
     PlaneChoice& choice = session.choice();

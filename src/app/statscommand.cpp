@@ -356,7 +356,7 @@ std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& 
     isolumen::StudyTable table;
     table.columns = studyColumns();
     progress.setTotal(inputs.size());
-    const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, true);
+    const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, AllSpecies::Accepted);
     if (const Failure* f = std::get_if<Failure>(&parsed)) {
         table.problems << f->message;
         return table;
@@ -394,7 +394,7 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
     const QStringList inputs = parser.positionalArguments();
     if (inputs.isEmpty())
         return session.fail(QStringLiteral("--study needs at least one input file."));
-    if (!session.readChoice(true))
+    if (!session.readChoice(AllSpecies::Accepted))
         return kFailureStatus;
     const PlaneChoice& choice = session.choice();
     if (std::optional<Failure> f = statsOptionsProblem(parser, choice, false))
@@ -434,7 +434,7 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
 int runStats(const QCommandLineParser& parser, QTextStream& err)
 {
     ModeSession session(parser, err);
-    if (!session.start(QStringLiteral("--stats"), true))
+    if (!session.start(QStringLiteral("--stats"), AllSpecies::Accepted))
         return kFailureStatus;
     const PlaneChoice& choice = session.choice();
     if (std::optional<Failure> f = statsOptionsProblem(parser, choice, true))
