@@ -51,7 +51,7 @@ std::pair<QString, QString> defaultSaveFile(QWidget* parent, const QString& titl
     return {path, chosenFilter};
 }
 
-std::optional<QRgb> defaultSelectColor(QWidget* parent, QRgb initial, const QString& prompt)
+std::optional<QRgb> defaultSelectColour(QWidget* parent, QRgb initial, const QString& prompt)
 {
     const QColor c = QColorDialog::getColor(QColor(initial), parent, prompt);
     if (!c.isValid())
@@ -444,9 +444,9 @@ SaveFileSeam setSaveFile(SaveFileSeam seam)
     return seams::replace(std::move(seam), SaveFileSeam(defaultSaveFile));
 }
 
-SelectColorSeam setSelectColor(SelectColorSeam seam)
+SelectColourSeam setSelectColour(SelectColourSeam seam)
 {
-    return seams::replace(std::move(seam), SelectColorSeam(defaultSelectColor));
+    return seams::replace(std::move(seam), SelectColourSeam(defaultSelectColour));
 }
 
 LayerRangeSeam setLayerRange(LayerRangeSeam seam)
@@ -548,9 +548,9 @@ std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
     return seams::slot(SaveFileSeam(defaultSaveFile))(parent, title, suggestedName, filters);
 }
 
-std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt)
+std::optional<QRgb> selectColour(QWidget* parent, QRgb initial, const QString& prompt)
 {
-    return seams::slot(SelectColorSeam(defaultSelectColor))(parent, initial, prompt);
+    return seams::slot(SelectColourSeam(defaultSelectColour))(parent, initial, prompt);
 }
 
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount)

@@ -60,7 +60,7 @@ using OpenFilesSeam =
 using SaveFileSeam = std::function<std::pair<QString, QString>(
     QWidget* parent, const QString& title, const QString& suggestedName, const QString& filters)>;
 // Colour picker: the picked colour, or nothing when the user cancels.
-using SelectColorSeam =
+using SelectColourSeam =
     std::function<std::optional<QRgb>(QWidget* parent, QRgb initial, const QString& prompt)>;
 // "Sum of Layers...": the first and last layer chosen (from 1), or nothing when cancelled.
 using LayerRangeSeam = std::function<std::optional<std::pair<int, int>>(QWidget* parent, int first,
@@ -110,7 +110,7 @@ using ProgressSeam = std::function<void(QWidget* parent, const QString& label, P
 OpenFileSeam setOpenFile(OpenFileSeam seam);
 OpenFilesSeam setOpenFiles(OpenFilesSeam seam);
 SaveFileSeam setSaveFile(SaveFileSeam seam);
-SelectColorSeam setSelectColor(SelectColorSeam seam);
+SelectColourSeam setSelectColour(SelectColourSeam seam);
 LayerRangeSeam setLayerRange(LayerRangeSeam seam);
 RatioSeam setRatio(RatioSeam seam);
 AlignSeam setAlign(AlignSeam seam);
@@ -127,7 +127,7 @@ QString openFile(QWidget* parent, const QString& title, const QString& filter);
 QStringList openFiles(QWidget* parent, const QString& title, const QString& filter);
 std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
                                      const QString& suggestedName, const QString& filters);
-std::optional<QRgb> selectColor(QWidget* parent, QRgb initial, const QString& prompt);
+std::optional<QRgb> selectColour(QWidget* parent, QRgb initial, const QString& prompt);
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount);
 std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi);
 std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,

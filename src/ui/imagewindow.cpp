@@ -6,7 +6,7 @@
 #include "core/render/scalebar.h"
 #include "core/text/numbertext.h"
 #include "ui/canvas.h"
-#include "ui/colorselector.h"
+#include "ui/colourselector.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/imageview.h"
@@ -174,7 +174,7 @@ void ImageWindow::setUp()
                         &Acquisition::alignmentChanged, &Acquisition::excludedLayersChanged})
         connect(&m_acquisition, signal, this, &ImageWindow::scheduleReload);
 
-    m_colourButton->setText(colorButtonCaption(m_settings.table));
+    m_colourButton->setText(colourButtonCaption(m_settings.table));
     // The hue scale of an HSI image is fixed; an overlay's ranges and colours are its sources'.
     m_colourButton->setEnabled(!m_hsi && !m_overlay);
     m_colourBarCanvas->setEnabled(!m_hsi && !m_overlay);
@@ -359,7 +359,7 @@ void ImageWindow::placeCanvases()
     m_view->setGeometry(
         QRect(place::image, picture.boundedTo(QSize(m_viewSide + 2, m_viewSide + 2))));
     m_colourBarCanvas->setGeometry(width - place::colourBarFromRight, place::image.y(),
-                                   place::colourBarWidth, kColorBarCanvasHeight);
+                                   place::colourBarWidth, kColourBarCanvasHeight);
     m_scaleCanvas->setGeometry(
         QRect(QPoint(place::margin, height - place::scaleBarAboveBottom), place::scaleBar));
     m_readout->setGeometry(place::margin, height, width - 2 * place::margin, kReadoutHeight);
@@ -643,7 +643,7 @@ void ImageWindow::updateDisplay()
         m_view->fitCanvas();
         placeCanvases();
     }
-    m_colourBarCanvas->setBackdrop(pictures->colorBar);
+    m_colourBarCanvas->setBackdrop(pictures->colourBar);
     if (zoomStep() == 0)
         m_scaleCanvas->setBackdrop(pictures->scale);
     else
@@ -674,7 +674,7 @@ void ImageWindow::setColours(const ColourChoice& choice)
 {
     if (!::setColours(m_settings, choice))
         return;
-    m_colourButton->setText(colorButtonCaption(choice.table));
+    m_colourButton->setText(colourButtonCaption(choice.table));
     updateDisplay();
 }
 
@@ -760,7 +760,7 @@ void ImageWindow::limitTextChanged(const QString& text, bool& automatic, double&
 
 void ImageWindow::openColourSelector()
 {
-    ColorSelector* selector = ColorSelector::instance(m_windows);
+    ColourSelector* selector = ColourSelector::instance(m_windows);
     selector->retarget(this, sourceName(), colours(m_settings));
     selector->show();
     selector->raise();
@@ -931,7 +931,7 @@ void ImageWindow::showOverlay()
         placeCanvases();
     }
     m_colourBarCanvas->setBackdrop(isolumen::overlayLegend(
-        overlayChannels(), QSize(place::colourBarWidth, kColorBarCanvasHeight)));
+        overlayChannels(), QSize(place::colourBarWidth, kColourBarCanvasHeight)));
     updateScale();
     refreshReadout();
     emit displayUpdated();

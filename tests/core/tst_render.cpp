@@ -142,7 +142,7 @@ private slots:
         const Plane plane = type == 2   ? planeOf<quint16>(67, value)
                             : type == 4 ? planeOf<quint32>(67, value)
                                         : planeOf<double>(67, value);
-        const ColorTable lut = DisplaySettings::windowTable(6, 0xFF00FF, 0x00FF00);
+        const ColourTable lut = DisplaySettings::windowTable(6, 0xFF00FF, 0x00FF00);
         COMPARE_PICTURES(imagePicture(plane, min, max, lut, 0x0000FE),
                          TestPictures::framedPicture(67, value, [&](double v) {
                              return TestPictures::colour(v, min, max, 6, 0xFF00FF, 0x00FF00, 0xFE);
@@ -155,7 +155,7 @@ private slots:
         const QRgb high = qRgb(250, 1, 2);
         const QRgb low = qRgb(3, 4, 251);
         const QImage bar =
-            colorBarPicture(DisplaySettings::windowTable(3, high, low), 1000, 0, false);
+            colourBarPicture(DisplaySettings::windowTable(3, high, low), 1000, 0, false);
         // Framed caps and ramp in columns 0 to 19, white column 20, the axis one lower from 21.
         QImage want(80, 300, QImage::Format_RGB32);
         want.fill(Qt::white);
@@ -251,12 +251,12 @@ private slots:
         const std::optional<DisplayPictures> p = displayPictures(plane, s, 20);
         QVERIFY(p);
         COMPARE_PICTURES(p->image, imagePicture(plane, plane.min, plane.max, s.lut, 0));
-        COMPARE_PICTURES(p->colorBar, colorBarPicture(s.lut, plane.max, plane.min, true));
+        COMPARE_PICTURES(p->colourBar, colourBarPicture(s.lut, plane.max, plane.min, true));
         QImage want(377, 315, QImage::Format_RGB32);
         want.fill(Qt::white);
         QPainter painter(&want);
         painter.drawImage(20, 27, p->image);
-        painter.drawImage(295, 27, p->colorBar.copy(0, 0, 80, 266));
+        painter.drawImage(295, 27, p->colourBar.copy(0, 0, 80, 266));
         painter.drawImage(20, 285, p->scale);
         painter.end();
         COMPARE_PICTURES(figurePicture(*p, 256), want);

@@ -6,8 +6,8 @@
 #include "core/render/displaypictures.h"
 #include "testpictures.h"
 #include "ui/canvas.h"
-#include "ui/colorbarbutton.h"
-#include "ui/colorselector.h"
+#include "ui/colourbarbutton.h"
+#include "ui/colourselector.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/imagewindow.h"
@@ -79,7 +79,7 @@ private slots:
         Dialogs::setSaveFile([this](QWidget*, const QString&, const QString&, const QString&) {
             return m_saveAnswer;
         });
-        Dialogs::setSelectColor([this](QWidget*, QRgb initial, const QString& prompt) {
+        Dialogs::setSelectColour([this](QWidget*, QRgb initial, const QString& prompt) {
             m_pickerCalls.append({initial, prompt});
             return m_pickerAnswer;
         });
@@ -220,8 +220,8 @@ private slots:
         QVERIFY(Menu::run("fileSaveFigure"));
         QVERIFY(QFile::exists(m_dir.filePath("figure.pdf")));
         // Cancelled as it starts: no file, no message.
-        const Dialogs::ProgressSeam progress = Dialogs::setProgress(
-            [](QWidget*, const QString&, Progress& p, qint64) { p.cancel(); });
+        const Dialogs::ProgressSeam progress =
+            Dialogs::setProgress([](QWidget*, const QString&, Progress& p, qint64) { p.cancel(); });
         m_saveAnswer = {m_dir.filePath("cancelled.svg"), "PNG image (*.png)"};
         QVERIFY(Menu::run("fileSaveFigure"));
         QVERIFY(!QFile::exists(m_dir.filePath("cancelled.svg")));
@@ -411,7 +411,7 @@ private slots:
         open(patternFile(3, 1, 64));
         const QList<QPointer<ImageWindow>> windows{press(0), press(1), press(2)};
         QTest::mouseClick(windows[1]->colourButton(), Qt::LeftButton);
-        ColorSelector* selector = ColorSelector::existing();
+        ColourSelector* selector = ColourSelector::existing();
         QVERIFY(selector && QTest::qWaitForWindowExposed(selector));
         if (all)
             QTest::mouseClick(selector->allWindows(), Qt::LeftButton);
@@ -440,23 +440,25 @@ private slots:
         QPointer<ImageWindow> second = press(1);
         second->setColours({4, 0x010203, 0x040506, 0x070809});
         QTest::mouseClick(first->colourButton(), Qt::LeftButton);
-        QPointer<ColorSelector> selector = ColorSelector::existing();
+        QPointer<ColourSelector> selector = ColourSelector::existing();
         QTest::mouseClick(selector->allWindows(), Qt::LeftButton);
         QTest::mouseClick(second->colourButton(), Qt::LeftButton);
-        QCOMPARE(ColorSelector::existing(), selector);
+        QCOMPARE(ColourSelector::existing(), selector);
         // A "&" shows as itself on the button and in the caption alike.
         QCOMPARE(m_main->speciesButton(1)->text(), "A&&B");
         QCOMPARE(selector->onlyCurrent()->text(), "Only Current Window: A&&B");
         QVERIFY(selector->onlyCurrent()->isChecked());
         QCOMPARE(selector->tableName()->text(), "05 Earth-Land Tones  ");
         for (int k = 0; k < kTableCount; ++k)
-            QCOMPARE(selector->colourBar(k)->shownLook(),
-                     k == 4 ? ColorBarButton::selectedLook(k) : ColorBarButton::unselectedLook(k));
+            QCOMPARE(selector->colourBar(k)->shownLook(), k == 4
+                                                              ? ColourBarButton::selectedLook(k)
+                                                              : ColourBarButton::unselectedLook(k));
         // The bars show entry 254 at the top and entry 1 at the bottom.
-        QCOMPARE(ColorBarButton::selectedLook(4).pixel(12, 2), colourTable(4)[254] | 0xFF000000u);
-        QCOMPARE(ColorBarButton::unselectedLook(4).pixel(11, 255), colourTable(4)[1] | 0xFF000000u);
-        QCOMPARE(QList<QRgb>({selector->highSwatch()->color(), selector->lowSwatch()->color(),
-                              selector->noValueSwatch()->color()}),
+        QCOMPARE(ColourBarButton::selectedLook(4).pixel(12, 2), colourTable(4)[254] | 0xFF000000u);
+        QCOMPARE(ColourBarButton::unselectedLook(4).pixel(11, 255),
+                 colourTable(4)[1] | 0xFF000000u);
+        QCOMPARE(QList<QRgb>({selector->highSwatch()->colour(), selector->lowSwatch()->colour(),
+                              selector->noValueSwatch()->colour()}),
                  QList<QRgb>({0x010203, 0x040506, 0x070809}));
 
         QTest::mousePress(selector->highSwatch(), Qt::LeftButton); // the picker is cancelled

@@ -14,7 +14,7 @@ static void initCatalogueResource()
 namespace {
 
 constexpr int kEntries = 256;
-constexpr quint32 kMaxColor = 0xFFFFFF;
+constexpr quint32 kMaxColour = 0xFFFFFF;
 
 // An entry is an unsigned decimal integer without sign, blanks or exponent.
 std::optional<quint32> entryValue(const QString& field)
@@ -27,12 +27,12 @@ std::optional<quint32> entryValue(const QString& field)
             return std::nullopt;
         v = v * 10 + quint32(c.unicode() - '0');
     }
-    if (v > kMaxColor)
+    if (v > kMaxColour)
         return std::nullopt;
     return v;
 }
 
-QRgb color(quint32 v)
+QRgb colour(quint32 v)
 {
     return qRgb(int(v / 65536), int(v % 65536 / 256), int(v % 256));
 }
@@ -103,7 +103,7 @@ std::optional<Catalogue> parseCatalogue(const QString& text, QString* error)
                                 .arg(j)
                                 .arg(i + 1)
                                 .arg(fields[j + 1]));
-            c.lut[i][j] = color(*v);
+            c.lut[i][j] = colour(*v);
         }
     }
     return c;

@@ -7,12 +7,12 @@
 
 // The twenty built-in colour tables. Each has 256 entries indexed by display level; entry 0 is
 // white and entry 255 black in every table, and consumers read only entries 1 to 254.
-using ColorTable = std::array<QRgb, 256>;
+using ColourTable = std::array<QRgb, 256>;
 
 // The twenty tables and their names ("01 Hot Metal" to "20 World Colors Rainbow").
 struct Catalogue
 {
-    std::array<ColorTable, 20> lut{};
+    std::array<ColourTable, 20> lut{};
     std::array<QString, 20> lutname{};
 };
 
@@ -28,7 +28,7 @@ constexpr int kTableCount = 20;
 const Catalogue& catalogue();
 
 // Table i (0 to 19) and its name ("10 Rainbow" for index 9).
-inline const ColorTable& colourTable(int i)
+inline const ColourTable& colourTable(int i)
 {
     return catalogue().lut[i];
 }

@@ -148,7 +148,7 @@ void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linea
     paintValueAxis(p, top, bottom, n, linear, picture.width());
 }
 
-void paintColorBar(QPainter& p, const ColorTable& lut, double top, double bottom, bool logScale)
+void paintColourBar(QPainter& p, const ColourTable& lut, double top, double bottom, bool logScale)
 {
     outline(p, 0, 0, 20, 5, Qt::black);
     outline(p, 0, 5, 20, 256, Qt::black);
@@ -167,13 +167,13 @@ void paintColorBar(QPainter& p, const ColorTable& lut, double top, double bottom
     p.drawImage(QRectF(1, 6, 18, 254), ramp);
 }
 
-QImage colorBarPicture(const ColorTable& lut, double top, double bottom, bool logScale)
+QImage colourBarPicture(const ColourTable& lut, double top, double bottom, bool logScale)
 {
     QImage bar(80, 300, QImage::Format_RGB32);
     if (bar.isNull())
         return {};
     bar.fill(Qt::white);
     QPainter p(&bar);
-    paintColorBar(p, lut, top, bottom, logScale);
+    paintColourBar(p, lut, top, bottom, logScale);
     return bar;
 }

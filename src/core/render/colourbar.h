@@ -44,7 +44,7 @@ void drawValueAxis(QImage& picture, double top, double bottom, int n, bool linea
 // (20 x 256 at (0, 5)) and the bottom cap (20 x 5 at (0, 261)); caps in lut[255] and lut[0];
 // ramp rows 260 - k in lut[k] for k = 1 to 254; the axis for top..bottom drawn at (21, 1).
 // The window shows the top 80 x 266 of it.
-QImage colorBarPicture(const ColorTable& lut, double top, double bottom, bool logScale);
+QImage colourBarPicture(const ColourTable& lut, double top, double bottom, bool logScale);
 // Paints that picture's content, but for its white, with its top left at the painter's origin.
-void paintColorBar(QPainter& painter, const ColorTable& lut, double top, double bottom,
-                   bool logScale);
+void paintColourBar(QPainter& painter, const ColourTable& lut, double top, double bottom,
+                    bool logScale);

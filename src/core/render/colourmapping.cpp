@@ -15,7 +15,7 @@ namespace {
 constexpr qsizetype kValueTableLimit = 65536;
 
 template <typename T>
-void mapRun(const T* src, int count, double min, double scale, const ColorTable& lut, QRgb noValue,
+void mapRun(const T* src, int count, double min, double scale, const ColourTable& lut, QRgb noValue,
             QRgb* line)
 {
     // The entries of a run of values first, then their colours: the compiler does the
@@ -40,7 +40,7 @@ void mapRun(const T* src, int count, double min, double scale, const ColorTable&
 }
 
 // The colour of every value from 0 to size - 1.
-std::vector<QRgb> valueTable(qsizetype size, double min, double scale, const ColorTable& lut)
+std::vector<QRgb> valueTable(qsizetype size, double min, double scale, const ColourTable& lut)
 {
     std::vector<QRgb> table(static_cast<size_t>(size));
     for (qsizetype v = 0; v < size; ++v)
@@ -51,7 +51,7 @@ std::vector<QRgb> valueTable(qsizetype size, double min, double scale, const Col
 // Values beyond the table (a plane whose maximum was not found) are worked out one by one.
 template <typename T>
 void mapRunByValue(const T* src, int count, const std::vector<QRgb>& table, double min,
-                   double scale, const ColorTable& lut, QRgb* line)
+                   double scale, const ColourTable& lut, QRgb* line)
 {
     const size_t size = table.size();
     for (int x = 0; x < count; ++x) {
@@ -66,7 +66,7 @@ struct ValueColours
 {
     double min;
     double scale;
-    const ColorTable& lut;
+    const ColourTable& lut;
     QRgb missing;
     std::vector<QRgb> byValue;
 };
@@ -100,7 +100,7 @@ void drawPictureRow(const T* values, int side, int y, const QRect& drawn, const 
 
 } // namespace
 
-void drawImagePicture(const Plane& plane, double min, double max, const ColorTable& lut,
+void drawImagePicture(const Plane& plane, double min, double max, const ColourTable& lut,
                       QRgb noValue, const QRect& area, QImage& target, const QPoint& at)
 {
     const int side = plane.side;
@@ -142,7 +142,8 @@ void drawImagePicture(const Plane& plane, double min, double max, const ColorTab
         plane.samples);
 }
 
-QImage imagePicture(const Plane& plane, double min, double max, const ColorTable& lut, QRgb noValue)
+QImage imagePicture(const Plane& plane, double min, double max, const ColourTable& lut,
+                    QRgb noValue)
 {
     if (!(min < max) || plane.side <= 0)
         return {};

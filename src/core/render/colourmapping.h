@@ -26,12 +26,12 @@ inline int colourIndex(double v, double min, double scale)
 // values, shown (x, y) at pixel (x + 1, y + 1); pixels without a value in noValue. Null when
 // min < max does not hold (nothing is drawn for an empty or reversed range) or the memory for
 // the picture cannot be had. Rows are mapped on all cores.
-QImage imagePicture(const Plane& plane, double min, double max, const ColorTable& lut,
+QImage imagePicture(const Plane& plane, double min, double max, const ColourTable& lut,
                     QRgb noValue);
 
 // Draws the pixels of `area` of that picture (its own coordinates, the frame at 0 and side + 1)
 // into target (32-bit, opaque) with the area's top left at `at`, as imagePicture would have
 // them; nothing outside the picture or the target. A window draws its picture this way straight
 // into its backing store: no picture of its own to keep, and every pixel written once.
-void drawImagePicture(const Plane& plane, double min, double max, const ColorTable& lut,
+void drawImagePicture(const Plane& plane, double min, double max, const ColourTable& lut,
                       QRgb noValue, const QRect& area, QImage& target, const QPoint& at);

@@ -21,7 +21,7 @@ std::optional<DisplayPictures> displayPictures(const Plane& plane, const Display
         if (out.image.isNull())
             return std::nullopt;
     }
-    out.colorBar = colorBarPicture(s.lut, s.maxValue, s.minValue, s.logScale);
+    out.colourBar = colourBarPicture(s.lut, s.maxValue, s.minValue, s.logScale);
     ScalePicture scale = scalePicture(micronSize, plane.side);
     out.scale = std::move(scale.picture);
     out.scaleProblem = std::move(scale.problem);
@@ -38,7 +38,7 @@ std::optional<DisplayPictures> hsiDisplayPictures(const PlaneResult& ratio,
     out.image = hsiPicture(ratio, s.minValue, s.maxValue, brightness);
     if (out.image.isNull())
         return std::nullopt;
-    out.colorBar = colorBarPicture(hueTable(), s.maxValue, s.minValue, s.logScale);
+    out.colourBar = colourBarPicture(hueTable(), s.maxValue, s.minValue, s.logScale);
     ScalePicture scale = scalePicture(micronSize, ratio.shown->side);
     out.scale = std::move(scale.picture);
     out.scaleProblem = std::move(scale.problem);
@@ -55,7 +55,7 @@ QPoint figureImagePlace()
     return {20, 27};
 }
 
-QPoint figureColorBarPlace(int side)
+QPoint figureColourBarPlace(int side)
 {
     return {side + 39, 27};
 }
@@ -73,8 +73,8 @@ QImage figurePicture(const DisplayPictures& pictures, int side)
     figure.fill(Qt::white);
     QPainter p(&figure);
     p.drawImage(figureImagePlace(), pictures.image);
-    p.drawImage(figureColorBarPlace(side), pictures.colorBar,
-                QRect(0, 0, pictures.colorBar.width(), kColorBarCanvasHeight));
+    p.drawImage(figureColourBarPlace(side), pictures.colourBar,
+                QRect(0, 0, pictures.colourBar.width(), kColourBarCanvasHeight));
     p.drawImage(figureScalePlace(side), pictures.scale);
     return figure;
 }

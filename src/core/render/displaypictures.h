@@ -15,7 +15,7 @@ enum class HsiBrightness;
 struct DisplayPictures
 {
     QImage image;         // (side + 2) x (side + 2): the samples inside a black frame
-    QImage colorBar;      // 80 x 300: ramp, caps and value axis; the window shows the top 266 rows
+    QImage colourBar;     // 80 x 300: ramp, caps and value axis; the window shows the top 266 rows
     QImage scale;         // 258 x 28: the scale bar
     QString scaleProblem; // "Scale bar problem." when the field size gives no bar; else empty
 };
@@ -39,9 +39,9 @@ std::optional<DisplayPictures> hsiDisplayPictures(const PlaneResult& ratio,
 // (side + 39, 27) and the scale bar at (20, side + 29).
 QSize figureSize(int side);
 QPoint figureImagePlace();
-QPoint figureColorBarPlace(int side);
+QPoint figureColourBarPlace(int side);
 QPoint figureScalePlace(int side);
-constexpr int kColorBarCanvasHeight = 266;
+constexpr int kColourBarCanvasHeight = 266;
 
 // The window's canvases composed on white at their places, the button row left blank; the
 // pictures are drawn in the window's stacking order (image, colour bar, scale bar) and clipped.

@@ -12,9 +12,9 @@ QRgb opaque(QRgb c)
 
 } // namespace
 
-ColorTable DisplaySettings::windowTable(int table, QRgb high, QRgb low)
+ColourTable DisplaySettings::windowTable(int table, QRgb high, QRgb low)
 {
-    ColorTable t{};
+    ColourTable t{};
     for (int i = 1; i <= 254; ++i)
         t[i] = opaque(colourTable(table)[i]);
     t[0] = opaque(low);
@@ -47,7 +47,7 @@ void settleDisplayRange(DisplaySettings& s, const Plane& plane, const QString& m
     s.minValue = s.autoMin ? bottom : leadingNumber(minFieldText);
 }
 
-QString colorButtonCaption(int table)
+QString colourButtonCaption(int table)
 {
     return QStringLiteral("Color T: ") + QString::number(table + 1);
 }

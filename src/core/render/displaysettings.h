@@ -44,12 +44,12 @@ struct DisplaySettings
     QRgb high = ChoiceColours::kWhite;    // values above the range
     QRgb low = ChoiceColours::kGrey;      // values below the range
     QRgb noValue = ChoiceColours::kBlack; // pixels without a value (a ratio without a denominator)
-    ColorTable lut = windowTable(kDefaultTable, ChoiceColours::kWhite, ChoiceColours::kGrey);
+    ColourTable lut = windowTable(kDefaultTable, ChoiceColours::kWhite, ChoiceColours::kGrey);
 
     // A window's own table: entries 1 to 254 from catalogue table `table`, entry 0 the low
     // colour and entry 255 the high colour. The catalogue's own entries 0 and 255 are never
     // used. Every entry is opaque, whatever alpha the colours came with.
-    static ColorTable windowTable(int table, QRgb high, QRgb low);
+    static ColourTable windowTable(int table, QRgb high, QRgb low);
 };
 
 // Takes the colour selector's choice. Returns false and changes nothing for a table outside the
@@ -64,4 +64,4 @@ void settleDisplayRange(DisplaySettings& s, const Plane& plane, const QString& m
                         const QString& maxFieldText, const Region* region = nullptr);
 
 // Caption of the window's colour button for a table index: "Color T: 10" for index 9.
-QString colorButtonCaption(int table);
+QString colourButtonCaption(int table);

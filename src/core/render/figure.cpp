@@ -163,7 +163,7 @@ QSize figureLayoutSize(const FigureContent& c, const FigureOptions& o)
         size.setHeight(figureImagePlace().y() + side + 2 + kMargin);
     if (showsLegend(c, o)) {
         const QSize legend = legendSize(c.legend);
-        const QPoint at = figureColorBarPlace(side);
+        const QPoint at = figureColourBarPlace(side);
         size = size.expandedTo(QSize(at.x() + legend.width(), at.y() + legend.height() + kMargin));
     }
     if (!o.title.isEmpty())
@@ -178,13 +178,13 @@ void paintFigure(QPainter& p, const FigureContent& c, const FigureOptions& o)
     p.save();
     p.fillRect(QRect(QPoint(), size), Qt::white);
     paintPicture(p, c.picture);
-    const QPoint barAt = figureColorBarPlace(side);
+    const QPoint barAt = figureColourBarPlace(side);
     if (showsColourBar(c, o)) {
         p.save();
-        p.setClipRect(QRect(barAt, QSize(80, kColorBarCanvasHeight)));
+        p.setClipRect(QRect(barAt, QSize(80, kColourBarCanvasHeight)));
         p.translate(barAt);
-        paintColorBar(p, c.colourBar->lut, c.colourBar->top, c.colourBar->bottom,
-                      c.colourBar->logScale);
+        paintColourBar(p, c.colourBar->lut, c.colourBar->top, c.colourBar->bottom,
+                       c.colourBar->logScale);
         p.restore();
     } else if (showsLegend(c, o)) {
         p.save();

@@ -22,7 +22,7 @@ class QPainter;
 // The value axis beside the picture: the window's ramp for the table lut from bottom to top.
 struct FigureColourBar
 {
-    ColorTable lut{};
+    ColourTable lut{};
     double top = 1;
     double bottom = 0;
     bool logScale = false;

@@ -34,9 +34,9 @@ QRgb hsiColour(double r, double rMin, double rMax, double brightness)
     return c.rgb();
 }
 
-ColorTable hueTable()
+ColourTable hueTable()
 {
-    ColorTable t{};
+    ColourTable t{};
     for (int k = 1; k <= 254; ++k)
         t[k] = hsiColour(double(k - 1) / 253.0, 0, 1, 1);
     t[0] = hsiColour(0, 0, 1, 1);

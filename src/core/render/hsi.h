@@ -24,7 +24,7 @@ QRgb hsiColour(double r, double rMin, double rMax, double brightness);
 
 // The hue scale as a window's table: entries 1 to 254 from Rmin to Rmax at full brightness,
 // entry 0 (below the range) blue and entry 255 (above) red, so that the colour bar draws it.
-ColorTable hueTable();
+ColourTable hueTable();
 
 // The picture of a ratio result (its ratio, numerator and denominator planes), framed like
 // imagePicture: (side + 2) x (side + 2), a one-pixel black frame. Null when rMin < rMax does

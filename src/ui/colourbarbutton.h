@@ -7,7 +7,7 @@
 // radio-style group: selected, a wide bar in a grey two-pixel frame; unselected, a narrow bar
 // on light grey. Both looks are rendered once, when the button is made, so a paint or a change
 // of state is one picture copy. The window that holds the buttons keeps one of them selected.
-class ColorBarButton : public QWidget
+class ColourBarButton : public QWidget
 {
     Q_OBJECT
 
@@ -15,7 +15,7 @@ public:
     static constexpr int Width = 24;
     static constexpr int Height = 258;
 
-    explicit ColorBarButton(int table, QWidget* parent = nullptr);
+    explicit ColourBarButton(int table, QWidget* parent = nullptr);
 
     int table() const { return m_table; }
     bool isSelected() const { return m_selected; }

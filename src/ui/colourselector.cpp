@@ -1,7 +1,7 @@
-#include "ui/colorselector.h"
+#include "ui/colourselector.h"
 
 #include "core/colour/catalogue.h"
-#include "ui/colorbarbutton.h"
+#include "ui/colourbarbutton.h"
 #include "ui/dialogs.h"
 #include "ui/imagewindowlist.h"
 #include "ui/systemfont.h"
@@ -16,9 +16,9 @@
 
 namespace {
 
-QPointer<ColorSelector>& shared()
+QPointer<ColourSelector>& shared()
 {
-    static QPointer<ColorSelector> selector;
+    static QPointer<ColourSelector> selector;
     return selector;
 }
 
@@ -56,9 +56,9 @@ void addLabel(QWidget* parent, const char* name, const QString& caption, const Q
     l->setGeometry(r);
 }
 
-ColorSwatch* addSwatch(QWidget* parent, const QString& name, const QRect& r)
+ColourSwatch* addSwatch(QWidget* parent, const QString& name, const QRect& r)
 {
-    auto* s = new ColorSwatch(parent);
+    auto* s = new ColourSwatch(parent);
     s->setObjectName(name);
     s->setGeometry(r);
     return s;
@@ -78,44 +78,44 @@ void addBevel(QWidget* parent, const QString& name, const QString& caption, cons
 
 } // namespace
 
-ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent)
+ColourSwatch::ColourSwatch(QWidget* parent) : QWidget(parent)
 {
     setCursor(Qt::PointingHandCursor);
 }
 
-void ColorSwatch::setColor(QRgb c)
+void ColourSwatch::setColour(QRgb c)
 {
-    m_color = c & 0xFFFFFF;
+    m_colour = c & 0xFFFFFF;
     update();
 }
 
-void ColorSwatch::paintEvent(QPaintEvent*)
+void ColourSwatch::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), QColor::fromRgb(m_color));
+    p.fillRect(rect(), QColor::fromRgb(m_colour));
     p.setPen(QColor(131, 131, 131));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void ColorSwatch::mousePressEvent(QMouseEvent* event)
+void ColourSwatch::mousePressEvent(QMouseEvent* event)
 {
     event->ignore(); // not consumed
     emit pressed();
 }
 
-ColorSelector* ColorSelector::instance(const ImageWindowList& windows)
+ColourSelector* ColourSelector::instance(const ImageWindowList& windows)
 {
     if (!shared())
-        shared() = new ColorSelector(windows); // deletes itself when closed
+        shared() = new ColourSelector(windows); // deletes itself when closed
     return shared();
 }
 
-ColorSelector* ColorSelector::existing()
+ColourSelector* ColourSelector::existing()
 {
     return shared();
 }
 
-ColorSelector::ColorSelector(const ImageWindowList& windows)
+ColourSelector::ColourSelector(const ImageWindowList& windows)
     : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
@@ -126,7 +126,7 @@ ColorSelector::ColorSelector(const ImageWindowList& windows)
     layOut();
 }
 
-void ColorSelector::layOut()
+void ColourSelector::layOut()
 {
     setWindowTitle(QStringLiteral("Color Selector"));
     setFixedSize(place::window);
@@ -141,7 +141,7 @@ void ColorSelector::layOut()
     setNoValueColour(ChoiceColours::kBlack);
 }
 
-void ColorSelector::layOutTables()
+void ColourSelector::layOutTables()
 {
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("tableFrame"));
@@ -155,29 +155,29 @@ void ColorSelector::layOutTables()
     m_tableName->setGeometry(place::tableName);
 
     for (int k = 0; k < kTableCount; ++k) {
-        auto* bar = new ColorBarButton(k, this);
+        auto* bar = new ColourBarButton(k, this);
         bar->setObjectName(QStringLiteral("colourBar%1").arg(k));
         bar->move(place::firstColourBar + QPoint(place::colourBarStep * k, 0));
         bar->setToolTip(colourTableName(k));
-        connect(bar, &ColorBarButton::pressed, this, [this, k] { chooseTable(k); });
+        connect(bar, &ColourBarButton::pressed, this, [this, k] { chooseTable(k); });
         m_bars[k] = bar;
     }
 }
 
 // The high colour's row and the low colour's row, alike but for the colour they set and the
 // table entry "Same as" copies: the top of the ramp or its bottom.
-void ColorSelector::layOutColourRow(bool high)
+void ColourSelector::layOutColourRow(bool high)
 {
     const QString prefix = high ? QStringLiteral("high") : QStringLiteral("low");
     const int y = high ? place::highRowTop : place::lowRowTop;
     addLabel(this, high ? "highLabel" : "lowLabel", high ? "High Color" : "Low Color",
              place::rowLabel.translated(0, y));
-    ColorSwatch* s =
+    ColourSwatch* s =
         addSwatch(this, prefix + QStringLiteral("Swatch"), place::rowSwatch.translated(0, y));
     (high ? m_high : m_low) = s;
     const QString prompt =
         high ? QStringLiteral("Select Hi Color") : QStringLiteral("Select Lo Color");
-    connect(s, &ColorSwatch::pressed, this, [this, s, prompt] { pickColour(s, prompt); });
+    connect(s, &ColourSwatch::pressed, this, [this, s, prompt] { pickColour(s, prompt); });
     const auto set = [this, high](QRgb c) { high ? chooseHighColour(c) : chooseLowColour(c); };
     addBevel(this, prefix + "Black", QStringLiteral("Black"), place::rowBlack.translated(0, y),
              [set] { set(ChoiceColours::kBlack); });
@@ -192,7 +192,7 @@ void ColorSelector::layOutColourRow(bool high)
              [this, set, entry] { set(colourTable(m_choice.table)[entry] & 0xFFFFFF); });
 }
 
-void ColorSelector::layOutApplyTo()
+void ColourSelector::layOutApplyTo()
 {
     auto* group = new QGroupBox(QStringLiteral("Apply to"), this);
     group->setObjectName(QStringLiteral("applyTo"));
@@ -206,7 +206,7 @@ void ColorSelector::layOutApplyTo()
     m_all->setGeometry(place::allWindows);
 }
 
-void ColorSelector::layOutRightButtons()
+void ColourSelector::layOutRightButtons()
 {
     auto* setDefault = new QPushButton(QStringLiteral("Set Colors to Default"), this);
     setDefault->setObjectName(QStringLiteral("setDefault"));
@@ -223,7 +223,7 @@ void ColorSelector::layOutRightButtons()
     // Pixels without a value (a ratio without a denominator) between the two right buttons.
     addLabel(this, "noValueLabel", QStringLiteral("No Value"), place::noValueLabel);
     m_noValue = addSwatch(this, QStringLiteral("noValueSwatch"), place::noValueSwatch);
-    connect(m_noValue, &ColorSwatch::pressed, this,
+    connect(m_noValue, &ColourSwatch::pressed, this,
             [this] { pickColour(m_noValue, QStringLiteral("Select No Value Color")); });
 
     m_closeButton = new QPushButton(QStringLiteral("Close"), this);
@@ -233,12 +233,12 @@ void ColorSelector::layOutRightButtons()
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-QPushButton* ColorSelector::button(const QString& name) const
+QPushButton* ColourSelector::button(const QString& name) const
 {
     return findChild<QPushButton*>(name);
 }
 
-void ColorSelector::retarget(QWidget* window, const QString& name, const ColourChoice& current)
+void ColourSelector::retarget(QWidget* window, const QString& name, const ColourChoice& current)
 {
     m_target = window;
     // A "&" in a name is shown, as on the species button, not taken for a mnemonic.
@@ -251,7 +251,7 @@ void ColorSelector::retarget(QWidget* window, const QString& name, const ColourC
     setNoValueColour(current.noValue);
 }
 
-void ColorSelector::showTable(int table)
+void ColourSelector::showTable(int table)
 {
     if (table < 0 || table >= kTableCount)
         return;
@@ -261,56 +261,56 @@ void ColorSelector::showTable(int table)
         m_bars[k]->setSelected(k == table);
 }
 
-void ColorSelector::setHighColour(QRgb c)
+void ColourSelector::setHighColour(QRgb c)
 {
     m_choice.high = c & 0xFFFFFF;
-    m_high->setColor(m_choice.high);
+    m_high->setColour(m_choice.high);
 }
 
-void ColorSelector::setLowColour(QRgb c)
+void ColourSelector::setLowColour(QRgb c)
 {
     m_choice.low = c & 0xFFFFFF;
-    m_low->setColor(m_choice.low);
+    m_low->setColour(m_choice.low);
 }
 
-void ColorSelector::setNoValueColour(QRgb c)
+void ColourSelector::setNoValueColour(QRgb c)
 {
     m_choice.noValue = c & 0xFFFFFF;
-    m_noValue->setColor(m_choice.noValue);
+    m_noValue->setColour(m_choice.noValue);
 }
 
-void ColorSelector::chooseTable(int table)
+void ColourSelector::chooseTable(int table)
 {
     showTable(table);
     sendColourUpdate();
 }
 
-void ColorSelector::chooseHighColour(QRgb c)
+void ColourSelector::chooseHighColour(QRgb c)
 {
     setHighColour(c);
     sendColourUpdate();
 }
 
-void ColorSelector::chooseLowColour(QRgb c)
+void ColourSelector::chooseLowColour(QRgb c)
 {
     setLowColour(c);
     sendColourUpdate();
 }
 
-void ColorSelector::chooseNoValueColour(QRgb c)
+void ColourSelector::chooseNoValueColour(QRgb c)
 {
     setNoValueColour(c);
     sendColourUpdate();
 }
 
-void ColorSelector::sendColourUpdate()
+void ColourSelector::sendColourUpdate()
 {
     m_windows.applyColours(m_choice, m_target, m_all->isChecked());
 }
 
-void ColorSelector::pickColour(ColorSwatch* swatch, const QString& prompt)
+void ColourSelector::pickColour(ColourSwatch* swatch, const QString& prompt)
 {
-    const std::optional<QRgb> picked = Dialogs::selectColor(this, swatch->color(), prompt);
+    const std::optional<QRgb> picked = Dialogs::selectColour(this, swatch->colour(), prompt);
     if (!picked)
         return;
     if (swatch == m_high)

@@ -6,8 +6,8 @@
 #include <QPointer>
 #include <array>
 
-class ColorBarButton;
-class ColorSwatch;
+class ColourBarButton;
+class ColourSwatch;
 class ImageWindowList;
 class QLabel;
 class QPushButton;
@@ -23,15 +23,15 @@ class QRadioButton;
 //
 // Methods named choose... change the selector and then send the change; the others change the
 // selector only.
-class ColorSelector : public QDialog
+class ColourSelector : public QDialog
 {
     Q_OBJECT
 
 public:
     // The shared selector, made (not yet shown) when none is open.
-    static ColorSelector* instance(const ImageWindowList& windows);
+    static ColourSelector* instance(const ImageWindowList& windows);
     // The shared selector, or null; never makes one.
-    static ColorSelector* existing();
+    static ColourSelector* existing();
 
     const ColourChoice& choice() const { return m_choice; }
     const QWidget* target() const { return m_target; }
@@ -51,47 +51,47 @@ public:
     void sendColourUpdate();
 
     QLabel* tableName() const { return m_tableName; }
-    ColorBarButton* colourBar(int k) const { return m_bars[k]; }
-    ColorSwatch* highSwatch() const { return m_high; }
-    ColorSwatch* lowSwatch() const { return m_low; }
-    ColorSwatch* noValueSwatch() const { return m_noValue; }
+    ColourBarButton* colourBar(int k) const { return m_bars[k]; }
+    ColourSwatch* highSwatch() const { return m_high; }
+    ColourSwatch* lowSwatch() const { return m_low; }
+    ColourSwatch* noValueSwatch() const { return m_noValue; }
     QPushButton* button(const QString& name) const; // "highBlack", "lowSame", "setDefault" ...
     QRadioButton* onlyCurrent() const { return m_onlyCurrent; }
     QRadioButton* allWindows() const { return m_all; }
     QPushButton* closeButton() const { return m_closeButton; }
 
 private:
-    explicit ColorSelector(const ImageWindowList& windows);
+    explicit ColourSelector(const ImageWindowList& windows);
     void layOut();
     void layOutTables();
     void layOutColourRow(bool high);
     void layOutApplyTo();
     void layOutRightButtons();
-    void pickColour(ColorSwatch* swatch, const QString& prompt);
+    void pickColour(ColourSwatch* swatch, const QString& prompt);
 
     const ImageWindowList& m_windows;
     ColourChoice m_choice;
     QPointer<QWidget> m_target;
 
     QLabel* m_tableName = nullptr;
-    std::array<ColorBarButton*, 20> m_bars{};
-    ColorSwatch* m_high = nullptr;
-    ColorSwatch* m_low = nullptr;
-    ColorSwatch* m_noValue = nullptr;
+    std::array<ColourBarButton*, 20> m_bars{};
+    ColourSwatch* m_high = nullptr;
+    ColourSwatch* m_low = nullptr;
+    ColourSwatch* m_noValue = nullptr;
     QRadioButton* m_onlyCurrent = nullptr;
     QRadioButton* m_all = nullptr;
     QPushButton* m_closeButton = nullptr;
 };
 
 // A rectangle filled with one colour and a grey border; a press on it is reported.
-class ColorSwatch : public QWidget
+class ColourSwatch : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ColorSwatch(QWidget* parent = nullptr);
-    QRgb color() const { return m_color; }
-    void setColor(QRgb c);
+    explicit ColourSwatch(QWidget* parent = nullptr);
+    QRgb colour() const { return m_colour; }
+    void setColour(QRgb c);
 
 signals:
     void pressed();
@@ -101,5 +101,5 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    QRgb m_color = 0xFFFFFF;
+    QRgb m_colour = 0xFFFFFF;
 };

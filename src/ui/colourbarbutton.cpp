@@ -1,4 +1,4 @@
-#include "ui/colorbarbutton.h"
+#include "ui/colourbarbutton.h"
 
 #include "core/colour/catalogue.h"
 
@@ -34,7 +34,7 @@ void outline(QImage& picture, int x, int y, int w, int h, QRgb c)
 
 } // namespace
 
-ColorBarButton::ColorBarButton(int table, QWidget* parent)
+ColourBarButton::ColourBarButton(int table, QWidget* parent)
     : QWidget(parent), m_table(table), m_unselectedLook(unselectedLook(table)),
       m_selectedLook(selectedLook(table))
 {
@@ -42,7 +42,7 @@ ColorBarButton::ColorBarButton(int table, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QImage ColorBarButton::selectedLook(int table)
+QImage ColourBarButton::selectedLook(int table)
 {
     QImage p(Width, Height, QImage::Format_RGB32);
     p.fill(Qt::white);
@@ -53,7 +53,7 @@ QImage ColorBarButton::selectedLook(int table)
     return p;
 }
 
-QImage ColorBarButton::unselectedLook(int table)
+QImage ColourBarButton::unselectedLook(int table)
 {
     QImage p(Width, Height, QImage::Format_RGB32);
     p.fill(groundGrey);
@@ -61,20 +61,20 @@ QImage ColorBarButton::unselectedLook(int table)
     return p;
 }
 
-void ColorBarButton::setSelected(bool selected)
+void ColourBarButton::setSelected(bool selected)
 {
     m_selected = selected;
     update();
 }
 
-void ColorBarButton::mousePressEvent(QMouseEvent* event)
+void ColourBarButton::mousePressEvent(QMouseEvent* event)
 {
     setSelected(true);
     event->accept();
     emit pressed();
 }
 
-void ColorBarButton::paintEvent(QPaintEvent*)
+void ColourBarButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawImage(0, 0, shownLook());
