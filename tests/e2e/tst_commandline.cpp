@@ -265,6 +265,7 @@ private slots:
             QTest::newRow(name) << args << QString(outFile) << code << QString(message);
         };
         const QString ratio = "--export out.png small.im --ratio 2/1 ";
+        row("two modes", "--info small.im --export out.png", "Choose one of --info, --export");
         row("a number and letters", "--export out.png small.im --max 12abc",
             "--max needs a number: 12abc");
         row("letters for a number", "--export out.png small.im --min abc",
