@@ -82,6 +82,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace isolumen;
+
 extern char** environ;
 
 namespace {

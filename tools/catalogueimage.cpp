@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <cstdio>
 
+using namespace isolumen;
+
 namespace {
 
 constexpr int kColumn = 40; // width given to each table

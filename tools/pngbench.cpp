@@ -23,6 +23,8 @@
 #include <random>
 #include <vector>
 
+using namespace isolumen;
+
 namespace {
 
 // A plane whose mean rises and falls smoothly over the field, with one bright spot, drawn with

@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <functional>
 
+using namespace isolumen;
+
 namespace {
 
 constexpr int kSide = 2048;

@@ -18,6 +18,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+using namespace isolumen;
+
 namespace {
 
 const QSize kScreen(1380, 820);

@@ -22,6 +22,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace isolumen {
+
 namespace {
 
 QStringList argumentList(int argc, char** argv)
@@ -71,7 +73,7 @@ void addOptions(QCommandLineParser& parser, const GeneralOptions& general)
     addStatsOptions(parser);
     addStudyOptions(parser);
     addShiftsOptions(parser);
-    isolumen::addRegionOptions(parser);
+    addRegionOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
 }
 
@@ -81,12 +83,12 @@ std::optional<QString> modeProblem(const QCommandLineParser& parser, const Gener
     const std::initializer_list<bool> requested = {
         parser.isSet(general.info),      isExportRequested(parser),
         isCountsExportRequested(parser), isStatsRequested(parser),
-        isShiftsRequested(parser),       isolumen::isMaskExportRequested(parser),
+        isShiftsRequested(parser),       isMaskExportRequested(parser),
         isStudyRequested(parser)};
     if (std::count(requested.begin(), requested.end(), true) > 1)
         return QStringLiteral("Choose one of --info, --export, --export-counts, --export-mask, "
                               "--stats, --study and --shifts.");
-    return isolumen::optionsProblem(parser);
+    return optionsProblem(parser);
 }
 
 // Runs the mode the options choose, each with the application object it needs.
@@ -112,11 +114,11 @@ int runMode(int argc, char** argv, const QCommandLineParser& parser, const Gener
         return runStudy(parser, err);
     }
     if (isCountsExportRequested(parser) || isStatsRequested(parser) || isShiftsRequested(parser) ||
-        isolumen::isMaskExportRequested(parser)) {
+        isMaskExportRequested(parser)) {
         QCoreApplication app(argc, argv);
         return isCountsExportRequested(parser)           ? runCountsExport(parser, err)
                : isStatsRequested(parser)                ? runStats(parser, err)
-               : isolumen::isMaskExportRequested(parser) ? isolumen::runMaskExport(parser, err)
+               : isMaskExportRequested(parser) ? runMaskExport(parser, err)
                                                          : runShifts(parser, err);
     }
     if (files.size() > 1) {
@@ -130,7 +132,7 @@ int runChosenMode(int argc, char** argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Isolumen"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ISOLUMEN_VERSION));
-    isolumen::installShutdownSignals();
+    installShutdownSignals();
     // Copies whose owner was killed outright, or ended with the machine, go now.
     removeOrphanedCopies(expansionFolder());
 
@@ -171,3 +173,5 @@ int runIsolumen(int argc, char** argv)
 {
     return checkStandardOutput(runChosenMode(argc, argv));
 }
+
+} // namespace isolumen

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+namespace isolumen {
+
 namespace {
 
 const QString kExportCounts = QStringLiteral("export-counts");
@@ -114,3 +116,5 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
         return session.fail(*why);
     return 0;
 }
+
+} // namespace isolumen

@@ -3,6 +3,8 @@
 class QCommandLineParser;
 class QTextStream;
 
+namespace isolumen {
+
 // `isolumen --export-counts OUT.tif FILE.im [options]`: writes the values themselves (counts,
 // sums, ratios, corrected counts) as a multi-page TIFF, one page per species and layer (or
 // sum), calibrated in micrometres.
@@ -10,3 +12,5 @@ void addCountsOptions(QCommandLineParser& parser);
 bool isCountsExportRequested(const QCommandLineParser& parser);
 // Returns the exit status: 0, or 2 with a message on err and no file written.
 int runCountsExport(const QCommandLineParser& parser, QTextStream& err);
+
+} // namespace isolumen

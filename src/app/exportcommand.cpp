@@ -16,6 +16,8 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+namespace isolumen {
+
 namespace {
 
 const QString kExport = QStringLiteral("export");
@@ -35,7 +37,7 @@ const QString kOutlines = QStringLiteral("outlines");
 const QString kTitle = QStringLiteral("title");
 
 // "LOW,HIGH": two percentiles with 0 <= LOW < HIGH <= 100.
-std::optional<isolumen::AutoRangeChoice> percentiles(const QString& text)
+std::optional<AutoRangeChoice> percentiles(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 2)
@@ -44,7 +46,7 @@ std::optional<isolumen::AutoRangeChoice> percentiles(const QString& text)
     const std::optional<double> high = realNumber(parts[1]);
     if (!low || !high || !(0 <= *low && *low < *high && *high <= 100))
         return std::nullopt;
-    return isolumen::AutoRangeChoice{isolumen::AutoRange::Percentile, *low, *high};
+    return AutoRangeChoice{AutoRange::Percentile, *low, *high};
 }
 
 std::optional<QRgb> colour(const QString& text)
@@ -88,11 +90,11 @@ std::optional<Failure> readFigureOptions(const QCommandLineParser& parser, Expor
         if (parser.isSet(QLatin1String(name)) && !parser.isSet(kOutlines))
             return Failure{QStringLiteral("--%1 goes with --outlines.").arg(QLatin1String(name))};
     }
-    if (const auto finding = isolumen::readRegionFinding(parser);
+    if (const auto finding = readRegionFinding(parser);
         const Failure* f = std::get_if<Failure>(&finding))
         return *f;
     if (parser.isSet(kOutlines)) {
-        if (!isolumen::regionsGiven(parser))
+        if (!regionsGiven(parser))
             return Failure{QStringLiteral("--outlines needs regions: --roi, --rois FILE.json, "
                                           "--analysis FILE.isolumen, --find-regions or "
                                           "--regions-mask.")};
@@ -156,7 +158,7 @@ std::optional<Failure> readRange(const QCommandLineParser& parser, ExportRequest
 {
     r.settings.logScale = parser.isSet(kLog);
     if (parser.isSet(kAutoPercentile)) {
-        const std::optional<isolumen::AutoRangeChoice> p =
+        const std::optional<AutoRangeChoice> p =
             percentiles(parser.value(kAutoPercentile));
         if (!p)
             return Failure{QStringLiteral("--auto-percentile needs two percentiles LOW,HIGH with "
@@ -227,11 +229,11 @@ std::optional<Failure> outlinedRegions(FigureContent& content, const QCommandLin
                                        const ExportRequest& r, const Acquisition& acquisition)
 {
     std::variant<QList<Region>, Failure> regions =
-        isolumen::modeRegions(parser, r.planes, acquisition);
+        modeRegions(parser, r.planes, acquisition);
     if (const Failure* f = std::get_if<Failure>(&regions))
         return *f;
     content.regions = std::get<QList<Region>>(regions);
-    return isolumen::saveRegionsOption(parser, content.regions);
+    return saveRegionsOption(parser, content.regions);
 }
 
 // The picture an image window of the request would show, drawn by the window's own cores,
@@ -246,9 +248,9 @@ std::variant<FigureContent, Failure> drawPicture(ExportRequest& r, const QComman
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
     if (std::optional<Failure> f = applyChoice(r.planes, acquisition, warn))
         return *f;
-    if (isolumen::isOverlayRequested(parser)) {
+    if (isOverlayRequested(parser)) {
         std::variant<QImage, Failure> overlay =
-            isolumen::overlayPictureOf(parser, r.planes, acquisition);
+            overlayPictureOf(parser, r.planes, acquisition);
         if (const Failure* f = std::get_if<Failure>(&overlay))
             return *f;
         return FigureContent{std::get<QImage>(overlay), {}, {}, 0, {}};
@@ -315,7 +317,7 @@ std::optional<Failure> save(const FigureContent& content, const ExportRequest& r
 
 void addExportOptions(QCommandLineParser& parser)
 {
-    isolumen::addOverlayOptions(parser);
+    addOverlayOptions(parser);
     parser.addOption({kExport,
                       QStringLiteral("Write the picture an image window shows of FILE.im to OUT "
                                      "(.png, .tif, .tiff, .bmp, .jpg or .jpeg) and exit."),
@@ -381,7 +383,7 @@ int runExport(const QCommandLineParser& parser, QTextStream& err)
     if (const Failure* f = std::get_if<Failure>(&request))
         return session.fail(*f);
     ExportRequest& r = std::get<ExportRequest>(request);
-    if (const std::optional<Failure> f = isolumen::overlayOptionsProblem(parser))
+    if (const std::optional<Failure> f = overlayOptionsProblem(parser))
         return session.fail(*f);
     const std::variant<FigureContent, Failure> picture = drawPicture(r, parser, err);
     if (const Failure* f = std::get_if<Failure>(&picture))
@@ -390,3 +392,5 @@ int runExport(const QCommandLineParser& parser, QTextStream& err)
         return session.fail(*f);
     return 0;
 }
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 
 #include <QTextStream>
 
+namespace isolumen {
+
 int printInfo(const QString& path, QTextStream& out, QTextStream& err)
 {
     Acquisition acquisition;
@@ -34,3 +36,5 @@ int printInfo(const QString& path, QTextStream& out, QTextStream& err)
     out.flush();
     return 0;
 }
+
+} // namespace isolumen

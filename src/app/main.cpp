@@ -2,5 +2,5 @@
 
 int main(int argc, char** argv)
 {
-    return runIsolumen(argc, argv);
+    return isolumen::runIsolumen(argc, argv);
 }

@@ -3,6 +3,7 @@
 #include "app/planeoptions.h"
 
 #include <QImage>
+#include <optional>
 #include <variant>
 
 class QCommandLineParser;

@@ -17,6 +17,8 @@
 #include <limits>
 #include <tuple>
 
+namespace isolumen {
+
 namespace {
 
 const QString kSpecies = QStringLiteral("species");
@@ -67,7 +69,7 @@ void addAlignmentOptions(QCommandLineParser& parser)
     parser.addOption({kAlignMinConfidence,
                       QStringLiteral("Interpolate the shifts whose confidence is below C (0 to 1, "
                                      "default %1).")
-                          .arg(isolumen::kDefaultMinConfidence),
+                          .arg(kDefaultMinConfidence),
                       QStringLiteral("C")});
     parser.addOption({kAlignMaxStep,
                       QStringLiteral("Interpolate the shifts more than P pixels from their "
@@ -119,7 +121,7 @@ std::optional<Failure> readAlignmentOptions(const QCommandLineParser& parser, Pl
                                .arg(value(kAlignMaxStep))};
     }
     if (parser.isSet(kExclude)) {
-        const std::optional<std::vector<int>> layers = isolumen::parseLayerList(value(kExclude));
+        const std::optional<std::vector<int>> layers = parseLayerList(value(kExclude));
         if (!layers)
             return Failure{
                 QStringLiteral("--exclude needs layers from 1, as 3,7-9: %1").arg(value(kExclude))};
@@ -415,12 +417,12 @@ std::optional<Failure> readAnalysisAndAlignment(const QCommandLineParser& parser
 {
     if (parser.isSet(kAnalysis)) {
         c.analysisPath = parser.value(kAnalysis);
-        std::variant<isolumen::AnalysisFile, QString> read =
-            isolumen::readAnalysisFile(c.analysisPath);
+        std::variant<AnalysisFile, QString> read =
+            readAnalysisFile(c.analysisPath);
         if (const QString* why = std::get_if<QString>(&read))
             return Failure{*why};
-        c.analysis = std::make_shared<const isolumen::AnalysisFile>(
-            std::move(std::get<isolumen::AnalysisFile>(read)));
+        c.analysis = std::make_shared<const AnalysisFile>(
+            std::move(std::get<AnalysisFile>(read)));
     }
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
@@ -526,12 +528,12 @@ std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const 
 {
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty() && parser.isSet(kAnalysis)) {
-        const std::variant<isolumen::AnalysisFile, QString> read =
-            isolumen::readAnalysisFile(parser.value(kAnalysis));
+        const std::variant<AnalysisFile, QString> read =
+            readAnalysisFile(parser.value(kAnalysis));
         if (const QString* why = std::get_if<QString>(&read))
             return Failure{*why};
-        const QString acquisition = isolumen::acquisitionArgument(
-            std::get<isolumen::AnalysisFile>(read), QFileInfo(parser.value(kAnalysis)).path());
+        const QString acquisition = acquisitionArgument(
+            std::get<AnalysisFile>(read), QFileInfo(parser.value(kAnalysis)).path());
         if (acquisition.isEmpty())
             return Failure{QStringLiteral("%1 names no acquisition: give the .im file.")
                                .arg(parser.value(kAnalysis))};
@@ -558,9 +560,8 @@ namespace {
 std::optional<Failure> applyAnalysisOption(const PlaneChoice& choice, Acquisition& acquisition,
                                            const std::function<void(const QString&)>& warn)
 {
-    using isolumen::AnalysisPart;
-    const isolumen::AnalysisFile& analysis = *choice.analysis;
-    if (!analysis.regionsOnly && !isolumen::sameAcquisition(analysis, acquisition))
+    const AnalysisFile& analysis = *choice.analysis;
+    if (!analysis.regionsOnly && !sameAcquisition(analysis, acquisition))
         return Failure{QStringLiteral("%1 is the analysis of another acquisition (%2): the size "
                                       "or the header differ. Give it with --rois to use its "
                                       "regions alone.")
@@ -572,7 +573,7 @@ std::optional<Failure> applyAnalysisOption(const PlaneChoice& choice, Acquisitio
         parts |= int(AnalysisPart::Alignment);
     if (choice.excluded.empty())
         parts |= int(AnalysisPart::Excluded);
-    for (const QString& problem : isolumen::applyAnalysis(analysis, acquisition, parts))
+    for (const QString& problem : applyAnalysis(analysis, acquisition, parts))
         warn(problem);
     return std::nullopt;
 }
@@ -764,3 +765,5 @@ int ModeSession::fail(const QString& message) const
     m_err << message << Qt::endl;
     return kFailureStatus;
 }
+
+} // namespace isolumen

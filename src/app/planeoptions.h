@@ -6,11 +6,16 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
 #include <variant>
+#include <vector>
 
 class QCommandLineParser;
 class QTextStream;
+
+namespace isolumen {
 
 // The options that choose planes, shared by the command-line modes that read them: which
 // species (--species N or all), which layers (--plane P, --layers A-B, --sum). Numbers are
@@ -45,7 +50,7 @@ struct PlaneChoice
     std::vector<int> excluded;       // --exclude 3,7-9: layers from 1
     // --analysis FILE.isolumen: its regions, corrections and alignment, where options given
     // beside it do not say otherwise.
-    std::shared_ptr<const isolumen::AnalysisFile> analysis;
+    std::shared_ptr<const AnalysisFile> analysis;
     QString analysisPath;
 };
 
@@ -148,3 +153,5 @@ private:
     QString m_path;
     PlaneChoice m_choice;
 };
+
+} // namespace isolumen

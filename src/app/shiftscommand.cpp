@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTextStream>
 
+namespace isolumen {
+
 namespace {
 
 const QString kShifts = QStringLiteral("shifts");
@@ -71,3 +73,5 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
     }
     return 0;
 }
+
+} // namespace isolumen

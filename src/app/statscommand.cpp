@@ -26,6 +26,8 @@
 #include <unistd.h>
 #include <variant>
 
+namespace isolumen {
+
 namespace {
 
 const QString kStats = QStringLiteral("stats");
@@ -52,7 +54,7 @@ bool isStatsRequested(const QCommandLineParser& parser)
 
 namespace {
 
-using Cell = isolumen::TableCell;
+using Cell = TableCell;
 using Row = QList<Cell>;
 
 const QStringList kColumns = {"region",   "class",         "species",      "layers", "pixels",
@@ -79,11 +81,11 @@ std::optional<Failure> statsOptionsProblem(const QCommandLineParser& parser,
     if (parser.isSet(kPerLayer) && (choice.plane || choice.sum))
         return Failure{QStringLiteral("--per-layer goes with --layers A-B or all layers, not "
                                       "with --plane or --sum.")};
-    if (needRegions && !isolumen::regionsGiven(parser))
+    if (needRegions && !regionsGiven(parser))
         return Failure{QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
                                       "ellipse:, polygon:), --rois FILE.json, --analysis "
                                       "FILE.isolumen, --find-regions or --regions-mask.")};
-    if (const auto finding = isolumen::readRegionFinding(parser);
+    if (const auto finding = readRegionFinding(parser);
         const Failure* f = std::get_if<Failure>(&finding))
         return *f;
     return std::nullopt;
@@ -96,7 +98,7 @@ std::variant<QList<Region>, Failure> measuredRegions(const QCommandLineParser& p
                                                      const QString& path)
 {
     std::variant<QList<Region>, Failure> regions =
-        isolumen::modeRegions(parser, choice, acquisition);
+        modeRegions(parser, choice, acquisition);
     if (std::holds_alternative<Failure>(regions))
         return regions;
     const QString name = QFileInfo(path).fileName();
@@ -177,7 +179,7 @@ std::variant<QList<Row>, Failure> measure(const QCommandLineParser& parser,
     if (const Failure* f = std::get_if<Failure>(&regions))
         return *f;
     if (std::optional<Failure> f =
-            isolumen::saveRegionsOption(parser, std::get<QList<Region>>(regions)))
+            saveRegionsOption(parser, std::get<QList<Region>>(regions)))
         return *f;
     const auto sources = measuredSources(choice, ratios, acquisition);
     if (const Failure* f = std::get_if<Failure>(&sources))
@@ -240,18 +242,18 @@ StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
     StudyPart part;
     QString path = input;
     if (input.endsWith(QLatin1String(".isolumen"))) {
-        std::variant<isolumen::AnalysisFile, QString> read = isolumen::readAnalysisFile(input);
+        std::variant<AnalysisFile, QString> read = readAnalysisFile(input);
         if (const QString* why = std::get_if<QString>(&read)) {
             part.failure = *why;
             return part;
         }
-        auto analysis = std::make_shared<const isolumen::AnalysisFile>(
-            std::move(std::get<isolumen::AnalysisFile>(read)));
-        path = isolumen::acquisitionArgument(*analysis, QFileInfo(input).path());
+        auto analysis = std::make_shared<const AnalysisFile>(
+            std::move(std::get<AnalysisFile>(read)));
+        path = acquisitionArgument(*analysis, QFileInfo(input).path());
         part.treatment = analysis->read.value(QStringLiteral("treatment")).toString();
         choice.analysis = analysis;
         choice.analysisPath = input;
-    } else if (!isolumen::regionsGiven(parser)) {
+    } else if (!regionsGiven(parser)) {
         part.failure = QStringLiteral("%1: no regions: give an analysis file, or --roi, --rois or "
                                       "--find-regions.")
                            .arg(input);
@@ -307,7 +309,7 @@ QList<StudyPart> measureStudy(const QCommandLineParser& parser, const PlaneChoic
 
 bool writeStudy(const QString& out, const QList<StudyPart>& parts, QString* error)
 {
-    isolumen::ReplacingFile file(out);
+    ReplacingFile file(out);
     if (!file.open()) {
         *error = file.errorString();
         return false;
@@ -348,12 +350,12 @@ bool isStudyRequested(const QCommandLineParser& parser)
     return parser.isSet(kStudy);
 }
 
-std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& parser,
+std::optional<StudyTable> measureStudyTable(const QCommandLineParser& parser,
                                                       const QStringList& inputs,
                                                       const QStringList& ratioTexts,
                                                       Progress& progress)
 {
-    isolumen::StudyTable table;
+    StudyTable table;
     table.columns = studyColumns();
     progress.setTotal(inputs.size());
     const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, AllSpecies::Accepted);
@@ -456,3 +458,5 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     }
     return 0;
 }
+
+} // namespace isolumen

@@ -2,9 +2,14 @@
 
 #include "core/stats/studytable.h"
 
-class Progress;
+#include <optional>
+
 class QCommandLineParser;
 class QTextStream;
+
+namespace isolumen {
+
+class Progress;
 
 // `isolumen --stats FILE.im --roi SHAPE ... [options]`: the statistics of regions of interest as
 // CSV on standard output, one row per region and species (and ratio), over one layer, a sum of
@@ -26,7 +31,9 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err);
 // The study of the viewer's File > "Open Study...": the same table as --study over the inputs,
 // with the options the viewer was started with (none of the study's own) and the ratios given
 // as --ratio takes them, on all cores.
-std::optional<isolumen::StudyTable> measureStudyTable(const QCommandLineParser& parser,
+std::optional<StudyTable> measureStudyTable(const QCommandLineParser& parser,
                                                       const QStringList& inputs,
                                                       const QStringList& ratios,
                                                       Progress& progress);
+
+} // namespace isolumen

@@ -15,6 +15,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+namespace isolumen {
+
 bool displayAvailable(const QProcessEnvironment& environment)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
@@ -54,7 +56,7 @@ int runViewer(int argc, char** argv, const QString& file, const QCommandLinePars
         return printSummaryInstead(file);
 
     QApplication app(argc, argv);
-    const isolumen::SignalQuitter quitter;
+    const SignalQuitter quitter;
     Menu::instance();
     Dialogs::installMessageBox();
     // The colour tables are built once, before the first window can ask for one.
@@ -82,3 +84,5 @@ int runViewer(int argc, char** argv, const QString& file, const QCommandLinePars
     constexpr int kSignalStatusBase = 128;
     return quitter.receivedSignal() ? kSignalStatusBase + quitter.receivedSignal() : status;
 }
+
+} // namespace isolumen

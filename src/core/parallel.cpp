@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+namespace isolumen {
+
 int workerCount()
 {
     return std::max(1, QThread::idealThreadCount());
@@ -68,3 +70,5 @@ void parallelFor(qsizetype count, qsizetype minChunk,
         running += helpers().tryTake(h.get()) ? 0 : 1;
     finished.acquire(running);
 }
+
+} // namespace isolumen

@@ -3,6 +3,8 @@
 #include <QtGlobal>
 #include <atomic>
 
+namespace isolumen {
+
 // Progress and cancellation of one piece of long work, shared between the threads that do it
 // and the one that shows it. The work sets a total, advances as it goes and stops soon after
 // cancelled() turns true; a cancelled piece of work changes nothing it does not own.
@@ -39,3 +41,5 @@ inline void advance(Progress* p, qint64 steps = 1)
     if (p)
         p->advance(steps);
 }
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace isolumen {
+
 namespace {
 
 // A slot is free (0), being filled (1) or holds a path (2).
@@ -58,3 +60,5 @@ void removeTemporaryFilesNow()
             ::unlink(slot.path);
     }
 }
+
+} // namespace isolumen

@@ -16,6 +16,8 @@
 #include <QValueAxis>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 // Columns of the table that hold the shift in pixels.
@@ -38,7 +40,7 @@ QString originText(ShiftOrigin origin)
 } // namespace
 
 AlignmentWindow::AlignmentWindow(const Alignment& alignment, const QString& referenceName,
-                                 double micronsPerPixel, const isolumen::LayerProfiles* profiles,
+                                 double micronsPerPixel, const LayerProfiles* profiles,
                                  Edited edited, QWidget* parent)
     : PlotWindow(QStringLiteral("Alignment"), parent), m_edited(std::move(edited))
 {
@@ -131,9 +133,9 @@ void AlignmentWindow::cellEdited(int row, int column)
 }
 
 void AlignmentWindow::addStripes(const Alignment& alignment,
-                                 const isolumen::LayerProfiles& profiles)
+                                 const LayerProfiles& profiles)
 {
-    const isolumen::LayerProfiles after = isolumen::alignedProfiles(profiles, alignment);
+    const LayerProfiles after = alignedProfiles(profiles, alignment);
     auto* grid = new QGridLayout;
     const QList<std::pair<const char*, const std::vector<double>*>> pictures = {
         {"Mean row per layer, before", &profiles.meanRow},
@@ -142,7 +144,7 @@ void AlignmentWindow::addStripes(const Alignment& alignment,
         {"Mean column per layer, aligned", &after.meanColumn}};
     for (int i = 0; i < pictures.size(); ++i) {
         const QImage picture =
-            isolumen::stripePicture(*pictures[i].second, profiles.side, profiles.layers);
+            stripePicture(*pictures[i].second, profiles.side, profiles.layers);
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("stripes%1").arg(i));
         label->setToolTip(QLatin1String(pictures[i].first));
@@ -157,3 +159,5 @@ void AlignmentWindow::addStripes(const Alignment& alignment,
     if (auto* box = qobject_cast<QBoxLayout*>(layout()))
         box->insertLayout(1, grid);
 }
+
+} // namespace isolumen

@@ -4,12 +4,13 @@
 
 #include <functional>
 
+class QLabel;
+
+namespace isolumen {
+
 struct Alignment;
 struct Shift;
-class QLabel;
-namespace isolumen {
 struct LayerProfiles;
-}
 
 // The "Alignment" window: the drift of every layer as a table (layer, dx and dy in pixels and
 // micrometres, confidence, how the shift came about) and as the path the sample took, with the
@@ -24,7 +25,7 @@ public:
     using Edited = std::function<void(int layer, Shift shift)>;
 
     AlignmentWindow(const Alignment& alignment, const QString& referenceName,
-                    double micronsPerPixel, const isolumen::LayerProfiles* profiles = nullptr,
+                    double micronsPerPixel, const LayerProfiles* profiles = nullptr,
                     Edited edited = {}, QWidget* parent = nullptr);
 
     // The stripe pictures: mean row and mean column per layer, before and after alignment.
@@ -35,10 +36,12 @@ private:
     void showShifts(const Alignment& alignment, double micronsPerPixel);
     void plotDrift(const Alignment& alignment, const QString& referenceName);
     void letShiftsBeEdited();
-    void addStripes(const Alignment& alignment, const isolumen::LayerProfiles& profiles);
+    void addStripes(const Alignment& alignment, const LayerProfiles& profiles);
     void cellEdited(int row, int column);
 
     QList<QLabel*> m_stripes;
     Edited m_edited;
     bool m_filling = true;
 };
+
+} // namespace isolumen

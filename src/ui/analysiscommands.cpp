@@ -15,6 +15,8 @@
 
 #include <QAction>
 
+namespace isolumen {
+
 AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowList& windows,
                                    QWidget* dialogParent, std::function<int()> selectedLayer,
                                    OpenWindow openWindow, OpenOverlay openOverlay)
@@ -233,7 +235,7 @@ void AnalysisCommands::alignLayers()
     QString problem;
     const bool done = Dialogs::runLongWork(
         m_dialogParent, QStringLiteral("Estimating the drift..."), [&](Progress& progress) {
-            alignment = ::alignLayers(*file, request, &progress, &problem);
+            alignment = isolumen::alignLayers(*file, request, &progress, &problem);
             return alignment.has_value();
         });
     if (!done) {
@@ -267,7 +269,7 @@ void AnalysisCommands::showAlignment()
         Dialogs::runLongWork(m_dialogParent, QStringLiteral("Measuring the layers..."),
                              [&](Progress& progress) {
                                  progress.setTotal(m_acquisition.layerCount());
-                                 m_profiles = isolumen::layerProfiles(*file, species, &progress);
+                                 m_profiles = layerProfiles(*file, species, &progress);
                                  return m_profiles.has_value();
                              });
         m_profilesSpecies = species;
@@ -314,3 +316,5 @@ void AnalysisCommands::resetForNewFile()
     m_profiles.reset();
     Menu::instance().item(QStringLiteral("analysisDeadTime"))->setChecked(false);
 }
+
+} // namespace isolumen

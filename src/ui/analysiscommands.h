@@ -10,7 +10,13 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
+
+class QWidget;
+
+namespace isolumen {
 
 class Acquisition;
 class AlignmentWindow;
@@ -18,7 +24,6 @@ struct Alignment;
 struct Shift;
 class ImageWindow;
 class ImageWindowList;
-class QWidget;
 struct PlaneRequest;
 struct PlaneSource;
 
@@ -34,7 +39,7 @@ class AnalysisCommands : public QObject
 public:
     using OpenWindow =
         std::function<ImageWindow*(const PlaneSource&, std::optional<HsiBrightness>)>;
-    using OpenOverlay = std::function<ImageWindow*(const isolumen::OverlaySpec&)>;
+    using OpenOverlay = std::function<ImageWindow*(const OverlaySpec&)>;
 
     // selectedLayer gives the layer chosen on the main window; openWindow opens (or raises) the
     // window of a source, openOverlay that of an overlay.
@@ -90,6 +95,8 @@ private:
     QPointer<AlignmentWindow> m_alignmentWindow;
     std::vector<MenuCommand> m_commands; // unregistered when this goes
     // The layer profiles of the stripe pictures, of species m_profilesSpecies.
-    std::optional<isolumen::LayerProfiles> m_profiles;
+    std::optional<LayerProfiles> m_profiles;
     int m_profilesSpecies = -1;
 };
+
+} // namespace isolumen

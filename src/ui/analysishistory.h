@@ -8,12 +8,13 @@
 #include <memory>
 #include <vector>
 
-class Acquisition;
 class QUndoStack;
-struct Alignment;
-struct Corrections;
 
 namespace isolumen {
+
+class Acquisition;
+struct Alignment;
+struct Corrections;
 
 // The undo history of the acquisition's analysis: regions added, moved, resized, renamed,
 // classed, deleted or loaded; corrections; alignment; choosing or leaving a sum of layers (a

@@ -331,7 +331,7 @@ void AnalysisSession::openWindows(const AnalysisFile& analysis)
         ImageWindow* window = m_openWindow(source);
         if (!window)
             continue;
-        ColourChoice colours = ::colours(window->settings());
+        ColourChoice colours = isolumen::colours(window->settings());
         colours.table = record.table - 1;
         window->setColours(colours);
         window->setManualLimits(record.min, record.max);

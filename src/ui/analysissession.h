@@ -11,13 +11,14 @@
 #include <optional>
 #include <vector>
 
+class QWidget;
+
+namespace isolumen {
+
 class Acquisition;
 class ImageWindow;
 class ImageWindowList;
-class QWidget;
 struct PlaneSource;
-
-namespace isolumen {
 
 class AnalysisHistory;
 struct AnalysisFile;

@@ -6,6 +6,8 @@
 #include <QRegion>
 #include <algorithm>
 
+namespace isolumen {
+
 Canvas::Canvas(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -39,11 +41,11 @@ void Canvas::setBackdrop(const QSize& size, Drawing draw)
 
 void Canvas::setZoomStep(int step)
 {
-    m_zoomStep = std::clamp(step, isolumen::ZoomMap::kMinStep, isolumen::ZoomMap::kMaxStep);
+    m_zoomStep = std::clamp(step, ZoomMap::kMinStep, ZoomMap::kMaxStep);
     update();
 }
 
-isolumen::ZoomMap Canvas::zoomMap() const
+ZoomMap Canvas::zoomMap() const
 {
     return {std::max(0, m_size.width() - 2), m_zoomStep};
 }
@@ -62,7 +64,7 @@ void Canvas::paintEvent(QPaintEvent* event)
 {
     if (m_zoomStep != 0 && !m_size.isEmpty()) {
         QPainter painter(this);
-        const isolumen::ZoomMap map = zoomMap();
+        const ZoomMap map = zoomMap();
         const QRect view(QPoint(0, 0), map.viewSize());
         for (const QRect& r : event->region().subtracted(view))
             painter.fillRect(r, Qt::white);
@@ -71,7 +73,7 @@ void Canvas::paintEvent(QPaintEvent* event)
             if (area.isEmpty())
                 continue;
             QImage part(area.size(), QImage::Format_RGB32);
-            isolumen::drawZoomed(
+            drawZoomed(
                 map,
                 [this](const QRect& a, QImage& into, const QPoint& at) {
                     drawPictureArea(a, into, at);
@@ -138,3 +140,5 @@ void Canvas::leaveEvent(QEvent* event)
     emit left();
     QWidget::leaveEvent(event);
 }
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+namespace isolumen {
+
 // A control that shows a picture as its backdrop, drawn at its top left and clipped to its
 // size, on white. The picture is either held, or drawn on demand by the one who set it: a
 // 2048 x 2048 image is then drawn at paint time straight into the window's backing store, so
@@ -34,7 +36,7 @@ public:
     // The zoom is 2^step; the canvas does not resize itself: its owner sizes it to viewSize().
     int zoomStep() const { return m_zoomStep; }
     void setZoomStep(int step);
-    isolumen::ZoomMap zoomMap() const;
+    ZoomMap zoomMap() const;
     QSize viewSize() const { return zoomMap().viewSize(); }
     // Shown coordinates of a point of the canvas, and back.
     QPointF toShown(const QPointF& at) const { return zoomMap().toShown(at); }
@@ -61,3 +63,5 @@ private:
     QSize m_size;
     Drawing m_draw;
 };
+
+} // namespace isolumen

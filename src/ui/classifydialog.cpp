@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <variant>
 
-using isolumen::ClassRule;
+namespace isolumen {
 
 namespace {
 
@@ -63,7 +63,7 @@ std::variant<ClassRule, QString> ruleOf(const RuleRow& r)
 
 } // namespace
 
-std::optional<isolumen::Classification> classifyDialog(QWidget* parent, const QStringList& species)
+std::optional<Classification> classifyDialog(QWidget* parent, const QStringList& species)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Classify Regions"));
@@ -80,7 +80,7 @@ std::optional<isolumen::Classification> classifyDialog(QWidget* parent, const QS
     layout->addLayout(classRow);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     layout->addWidget(buttons);
-    isolumen::Classification result;
+    Classification result;
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
         result = {{}, regionClass->text().trimmed()};
@@ -98,3 +98,5 @@ std::optional<isolumen::Classification> classifyDialog(QWidget* parent, const QS
         return std::nullopt;
     return result;
 }
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace isolumen {
+
 namespace {
 
 constexpr QRgb frameGrey = 0xFF888888;  // (136, 136, 136)
@@ -79,3 +81,5 @@ void ColourBarButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.drawImage(0, 0, shownLook());
 }
+
+} // namespace isolumen

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace isolumen {
+
 // One colour table of the catalogue shown as a vertical bar that acts as one choice of a
 // radio-style group: selected, a wide bar in a grey two-pixel frame; unselected, a narrow bar
 // on light grey. Both looks are rendered once, when the button is made, so a paint or a change
@@ -42,3 +44,5 @@ private:
     QImage m_unselectedLook;
     QImage m_selectedLook;
 };
+
+} // namespace isolumen

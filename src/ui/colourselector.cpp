@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+namespace isolumen {
+
 namespace {
 
 QPointer<ColourSelector>& shared()
@@ -320,3 +322,5 @@ void ColourSelector::pickColour(ColourSwatch* swatch, const QString& prompt)
     else
         chooseNoValueColour(*picked);
 }
+
+} // namespace isolumen

@@ -6,12 +6,15 @@
 #include <QPointer>
 #include <array>
 
-class ColourBarButton;
-class ColourSwatch;
-class ImageWindowList;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+
+namespace isolumen {
+
+class ColourBarButton;
+class ColourSwatch;
+class ImageWindowList;
 
 // The colour selector: the window in which the user picks, for the image windows, one of the
 // twenty catalogue tables, the high and low colours (the colours of values above and below the
@@ -103,3 +106,5 @@ protected:
 private:
     QRgb m_colour = 0xFFFFFF;
 };
+
+} // namespace isolumen

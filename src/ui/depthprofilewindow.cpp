@@ -14,6 +14,8 @@
 #include <cmath>
 #include <map>
 
+namespace isolumen {
+
 namespace {
 
 // Curves of one colour each, as far apart as eight can be.
@@ -250,3 +252,5 @@ void DepthProfileWindow::drawCurve(const QList<std::array<double, 3>>& points,
     if (first)
         m_errorBars->add(first, points);
 }
+
+} // namespace isolumen

@@ -6,11 +6,15 @@
 #include <QMap>
 #include <QVariantList>
 #include <array>
+#include <utility>
 
-class ErrorBars;
 class QAbstractAxis;
 class QComboBox;
 class QLineSeries;
+
+namespace isolumen {
+
+class ErrorBars;
 
 // The "Depth Profile" window: for the regions it is given, the sum or the mean of each species
 // per layer, or each ratio per layer (its ratio of sums), with Poisson error bars (the square
@@ -54,3 +58,5 @@ private:
     QComboBox* m_quantity = nullptr;
     ErrorBars* m_errorBars = nullptr;
 };
+
+} // namespace isolumen

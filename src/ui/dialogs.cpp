@@ -28,6 +28,8 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+namespace isolumen {
+
 namespace Dialogs {
 
 namespace {
@@ -86,7 +88,7 @@ std::optional<std::pair<int, int>> defaultLayerRange(QWidget* parent, int first,
 std::optional<std::vector<int>>
 defaultExcludeLayers(QWidget* parent, const std::vector<int>& current, int layerCount)
 {
-    QString text = isolumen::layerListText(current);
+    QString text = layerListText(current);
     for (;;) {
         bool ok = false;
         text = QInputDialog::getText(
@@ -96,7 +98,7 @@ defaultExcludeLayers(QWidget* parent, const std::vector<int>& current, int layer
             QLineEdit::Normal, text, &ok);
         if (!ok)
             return std::nullopt;
-        const std::optional<std::vector<int>> layers = isolumen::parseLayerList(text);
+        const std::optional<std::vector<int>> layers = parseLayerList(text);
         if (layers && (layers->empty() || layers->back() <= layerCount))
             return layers;
         showMessage(QStringLiteral("Give layers from 1 to %1, as 3,7-9.").arg(layerCount));
@@ -517,7 +519,7 @@ OverlaySeam setOverlay(OverlaySeam seam)
     return seams::replace(std::move(seam), OverlaySeam(overlayDialog));
 }
 
-std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species)
+std::optional<OverlaySpec> overlay(QWidget* parent, const QStringList& species)
 {
     return seams::slot(OverlaySeam(overlayDialog))(parent, species);
 }
@@ -527,7 +529,7 @@ ClassifySeam setClassify(ClassifySeam seam)
     return seams::replace(std::move(seam), ClassifySeam(classifyDialog));
 }
 
-std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species)
+std::optional<Classification> classify(QWidget* parent, const QStringList& species)
 {
     return seams::slot(ClassifySeam(classifyDialog))(parent, species);
 }
@@ -594,3 +596,5 @@ void installMessageBox()
 }
 
 } // namespace Dialogs
+
+} // namespace isolumen

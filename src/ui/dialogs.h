@@ -17,8 +17,11 @@
 #include <utility>
 #include <vector>
 
-class Progress;
 class QWidget;
+
+namespace isolumen {
+
+class Progress;
 struct ImHeader;
 
 // What "Align Layers..." asks for.
@@ -33,7 +36,7 @@ struct AlignChoice
 // regions or join them.
 struct FindRegionsChoice
 {
-    isolumen::RegionFinding finding;
+    RegionFinding finding;
     bool replace = true;
 };
 // What "Ratio Image..." and "HSI Image..." ask for.
@@ -89,13 +92,13 @@ using FindRegionsSeam = std::function<std::optional<FindRegionsChoice>(
     QWidget* parent, const QStringList& species, const FindRegionsPreview& preview)>;
 // "Classify Regions...": the rules and the class they set, or nothing when cancelled. species are
 // the labels to choose from.
-using ClassifySeam = std::function<std::optional<isolumen::Classification>(
+using ClassifySeam = std::function<std::optional<Classification>(
     QWidget* parent, const QStringList& species)>;
 using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
 // "Overlay Image...": the sources, their ranges and the colour set, or nothing when cancelled.
 // species are the labels to choose from.
-using OverlaySeam = std::function<std::optional<isolumen::OverlaySpec>(QWidget* parent,
+using OverlaySeam = std::function<std::optional<OverlaySpec>(QWidget* parent,
                                                                        const QStringList& species)>;
 // "Save Figure...": what the figure shows, starting from proposed; nothing when cancelled.
 // hasRegions tells whether there are outlines to offer.
@@ -140,8 +143,8 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview);
-std::optional<isolumen::OverlaySpec> overlay(QWidget* parent, const QStringList& species);
-std::optional<isolumen::Classification> classify(QWidget* parent, const QStringList& species);
+std::optional<OverlaySpec> overlay(QWidget* parent, const QStringList& species);
+std::optional<Classification> classify(QWidget* parent, const QStringList& species);
 std::optional<FigureOptions> figureOptions(QWidget* parent, const FigureOptions& proposed,
                                            bool hasRegions);
 
@@ -173,3 +176,5 @@ void copyFigure(QWidget* parent, const FigureContent& content);
 void installMessageBox();
 
 } // namespace Dialogs
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 #include <QXYSeries>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 constexpr double kCap = 3; // half the width of an end cap, in pixels
@@ -92,3 +94,5 @@ void ErrorBars::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidge
         }
     }
 }
+
+} // namespace isolumen

@@ -8,6 +8,8 @@
 class QChart;
 class QXYSeries;
 
+namespace isolumen {
+
 // Error bars drawn over a chart's series (Qt Charts has none): a bar with end caps from y - e to
 // y + e at each point given, and from x - e to x + e where a point has an error in x. It lives on
 // the chart as a child item, follows its plot area and axes, and owns only the values it draws.
@@ -37,3 +39,5 @@ private:
     QChart* m_chart;
     QList<Bars> m_bars;
 };
+
+} // namespace isolumen

@@ -12,6 +12,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+namespace isolumen {
+
 namespace {
 
 // The widgets of the dialog, and the choice they make together.
@@ -31,14 +33,14 @@ struct FindRegionsForm
 
     std::optional<FindRegionsChoice> choice(const QStringList& species) const
     {
-        const std::optional<isolumen::RegionFinding> f =
-            isolumen::parseFindingSource(source->currentText(), species);
+        const std::optional<RegionFinding> f =
+            parseFindingSource(source->currentText(), species);
         if (!f)
             return std::nullopt;
         FindRegionsChoice c{*f, replace->isChecked()};
-        isolumen::SegmentationOptions& o = c.finding.options;
+        SegmentationOptions& o = c.finding.options;
         o.smoothSigma = smooth->value();
-        o.threshold = isolumen::SegmentationOptions::Threshold(thresholdKind->currentIndex());
+        o.threshold = SegmentationOptions::Threshold(thresholdKind->currentIndex());
         o.thresholdValue = threshold->value();
         o.lowestValue = lowest->value();
         o.splitMinDistance = split->isChecked() ? splitDistance->value() : 0;
@@ -142,3 +144,5 @@ std::optional<FindRegionsChoice> findRegionsDialog(QWidget* parent, const QStrin
     preview(std::nullopt);
     return accepted ? f.choice(species) : std::nullopt;
 }
+
+} // namespace isolumen

@@ -9,6 +9,8 @@
 #include <QValueAxis>
 #include <algorithm>
 
+namespace isolumen {
+
 HistogramWindow::HistogramWindow(QWidget* parent) : PlotWindow(QStringLiteral("Histogram"), parent)
 {
     m_region = new QComboBox(this);
@@ -90,3 +92,5 @@ void HistogramWindow::setHistogram(const Histogram& histogram, double rangeMin, 
     m_x->applyNiceNumbers();
     setTable({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("pixels")}, rows);
 }
+
+} // namespace isolumen

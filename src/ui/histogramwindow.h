@@ -8,6 +8,8 @@ class QComboBox;
 class QLineSeries;
 class QValueAxis;
 
+namespace isolumen {
+
 // The "Histogram" window: how many pixels of an image window have each value, over the whole
 // picture or one region, with the window's display range marked as a band, and the table of
 // the bins. Whoever opens it feeds it each new histogram; it owns what it draws.
@@ -40,3 +42,5 @@ private:
     QValueAxis* m_x = nullptr;
     QValueAxis* m_y = nullptr;
 };
+
+} // namespace isolumen

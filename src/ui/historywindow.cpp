@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+namespace isolumen {
+
 namespace {
 
 QPointer<HistoryWindow>& shared()
@@ -117,3 +119,5 @@ void HistoryWindow::resizeEvent(QResizeEvent* event)
     m_lines->setGeometry(rect().marginsRemoved(place::listMargins));
     QWidget::resizeEvent(event);
 }
+
+} // namespace isolumen

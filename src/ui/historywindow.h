@@ -6,6 +6,8 @@
 class QListWidget;
 class QPushButton;
 
+namespace isolumen {
+
 // The history window ("Text List Window"): diagnostic lines that the image windows write while
 // they load and redraw, with a button that clears them. There is at most one; the first line
 // written makes and shows it below the window set as its anchor (the main window), and closing
@@ -45,3 +47,5 @@ private:
     QPushButton* m_clearButton = nullptr;
     QListWidget* m_lines = nullptr;
 };
+
+} // namespace isolumen

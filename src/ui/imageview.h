@@ -4,9 +4,9 @@
 #include <QScrollArea>
 #include <optional>
 
-class Canvas;
-
 namespace isolumen {
+
+class Canvas;
 
 // The picture area of an image window: the image canvas in a scrolled area, shown at a zoom of
 // 2^step. Ctrl+wheel zooms about the mouse, the middle button drags the picture, the scroll

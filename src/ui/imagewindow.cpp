@@ -32,6 +32,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+namespace isolumen {
+
 namespace {
 
 constexpr int designedSide = 256;
@@ -142,7 +144,7 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     setUp();
 }
 
-ImageWindow::ImageWindow(Acquisition& acquisition, const isolumen::OverlaySpec& overlay,
+ImageWindow::ImageWindow(Acquisition& acquisition, const OverlaySpec& overlay,
                          ImageWindowList& windows, QWidget* parent)
     : QMainWindow(parent, kImageWindowFlags), m_acquisition(acquisition), m_overlay(overlay),
       m_windows(windows)
@@ -187,7 +189,6 @@ void ImageWindow::setUp()
 
 void ImageWindow::addViewCommands()
 {
-    using isolumen::AutoRange;
     addMenuHandler(QStringLiteral("viewAutoFull"), [this] {
         setAutoRange({AutoRange::Full, m_settings.autoRange.low, m_settings.autoRange.high});
     });
@@ -200,7 +201,7 @@ void ImageWindow::addViewCommands()
     addMenuHandler(QStringLiteral("viewAutoPercentiles"), [this] { choosePercentiles(); });
     // A new selection, or the selected region moved, moves a range that follows it.
     const auto followRegion = [this] {
-        if (m_settings.autoRange.mode == isolumen::AutoRange::Region)
+        if (m_settings.autoRange.mode == AutoRange::Region)
             setAutoRange(m_settings.autoRange);
     };
     connect(&RegionTools::instance(), &RegionTools::selectionChanged, this, followRegion);
@@ -209,12 +210,12 @@ void ImageWindow::addViewCommands()
     addMenuHandler(QStringLiteral("viewZoomOut"), [this] { setZoomStep(zoomStep() - 1); });
     addMenuHandler(QStringLiteral("viewActualSize"), [this] { setZoomStep(0); });
     addMenuHandler(QStringLiteral("viewFit"), [this] {
-        setZoomStep(isolumen::ImageView::fittingStep(m_imageCanvas->zoomMap().side, m_viewSide + 2,
-                                                     isolumen::ZoomMap::kMaxStep));
+        setZoomStep(ImageView::fittingStep(m_imageCanvas->zoomMap().side, m_viewSide + 2,
+                                                     ZoomMap::kMaxStep));
     });
     for (QScrollBar* bar : {m_view->horizontalScrollBar(), m_view->verticalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, this, &ImageWindow::refreshReadout);
-    connect(m_view, &isolumen::ImageView::zoomChanged, this, [this] {
+    connect(m_view, &ImageView::zoomChanged, this, [this] {
         placeCanvases();
         updateTitle();
         updateScale();
@@ -245,7 +246,7 @@ void ImageWindow::layOut()
     m_colourButton =
         makeButton(m_content, "colourButton", QStringLiteral("Color T:"), place::colourButton);
 
-    m_view = new isolumen::ImageView(m_content);
+    m_view = new ImageView(m_content);
     m_view->setObjectName(QStringLiteral("imageView"));
     m_imageCanvas = m_view->canvas();
     m_imageCanvas->setObjectName(QStringLiteral("imageCanvas"));
@@ -331,7 +332,7 @@ void ImageWindow::setViewSide(int view, int step)
 
 void ImageWindow::showAt(int step)
 {
-    m_viewSide = std::min(m_viewSide, isolumen::ZoomMap{m_shownSide, step}.viewSide());
+    m_viewSide = std::min(m_viewSide, ZoomMap{m_shownSide, step}.viewSide());
     m_view->setZoomStep(step);
     placeCanvases();
     layout()->activate(); // the window takes its new size now, to be measured
@@ -340,8 +341,8 @@ void ImageWindow::showAt(int step)
 void ImageWindow::sizeForPlane(int side)
 {
     m_shownSide = side;
-    const int step = isolumen::ImageView::fittingStep(side, roomForView() + 2);
-    m_viewSide = isolumen::ZoomMap{side, step}.viewSide();
+    const int step = ImageView::fittingStep(side, roomForView() + 2);
+    m_viewSide = ZoomMap{side, step}.viewSide();
     m_view->setZoomStep(step);
     m_view->fitCanvas();
     placeCanvases();
@@ -369,7 +370,7 @@ void ImageWindow::updateTitle()
 {
     const int step = zoomStep();
     setWindowTitle(step == 0 ? m_title
-                             : m_title + QStringLiteral(" \u2013 ") + isolumen::zoomText(step));
+                             : m_title + QStringLiteral(" \u2013 ") + zoomText(step));
 }
 
 void ImageWindow::updateScale()
@@ -385,7 +386,7 @@ std::pair<double, double> ImageWindow::automaticLimits() const
 {
     if (!m_planes.shown)
         return {0, 0};
-    return isolumen::automaticRange(*m_planes.shown, m_settings.autoRange, selectedRegion());
+    return automaticRange(*m_planes.shown, m_settings.autoRange, selectedRegion());
 }
 
 void ImageWindow::contextMenuEvent(QContextMenuEvent* event)
@@ -460,7 +461,7 @@ bool ImageWindow::sourceInFile() const
 {
     const int count = m_acquisition.speciesCount();
     if (m_overlay) {
-        for (const isolumen::OverlaySource& s : m_overlay->sources) {
+        for (const OverlaySource& s : m_overlay->sources) {
             const QList<int> species = s.source.terms.species();
             if (!std::all_of(species.begin(), species.end(), [count](int k) { return k < count; }))
                 return false;
@@ -476,7 +477,7 @@ bool ImageWindow::sourceInFile() const
 
 QString ImageWindow::layersText() const
 {
-    return ::layersText(m_acquisition.request(m_source));
+    return isolumen::layersText(m_acquisition.request(m_source));
 }
 
 void ImageWindow::scheduleReload()
@@ -578,7 +579,7 @@ void ImageWindow::settleLimits()
     m_writingLimits = false;
 }
 
-void ImageWindow::setAutoRange(const isolumen::AutoRangeChoice& choice)
+void ImageWindow::setAutoRange(const AutoRangeChoice& choice)
 {
     m_settings.autoRange = choice;
     showAutoRange();
@@ -590,8 +591,7 @@ void ImageWindow::setAutoRange(const isolumen::AutoRangeChoice& choice)
 
 void ImageWindow::showAutoRange() const
 {
-    using isolumen::AutoRange;
-    const isolumen::AutoRangeChoice& c = m_settings.autoRange;
+    const AutoRangeChoice& c = m_settings.autoRange;
     const std::pair<const char*, AutoRange> items[] = {
         {"viewAutoFull", AutoRange::Full},
         {"viewAutoPercentile", AutoRange::Percentile},
@@ -606,9 +606,9 @@ void ImageWindow::showAutoRange() const
 
 void ImageWindow::choosePercentiles()
 {
-    const isolumen::AutoRangeChoice& c = m_settings.autoRange;
+    const AutoRangeChoice& c = m_settings.autoRange;
     if (const auto chosen = Dialogs::percentiles(this, c.low, c.high))
-        setAutoRange({isolumen::AutoRange::Percentile, chosen->first, chosen->second});
+        setAutoRange({AutoRange::Percentile, chosen->first, chosen->second});
 }
 
 void ImageWindow::updateDisplay()
@@ -672,7 +672,7 @@ void ImageWindow::setManualLimits(std::optional<double> min, std::optional<doubl
 
 void ImageWindow::setColours(const ColourChoice& choice)
 {
-    if (!::setColours(m_settings, choice))
+    if (!isolumen::setColours(m_settings, choice))
         return;
     m_colourButton->setText(colourButtonCaption(choice.table));
     updateDisplay();
@@ -843,8 +843,8 @@ QString ImageWindow::sourceName() const
         return m_acquisition.sourceName(m_source);
     const QStringList labels = speciesLabels(m_acquisition);
     QStringList names;
-    for (const isolumen::OverlaySource& s : m_overlay->sources)
-        names << isolumen::findingSourceText(s.source, labels);
+    for (const OverlaySource& s : m_overlay->sources)
+        names << findingSourceText(s.source, labels);
     return QStringLiteral("Overlay ") + names.join(QStringLiteral(", "));
 }
 
@@ -860,9 +860,9 @@ QList<FigureLegendEntry> ImageWindow::overlayChannels() const
     const QStringList labels = speciesLabels(m_acquisition);
     QList<FigureLegendEntry> infos;
     for (int i = 0; i < m_overlayChannels.size(); ++i) {
-        const isolumen::OverlayChannel& c = m_overlayChannels[i];
+        const OverlayChannel& c = m_overlayChannels[i];
         infos << FigureLegendEntry{
-            isolumen::findingSourceText(m_overlay->sources[i].source, labels), c.colour, c.low,
+            findingSourceText(m_overlay->sources[i].source, labels), c.colour, c.low,
             c.high};
     }
     return infos;
@@ -882,13 +882,13 @@ void ImageWindow::reloadOverlay()
 {
     const std::pair layers{m_acquisition.firstLayer(), m_acquisition.lastLayer()};
     bool quick = true;
-    for (const isolumen::OverlaySource& s : m_overlay->sources) {
-        for (const PlaneRequest& r : isolumen::findingRequests(s.source, layers, m_acquisition))
+    for (const OverlaySource& s : m_overlay->sources) {
+        for (const PlaneRequest& r : findingRequests(s.source, layers, m_acquisition))
             quick = quick && m_acquisition.isQuick(r);
     }
     std::variant<QList<PlanePtr>, QString> planes;
     const auto load = [&](Progress* progress) {
-        planes = isolumen::overlayPlanes(*m_overlay, layers, m_acquisition, progress);
+        planes = overlayPlanes(*m_overlay, layers, m_acquisition, progress);
         return std::holds_alternative<QList<PlanePtr>>(planes);
     };
     if (quick) {
@@ -924,15 +924,17 @@ void ImageWindow::showOverlay()
     const int side = m_planes.shown->side;
     QImage framed(side + 2, side + 2, QImage::Format_RGB32);
     framed.fill(Qt::black);
-    QPainter(&framed).drawImage(1, 1, isolumen::overlayPicture(m_overlayChannels));
+    QPainter(&framed).drawImage(1, 1, overlayPicture(m_overlayChannels));
     m_imageCanvas->setBackdrop(framed);
     if (m_imageCanvas->size() != m_imageCanvas->viewSize()) {
         m_view->fitCanvas();
         placeCanvases();
     }
-    m_colourBarCanvas->setBackdrop(isolumen::overlayLegend(
+    m_colourBarCanvas->setBackdrop(overlayLegend(
         overlayChannels(), QSize(place::colourBarWidth, kColourBarCanvasHeight)));
     updateScale();
     refreshReadout();
     emit displayUpdated();
 }
+
+} // namespace isolumen

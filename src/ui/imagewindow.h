@@ -8,15 +8,18 @@
 #include "ui/menu.h"
 
 #include <QMainWindow>
+#include <optional>
+#include <utility>
 
-class Canvas;
-class ImageWindowList;
-namespace isolumen {
-class ImageView;
-}
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace isolumen {
+
+class Canvas;
+class ImageWindowList;
+class ImageView;
 
 // An image window: the plane of one species (or a ratio) under the acquisition's selected layer
 // or sum, as a false-colour picture with its colour bar and value axis, the scale bar, a readout
@@ -35,12 +38,12 @@ public:
     // hsi, for a ratio source, shows it as an HSI image with that brightness.
     ImageWindow(Acquisition& acquisition, const PlaneSource& source, ImageWindowList& windows,
                 std::optional<HsiBrightness> hsi = std::nullopt, QWidget* parent = nullptr);
-    ImageWindow(Acquisition& acquisition, const isolumen::OverlaySpec& overlay,
+    ImageWindow(Acquisition& acquisition, const OverlaySpec& overlay,
                 ImageWindowList& windows, QWidget* parent = nullptr);
 
     const PlaneSource& source() const { return m_source; }
     std::optional<HsiBrightness> hsi() const { return m_hsi; }
-    const std::optional<isolumen::OverlaySpec>& overlay() const { return m_overlay; }
+    const std::optional<OverlaySpec>& overlay() const { return m_overlay; }
     // An overlay's channels as shown: names, colours and ranges; empty for other windows.
     QList<FigureLegendEntry> overlayChannels() const;
     // Fixes the display range's limits given, as typing them in the fields does.
@@ -64,7 +67,7 @@ public:
     void updateDisplay();
     void setColours(const ColourChoice& choice);
     // The automatic range the window follows: "Full", percentiles or the selected region.
-    void setAutoRange(const isolumen::AutoRangeChoice& choice);
+    void setAutoRange(const AutoRangeChoice& choice);
 
     // What "Save Figure..." and "Copy Figure" show of the window: its picture, colour bar, scale
     // bar and the acquisition's regions; nothing before the first picture.
@@ -80,7 +83,7 @@ public:
     // The zoom is 2^step.
     int zoomStep() const;
     void setZoomStep(int step);
-    isolumen::ImageView* imageView() const { return m_view; }
+    ImageView* imageView() const { return m_view; }
     // Tiling: zooms to 2^step, the picture area no larger than now, and takes the new size at
     // once.
     void showAt(int step);
@@ -176,9 +179,9 @@ private:
     PlaneSource m_source; // its species follow their labels to a new file
     QStringList m_labels; // the labels of the source's species in the plane shown
     const std::optional<HsiBrightness> m_hsi;
-    const std::optional<isolumen::OverlaySpec> m_overlay;
+    const std::optional<OverlaySpec> m_overlay;
     QList<PlanePtr> m_overlayPlanes;                   // by source
-    QList<isolumen::OverlayChannel> m_overlayChannels; // over those planes, ranges found once
+    QList<OverlayChannel> m_overlayChannels; // over those planes, ranges found once
     ImageWindowList& m_windows;
     DisplaySettings m_settings;
     PlaneResult m_planes;
@@ -197,7 +200,7 @@ private:
     std::optional<QPoint> m_hoverAt; // where the mouse rests on the canvas, on the screen
 
     QWidget* m_content = nullptr;
-    isolumen::ImageView* m_view = nullptr;
+    ImageView* m_view = nullptr;
     QPushButton* m_linLogButton = nullptr;
     QPushButton* m_minButton = nullptr;
     QLineEdit* m_minField = nullptr;
@@ -209,3 +212,5 @@ private:
     Canvas* m_scaleCanvas = nullptr;
     QLabel* m_readout = nullptr;
 };
+
+} // namespace isolumen

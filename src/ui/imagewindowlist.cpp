@@ -2,6 +2,8 @@
 
 #include "ui/imagewindow.h"
 
+namespace isolumen {
+
 void ImageWindowList::add(ImageWindow* window)
 {
     m_windows.removeAll(nullptr);
@@ -31,3 +33,5 @@ void ImageWindowList::applyColours(const ColourChoice& choice, const QWidget* cu
             w->setColours(choice);
     }
 }
+
+} // namespace isolumen

@@ -3,8 +3,11 @@
 #include <QList>
 #include <QPointer>
 
-class ImageWindow;
 class QWidget;
+
+namespace isolumen {
+
+class ImageWindow;
 struct ColourChoice;
 
 // The open image windows, in the order they were opened. The main window owns the list and
@@ -26,3 +29,5 @@ public:
 private:
     QList<QPointer<ImageWindow>> m_windows;
 };
+
+} // namespace isolumen

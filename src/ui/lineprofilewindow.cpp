@@ -8,6 +8,8 @@
 #include <QValueAxis>
 #include <cmath>
 
+namespace isolumen {
+
 LineProfileWindow::LineProfileWindow(int width, QWidget* parent)
     : PlotWindow(QStringLiteral("Line Profile"), parent)
 {
@@ -64,3 +66,5 @@ void LineProfileWindow::setProfile(const LineProfile& profile, const QString& so
     }
     setTable({QStringLiteral("distance (µm)"), QStringLiteral("mean")}, rows);
 }
+
+} // namespace isolumen

@@ -7,6 +7,8 @@ class QLineSeries;
 class QSpinBox;
 class QValueAxis;
 
+namespace isolumen {
+
 // The "Line Profile" window: the values of an image window along the profile line, the mean
 // across the line's width at each pixel of its length against the distance in micrometres,
 // with the table behind the curve and a field for the width. Whoever opens it feeds it each new
@@ -32,3 +34,5 @@ private:
     QValueAxis* m_x = nullptr;
     QValueAxis* m_y = nullptr;
 };
+
+} // namespace isolumen

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+namespace isolumen {
+
 namespace Dialogs {
 
 namespace {
@@ -111,3 +113,5 @@ bool runLongWork(QWidget* parent, const QString& label, const std::function<bool
 }
 
 } // namespace Dialogs
+
+} // namespace isolumen

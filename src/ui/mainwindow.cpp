@@ -35,6 +35,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+namespace isolumen {
+
 namespace {
 
 // Where the parts of the window sit, top to bottom: the file's name, the species buttons in two
@@ -154,14 +156,14 @@ MainWindow::MainWindow(Acquisition& acquisition)
         [this](const PlaneSource& source, std::optional<HsiBrightness> hsi) {
             return openImageWindow(source, hsi);
         },
-        [this](const isolumen::OverlaySpec& overlay) { return openOverlayWindow(overlay); });
+        [this](const OverlaySpec& overlay) { return openOverlayWindow(overlay); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
     connect(&m_acquisition, &Acquisition::layersChanged, this, &MainWindow::showLayers);
-    m_session = std::make_unique<isolumen::AnalysisSession>(
+    m_session = std::make_unique<AnalysisSession>(
         m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); },
         [this](const PlaneSource& source) { return openImageWindow(source); },
-        [this](const isolumen::OverlaySpec& overlay) { return openOverlayWindow(overlay); });
-    m_study = std::make_unique<isolumen::StudyCommands>(m_acquisition, *m_session, this);
+        [this](const OverlaySpec& overlay) { return openOverlayWindow(overlay); });
+    m_study = std::make_unique<StudyCommands>(m_acquisition, *m_session, this);
 
     setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
     setAcceptDrops(true);
@@ -181,7 +183,7 @@ MainWindow::~MainWindow()
     qDeleteAll(m_windowItems);
 }
 
-void MainWindow::setStudyRunner(isolumen::StudyRunner runner)
+void MainWindow::setStudyRunner(StudyRunner runner)
 {
     m_study->setRunner(std::move(runner));
 }
@@ -198,8 +200,8 @@ void MainWindow::tileWindows(const QRect& available)
         QList<QSize> frames;
         bool smallest = true;
         for (int i = 0; i < windows.size(); ++i) {
-            const int step = std::max(isolumen::ZoomMap::kMinStep, steps[i] - down);
-            smallest = smallest && step == isolumen::ZoomMap::kMinStep;
+            const int step = std::max(ZoomMap::kMinStep, steps[i] - down);
+            smallest = smallest && step == ZoomMap::kMinStep;
             windows[i]->showAt(step);
             frames << windows[i]->frameGeometry().size();
         }
@@ -621,7 +623,7 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
     return window;
 }
 
-ImageWindow* MainWindow::openOverlayWindow(const isolumen::OverlaySpec& overlay)
+ImageWindow* MainWindow::openOverlayWindow(const OverlaySpec& overlay)
 {
     const QString key = QStringLiteral("overlay");
     const QPoint at = m_places.place(key, int(m_windows.windows().size()), imageRowHeight());
@@ -717,3 +719,5 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     QCoreApplication::quit();
 }
+
+} // namespace isolumen

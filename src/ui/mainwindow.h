@@ -11,20 +11,22 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 
-class Acquisition;
-class AnalysisCommands;
-namespace isolumen {
-class AnalysisSession;
-class StudyCommands;
-struct OverlaySpec;
-} // namespace isolumen
-class ImageWindow;
 class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QToolButton;
+
+namespace isolumen {
+
+class Acquisition;
+class AnalysisCommands;
+class AnalysisSession;
+class StudyCommands;
+struct OverlaySpec;
+class ImageWindow;
 struct ImHeader;
 struct PlaneSource;
 
@@ -52,10 +54,10 @@ public:
     // Appends a further run of the same field to the acquisition open, as File > Append
     // Acquisition... does: the longer acquisition starts afresh, as an opened one.
     void appendImage(const QString& path);
-    isolumen::AnalysisSession& session() { return *m_session; }
+    AnalysisSession& session() { return *m_session; }
     // File > "Open Study...".
-    isolumen::StudyCommands& study() { return *m_study; }
-    void setStudyRunner(isolumen::StudyRunner runner);
+    StudyCommands& study() { return *m_study; }
+    void setStudyRunner(StudyRunner runner);
     // Moves the layer selection by one (-1 or +1), as the "-1" and "+1" buttons do.
     void stepLayer(int delta);
     // Opens a window for a source (a species or a ratio, as an HSI image when hsi is given) at
@@ -63,7 +65,7 @@ public:
     ImageWindow* openImageWindow(const PlaneSource& source,
                                  std::optional<HsiBrightness> hsi = std::nullopt);
     // Opens a window of an overlay of two or three sources.
-    ImageWindow* openOverlayWindow(const isolumen::OverlaySpec& overlay);
+    ImageWindow* openOverlayWindow(const OverlaySpec& overlay);
 
     const ImageWindowList& imageWindows() const { return m_windows; }
     WindowPlaces& places() { return m_places; }
@@ -130,8 +132,8 @@ private:
     ImageWindowList m_windows;
     WindowPlaces m_places;
     std::unique_ptr<AnalysisCommands> m_analysis;
-    std::unique_ptr<isolumen::AnalysisSession> m_session;
-    std::unique_ptr<isolumen::StudyCommands> m_study;
+    std::unique_ptr<AnalysisSession> m_session;
+    std::unique_ptr<StudyCommands> m_study;
     // True while the window fills its controls for a new file: the layer pop-up's change then
     // selects nothing.
     bool m_filling = false;
@@ -156,3 +158,5 @@ private:
     QLabel* m_micronSize = nullptr;
     QList<QLabel*> m_detailFields;
 };
+
+} // namespace isolumen

@@ -4,7 +4,8 @@
 #include <QHBoxLayout>
 #include <QSignalBlocker>
 
-using isolumen::RegionMeasure;
+namespace isolumen {
+
 using Statistic = RegionMeasure::Statistic;
 
 MeasureChooser::MeasureChooser(const QStringList& species, QWidget* parent)
@@ -65,3 +66,5 @@ void MeasureChooser::setMeasure(const RegionMeasure& measure)
     }
     emit changed();
 }
+
+} // namespace isolumen

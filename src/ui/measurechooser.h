@@ -7,6 +7,8 @@
 
 class QComboBox;
 
+namespace isolumen {
+
 // Chooses a figure of a region: a species, or a ratio of two, and a statistic that fits it (the
 // mean or sum of a species; the mean of the pixel ratios or the ratio of sums of a ratio). Used
 // by the rules of "Classify Regions..." and the axes of the scatter plot.
@@ -17,8 +19,8 @@ class MeasureChooser : public QWidget
 public:
     explicit MeasureChooser(const QStringList& species, QWidget* parent = nullptr);
 
-    isolumen::RegionMeasure measure() const;
-    void setMeasure(const isolumen::RegionMeasure& measure);
+    RegionMeasure measure() const;
+    void setMeasure(const RegionMeasure& measure);
 
 signals:
     void changed();
@@ -31,3 +33,5 @@ private:
     QComboBox* m_species;
     QComboBox* m_denominator; // first item: no ratio
 };
+
+} // namespace isolumen

@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <utility>
 
+namespace isolumen {
+
 namespace {
 
 // Not an owning static: the menus are widgets and must never be destroyed by the exit handlers,
@@ -350,3 +352,5 @@ void MenuHandlers::addMenuHandler(const QString& itemName, Handler handler)
 {
     m_handlers.insert(itemName, std::move(handler));
 }
+
+} // namespace isolumen

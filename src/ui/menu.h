@@ -12,6 +12,8 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 
+namespace isolumen {
+
 // A command registered with the shared Menu. Destroying the handle removes the command, unless a
 // later registration for the same item has replaced it; so an owner that holds its handles as
 // members can never leave behind a command that calls into it after it is gone.
@@ -142,3 +144,5 @@ protected:
 private:
     QHash<QString, Handler> m_handlers;
 };
+
+} // namespace isolumen

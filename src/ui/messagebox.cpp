@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace isolumen {
+
 namespace {
 
 void toStandardError(const QString& text)
@@ -53,3 +55,5 @@ QuestionHandler setQuestionHandler(QuestionHandler handler)
     currentQuestionHandler() = std::move(handler);
     return previous;
 }
+
+} // namespace isolumen

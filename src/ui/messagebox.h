@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <functional>
 
+namespace isolumen {
+
 // The one way the windows tell the user about an inconsistency. The viewer installs a modal
 // message box at start-up; tests install a recorder, so that no test ever waits on a dialog.
 // Until one is installed, messages go to standard error.
@@ -25,3 +27,5 @@ int askQuestion(const QString& text, const QStringList& buttons, int fallback);
 
 // Installs handler and returns the one it replaces; an empty handler restores the default.
 QuestionHandler setQuestionHandler(QuestionHandler handler);
+
+} // namespace isolumen

@@ -9,10 +9,9 @@
 #include <QLocale>
 #include <QPushButton>
 
-namespace {
+namespace isolumen {
 
-using isolumen::AutoRange;
-using isolumen::AutoRangeChoice;
+namespace {
 
 // The range kinds in the order of the range pop-up.
 enum RangeKind { Automatic, Percentile, Typed };
@@ -27,17 +26,17 @@ struct SourceRow
 
     // The row's source; absent when it is left blank or cannot be read. ok turns false when
     // the row holds something that is not a source or a range that is not one.
-    std::optional<isolumen::OverlaySource> choice(const QStringList& species, bool& ok) const
+    std::optional<OverlaySource> choice(const QStringList& species, bool& ok) const
     {
         const QString text = source->currentText().trimmed();
         if (text.isEmpty())
             return std::nullopt;
-        const auto f = isolumen::parseFindingSource(text, species);
+        const auto f = parseFindingSource(text, species);
         if (!f || !(low->value() < high->value())) {
             ok = false;
             return std::nullopt;
         }
-        isolumen::OverlaySource s{*f, {}};
+        OverlaySource s{*f, {}};
         if (range->currentIndex() == Percentile)
             s.range.automatic = {AutoRange::Percentile, low->value(), high->value()};
         else if (range->currentIndex() == Typed)
@@ -97,11 +96,11 @@ SourceRow addRow(QDialog& dialog, QGridLayout* grid, int row, const QStringList&
     return r;
 }
 
-std::optional<isolumen::OverlaySpec> choiceOf(const QList<SourceRow>& rows, int colours,
+std::optional<OverlaySpec> choiceOf(const QList<SourceRow>& rows, int colours,
                                               const QStringList& species)
 {
-    isolumen::OverlaySpec spec;
-    spec.colours = isolumen::OverlayColours(colours);
+    OverlaySpec spec;
+    spec.colours = OverlayColours(colours);
     bool ok = true;
     for (const SourceRow& r : rows) {
         if (const auto s = r.choice(species, ok))
@@ -114,7 +113,7 @@ std::optional<isolumen::OverlaySpec> choiceOf(const QList<SourceRow>& rows, int 
 
 } // namespace
 
-std::optional<isolumen::OverlaySpec> overlayDialog(QWidget* parent, const QStringList& species)
+std::optional<OverlaySpec> overlayDialog(QWidget* parent, const QStringList& species)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Overlay Image"));
@@ -149,3 +148,5 @@ std::optional<isolumen::OverlaySpec> overlayDialog(QWidget* parent, const QStrin
         return std::nullopt;
     return choiceOf(rows, colours->currentIndex(), species);
 }
+
+} // namespace isolumen

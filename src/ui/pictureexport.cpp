@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QRegularExpression>
 
+namespace isolumen {
+
 namespace Dialogs {
 
 QString pictureFileName(const QString& chosen, const QString& chosenFilter)
@@ -97,3 +99,5 @@ void copyFigure(QWidget* parent, const FigureContent& content)
 }
 
 } // namespace Dialogs
+
+} // namespace isolumen

@@ -18,6 +18,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace isolumen {
+
 PlotWindow::PlotWindow(const QString& title, QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -116,7 +118,7 @@ void PlotWindow::saveChart()
             showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
         return;
     }
-    isolumen::ReplacingFile file(path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)
+    ReplacingFile file(path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)
                                      ? path
                                      : path + QStringLiteral(".svg"));
     if (!file.open() || !writeChartSvg(file.device()) || !file.commit())
@@ -132,3 +134,5 @@ void PlotWindow::copyTable() const
 {
     QApplication::clipboard()->setText(tableText());
 }
+
+} // namespace isolumen

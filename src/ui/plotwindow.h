@@ -9,6 +9,8 @@ class QChartView;
 class QIODevice;
 class QTableWidget;
 
+namespace isolumen {
+
 // A window with a chart, the table of the values behind it, and the commands that save them:
 // the chart as a picture (through the viewer's picture writer) or an SVG drawing, the table as CSV
 // or, copied, as tab-separated text. The alignment, depth-profile, line-profile and histogram
@@ -46,3 +48,5 @@ private:
     QTableWidget* m_table = nullptr;
     TableData m_data;
 };
+
+} // namespace isolumen

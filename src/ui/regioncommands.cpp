@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <algorithm>
 
+namespace isolumen {
+
 namespace {
 
 using Tool = RegionTools::Tool;
@@ -260,7 +262,7 @@ void RegionCommands::lineProfile()
         if (!plane)
             return;
         const std::optional<QLineF> line = tools.line();
-        window->setProfile(line ? ::lineProfile(*plane, line->p1(), line->p2(), tools.lineWidth(),
+        window->setProfile(line ? isolumen::lineProfile(*plane, line->p1(), line->p2(), tools.lineWidth(),
                                                 m_acquisition.header().micronsPerPixel())
                                 : LineProfile{},
                            line ? source->windowTitle() : QString());
@@ -294,7 +296,7 @@ void RegionCommands::histogram()
                                     : allPixels(*plane));
         constexpr int kBins = 256;
         const Histogram bars = plane->wholeNumbers() ? wholeNumberHistogram(values, kBins)
-                                                     : ::histogram(values, kBins);
+                                                     : isolumen::histogram(values, kBins);
         window->setHistogram(bars, source->settings().minValue, source->settings().maxValue,
                              source->windowTitle());
     };
@@ -321,7 +323,7 @@ void RegionCommands::saveRegions()
                              .first;
     if (path.isEmpty())
         return;
-    isolumen::ReplacingFile file(path);
+    ReplacingFile file(path);
     if (!file.open() || file.device().write(regionsToJson(m_acquisition.regions())) < 0 ||
         !file.commit())
         showMessage(QStringLiteral("The regions could not be saved: %1").arg(file.errorString()));
@@ -366,11 +368,11 @@ const QString kMaskFilter = QStringLiteral("Label images (*.tif *.tiff *.png)");
 std::variant<QList<Region>, QString> cellsOf(const Acquisition& acquisition,
                                              const FindRegionsChoice& choice)
 {
-    const auto plane = isolumen::findingPlane(
+    const auto plane = findingPlane(
         choice.finding, {acquisition.firstLayer(), acquisition.lastLayer()}, acquisition);
     if (const QString* problem = std::get_if<QString>(&plane))
         return *problem;
-    return isolumen::foundRegions(*std::get<PlanePtr>(plane), choice.finding.options);
+    return foundRegions(*std::get<PlanePtr>(plane), choice.finding.options);
 }
 
 } // namespace
@@ -423,7 +425,7 @@ void RegionCommands::exportMask()
     if (path.isEmpty())
         return;
     QString error;
-    if (!isolumen::writeRegionMask(path, m_acquisition.regions(), *m_acquisition.frameSide(),
+    if (!writeRegionMask(path, m_acquisition.regions(), *m_acquisition.frameSide(),
                                    m_acquisition.header().micronsPerPixel(), &error))
         showMessage(error);
 }
@@ -438,7 +440,7 @@ void RegionCommands::importMask()
         return;
     QString error;
     const std::optional<QList<Region>> regions =
-        isolumen::readRegionMask(path, *m_acquisition.frameSide(), &error);
+        readRegionMask(path, *m_acquisition.frameSide(), &error);
     if (!regions) {
         showMessage(error);
         return;
@@ -455,13 +457,13 @@ QStringList RegionCommands::speciesLabels() const
     return labels;
 }
 
-std::optional<QList<isolumen::RegionRows>>
-RegionCommands::measureRegions(const QList<isolumen::RegionMeasure>& measures)
+std::optional<QList<RegionRows>>
+RegionCommands::measureRegions(const QList<RegionMeasure>& measures)
 {
     const QList<Region> regions = m_acquisition.regions();
-    QList<PlaneSource> sources = isolumen::measuredSources(measures);
+    QList<PlaneSource> sources = measuredSources(measures);
     if (sources.isEmpty()) // rules without a measure: every region, with no figure of it
-        return isolumen::rowsByRegion(regions, {});
+        return rowsByRegion(regions, {});
     QList<PlaneRequest> requests;
     bool quick = true;
     for (const PlaneSource& s : std::as_const(sources)) {
@@ -490,7 +492,7 @@ RegionCommands::measureRegions(const QList<isolumen::RegionMeasure>& measures)
             showMessage(error);
         return std::nullopt;
     }
-    return isolumen::rowsByRegion(regions, *rows);
+    return rowsByRegion(regions, *rows);
 }
 
 void RegionCommands::classifyRegions()
@@ -501,17 +503,17 @@ void RegionCommands::classifyRegions()
         showMessage(QStringLiteral("Draw or find regions first: the rules classify them."));
         return;
     }
-    const std::optional<isolumen::Classification> choice =
+    const std::optional<Classification> choice =
         Dialogs::classify(m_dialogParent, speciesLabels());
     if (!choice)
         return;
-    QList<isolumen::RegionMeasure> measures;
-    for (const isolumen::ClassRule& rule : choice->rules)
+    QList<RegionMeasure> measures;
+    for (const ClassRule& rule : choice->rules)
         measures << rule.measure;
-    const std::optional<QList<isolumen::RegionRows>> rows = measureRegions(measures);
+    const std::optional<QList<RegionRows>> rows = measureRegions(measures);
     if (!rows)
         return; // cancelled: nothing changes
-    m_acquisition.setRegions(isolumen::classified(m_acquisition.regions(), *rows, *choice));
+    m_acquisition.setRegions(classified(m_acquisition.regions(), *rows, *choice));
 }
 
 void RegionCommands::scatterPlot()
@@ -522,7 +524,7 @@ void RegionCommands::scatterPlot()
     }
     if (!m_acquisition.isOpen() || !m_acquisition.frameSide())
         return;
-    using Statistic = isolumen::RegionMeasure::Statistic;
+    using Statistic = RegionMeasure::Statistic;
     const int species = m_acquisition.speciesCount();
     m_scatterPlot = new ScatterPlotWindow(speciesLabels());
     // At first: the second species over the first against the fourth over the third, as
@@ -554,10 +556,12 @@ void RegionCommands::scatterPlot()
 
 bool RegionCommands::measureScatter()
 {
-    const std::optional<QList<isolumen::RegionRows>> rows = measureRegions(
+    const std::optional<QList<RegionRows>> rows = measureRegions(
         {m_scatterPlot->measure(Qt::Horizontal), m_scatterPlot->measure(Qt::Vertical)});
     if (!rows)
         return false;
     m_scatterPlot->setRegions(*rows);
     return true;
 }
+
+} // namespace isolumen

@@ -9,11 +9,14 @@
 #include <optional>
 #include <vector>
 
+class QWidget;
+
+namespace isolumen {
+
 class Acquisition;
 class DepthProfileWindow;
 class ImageWindow;
 class ImageWindowList;
-class QWidget;
 class RegionsWindow;
 class ScatterPlotWindow;
 
@@ -67,8 +70,8 @@ private:
     bool measureDepth();
     // The regions' rows in the sources the measures need, over the current layer or sum; absent
     // when cancelled or failed (told in a message).
-    std::optional<QList<isolumen::RegionRows>>
-    measureRegions(const QList<isolumen::RegionMeasure>& measures);
+    std::optional<QList<RegionRows>>
+    measureRegions(const QList<RegionMeasure>& measures);
     QStringList speciesLabels() const;
     // Measures the regions on the scatter plot's axes into it; false when cancelled or failed.
     bool measureScatter();
@@ -82,3 +85,5 @@ private:
     QList<QPointer<QWidget>> m_opened;
     std::vector<MenuCommand> m_commands; // unregistered when this goes
 };
+
+} // namespace isolumen

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 // How near (in pixels) a press must come to a handle, a vertex or the line to take it.
@@ -414,7 +416,7 @@ void RegionOverlay::mouseReleaseEvent(QMouseEvent* event)
 
 void RegionOverlay::holdHistory()
 {
-    if (isolumen::AnalysisHistory* history = isolumen::AnalysisHistory::of(m_acquisition);
+    if (AnalysisHistory* history = AnalysisHistory::of(m_acquisition);
         history && !m_holding) {
         history->hold();
         m_holding = true;
@@ -423,7 +425,7 @@ void RegionOverlay::holdHistory()
 
 void RegionOverlay::releaseHistory()
 {
-    if (isolumen::AnalysisHistory* history = isolumen::AnalysisHistory::of(m_acquisition);
+    if (AnalysisHistory* history = AnalysisHistory::of(m_acquisition);
         history && m_holding)
         history->release();
     m_holding = false;
@@ -613,3 +615,5 @@ void RegionOverlay::paintEvent(QPaintEvent* event)
     for (const Region& proposed : m_tools.preview())
         paintRegion(painter, inView(proposed), 0, true, kSelectedColour);
 }
+
+} // namespace isolumen

@@ -8,6 +8,8 @@
 #include <QPointF>
 #include <QWidget>
 
+namespace isolumen {
+
 class Acquisition;
 class Canvas;
 class RegionTools;
@@ -117,3 +119,5 @@ private:
     mutable QRect m_outlinesArea;             // the part of the overlay they cover
     mutable QList<QPointF> m_outlinesMapping; // two points in view, as the outlines were drawn
 };
+
+} // namespace isolumen

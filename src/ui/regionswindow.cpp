@@ -23,6 +23,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 constexpr int kIdColumn = 0;
@@ -370,7 +372,7 @@ void RegionsWindow::fillTable()
 void RegionsWindow::showLegend()
 {
     QStringList entries;
-    for (const auto& [name, colour] : isolumen::classColours(m_acquisition.regions()))
+    for (const auto& [name, colour] : classColours(m_acquisition.regions()))
         entries << QStringLiteral("<span style=\"color:%1\">&#9632;</span>&nbsp;%2")
                        .arg(QColor(colour).name(), name.toHtmlEscaped());
     m_legend->setText(entries.join(QStringLiteral(" &nbsp; ")));
@@ -462,3 +464,5 @@ void RegionsWindow::showSelection()
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m_syncingSelection = false;
 }
+
+} // namespace isolumen

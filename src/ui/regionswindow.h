@@ -16,6 +16,8 @@ class QTableWidget;
 class QTableWidgetItem;
 class QToolBar;
 
+namespace isolumen {
+
 // The "Regions" window: a live table of every region's statistics in the plane of every species,
 // and of every ratio that an image window shows, over the acquisition's current layer or sum:
 // pixels, area, sum, mean, sample standard deviation, minimum and maximum; for a ratio the ratio
@@ -89,3 +91,5 @@ private:
     bool m_syncingSelection = false;
     QTableWidget* m_table = nullptr;
 };
+
+} // namespace isolumen

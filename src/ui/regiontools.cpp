@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <algorithm>
 
+namespace isolumen {
+
 RegionTools& RegionTools::instance()
 {
     static QPointer<RegionTools> tools;
@@ -64,3 +66,5 @@ void RegionTools::setLineWidth(int width)
     m_lineWidth = width;
     emit lineChanged();
 }
+
+} // namespace isolumen

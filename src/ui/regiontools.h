@@ -7,6 +7,8 @@
 #include <QObject>
 #include <optional>
 
+namespace isolumen {
+
 // What the mouse does on every image window, and what it has picked: the drawing tool in use,
 // the selected regions (indices into the acquisition's regions) and the profile line with its
 // width. One instance serves all windows, so that a tool chosen anywhere, a region selected on
@@ -61,3 +63,5 @@ private:
     int m_lineWidth = 1;
     QList<Region> m_preview;
 };
+
+} // namespace isolumen

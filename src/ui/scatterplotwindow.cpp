@@ -13,8 +13,7 @@
 #include <QValueAxis>
 #include <cmath>
 
-using isolumen::RegionMeasure;
-using isolumen::ScatterPoint;
+namespace isolumen {
 
 namespace {
 
@@ -86,12 +85,12 @@ void ScatterPlotWindow::setLogScale(Qt::Orientation axis, bool log)
     (axis == Qt::Horizontal ? m_logX : m_logY)->setChecked(log);
 }
 
-void ScatterPlotWindow::setRegions(const QList<isolumen::RegionRows>& rows)
+void ScatterPlotWindow::setRegions(const QList<RegionRows>& rows)
 {
     m_rows = rows;
-    m_points = isolumen::scatterPoints(rows, m_x->measure(), m_y->measure());
-    const QString xName = isolumen::measureName(m_x->measure(), m_species);
-    const QString yName = isolumen::measureName(m_y->measure(), m_species);
+    m_points = scatterPoints(rows, m_x->measure(), m_y->measure());
+    const QString xName = measureName(m_x->measure(), m_species);
+    const QString yName = measureName(m_y->measure(), m_species);
     QList<QVariantList> table;
     for (const ScatterPoint& p : std::as_const(m_points))
         table << QVariantList{p.region, p.regionClass, p.x, p.xError, p.y, p.yError};
@@ -135,7 +134,7 @@ void ScatterPlotWindow::plot()
     QStringList classes;
     for (const ScatterPoint& p : std::as_const(m_points))
         classes << p.regionClass;
-    QList<QPair<QString, QRgb>> colours = isolumen::classColours(classes);
+    QList<QPair<QString, QRgb>> colours = classColours(classes);
     colours.prepend({QString(), kNoClassColour.rgb()});
     double lowX = INFINITY, highX = -INFINITY, lowY = INFINITY, highY = -INFINITY;
     QList<std::pair<QScatterSeries*, QList<std::array<double, 4>>>> bars;
@@ -158,9 +157,9 @@ void ScatterPlotWindow::plot()
             bars.append(std::pair{series, errors});
     }
     QAbstractAxis* x =
-        makeAxis(logX, lowX, highX, isolumen::measureName(m_x->measure(), m_species));
+        makeAxis(logX, lowX, highX, measureName(m_x->measure(), m_species));
     QAbstractAxis* y =
-        makeAxis(logY, lowY, highY, isolumen::measureName(m_y->measure(), m_species));
+        makeAxis(logY, lowY, highY, measureName(m_y->measure(), m_species));
     c->addAxis(x, Qt::AlignBottom);
     c->addAxis(y, Qt::AlignLeft);
     for (const auto& [series, errors] : std::as_const(bars)) {
@@ -189,3 +188,5 @@ void ScatterPlotWindow::pointAt(QScatterSeries* series, const QPointF& at)
     if (nearest)
         emit pointClicked(nearest->row, nearest->region);
 }
+
+} // namespace isolumen

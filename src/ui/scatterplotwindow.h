@@ -3,10 +3,13 @@
 #include "core/stats/regionmeasures.h"
 #include "ui/plotwindow.h"
 
-class ErrorBars;
-class MeasureChooser;
 class QCheckBox;
 class QScatterSeries;
+
+namespace isolumen {
+
+class ErrorBars;
+class MeasureChooser;
 
 // The "Scatter Plot" window: a point per region, one figure of it on each axis (chosen below the
 // chart: the mean or sum of a species, or the mean or ratio of sums of a ratio), a ratio of sums
@@ -22,13 +25,13 @@ class ScatterPlotWindow : public PlotWindow
 public:
     explicit ScatterPlotWindow(const QStringList& species, QWidget* parent = nullptr);
 
-    isolumen::RegionMeasure measure(Qt::Orientation axis) const;
-    void setMeasure(Qt::Orientation axis, const isolumen::RegionMeasure& measure);
+    RegionMeasure measure(Qt::Orientation axis) const;
+    void setMeasure(Qt::Orientation axis, const RegionMeasure& measure);
     void setLogScale(Qt::Orientation axis, bool log);
 
     // Plots the regions' rows, which hold the sources of both axes' measures.
-    void setRegions(const QList<isolumen::RegionRows>& rows);
-    const QList<isolumen::ScatterPoint>& points() const { return m_points; }
+    void setRegions(const QList<RegionRows>& rows);
+    const QList<ScatterPoint>& points() const { return m_points; }
     // The series of a class ("" for the points without one), or null.
     QScatterSeries* classSeries(const QString& regionClass) const;
 
@@ -49,6 +52,8 @@ private:
     QCheckBox* m_logX;
     QCheckBox* m_logY;
     ErrorBars* m_errorBars;
-    QList<isolumen::RegionRows> m_rows;
-    QList<isolumen::ScatterPoint> m_points;
+    QList<RegionRows> m_rows;
+    QList<ScatterPoint> m_points;
 };
+
+} // namespace isolumen

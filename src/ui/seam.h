@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace isolumen {
+
 // The store behind the seams of ui/dialogs.h, shared by the files that define them.
 namespace Dialogs::seams {
 
@@ -21,3 +23,5 @@ template <typename Seam> Seam replace(Seam seam, Seam fallback)
 }
 
 } // namespace Dialogs::seams
+
+} // namespace isolumen

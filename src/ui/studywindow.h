@@ -7,17 +7,19 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
-class Acquisition;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class ScatterPlotWindow;
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
 
 namespace isolumen {
+
+class Acquisition;
+class ScatterPlotWindow;
 
 class AnalysisSession;
 

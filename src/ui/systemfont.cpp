@@ -2,9 +2,13 @@
 
 #include <QGuiApplication>
 
+namespace isolumen {
+
 QFont systemFont(int points)
 {
     QFont font = QGuiApplication::font();
     font.setPixelSize(points);
     return font;
 }
+
+} // namespace isolumen

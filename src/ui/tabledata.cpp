@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace isolumen {
+
 bool TableData::isNumber(const QVariant& cell)
 {
     const int type = cell.typeId();
@@ -69,7 +71,9 @@ void TableData::exportCsv(QWidget* parent, const QString& baseName) const
             .first;
     if (path.isEmpty())
         return;
-    isolumen::ReplacingFile file(path);
+    ReplacingFile file(path);
     if (!file.open() || !writeCsv(file.device()) || !file.commit())
         showMessage(QStringLiteral("The table could not be saved: %1").arg(file.errorString()));
 }
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 class QIODevice;
 class QWidget;
 
+namespace isolumen {
+
 // The values behind a table window: column headers and rows of cells, each a number (int,
 // qint64 or double; NaN for no value) or a text. It writes them out the three ways the windows
 // offer: as shown (six significant digits), as CSV (numbers exact) and as tab-separated text
@@ -27,3 +29,5 @@ struct TableData
     // writes the CSV there, whole or not at all; a failure is told in a message.
     void exportCsv(QWidget* parent, const QString& baseName) const;
 };
+
+} // namespace isolumen

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace isolumen {
+
 std::array<QPoint, WindowPlaces::kSlots> WindowPlaces::defaultPlaces(const QRect& available,
                                                                      int mainWidth, int rowHeight)
 {
@@ -51,3 +53,5 @@ QPoint WindowPlaces::place(const QString& key, int slot, int rowHeight) const
         return it.value();
     return defaultPlaces(m_available, m_mainWidth, rowHeight)[std::max(0, slot) % kSlots];
 }
+
+} // namespace isolumen

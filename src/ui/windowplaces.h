@@ -8,6 +8,8 @@
 #include <QString>
 #include <array>
 
+namespace isolumen {
+
 // Where image windows open: the species' remembered place (where its window was last closed),
 // else a default place in two rows of four to the right of the main window. The main window
 // owns one for the run; nothing is kept between runs.
@@ -47,3 +49,5 @@ private:
     int m_mainWidth = 0;
     QHash<QString, QPoint> m_remembered;
 };
+
+} // namespace isolumen

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace isolumen;
+
 class TestArchive : public QObject
 {
     Q_OBJECT

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <random>
 
+using namespace isolumen;
+
 namespace {
 
 struct Cell

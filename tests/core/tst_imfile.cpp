@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace isolumen;
+
 Q_DECLARE_METATYPE(ImBuilder)
 
 namespace {

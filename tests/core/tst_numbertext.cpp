@@ -10,6 +10,8 @@
 #include <clocale>
 #include <cmath>
 
+using namespace isolumen;
+
 using Rows = QMap<double, int>; // tick value -> row
 
 class TestNumberText : public QObject

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace isolumen;
+
 using namespace FeatureFiles;
 
 namespace {

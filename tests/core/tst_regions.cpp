@@ -12,6 +12,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace isolumen;
+
 namespace {
 
 // A plane of n x n values given in row order.
@@ -291,7 +293,6 @@ QTEST_GUILESS_MAIN(TestRegions)
 // and sums of N 4, 20, 16. Rules are weighed against the rows' own statistics.
 void TestRegions::rulesClassify()
 {
-    using namespace isolumen;
     PlaneResult d, n, ratio;
     d.shown = std::make_shared<Plane>(planeOf(std::vector<double>(16, 10)));
     n.shown = std::make_shared<Plane>(planeOf({1, 1, 5, 5, 1, 1, 5, 5, 2, 2, 2, 2, 2, 2, 2, 2}));

@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+using namespace isolumen;
+
 namespace {
 
 // Six hexadecimal digits RRGGBB, so that a failing comparison reads like the tables' colours.

@@ -20,6 +20,8 @@
 #include <tiffio.h>
 #include <vector>
 
+using namespace isolumen;
+
 namespace {
 
 // What /usr/bin/python3 prints running script on input; none when Python or a module the script

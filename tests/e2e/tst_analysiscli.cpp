@@ -18,6 +18,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace isolumen;
+
 using namespace FeatureFiles;
 using TiffPages::Page;
 

@@ -18,6 +18,8 @@
 #include <csignal>
 #include <sys/stat.h>
 
+using namespace isolumen;
+
 namespace {
 
 // Every entry of the folder with a digest of its bytes.

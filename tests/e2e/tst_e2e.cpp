@@ -22,6 +22,8 @@
 #include <sys/prctl.h>
 #endif
 
+using namespace isolumen;
+
 namespace {
 
 constexpr int kSide = 256;

@@ -8,6 +8,8 @@
 #include <numeric>
 #include <random>
 
+namespace isolumen {
+
 namespace {
 
 // The texture's spectrum falls as 1/f^kSlope; its log-normal contrast makes cell-like spots.
@@ -191,3 +193,5 @@ double rmsError(const std::vector<Shift>& estimated, const std::vector<Shift>& t
     }
     return std::sqrt(sum / double(n));
 }
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 #include <QtGlobal>
 #include <vector>
 
+namespace isolumen {
+
 // Layers of a known drift for tests and the benchmark: a cell-like texture (a log-normal random
 // field with a falling spectrum), moved by Fourier sub-pixel shifts along a smooth random walk
 // with a slow trend, cut from a larger field so that content enters the frame as it drifts, and
@@ -43,3 +45,5 @@ DriftStack makeDriftStack(const DriftCase& c);
 // The RMS distance of estimated shifts from the truth, both taken relative to layer `reference`.
 double rmsError(const std::vector<Shift>& estimated, const std::vector<Shift>& truth,
                 int reference = 0);
+
+} // namespace isolumen

@@ -8,6 +8,8 @@
 #include <QDirIterator>
 #include <QtEndian>
 
+namespace isolumen {
+
 namespace FeatureFiles {
 
 // The value shown at (x, y) of layer `layer` (from 1) of a file: the k-th sample of file row y,
@@ -96,3 +98,5 @@ inline void recordCounting(ImBuilder& b, const QList<QPair<int, double>>& trolle
 }
 
 } // namespace FeatureFiles
+
+} // namespace isolumen

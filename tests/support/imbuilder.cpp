@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QtEndian>
 
+namespace isolumen {
+
 namespace {
 
 void put(QByteArray& buf, qint64 pos, const QByteArray& bytes)
@@ -111,3 +113,5 @@ bool ImBuilder::write(const QString& path, qint64 extraBytes) const
         return false;
     return f.write(all) == all.size();
 }
+
+} // namespace isolumen

@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+namespace isolumen {
+
 // Writes raw image files with any header field, label and frame, so that tests and tools make
 // every file they need instead of committing binary data. Fields sit where the instruments put
 // them; patches overwrite any header bytes afterwards.
@@ -57,3 +59,5 @@ struct ImBuilder
     // Writes the whole file; extraBytes > 0 appends zeros, < 0 cuts the file short.
     bool write(const QString& path, qint64 extraBytes = 0) const;
 };
+
+} // namespace isolumen

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace isolumen {
+
 // Gives the drift case the 12C plane of the recorded acquisition 040702 as its texture, when the
 // folder of recorded files holds it; else leaves the case's synthesized texture. True when used.
 inline bool useRecordedTexture(DriftCase& c, const QString& folderPath)
@@ -33,3 +35,5 @@ inline bool useRecordedTexture(DriftCase& c, const QString& folderPath)
     c.textureSide = recorded.second;
     return !c.texture.empty();
 }
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QStringList>
 
+namespace isolumen {
+
 struct Run
 {
     int status = -1; // -1 when it did not end normally
@@ -37,3 +39,5 @@ inline Run runIsolumen(const QString& folder, const QStringList& args, const QSt
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
+
+} // namespace isolumen

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <functional>
 
+namespace isolumen {
+
 namespace TestPictures {
 
 // The table entry of value v in the display range min..max: the ramp's 253 steps between entry
@@ -96,3 +98,5 @@ inline QString pictureDifference(const QImage& got, const QImage& want)
         const QString difference = TestPictures::pictureDifference(got, want);                     \
         QVERIFY2(difference.isEmpty(), qPrintable(difference));                                    \
     } while (false)
+
+} // namespace isolumen

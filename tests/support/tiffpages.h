@@ -9,6 +9,8 @@
 #include <tiffio.h>
 #include <vector>
 
+namespace isolumen {
+
 namespace TiffPages {
 
 struct Page
@@ -61,3 +63,5 @@ inline QList<Page> read(const QString& path)
 }
 
 } // namespace TiffPages
+
+} // namespace isolumen

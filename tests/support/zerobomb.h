@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <zlib.h>
 
+namespace isolumen {
+
 inline QByteArray gzipWithZeros(const QByteArray& start, qint64 mebibytesOfZeros)
 {
     constexpr qint64 chunk = 1 << 20;
@@ -45,3 +47,5 @@ inline QByteArray gzipWithZeros(const QByteArray& start, qint64 mebibytesOfZeros
     qToLittleEndian(quint32(start.size() + mebibytesOfZeros * chunk), trailer + 4);
     return gz + QByteArray(trailer, 8);
 }
+
+} // namespace isolumen

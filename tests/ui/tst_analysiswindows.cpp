@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+using namespace isolumen;
+
 using namespace FeatureFiles;
 
 class TestAnalysisWindows : public QObject

@@ -37,6 +37,8 @@
 #include <QUndoStack>
 #include <QValueAxis>
 
+using namespace isolumen;
+
 namespace {
 
 constexpr int kSide = 64;

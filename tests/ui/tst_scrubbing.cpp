@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace isolumen;
+
 using namespace TestPictures;
 
 class TestScrubbing : public QObject

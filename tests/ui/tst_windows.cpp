@@ -19,6 +19,8 @@
 #include <QtWidgets>
 #include <utility>
 
+using namespace isolumen;
+
 using TestPictures::patternFile;
 
 namespace {

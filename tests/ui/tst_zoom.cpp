@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace isolumen;
+
 using namespace FeatureFiles;
 
 class TestZoom : public QObject

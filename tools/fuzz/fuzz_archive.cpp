@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <cstdint>
 
+using namespace isolumen;
+
 namespace {
 
 bool cacheIsEmpty(const QString& cache)

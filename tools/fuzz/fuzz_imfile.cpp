@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace isolumen;
+
 namespace {
 
 QString& inputPath()

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+using namespace isolumen;
+
 int main(int argc, char** argv)
 {
     constexpr const char* usage = "usage: makecorpus FOLDER\n"

@@ -5,11 +5,13 @@
 #include <QtDebug>
 
 // The resource lives in a static library; naming its initialiser keeps the linker from
-// dropping it.
+// dropping it. Qt's initialiser is global, so it is called from outside the namespace.
 static void initCatalogueResource()
 {
     Q_INIT_RESOURCE(colourtables);
 }
+
+namespace isolumen {
 
 namespace {
 
@@ -114,3 +116,5 @@ const Catalogue& catalogue()
     static const Catalogue c = buildCatalogue();
     return c;
 }
+
+} // namespace isolumen

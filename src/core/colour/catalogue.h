@@ -5,6 +5,8 @@
 #include <array>
 #include <optional>
 
+namespace isolumen {
+
 // The twenty built-in colour tables. Each has 256 entries indexed by display level; entry 0 is
 // white and entry 255 black in every table, and consumers read only entries 1 to 254.
 using ColourTable = std::array<QRgb, 256>;
@@ -37,3 +39,5 @@ inline const QString& colourTableName(int i)
 {
     return catalogue().lutname[i];
 }
+
+} // namespace isolumen

@@ -24,6 +24,8 @@
 #include <vector>
 #include <zlib.h>
 
+namespace isolumen {
+
 namespace {
 
 constexpr QLatin1String compressedSuffixes[] = {QLatin1String(".im.gz"), QLatin1String(".im.bz2"),
@@ -612,3 +614,5 @@ std::variant<ReadableFile, QString> readableFile(const QString& path, Progress* 
     const QString expandedPath = file->path();
     return ReadableFile{expandedPath, QFileInfo(path).fileName(), std::move(file)};
 }
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 #include <memory>
 #include <variant>
 
+namespace isolumen {
+
 class Progress;
 
 // Names the viewer expands before reading: .im.gz, .im.bz2, .im.xz, .im.zst and .zip, in any
@@ -72,3 +74,5 @@ bool needsExpanding(const QString& path);
 // The file to read for path, expanded first when needsExpanding() (long work: progress counts
 // and can cancel). On failure or cancel returns the reason, naming the file.
 std::variant<ReadableFile, QString> readableFile(const QString& path, Progress* progress = nullptr);
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <sys/stat.h>
 
+namespace isolumen {
+
 namespace {
 
 const QStringList& suffixes()
@@ -67,3 +69,5 @@ QStringList chainedFiles(const QString& argument)
     }
     return files;
 }
+
+} // namespace isolumen

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace isolumen {
+
 // The names of the files the viewer opens: raw images, plain or compressed. The open dialog's
 // filter and the main window's drop acceptance are both made from this list, so the two routes
 // agree.
@@ -24,3 +26,5 @@ QString specialFileProblem(const QString& path);
 // each file taking the longest run of the pieces that names an existing file (a file whose name
 // holds '+' goes before shorter names), or one piece when none does.
 QStringList chainedFiles(const QString& argument);
+
+} // namespace isolumen

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+namespace isolumen {
+
 ImFile::ImFile() = default;
 ImFile::~ImFile() = default;
 
@@ -298,3 +300,5 @@ template void ImFile::addFrameRows<quint64>(int, int, int, int, quint64*,
                                             std::vector<uchar>&) const;
 template void ImFile::mirrorRows<quint32>(quint32*, int, int);
 template void ImFile::mirrorRows<quint64>(quint64*, int, int);
+
+} // namespace isolumen

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 // An open raw image file: the read-only file and its accepted header. The acquisition model
 // holds one while a file is shown, and every command-line mode reads through the same class.
 // The file is never written, locked or changed. Reads take an offset and are safe from several
@@ -104,3 +106,5 @@ private:
     QString m_error;
     mutable std::mutex m_readLock; // only where positional reads are not available
 };
+
+} // namespace isolumen

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace isolumen {
+
 namespace {
 
 // The classic layout: a big-endian file whose type code and marker identify it.
@@ -385,3 +387,5 @@ qint64 framePosition(const ImHeader& h, int species, int plane)
         return -1;
     return offset;
 }
+
+} // namespace isolumen

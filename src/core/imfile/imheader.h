@@ -10,6 +10,8 @@
 
 class QIODevice;
 
+namespace isolumen {
+
 // What the mass table records of one species for counting corrections.
 struct SpeciesCounting
 {
@@ -106,3 +108,5 @@ qint64 framePosition(const ImHeader& h, int species, int plane);
 
 // The product of the factors, or nothing when it does not fit 64 bits.
 std::optional<qint64> product(std::initializer_list<qint64> factors);
+
+} // namespace isolumen

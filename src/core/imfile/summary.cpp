@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 // A per-plane or per-pixel figure: "-" when the counts make it meaningless (zero planes or
@@ -107,3 +109,5 @@ QList<SummaryRow> deadTimeRows(const ImHeader& h)
     }
     return rows;
 }
+
+} // namespace isolumen

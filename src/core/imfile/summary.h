@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+namespace isolumen {
+
 class ImFile;
 struct ImHeader;
 
@@ -30,3 +32,5 @@ QList<SummaryRow> detailRows(const ImFile& file);
 // One row per species with the dead time of its detector: "Dead Time 1:" "44 ns", or "-" for
 // secondary electrons and where the file records none.
 QList<SummaryRow> deadTimeRows(const ImHeader& h);
+
+} // namespace isolumen

@@ -14,9 +14,9 @@
 #include <variant>
 #include <vector>
 
-class Acquisition;
-
 namespace isolumen {
+
+class Acquisition;
 
 // An overlay window's sources by label ("12C", "12C+13C", "13C/12C"), their ranges and its
 // colour set.

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace isolumen {
+
 CountPage countPage(const Plane& plane, std::optional<CountType> as)
 {
     CountPage page;
@@ -74,3 +76,5 @@ bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneReq
         return failed(QStringLiteral("No page was written to %1.").arg(path));
     return writer->commit() || failed(writer->error());
 }
+
+} // namespace isolumen

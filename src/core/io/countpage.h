@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 struct PlaneRequest;
 
 // A plane's values as a page of a count TIFF: in the type the export asks for (see exportType),
@@ -38,3 +40,5 @@ bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneReq
                     int fileBytesPerSample,
                     const std::function<bool(int i, PlanePtr& plane, QString& error)>& planes,
                     QString* error);
+
+} // namespace isolumen

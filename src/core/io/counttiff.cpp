@@ -6,6 +6,8 @@
 #include <cmath>
 #include <tiffio.h>
 
+namespace isolumen {
+
 namespace {
 
 // The file libtiff writes: the temporary file, and the first reason the system gave for a
@@ -13,7 +15,7 @@ namespace {
 struct TiffTarget
 {
     explicit TiffTarget(const QString& path) : replacing(path) {}
-    isolumen::ReplacingFile replacing;
+    ReplacingFile replacing;
     QFile& file = replacing.device();
     QString ioError;
 };
@@ -270,3 +272,5 @@ QString CountTiffWriter::error() const
 {
     return d->error;
 }
+
+} // namespace isolumen

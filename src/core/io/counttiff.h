@@ -5,6 +5,8 @@
 #include <QtGlobal>
 #include <memory>
 
+namespace isolumen {
+
 // The sample types of count pages: unsigned 16 and 32 bit, and 32 and 64 bit floating point
 // (NaN where a page has no value).
 enum class CountType { UInt16, UInt32, Float32, Float64 };
@@ -59,3 +61,5 @@ private:
     struct State;
     std::unique_ptr<State> d;
 };
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <csv.h>
 
+namespace isolumen {
+
 CsvWriter::CsvWriter(QIODevice& device) : m_device(device) {}
 
 void CsvWriter::startCell()
@@ -59,3 +61,5 @@ bool CsvWriter::endRow()
     m_rowHasCells = false;
     return written;
 }
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 class QIODevice;
 class QString;
 
+namespace isolumen {
+
 // Writes comma-separated rows for --stats, --shifts and "Export CSV...", to standard output (a
 // QFile opened on stdout) or a file. Text cells with a comma, a quote, a line break or an
 // outer blank are quoted, inner quotes doubled, by libcsv; other text stays bare; numbers are the
@@ -29,3 +31,5 @@ private:
     QByteArray m_row;
     bool m_rowHasCells = false;
 };
+
+} // namespace isolumen

@@ -9,6 +9,8 @@
 #include <QImageWriter>
 #include <QString>
 
+namespace isolumen {
+
 std::optional<PictureFormat> pictureFormatFor(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -58,7 +60,7 @@ bool writePicture(const QImage& picture, const QString& path, QString* error,
                         .arg(QFileInfo(path).fileName()));
     if (picture.isNull())
         return fail(QStringLiteral("there is no picture."));
-    return isolumen::writeReplacing(
+    return writeReplacing(
         path,
         [&](QIODevice& device, QString* why) {
             if (*format == PictureFormat::Png)
@@ -70,3 +72,5 @@ bool writePicture(const QImage& picture, const QString& path, QString* error,
         },
         error, progress);
 }
+
+} // namespace isolumen

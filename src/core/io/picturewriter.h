@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <optional>
 
-class Progress;
-
 class QImage;
 class QString;
+
+namespace isolumen {
+
+class Progress;
 
 // Picture files as "Save Image As..." and --export write them: the format a file name asks
 // for, and the writing, complete or not at all.
@@ -30,3 +32,5 @@ bool canWritePictures(PictureFormat format);
 // leaves everything as it was when progress is cancelled before the file is in place.
 bool writePicture(const QImage& picture, const QString& path, QString* error = nullptr,
                   const Progress* progress = nullptr);
+
+} // namespace isolumen

@@ -15,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 namespace {
 
 // Chosen by measurement on pictures of smooth fields with and without counting noise through a
@@ -241,3 +243,5 @@ bool writePng(const QImage& picture, QIODevice& device, QString* error)
         return false;
     }
 }
+
+} // namespace isolumen

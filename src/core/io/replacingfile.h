@@ -4,9 +4,9 @@
 #include <QString>
 #include <functional>
 
-class Progress;
-
 namespace isolumen {
+
+class Progress;
 
 // A file written complete or not at all, as QSaveFile writes one, but under a short random
 // name beside its target (a long target name leaves no room for a suffix), so that any name the

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 // Pixels of a ratio without a value because a detector was saturated in either term, each
@@ -517,3 +519,5 @@ QString Acquisition::title(const PlaneRequest& request, const QString& shownName
     const QString name = shownName.isEmpty() ? sourceName(request.source) : shownName;
     return name + QStringLiteral(" (") + layers + QLatin1Char(')');
 }
+
+} // namespace isolumen

@@ -17,6 +17,8 @@
 #include <tuple>
 #include <vector>
 
+namespace isolumen {
+
 class Progress;
 
 // What a window shows: the counts of one species, or a ratio of species or of their sums.
@@ -223,3 +225,5 @@ private:
     mutable quint64 m_useCounter = 0;
     qint64 m_cacheBudget;
 };
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 
 #include <numeric>
 
+namespace isolumen {
+
 int brightestSpecies(const ImFile& file, int layer)
 {
     const int side = file.frameSide().value_or(0);
@@ -89,3 +91,5 @@ std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& req
     alignment.referenceLayer = request.referenceLayer;
     return alignment;
 }
+
+} // namespace isolumen

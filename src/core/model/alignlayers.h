@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 class ImFile;
 class Progress;
 
@@ -38,3 +40,5 @@ struct AlignRequest
 // why).
 std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& request,
                                      Progress* progress, QString* problem);
+
+} // namespace isolumen

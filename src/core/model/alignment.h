@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 // A layer's drift: where its content lies relative to the reference layer, in shown pixels,
 // x to the right and y down. Aligning moves the layer by (-dx, -dy).
 struct Shift
@@ -78,3 +80,5 @@ struct Alignment
         origins[layer - 1] = ShiftOrigin::Hand;
     }
 };
+
+} // namespace isolumen

@@ -2,6 +2,8 @@
 
 #include "core/imfile/imfile.h"
 
+namespace isolumen {
+
 double dwellSeconds(const ImHeader& h, int species)
 {
     const double pixels = double(h.pixelWidth) * h.pixelHeight;
@@ -93,3 +95,5 @@ CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& se
     setup.corrections = std::move(corrections);
     return setup;
 }
+
+} // namespace isolumen

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 class ImFile;
 struct ImHeader;
 
@@ -121,3 +123,5 @@ std::optional<int> recordedDeadTimeNs(const ImHeader& h, int species);
 CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& settings);
 // The same for every file of an open acquisition, each file's layers by its own header.
 CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& settings);
+
+} // namespace isolumen

@@ -20,6 +20,8 @@
 #include <type_traits>
 #include <variant>
 
+namespace isolumen {
+
 namespace {
 
 // Tukey window: flat over the middle half, cosine tapers over a quarter of each side at each end.
@@ -249,12 +251,12 @@ public:
     // The candidate peaks of the correlation of the workspace's layer with the reference, the
     // highest first, and how far the highest stands out of the surface's noise. The low-pass
     // weight has standard deviation sigma (cycles per pixel).
-    std::pair<std::vector<isolumen::PeakCandidate>, double> candidates(Workspace& work,
+    std::pair<std::vector<PeakCandidate>, double> candidates(Workspace& work,
                                                                        double sigma) const
     {
         transform(work, {0, 0}, m_windowX, m_windowY);
         correlate(work, sigma);
-        std::vector<isolumen::PeakCandidate> found = localMaxima(work.real.get());
+        std::vector<PeakCandidate> found = localMaxima(work.real.get());
         return {found, found.empty() ? 0.0 : surfaceConfidence(work.real.get())};
     }
 
@@ -537,7 +539,7 @@ private:
     }
 
     // The kCandidates highest samples above their eight neighbours, highest first, as summits.
-    std::vector<isolumen::PeakCandidate> localMaxima(const float* correlation) const
+    std::vector<PeakCandidate> localMaxima(const float* correlation) const
     {
         const int rows = peakRows();
         const int cols = peakCols();
@@ -577,7 +579,7 @@ private:
                     lowest = maxima.back().first;
             }
         }
-        std::vector<isolumen::PeakCandidate> out;
+        std::vector<PeakCandidate> out;
         for (const auto& [v, i] : maxima) {
             const int r = signedIndex(int(i / cols), rows);
             const int c = signedIndex(int(i % cols), cols);
@@ -600,7 +602,7 @@ private:
         }
         const double mean = sum / double(n);
         const double deviation = std::sqrt(std::max(0.0, squares / double(n) - mean * mean));
-        return isolumen::peakConfidence(peak, mean, deviation, n);
+        return peakConfidence(peak, mean, deviation, n);
     }
 
     int m_side;
@@ -776,20 +778,20 @@ public:
     }
 
     // The counts per pixel that decide the low-pass: the sparser of the bin and the reference.
-    isolumen::LowPass lowPassFor(const Workspace& work) const
+    LowPass lowPassFor(const Workspace& work) const
     {
-        return isolumen::lowPass(std::min(areaMean(work.layer, m_side, m_area), m_referenceCounts));
+        return lowPass(std::min(areaMean(work.layer, m_side, m_area), m_referenceCounts));
     }
 
     // Estimates bin b (already summed into work) against the reference.
     void measureBin(int b, Workspace& work, const PhaseCorrelator& correlator)
     {
-        isolumen::BlockEstimate& e = m_estimates[std::size_t(b)];
+        BlockEstimate& e = m_estimates[std::size_t(b)];
         if (binIsFlat(b)) {
             e.origin = ShiftOrigin::Empty;
             return;
         }
-        const isolumen::LowPass sigma = lowPassFor(work);
+        const LowPass sigma = lowPassFor(work);
         auto [candidates, confidence] = correlator.candidates(work, sigma.coarse);
         e.candidates = std::move(candidates);
         e.confidence = confidence;
@@ -824,7 +826,7 @@ private:
     std::vector<std::vector<int>> m_bins;
     int m_referenceBin = -1;
     double m_referenceCounts = 0;
-    std::vector<isolumen::BlockEstimate> m_estimates;
+    std::vector<BlockEstimate> m_estimates;
     std::atomic<bool> m_stop{false};
 };
 
@@ -841,7 +843,7 @@ QString DriftRun::setReference(PhaseCorrelator& correlator)
     m_referenceCounts = areaMean(work.layer, m_side, m_area);
     if (!correlator.setReference(work))
         return noMemory();
-    isolumen::BlockEstimate& e = m_estimates[std::size_t(m_referenceBin)];
+    BlockEstimate& e = m_estimates[std::size_t(m_referenceBin)];
     e.confidence = 1;
     e.candidates = {{Shift{}, 1.0}};
     return QString();
@@ -896,7 +898,7 @@ QString DriftRun::remeasure(const std::vector<int>& bins, const PhaseCorrelator&
             return QString();
         if (const QString why = sumBin(b, work); !why.isEmpty())
             return why;
-        isolumen::BlockEstimate& e = m_estimates[std::size_t(b)];
+        BlockEstimate& e = m_estimates[std::size_t(b)];
         e.shift =
             correlator.refine(work, e.candidates[std::size_t(e.chosen)].at, lowPassFor(work).fine);
     }
@@ -978,7 +980,7 @@ QString DriftRun::measureOnTemplate(PhaseCorrelator& correlator)
             if (!correlator.allocate(own))
                 throw std::bad_alloc();
             for (qsizetype i = begin; i < end && !cancelled(); ++i) {
-                isolumen::BlockEstimate& e = m_estimates[std::size_t(measured[std::size_t(i)])];
+                BlockEstimate& e = m_estimates[std::size_t(measured[std::size_t(i)])];
                 if (const QString why = sumBin(measured[std::size_t(i)], own); !why.isEmpty()) {
                     const QMutexLocker lock(&failureMutex);
                     failure = why;
@@ -1009,9 +1011,9 @@ DriftEstimate DriftRun::assemble() const
     out.bin = m_bin;
     out.confidences.assign(std::size_t(m_layers), 0.0);
     out.origins.assign(std::size_t(m_layers), ShiftOrigin::Measured);
-    std::vector<isolumen::ShiftPoint> measured;
+    std::vector<ShiftPoint> measured;
     for (std::size_t b = 0; b < m_bins.size(); ++b) {
-        const isolumen::BlockEstimate& e = m_estimates[b];
+        const BlockEstimate& e = m_estimates[b];
         if (e.origin == ShiftOrigin::Measured)
             measured.push_back({e.centre, e.shift});
         for (const int l : m_bins[b]) {
@@ -1021,9 +1023,9 @@ DriftEstimate DriftRun::assemble() const
     }
     // Shifts read from the reference layer itself, which may lie off its bin's centre.
     const Shift offset =
-        isolumen::interpolateShifts(measured, m_layers)[std::size_t(m_options.referenceLayer)];
-    std::vector<isolumen::ShiftPoint> points;
-    for (const isolumen::ShiftPoint& p : measured)
+        interpolateShifts(measured, m_layers)[std::size_t(m_options.referenceLayer)];
+    std::vector<ShiftPoint> points;
+    for (const ShiftPoint& p : measured)
         points.push_back({p.at, {p.shift.dx - offset.dx, p.shift.dy - offset.dy}});
     for (int l = 0; l < m_layers; ++l) {
         if (excluded(l))
@@ -1035,7 +1037,7 @@ DriftEstimate DriftRun::assemble() const
     }
     std::stable_sort(points.begin(), points.end(),
                      [](const auto& a, const auto& b) { return a.at < b.at; });
-    out.shifts = isolumen::interpolateShifts(points, m_layers);
+    out.shifts = interpolateShifts(points, m_layers);
     if (out.origins[std::size_t(m_options.referenceLayer)] != ShiftOrigin::Hand)
         out.shifts[std::size_t(m_options.referenceLayer)] = Shift{};
     return out;
@@ -1056,7 +1058,7 @@ std::optional<DriftEstimate> DriftRun::run(QString* problem)
         int included = 0;
         for (int l = 0; l < m_layers; ++l)
             included += !excluded(l);
-        bin = isolumen::automaticBin(std::get<double>(counts), included);
+        bin = automaticBin(std::get<double>(counts), included);
     }
     if (!makeBins(bin))
         return refuse(QStringLiteral("The reference layer %1 is excluded.")
@@ -1076,12 +1078,12 @@ std::optional<DriftEstimate> DriftRun::run(QString* problem)
         return refuse(why);
     if (cancelled())
         return std::nullopt;
-    const std::vector<int> changed = isolumen::chooseNearestPeaks(m_estimates, m_referenceBin);
+    const std::vector<int> changed = chooseNearestPeaks(m_estimates, m_referenceBin);
     if (const QString why = remeasure(changed, correlator); !why.isEmpty())
         return refuse(why);
     if (cancelled())
         return std::nullopt;
-    isolumen::flagJumps(m_estimates, m_options.maxStep.value_or(m_side / 8.0));
+    flagJumps(m_estimates, m_options.maxStep.value_or(m_side / 8.0));
     if (m_bin > 1) {
         if (const QString why = measureOnTemplate(correlator); !why.isEmpty())
             return refuse(why);
@@ -1129,3 +1131,5 @@ std::optional<DriftEstimate> estimateDrift(int side, int layerCount, const Layer
         return refuse(QStringLiteral("The layers cannot be aligned."));
     }
 }
+
+} // namespace isolumen

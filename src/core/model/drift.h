@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace isolumen {
+
 class Progress;
 
 // Estimating how far the sample drifted between the layers of an acquisition, so that the
@@ -26,7 +28,7 @@ struct DriftOptions
     int referenceLayer = 0;      // 0-based
     std::optional<QRect> region; // shown pixels to align on, clipped to the frame; absent: all
     int bin = 0;                 // layers summed per estimate; 0: chosen from the counts
-    double minConfidence = isolumen::kDefaultMinConfidence; // less sure shifts are interpolated
+    double minConfidence = kDefaultMinConfidence; // less sure shifts are interpolated
     std::optional<double> maxStep; // pixels from the neighbours' shifts; absent: side / 8
     std::vector<bool> excluded;    // by layer (may be shorter): left out, interpolated
     std::vector<std::optional<Shift>> byHand; // by layer (may be shorter): kept as given
@@ -53,3 +55,5 @@ std::optional<DriftEstimate> estimateDrift(int side, int layerCount, const Layer
                                            const DriftOptions& options,
                                            Progress* progress = nullptr,
                                            QString* problem = nullptr);
+
+} // namespace isolumen

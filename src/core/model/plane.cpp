@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+namespace isolumen {
+
 void Plane::findExtremes()
 {
     double lo = std::numeric_limits<double>::infinity();
@@ -42,3 +44,5 @@ void Plane::setExtremes(double lo, double hi)
     if (max == min)
         max += 1;
 }
+
+} // namespace isolumen

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+namespace isolumen {
+
 // One picture's worth of values in shown orientation: side x side values, row-major, the value
 // at shown (x, y) at index y * side + x. Counts keep the file's integer type (a layer of a
 // 2-byte file stays 16-bit), so a window holds a quarter of what doubles would take; values
@@ -44,3 +46,5 @@ struct Plane
 };
 
 using PlanePtr = std::shared_ptr<const Plane>;
+
+} // namespace isolumen

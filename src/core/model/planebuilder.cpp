@@ -12,6 +12,8 @@
 #include <mutex>
 #include <new>
 
+namespace isolumen {
+
 namespace {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -375,3 +377,5 @@ std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& deno
     ratio->findExtremes();
     return ratio;
 }
+
+} // namespace isolumen

@@ -4,8 +4,11 @@
 #include "core/model/ratiospec.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
+
+namespace isolumen {
 
 class ImFile;
 class Progress;
@@ -44,3 +47,5 @@ std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int
 // over a positive denominator is a valid ratio of 0.
 std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
                                        const RatioSpec& terms);
+
+} // namespace isolumen

@@ -2,6 +2,8 @@
 
 #include "core/text/numbertext.h"
 
+namespace isolumen {
+
 namespace {
 
 const QString kTimes = QStringLiteral(" \u00d7");
@@ -130,3 +132,5 @@ QString ratioTermsText(const QString& label)
     }
     return label.left(end);
 }
+
+} // namespace isolumen

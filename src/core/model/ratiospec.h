@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+namespace isolumen {
+
 // How a ratio's value is given: as it is, in atom percent, or as δ against a standard ratio.
 enum class RatioUnit { Plain, Percent, Delta };
 
@@ -49,3 +51,5 @@ QString ratioLabel(const RatioSpec& ratio, const std::function<QString(int)>& na
 
 // The terms' part of a label, without what ratioLabel() adds after it.
 QString ratioTermsText(const QString& label);
+
+} // namespace isolumen

@@ -4,15 +4,15 @@
 #include <optional>
 #include <vector>
 
-class ImFile;
-class Progress;
-struct Alignment;
-
 // The check of an alignment at a glance: for every layer of one species the mean of its rows (a
 // value per x) and the mean of its columns (a value per y), stacked a layer per row. Structure
 // that drifts draws slanted or wavy stripes; aligned layers draw straight ones.
 
 namespace isolumen {
+
+class ImFile;
+class Progress;
+struct Alignment;
 
 struct LayerProfiles
 {

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <optional>
 
+namespace isolumen {
+
 namespace {
 
 constexpr int kMaxSteps = 1000; // loops run while count < 1000: at most 999 steps
@@ -177,3 +179,5 @@ QImage colourBarPicture(const ColourTable& lut, double top, double bottom, bool 
     paintColourBar(p, lut, top, bottom, logScale);
     return bar;
 }
+
+} // namespace isolumen

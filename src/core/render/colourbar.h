@@ -8,6 +8,8 @@
 
 class QPainter;
 
+namespace isolumen {
+
 // The colour bar beside an image: the window's ramp between its high and low caps, and the value
 // axis with ticks and labels, linear or logarithmic.
 
@@ -48,3 +50,5 @@ QImage colourBarPicture(const ColourTable& lut, double top, double bottom, bool 
 // Paints that picture's content, but for its white, with its top left at the painter's origin.
 void paintColourBar(QPainter& painter, const ColourTable& lut, double top, double bottom,
                     bool logScale);
+
+} // namespace isolumen

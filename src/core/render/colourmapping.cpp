@@ -7,6 +7,8 @@
 #include <cmath>
 #include <vector>
 
+namespace isolumen {
+
 namespace {
 
 // Integer samples up to the plane's maximum, below this bound, map through a table of colours
@@ -153,3 +155,5 @@ QImage imagePicture(const Plane& plane, double min, double max, const ColourTabl
     drawImagePicture(plane, min, max, lut, noValue, picture.rect(), picture, QPoint(0, 0));
     return picture;
 }
+
+} // namespace isolumen

@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+namespace isolumen {
+
 struct Plane;
 
 // How a value becomes an entry of a window's colour table, and the false-colour picture of a
@@ -35,3 +37,5 @@ QImage imagePicture(const Plane& plane, double min, double max, const ColourTabl
 // into its backing store: no picture of its own to keep, and every pixel written once.
 void drawImagePicture(const Plane& plane, double min, double max, const ColourTable& lut,
                       QRgb noValue, const QRect& area, QImage& target, const QPoint& at);
+
+} // namespace isolumen

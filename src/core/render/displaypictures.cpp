@@ -10,6 +10,8 @@
 
 #include <QPainter>
 
+namespace isolumen {
+
 std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
                                                double micronSize, bool withImage)
 {
@@ -78,3 +80,5 @@ QImage figurePicture(const DisplayPictures& pictures, int side)
     p.drawImage(figureScalePlace(side), pictures.scale);
     return figure;
 }
+
+} // namespace isolumen

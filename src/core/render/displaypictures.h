@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+namespace isolumen {
+
 struct DisplaySettings;
 struct Plane;
 struct PlaneResult;
@@ -46,3 +48,5 @@ constexpr int kColourBarCanvasHeight = 266;
 // The window's canvases composed on white at their places, the button row left blank; the
 // pictures are drawn in the window's stacking order (image, colour bar, scale bar) and clipped.
 QImage figurePicture(const DisplayPictures& pictures, int side);
+
+} // namespace isolumen

@@ -3,6 +3,8 @@
 #include "core/model/plane.h"
 #include "core/text/numbertext.h"
 
+namespace isolumen {
+
 namespace {
 
 QRgb opaque(QRgb c)
@@ -42,7 +44,7 @@ ColourChoice colours(const DisplaySettings& s)
 void settleDisplayRange(DisplaySettings& s, const Plane& plane, const QString& minFieldText,
                         const QString& maxFieldText, const Region* region)
 {
-    const auto [bottom, top] = isolumen::automaticRange(plane, s.autoRange, region);
+    const auto [bottom, top] = automaticRange(plane, s.autoRange, region);
     s.maxValue = s.autoMax ? top : leadingNumber(maxFieldText);
     s.minValue = s.autoMin ? bottom : leadingNumber(minFieldText);
 }
@@ -51,3 +53,5 @@ QString colourButtonCaption(int table)
 {
     return QStringLiteral("Color T: ") + QString::number(table + 1);
 }
+
+} // namespace isolumen

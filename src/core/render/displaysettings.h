@@ -6,6 +6,8 @@
 #include <QRgb>
 #include <QString>
 
+namespace isolumen {
+
 struct Plane;
 struct Region;
 
@@ -37,7 +39,7 @@ struct DisplaySettings
     bool logScale = false; // the value axis is logarithmic; image pixels never depend on it
     bool autoMin = true;   // the bottom of the display range follows the plane's minimum
     bool autoMax = true;   // the top follows the plane's maximum
-    isolumen::AutoRangeChoice autoRange; // what the automatic limits follow
+    AutoRangeChoice autoRange; // what the automatic limits follow
     double minValue = 0;                 // value at the bottom of the colour ramp
     double maxValue = 0;                 // value at the top of the colour ramp
     int table = kDefaultTable;
@@ -58,10 +60,12 @@ bool setColours(DisplaySettings& s, const ColourChoice& choice);
 ColourChoice colours(const DisplaySettings& s);
 
 // Settles the display range for a freshly loaded plane: a limit in automatic mode becomes the
-// automatic range's end (isolumen::automaticRange, with the selected region if any), a manual
+// automatic range's end (automaticRange, with the selected region if any), a manual
 // one the number in its field's text (0 when the text is not a number).
 void settleDisplayRange(DisplaySettings& s, const Plane& plane, const QString& minFieldText,
                         const QString& maxFieldText, const Region* region = nullptr);
 
 // Caption of the window's colour button for a table index: "Color T: 10" for index 9.
 QString colourButtonCaption(int table);
+
+} // namespace isolumen

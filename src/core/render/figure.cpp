@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 constexpr int kMargin = 20;        // white kept around the figure's content
@@ -299,7 +301,7 @@ bool writeFigure(const FigureContent& content, const FigureOptions& options, con
             return fail(QStringLiteral("not enough memory for the picture."));
         return writePicture(picture, path, error, progress);
     }
-    return isolumen::writeReplacing(
+    return writeReplacing(
         path,
         [&](QIODevice& device, QString* why) {
             if (writeVector(content, options, path, device))
@@ -309,3 +311,5 @@ bool writeFigure(const FigureContent& content, const FigureOptions& options, con
         },
         error, progress);
 }
+
+} // namespace isolumen

@@ -11,8 +11,11 @@
 #include <QString>
 #include <optional>
 
-class Progress;
 class QPainter;
+
+namespace isolumen {
+
+class Progress;
 
 // A figure for a paper: an image window's picture with its colour bar and value axis (or, for a
 // composite of channels, a legend of them), its scale bar, region outlines and a title, laid out
@@ -93,3 +96,5 @@ bool isVectorFigureFileName(const QString& path);
 // and with everything as it was when progress is cancelled before the file is in place.
 bool writeFigure(const FigureContent& content, const FigureOptions& options, const QString& path,
                  QString* error = nullptr, const Progress* progress = nullptr);
+
+} // namespace isolumen

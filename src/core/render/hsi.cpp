@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 double brightnessCount(double n, double d, HsiBrightness mode)
@@ -95,3 +97,5 @@ std::optional<HsiBrightness> hsiBrightnessNamed(const QString& name)
         return HsiBrightness::Mean;
     return std::nullopt;
 }
+
+} // namespace isolumen

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <optional>
 
+namespace isolumen {
+
 struct Plane;
 struct PlaneResult;
 
@@ -33,3 +35,5 @@ QImage hsiPicture(const PlaneResult& ratio, double rMin, double rMax, HsiBrightn
 
 // The brightness mode named on the command line: den, num, max or mean.
 std::optional<HsiBrightness> hsiBrightnessNamed(const QString& name);
+
+} // namespace isolumen

@@ -12,9 +12,9 @@
 #include <utility>
 #include <variant>
 
-struct Plane;
-
 namespace isolumen {
+
+struct Plane;
 
 // Composite pictures of two or three sources, each drawn in a colour of its own.
 

@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 
+namespace isolumen {
+
 QString chooseSansSerif(const QStringList& installed, const QString& platformSansSerif)
 {
     static const char* const preferred[] = {"Geneva", "Arial", "Verdana", "Helvetica", "Monaco"};
@@ -38,3 +40,5 @@ QFont pictureFont(int textSize)
     font.setPixelSize(textSize + 1);
     return font;
 }
+
+} // namespace isolumen

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace isolumen {
+
 // The font of the text drawn into pictures (axis labels, scale bar).
 
 // The family for picture text among the installed ones: the first installed of the preferred
@@ -17,3 +19,5 @@ QString sansSerifFamily();
 
 // The font picture labels are drawn in: glyphs of textSize + 1 pixels of the sans-serif family.
 QFont pictureFont(int textSize);
+
+} // namespace isolumen

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <cmath>
 
+namespace isolumen {
+
 std::optional<ScaleBarLength> scaleBarLength(double micronSize, int side)
 {
     if (!(micronSize > 0) || !std::isfinite(micronSize) || side <= 0)
@@ -57,3 +59,5 @@ ScalePicture scalePicture(double micronSize, int side)
         result.problem = QStringLiteral("Scale bar problem.");
     return result;
 }
+
+} // namespace isolumen

@@ -6,6 +6,8 @@
 
 class QPainter;
 
+namespace isolumen {
+
 // The scale bar under an image: a grey bar of a round length (1, 2 or 5 times a power of ten
 // micrometres) close to 60 image pixels, with that length written beside it.
 
@@ -37,3 +39,5 @@ ScalePicture scalePicture(double micronSize, int side);
 // Paints that picture's bar and label with its top left at the painter's origin; false, having
 // painted nothing, when there is no bar.
 bool paintScaleBar(QPainter& painter, double micronSize, int side);
+
+} // namespace isolumen

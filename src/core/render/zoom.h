@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 #include <functional>
+#include <utility>
 
 namespace isolumen {
 

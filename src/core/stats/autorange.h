@@ -3,10 +3,10 @@
 #include <optional>
 #include <utility>
 
+namespace isolumen {
+
 struct Plane;
 struct Region;
-
-namespace isolumen {
 
 // Where the automatic display range comes from.
 enum class AutoRange {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace isolumen {
+
 StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
                   const std::vector<qint64>& pixels, double micronsPerPixel)
 {
@@ -94,3 +96,5 @@ LineProfile lineProfile(const Plane& plane, const QPointF& a, const QPointF& b, 
     }
     return profile;
 }
+
+} // namespace isolumen

@@ -7,6 +7,10 @@
 #include <QList>
 #include <QPointF>
 #include <optional>
+#include <utility>
+#include <vector>
+
+namespace isolumen {
 
 class Progress;
 
@@ -46,3 +50,5 @@ struct LineProfile
 };
 LineProfile lineProfile(const Plane& plane, const QPointF& a, const QPointF& b, double width,
                         double micronsPerPixel);
+
+} // namespace isolumen

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace isolumen {
+
 bool Region::contains(const QPointF& p) const
 {
     switch (shape) {
@@ -354,3 +356,5 @@ void numberRegions(QList<Region>& regions, int& nextId)
         taken.insert(r.id);
     }
 }
+
+} // namespace isolumen

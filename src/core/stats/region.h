@@ -10,6 +10,8 @@
 
 class QJsonArray;
 
+namespace isolumen {
+
 // A region of interest in shown coordinates (x from the left, y from the top, one unit per
 // pixel). A pixel belongs to a region when its centre (x + 0.5, y + 0.5) lies inside the shape.
 // A centre exactly on the outline counts as the point just right of it would (and, where the
@@ -57,3 +59,5 @@ std::optional<QList<Region>> regionsFromJsonArray(const QJsonArray& list, QStrin
 // Gives every region without an id, or with one taken before it in the list, the next free id
 // from nextId on; nextId ends beyond every id of the list.
 void numberRegions(QList<Region>& regions, int& nextId);
+
+} // namespace isolumen

@@ -7,9 +7,9 @@
 #include <limits>
 #include <vector>
 
-struct Plane;
-
 namespace isolumen {
+
+struct Plane;
 
 // What "Find Regions" looks for in a plane: bright objects (cells) on a darker background.
 struct SegmentationOptions

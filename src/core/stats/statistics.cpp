@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+namespace isolumen {
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -146,3 +148,5 @@ Histogram histogram(const std::vector<double>& values, int bins, double from, do
     }
     return h;
 }
+
+} // namespace isolumen

@@ -3,6 +3,8 @@
 #include <QtGlobal>
 #include <vector>
 
+namespace isolumen {
+
 struct Plane;
 struct RatioSpec;
 
@@ -62,3 +64,5 @@ Histogram histogram(const std::vector<double>& values, int bins, double from, do
 // fewest that will do, with edges at half-integers: every bin holds as many whole numbers as the
 // next, so that none stands empty between two full ones.
 Histogram wholeNumberHistogram(const std::vector<double>& values, int maxBins);
+
+} // namespace isolumen

@@ -9,9 +9,9 @@
 #include <optional>
 #include <variant>
 
-class Progress;
-
 namespace isolumen {
+
+class Progress;
 
 // A cell of a region table: empty, text, or a number kept exactly.
 using TableCell = std::variant<std::monostate, QString, double>;

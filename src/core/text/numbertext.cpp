@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+namespace isolumen {
+
 namespace {
 
 // Inserts a comma between groups of three digits of an unsigned digit string.
@@ -184,3 +186,5 @@ double nextLogStep(double v, bool* malformed)
     }
     return leadingNumber(r);
 }
+
+} // namespace isolumen

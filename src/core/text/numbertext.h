@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace isolumen {
+
 // The number texts the viewer shows and reads. Every shown value goes through these, so they
 // follow one set of rules: "." is the decimal point whatever the user's locale, and values that
 // are not numbers show as "-" rather than as a misleading figure.
@@ -48,3 +50,5 @@ QString nthField(const QString& text, const QString& separator, int n);
 // A text that does not start with a digit (a negative value) sets *malformed, when given, and
 // its remaining digits count as later ones (-2 gives 0).
 double nextLogStep(double v, bool* malformed = nullptr);
+
+} // namespace isolumen
