@@ -97,22 +97,20 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
     Acquisition acquisition;
     // Each page is asked for once: a sum is written and let go.
     acquisition.setSumCacheBudget(0);
-    if (std::optional<Failure> f = openForMode(acquisition, path, session.warn()))
-        return session.fail(*f);
+    if (Result<> f = openForMode(acquisition, path, session.warn()); !f)
+        return session.fail(f.error());
     if (readsFile(path, out))
         return session.fail(QStringLiteral("The counts would replace the .im file: %1").arg(out));
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, session.warn()))
-        return session.fail(*f);
-    const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&sources))
-        return session.fail(*f);
-    const std::variant<QList<std::pair<int, int>>, Failure> layers =
-        chosenLayers(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&layers))
-        return session.fail(*f);
+    if (Result<> f = applyChoice(choice, acquisition, session.warn()); !f)
+        return session.fail(f.error());
+    const Result<QList<PlaneSource>> sources = chosenSources(choice, acquisition);
+    if (!sources)
+        return session.fail(sources.error());
+    const Result<QList<std::pair<int, int>>> layers = chosenLayers(choice, acquisition);
+    if (!layers)
+        return session.fail(layers.error());
     if (std::optional<QString> why =
-            writeCounts(out, acquisition, choice, std::get<QList<PlaneSource>>(sources),
-                        std::get<QList<std::pair<int, int>>>(layers), session.warn()))
+            writeCounts(out, acquisition, choice, *sources, *layers, session.warn()))
         return session.fail(*why);
     return 0;
 }

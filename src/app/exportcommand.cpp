@@ -71,7 +71,7 @@ struct ExportRequest
 };
 
 // What --layout, --outlines and --title ask for, and whether the picture format suits them.
-std::optional<Failure> readFigureOptions(const QCommandLineParser& parser, ExportRequest& r)
+Result<> readFigureOptions(const QCommandLineParser& parser, ExportRequest& r)
 {
     const QString layout = parser.isSet(kLayout) ? parser.value(kLayout) : QStringLiteral("image");
     if (layout != QLatin1String("image") && layout != QLatin1String("figure"))
@@ -90,9 +90,8 @@ std::optional<Failure> readFigureOptions(const QCommandLineParser& parser, Expor
         if (parser.isSet(QLatin1String(name)) && !parser.isSet(kOutlines))
             return Failure{QStringLiteral("--%1 goes with --outlines.").arg(QLatin1String(name))};
     }
-    if (const auto finding = readRegionFinding(parser);
-        const Failure* f = std::get_if<Failure>(&finding))
-        return *f;
+    if (const auto finding = readRegionFinding(parser); !finding)
+        return finding.error();
     if (parser.isSet(kOutlines)) {
         if (!regionsGiven(parser))
             return Failure{QStringLiteral("--outlines needs regions: --roi, --rois FILE.json, "
@@ -101,19 +100,19 @@ std::optional<Failure> readFigureOptions(const QCommandLineParser& parser, Expor
         r.figureOptions.outlines = FigureOutlines::Numbers;
     }
     r.figureOptions.title = parser.value(kTitle);
-    return std::nullopt;
+    return {};
 }
 
 // The picture to write and the file it shows.
-std::optional<Failure> readFiles(const QCommandLineParser& parser, ExportRequest& r)
+Result<> readFiles(const QCommandLineParser& parser, ExportRequest& r)
 {
     r.out = parser.value(kExport);
     if (r.out.isEmpty())
         return Failure{QStringLiteral("--export needs the name of the picture to write.")};
-    std::variant<QString, Failure> in = onlyFile(parser, QStringLiteral("--export"));
-    if (const Failure* f = std::get_if<Failure>(&in))
-        return *f;
-    r.in = std::get<QString>(in);
+    Result<QString> in = onlyFile(parser, QStringLiteral("--export"));
+    if (!in)
+        return in.error();
+    r.in = *in;
     const std::optional<PictureFormat> format = pictureFormatFor(r.out);
     if (!format && !isVectorFigureFileName(r.out))
         return Failure{QStringLiteral("Cannot tell the picture format of %1: use .png, .tif, "
@@ -123,11 +122,11 @@ std::optional<Failure> readFiles(const QCommandLineParser& parser, ExportRequest
     if (format && !canWritePictures(*format))
         return Failure{QStringLiteral("This build cannot write %1 pictures.")
                            .arg(QString::fromLatin1(pictureFormatName(*format)))};
-    return std::nullopt;
+    return {};
 }
 
 // --table, --low and --high.
-std::optional<Failure> readColours(const QCommandLineParser& parser, ExportRequest& r)
+Result<> readColours(const QCommandLineParser& parser, ExportRequest& r)
 {
     int table = DisplaySettings::kDefaultTable + 1;
     if (parser.isSet(kTable)) {
@@ -150,11 +149,11 @@ std::optional<Failure> readColours(const QCommandLineParser& parser, ExportReque
         *into = *c;
     }
     setColours(r.settings, colours);
-    return std::nullopt;
+    return {};
 }
 
 // --log, --auto-percentile, --min and --max.
-std::optional<Failure> readRange(const QCommandLineParser& parser, ExportRequest& r)
+Result<> readRange(const QCommandLineParser& parser, ExportRequest& r)
 {
     r.settings.logScale = parser.isSet(kLog);
     if (parser.isSet(kAutoPercentile)) {
@@ -174,18 +173,18 @@ std::optional<Failure> readRange(const QCommandLineParser& parser, ExportRequest
         if (parser.isSet(name) && !realNumber(parser.value(name)))
             return Failure{QStringLiteral("--%1 needs a number: %2").arg(name, parser.value(name))};
     }
-    return std::nullopt;
+    return {};
 }
 
 // --hsi with its brightness and the ratio's range as the hue range.
-std::optional<Failure> readHsi(const QCommandLineParser& parser, ExportRequest& r)
+Result<> readHsi(const QCommandLineParser& parser, ExportRequest& r)
 {
     if (!parser.isSet(kHsi)) {
         for (const QString& name : {kRMin, kRMax, kHsiBrightness}) {
             if (parser.isSet(name))
                 return Failure{QStringLiteral("--%1 goes with --hsi.").arg(name)};
         }
-        return std::nullopt;
+        return {};
     }
     if (!r.planes.ratio)
         return Failure{QStringLiteral("--hsi shows a ratio: give --ratio N/D.")};
@@ -202,70 +201,65 @@ std::optional<Failure> readHsi(const QCommandLineParser& parser, ExportRequest& 
             *text = parser.value(name);
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // The options, checked without touching any file.
-std::variant<ExportRequest, Failure> readOptions(const QCommandLineParser& parser)
+Result<ExportRequest> readOptions(const QCommandLineParser& parser)
 {
     ExportRequest r;
-    if (std::optional<Failure> f = readFiles(parser, r))
-        return *f;
-    std::variant<PlaneChoice, Failure> planes = readPlaneChoice(parser, AllSpecies::Refused);
-    if (const Failure* f = std::get_if<Failure>(&planes))
-        return *f;
-    r.planes = std::get<PlaneChoice>(planes);
+    if (Result<> f = readFiles(parser, r); !f)
+        return f.error();
+    Result<PlaneChoice> planes = readPlaneChoice(parser, AllSpecies::Refused);
+    if (!planes)
+        return planes.error();
+    r.planes = *planes;
     if (r.planes.layers && !r.planes.sum)
         return Failure{QStringLiteral("A picture shows one plane: --layers needs --sum.")};
     for (const auto read : {readColours, readRange, readHsi, readFigureOptions}) {
-        if (std::optional<Failure> f = read(parser, r))
-            return *f;
+        if (Result<> f = read(parser, r); !f)
+            return f.error();
     }
     return r;
 }
 
 // The regions a figure outlines, kept where --save-regions says too.
-std::optional<Failure> outlinedRegions(FigureContent& content, const QCommandLineParser& parser,
-                                       const ExportRequest& r, const Acquisition& acquisition)
+Result<> outlinedRegions(FigureContent& content, const QCommandLineParser& parser,
+                         const ExportRequest& r, const Acquisition& acquisition)
 {
-    std::variant<QList<Region>, Failure> regions =
-        modeRegions(parser, r.planes, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&regions))
-        return *f;
-    content.regions = std::get<QList<Region>>(regions);
+    Result<QList<Region>> regions = modeRegions(parser, r.planes, acquisition);
+    if (!regions)
+        return regions.error();
+    content.regions = *regions;
     return saveRegionsOption(parser, content.regions);
 }
 
 // The picture an image window of the request would show, drawn by the window's own cores,
 // with what a figure of it shows besides.
-std::variant<FigureContent, Failure> drawPicture(ExportRequest& r, const QCommandLineParser& parser,
-                                                 QTextStream& err)
+Result<FigureContent> drawPicture(ExportRequest& r, const QCommandLineParser& parser,
+                                  QTextStream& err)
 {
     Acquisition acquisition;
-    if (std::optional<Failure> f =
-            openForMode(acquisition, r.in, [&](const QString& m) { err << m << Qt::endl; }))
-        return *f;
     const auto warn = [&](const QString& m) { err << m << Qt::endl; };
-    if (std::optional<Failure> f = applyChoice(r.planes, acquisition, warn))
-        return *f;
+    if (Result<> f = openForMode(acquisition, r.in, warn); !f)
+        return f.error();
+    if (Result<> f = applyChoice(r.planes, acquisition, warn); !f)
+        return f.error();
     if (isOverlayRequested(parser)) {
-        std::variant<QImage, Failure> overlay =
-            overlayPictureOf(parser, r.planes, acquisition);
-        if (const Failure* f = std::get_if<Failure>(&overlay))
-            return *f;
-        return FigureContent{std::get<QImage>(overlay), {}, {}, 0, {}};
+        Result<QImage> overlay = overlayPictureOf(parser, r.planes, acquisition);
+        if (!overlay)
+            return overlay.error();
+        return FigureContent{*overlay, {}, {}, 0, {}};
     }
-    const std::variant<QList<PlaneSource>, Failure> sources = chosenSources(r.planes, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&sources))
-        return *f;
-    const std::variant<QList<std::pair<int, int>>, Failure> layers =
-        chosenLayers(r.planes, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&layers))
-        return *f;
+    const Result<QList<PlaneSource>> sources = chosenSources(r.planes, acquisition);
+    if (!sources)
+        return sources.error();
+    const Result<QList<std::pair<int, int>>> layers = chosenLayers(r.planes, acquisition);
+    if (!layers)
+        return layers.error();
 
-    PlaneRequest request = acquisition.request(std::get<QList<PlaneSource>>(sources).first());
-    std::tie(request.firstLayer, request.lastLayer) =
-        std::get<QList<std::pair<int, int>>>(layers).first();
+    PlaneRequest request = acquisition.request(sources->first());
+    std::tie(request.firstLayer, request.lastLayer) = layers->first();
     const PlaneResult planes = acquisition.plane(request);
     if (!planes.shown)
         return Failure{planes.error};
@@ -293,13 +287,13 @@ std::variant<FigureContent, Failure> drawPicture(ExportRequest& r, const QComman
                           micronSize,
                           {}};
     if (r.figureOptions.outlines != FigureOutlines::None) {
-        if (std::optional<Failure> f = outlinedRegions(content, parser, r, acquisition))
-            return *f;
+        if (Result<> f = outlinedRegions(content, parser, r, acquisition); !f)
+            return f.error();
     }
     return content;
 }
 
-std::optional<Failure> save(const FigureContent& content, const ExportRequest& r)
+Result<> save(const FigureContent& content, const ExportRequest& r)
 {
     if (readsFile(r.in, r.out))
         return Failure{
@@ -310,7 +304,7 @@ std::optional<Failure> save(const FigureContent& content, const ExportRequest& r
                                   : writePicture(content.picture, r.out, &error);
     if (!written)
         return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, error)};
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -379,17 +373,17 @@ bool isExportRequested(const QCommandLineParser& parser)
 int runExport(const QCommandLineParser& parser, QTextStream& err)
 {
     const ModeSession session(parser, err);
-    std::variant<ExportRequest, Failure> request = readOptions(parser);
-    if (const Failure* f = std::get_if<Failure>(&request))
-        return session.fail(*f);
-    ExportRequest& r = std::get<ExportRequest>(request);
-    if (const std::optional<Failure> f = overlayOptionsProblem(parser))
-        return session.fail(*f);
-    const std::variant<FigureContent, Failure> picture = drawPicture(r, parser, err);
-    if (const Failure* f = std::get_if<Failure>(&picture))
-        return session.fail(*f);
-    if (const std::optional<Failure> f = save(std::get<FigureContent>(picture), r))
-        return session.fail(*f);
+    Result<ExportRequest> request = readOptions(parser);
+    if (!request)
+        return session.fail(request.error());
+    ExportRequest& r = *request;
+    if (const Result<> f = overlayOptionsProblem(parser); !f)
+        return session.fail(f.error());
+    const Result<FigureContent> picture = drawPicture(r, parser, err);
+    if (!picture)
+        return session.fail(picture.error());
+    if (const Result<> f = save(*picture, r); !f)
+        return session.fail(f.error());
     return 0;
 }
 

@@ -11,12 +11,12 @@ namespace isolumen {
 int printInfo(const QString& path, QTextStream& out, QTextStream& err)
 {
     Acquisition acquisition;
-    const std::variant<ImFile::Status, Failure> opened = openFile(acquisition, path);
-    if (const Failure* f = std::get_if<Failure>(&opened)) {
-        err << f->message << Qt::endl;
+    const Result<ImFile::Status> opened = openFile(acquisition, path);
+    if (!opened) {
+        err << opened.error().message << Qt::endl;
         return 2;
     }
-    const ImFile::Status status = std::get<ImFile::Status>(opened);
+    const ImFile::Status status = *opened;
     if (status == ImFile::Status::Unusable) {
         err << acquisition.errorString() << Qt::endl;
         return 2;

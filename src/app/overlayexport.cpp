@@ -28,7 +28,7 @@ const QStringList kSingleSourceOptions = {QStringLiteral("species"),
                                           QStringLiteral("layout"),
                                           QStringLiteral("auto-percentile")};
 
-std::variant<QList<OverlaySource>, Failure> overlaySources(const QCommandLineParser& parser)
+Result<QList<OverlaySource>> overlaySources(const QCommandLineParser& parser)
 {
     const QStringList texts = parser.value(kOverlay).split(QLatin1Char(','));
     if (texts.size() < 2 || texts.size() > 3)
@@ -86,14 +86,14 @@ bool isOverlayRequested(const QCommandLineParser& parser)
     return parser.isSet(kOverlay);
 }
 
-std::optional<Failure> overlayOptionsProblem(const QCommandLineParser& parser)
+Result<> overlayOptionsProblem(const QCommandLineParser& parser)
 {
     if (!parser.isSet(kOverlay)) {
         for (const QString& name : {kOverlayColours, kOverlayRange}) {
             if (parser.isSet(name))
                 return Failure{QStringLiteral("--%1 goes with --overlay.").arg(name)};
         }
-        return std::nullopt;
+        return {};
     }
     for (const QString& name : kSingleSourceOptions) {
         if (parser.isSet(name))
@@ -104,26 +104,24 @@ std::optional<Failure> overlayOptionsProblem(const QCommandLineParser& parser)
         colours != QLatin1String("mgc"))
         return Failure{QStringLiteral("--overlay-colours needs rgb or mgc: %1").arg(colours)};
     const auto sources = overlaySources(parser);
-    if (const Failure* f = std::get_if<Failure>(&sources))
-        return *f;
-    return std::nullopt;
+    if (!sources)
+        return sources.error();
+    return {};
 }
 
-std::variant<QImage, Failure> overlayPictureOf(const QCommandLineParser& parser,
-                                               const PlaneChoice& choice,
-                                               const Acquisition& acquisition)
+Result<QImage> overlayPictureOf(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                const Acquisition& acquisition)
 {
     const auto sources = overlaySources(parser);
-    if (const Failure* f = std::get_if<Failure>(&sources))
-        return *f;
+    if (!sources)
+        return sources.error();
     const auto layers = chosenLayers(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&layers))
-        return *f;
-    const OverlaySpec spec{std::get<QList<OverlaySource>>(sources),
-                           parser.value(kOverlayColours) == QLatin1String("mgc")
-                               ? OverlayColours::MagentaGreenCyan
-                               : OverlayColours::RedGreenBlue};
-    const auto planes = overlayPlanes(spec, std::get<0>(layers).first(), acquisition);
+    if (!layers)
+        return layers.error();
+    const OverlaySpec spec{*sources, parser.value(kOverlayColours) == QLatin1String("mgc")
+                                         ? OverlayColours::MagentaGreenCyan
+                                         : OverlayColours::RedGreenBlue};
+    const auto planes = overlayPlanes(spec, layers->first(), acquisition);
     if (const QString* problem = std::get_if<QString>(&planes))
         return Failure{*problem};
     const QList<OverlayChannel> channels = overlayChannels(spec, std::get<QList<PlanePtr>>(planes));

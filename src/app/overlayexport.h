@@ -18,11 +18,10 @@ void addOverlayOptions(QCommandLineParser& parser);
 bool isOverlayRequested(const QCommandLineParser& parser);
 
 // Why the options around --overlay do not fit it, checked before any file is read.
-std::optional<Failure> overlayOptionsProblem(const QCommandLineParser& parser);
+Result<> overlayOptionsProblem(const QCommandLineParser& parser);
 
 // The overlay picture, side x side pixels, for the open acquisition with the choice in force.
-std::variant<QImage, Failure> overlayPictureOf(const QCommandLineParser& parser,
-                                               const PlaneChoice& choice,
-                                               const Acquisition& acquisition);
+Result<QImage> overlayPictureOf(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                const Acquisition& acquisition);
 
 } // namespace isolumen

@@ -97,7 +97,7 @@ std::optional<QRect> regionOption(const QString& text)
     return QRect(*x, *y, *w, *h);
 }
 
-std::optional<Failure> readAlignmentOptions(const QCommandLineParser& parser, PlaneChoice& c)
+Result<> readAlignmentOptions(const QCommandLineParser& parser, PlaneChoice& c)
 {
     const auto value = [&](const QString& name) { return parser.value(name); };
     AlignmentSettings& s = c.alignSettings;
@@ -127,7 +127,7 @@ std::optional<Failure> readAlignmentOptions(const QCommandLineParser& parser, Pl
                 QStringLiteral("--exclude needs layers from 1, as 3,7-9: %1").arg(value(kExclude))};
         c.excluded = *layers;
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -165,12 +165,12 @@ void addQsaOptions(QCommandLineParser& parser)
 }
 
 // The QSA options, read without the file.
-std::optional<Failure> readQsa(const QCommandLineParser& parser, PlaneChoice& c)
+Result<> readQsa(const QCommandLineParser& parser, PlaneChoice& c)
 {
     if (parser.isSet(kQsaBeta) != parser.isSet(kCurrentPa))
         return Failure{QStringLiteral("QSA needs both --qsa-beta LABEL=B and --current-pa I.")};
     if (!parser.isSet(kQsaBeta))
-        return std::nullopt;
+        return {};
     const std::optional<double> current = realNumber(parser.value(kCurrentPa));
     if (!current || *current <= 0)
         return Failure{QStringLiteral("--current-pa needs a primary current in pA above 0: %1")
@@ -187,12 +187,12 @@ std::optional<Failure> readQsa(const QCommandLineParser& parser, PlaneChoice& c)
     }
     c.corrections.qsa = true;
     c.corrections.primaryCurrentPa = *current;
-    return std::nullopt;
+    return {};
 }
 
 // The species (0-based) a --qsa-beta name stands for: a label of the file, else a number.
 // Labels are compared without the blanks around them, which some files pad them with.
-std::variant<int, Failure> qsaSpecies(const QString& name, const ImHeader& h)
+Result<int> qsaSpecies(const QString& name, const ImHeader& h)
 {
     QStringList labels;
     for (const QString& label : h.species)
@@ -212,15 +212,14 @@ std::variant<int, Failure> qsaSpecies(const QString& name, const ImHeader& h)
 }
 
 // The choice's corrections with the beta of each species the file names.
-std::variant<CorrectionSettings, Failure> correctionsFor(const PlaneChoice& choice,
-                                                         const ImHeader& h)
+Result<CorrectionSettings> correctionsFor(const PlaneChoice& choice, const ImHeader& h)
 {
     CorrectionSettings settings = choice.corrections;
     for (const auto& [name, beta] : choice.qsaBeta) {
-        const std::variant<int, Failure> species = qsaSpecies(name, h);
-        if (const Failure* f = std::get_if<Failure>(&species))
-            return *f;
-        const int s = std::get<int>(species);
+        const Result<int> species = qsaSpecies(name, h);
+        if (!species)
+            return species.error();
+        const int s = *species;
         if (settings.qsaBeta.contains(s))
             return Failure{QStringLiteral("--qsa-beta gives species %1 (%2) twice.")
                                .arg(s + 1)
@@ -294,7 +293,7 @@ void addPlaneOptions(QCommandLineParser& parser)
 namespace {
 
 // --percent or --delta R_STD: the unit of the ratio's value.
-std::optional<Failure> readRatioUnit(const QCommandLineParser& parser, RatioSpec& ratio)
+Result<> readRatioUnit(const QCommandLineParser& parser, RatioSpec& ratio)
 {
     if (parser.isSet(kPercent) && parser.isSet(kDelta))
         return Failure{QStringLiteral("Give either --percent or --delta, not both.")};
@@ -308,11 +307,11 @@ std::optional<Failure> readRatioUnit(const QCommandLineParser& parser, RatioSpec
         ratio.unit = RatioUnit::Delta;
         ratio.standard = *standard;
     }
-    return std::nullopt;
+    return {};
 }
 
 // --ratio (each one given) with its scale, thresholds and unit.
-std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
+Result<> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
 {
     if (parser.isSet(kRatio)) {
         if (parser.isSet(kSpecies))
@@ -334,8 +333,8 @@ std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice&
                              parser.value(name))};
             *into = *v;
         }
-        if (std::optional<Failure> f = readRatioUnit(parser, ratio))
-            return *f;
+        if (Result<> f = readRatioUnit(parser, ratio); !f)
+            return f.error();
         // Every --ratio (a study takes several), with the same scale, thresholds and unit.
         for (const QString& text : parser.values(kRatio)) {
             QString why;
@@ -356,14 +355,13 @@ std::optional<Failure> readRatios(const QCommandLineParser& parser, PlaneChoice&
                 return Failure{QStringLiteral("--%1 goes with --ratio.").arg(name)};
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 constexpr int kMostNumber = std::numeric_limits<int>::max();
 
 // --species, --plane, --layers and --sum.
-std::optional<Failure> readPlanes(const QCommandLineParser& parser, AllSpecies allSpecies,
-                                  PlaneChoice& c)
+Result<> readPlanes(const QCommandLineParser& parser, AllSpecies allSpecies, PlaneChoice& c)
 {
     const bool allowAllSpecies = allSpecies == AllSpecies::Accepted;
     if (parser.isSet(kSpecies)) {
@@ -392,11 +390,11 @@ std::optional<Failure> readPlanes(const QCommandLineParser& parser, AllSpecies a
     c.sum = parser.isSet(kSum);
     if (c.sum && c.plane)
         return Failure{QStringLiteral("--sum adds layers: give --layers A-B, not --plane.")};
-    return std::nullopt;
+    return {};
 }
 
 // --deadtime, --deadtime-ns and the QSA correction.
-std::optional<Failure> readCorrections(const QCommandLineParser& parser, PlaneChoice& c)
+Result<> readCorrections(const QCommandLineParser& parser, PlaneChoice& c)
 {
     if (parser.isSet(kDeadTime) && parser.isSet(kDeadTimeNs))
         return Failure{QStringLiteral("Give either --deadtime or --deadtime-ns, not both.")};
@@ -413,7 +411,7 @@ std::optional<Failure> readCorrections(const QCommandLineParser& parser, PlaneCh
 }
 
 // --analysis, read now, and --align with the species and layer it aligns by.
-std::optional<Failure> readAnalysisAndAlignment(const QCommandLineParser& parser, PlaneChoice& c)
+Result<> readAnalysisAndAlignment(const QCommandLineParser& parser, PlaneChoice& c)
 {
     if (parser.isSet(kAnalysis)) {
         c.analysisPath = parser.value(kAnalysis);
@@ -432,21 +430,20 @@ std::optional<Failure> readAnalysisAndAlignment(const QCommandLineParser& parser
             return Failure{QStringLiteral("--%1 needs a whole number from 1: %2")
                                .arg(name, parser.value(name))};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
-                                                   AllSpecies allSpecies)
+Result<PlaneChoice> readPlaneChoice(const QCommandLineParser& parser, AllSpecies allSpecies)
 {
     PlaneChoice c;
-    if (std::optional<Failure> f = readPlanes(parser, allSpecies, c))
-        return *f;
+    if (Result<> f = readPlanes(parser, allSpecies, c); !f)
+        return f.error();
     for (const auto read :
          {readRatios, readCorrections, readAlignmentOptions, readAnalysisAndAlignment}) {
-        if (std::optional<Failure> f = read(parser, c))
-            return *f;
+        if (Result<> f = read(parser, c); !f)
+            return f.error();
     }
     return c;
 }
@@ -454,8 +451,7 @@ std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& par
 namespace {
 
 // Opens or appends one file of a chain, expanded first when compressed.
-std::variant<ImFile::Status, Failure> openRun(Acquisition& acquisition, const QString& path,
-                                              bool append)
+Result<ImFile::Status> openRun(Acquisition& acquisition, const QString& path, bool append)
 {
     std::variant<ReadableFile, QString> readable = readableFile(path);
     if (const QString* why = std::get_if<QString>(&readable))
@@ -467,7 +463,7 @@ std::variant<ImFile::Status, Failure> openRun(Acquisition& acquisition, const QS
 
 } // namespace
 
-std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path)
+Result<ImFile::Status> openFile(Acquisition& acquisition, const QString& path)
 {
     const QStringList files = chainedFiles(path);
     if (files.size() == 1)
@@ -475,10 +471,10 @@ std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const Q
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (files[i].isEmpty())
             return Failure{QStringLiteral("%1: a file name of the chain is empty.").arg(path)};
-        const std::variant<ImFile::Status, Failure> opened = openRun(acquisition, files[i], i > 0);
-        if (std::holds_alternative<Failure>(opened))
+        const Result<ImFile::Status> opened = openRun(acquisition, files[i], i > 0);
+        if (!opened)
             return opened;
-        const ImFile::Status status = std::get<ImFile::Status>(opened);
+        const ImFile::Status status = *opened;
         if (status == ImFile::Status::Refused)
             return notAnImage(files[i]);
         if (status == ImFile::Status::Unusable)
@@ -505,13 +501,13 @@ Failure notAnImage(const QString& path)
                        .arg(path)};
 }
 
-std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
-                                   const std::function<void(const QString&)>& warn)
+Result<> openForMode(Acquisition& acquisition, const QString& path,
+                     const std::function<void(const QString&)>& warn)
 {
-    const std::variant<ImFile::Status, Failure> opened = openFile(acquisition, path);
-    if (const Failure* f = std::get_if<Failure>(&opened))
-        return *f;
-    const ImFile::Status status = std::get<ImFile::Status>(opened);
+    const Result<ImFile::Status> opened = openFile(acquisition, path);
+    if (!opened)
+        return opened.error();
+    const ImFile::Status status = *opened;
     if (status == ImFile::Status::Unusable)
         return Failure{acquisition.errorString()};
     if (status == ImFile::Status::Refused)
@@ -521,10 +517,10 @@ std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path
     const QString reason = acquisition.unshowableReason();
     if (!reason.isEmpty())
         return Failure{QStringLiteral("%1: %2").arg(path, reason)};
-    return std::nullopt;
+    return {};
 }
 
-std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode)
+Result<QString> onlyFile(const QCommandLineParser& parser, const QString& mode)
 {
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty() && parser.isSet(kAnalysis)) {
@@ -544,21 +540,21 @@ std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const 
     return files.first();
 }
 
-std::optional<Failure> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition)
+Result<> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition)
 {
     if (!choice.excluded.empty() && choice.excluded.back() > acquisition.layerCount())
         return Failure{QStringLiteral("--exclude %1 is out of range: the file has layers 1 to %2.")
                            .arg(choice.excluded.back())
                            .arg(acquisition.layerCount())};
     acquisition.setExcludedLayers(choice.excluded);
-    return std::nullopt;
+    return {};
 }
 
 namespace {
 
 // The parts of the analysis that options beside it leave in force.
-std::optional<Failure> applyAnalysisOption(const PlaneChoice& choice, Acquisition& acquisition,
-                                           const std::function<void(const QString&)>& warn)
+Result<> applyAnalysisOption(const PlaneChoice& choice, Acquisition& acquisition,
+                             const std::function<void(const QString&)>& warn)
 {
     const AnalysisFile& analysis = *choice.analysis;
     if (!analysis.regionsOnly && !sameAcquisition(analysis, acquisition))
@@ -575,29 +571,27 @@ std::optional<Failure> applyAnalysisOption(const PlaneChoice& choice, Acquisitio
         parts |= int(AnalysisPart::Excluded);
     for (const QString& problem : applyAnalysis(analysis, acquisition, parts))
         warn(problem);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
-                                   const std::function<void(const QString&)>& warn)
+Result<> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
+                     const std::function<void(const QString&)>& warn)
 {
     if (choice.analysis) {
-        if (std::optional<Failure> f = applyAnalysisOption(choice, acquisition, warn))
+        if (Result<> f = applyAnalysisOption(choice, acquisition, warn); !f)
             return f;
     }
     if (!choice.excluded.empty()) {
-        if (std::optional<Failure> f = applyExclusion(choice, acquisition))
+        if (Result<> f = applyExclusion(choice, acquisition); !f)
             return f;
     }
     if (choice.corrections.any()) {
-        const std::variant<CorrectionSettings, Failure> settings =
-            correctionsFor(choice, acquisition.header());
-        if (const Failure* f = std::get_if<Failure>(&settings))
-            return *f;
-        const CorrectionSetup setup =
-            makeCorrections(*acquisition.file(), std::get<CorrectionSettings>(settings));
+        const Result<CorrectionSettings> settings = correctionsFor(choice, acquisition.header());
+        if (!settings)
+            return settings.error();
+        const CorrectionSetup setup = makeCorrections(*acquisition.file(), *settings);
         if (!setup.error.isEmpty())
             return Failure{setup.error};
         for (const QString& note : setup.notes)
@@ -605,16 +599,15 @@ std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acqui
         acquisition.setCorrections(setup.corrections);
     }
     if (!choice.align)
-        return std::nullopt;
-    std::variant<Alignment, Failure> alignment = estimateAlignment(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&alignment))
-        return *f;
-    acquisition.setAlignment(std::make_shared<Alignment>(std::get<Alignment>(alignment)));
-    return std::nullopt;
+        return {};
+    Result<Alignment> alignment = estimateAlignment(choice, acquisition);
+    if (!alignment)
+        return alignment.error();
+    acquisition.setAlignment(std::make_shared<Alignment>(*alignment));
+    return {};
 }
 
-std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
-                                                   const Acquisition& acquisition)
+Result<Alignment> estimateAlignment(const PlaneChoice& choice, const Acquisition& acquisition)
 {
     const ImFile& file = *acquisition.file();
     const int layer = choice.alignLayer.value_or(1);
@@ -645,8 +638,7 @@ std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
     return *alignment;
 }
 
-std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
-                                                        const Acquisition& acquisition)
+Result<QList<PlaneSource>> chosenSources(const PlaneChoice& choice, const Acquisition& acquisition)
 {
     if (choice.ratio) {
         const int count = acquisition.speciesCount();
@@ -659,17 +651,16 @@ std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choic
         }
         return QList<PlaneSource>{PlaneSource{choice.ratio->numerator.first(), *choice.ratio}};
     }
-    const std::variant<QList<int>, Failure> species = chosenSpecies(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&species))
-        return *f;
+    const Result<QList<int>> species = chosenSpecies(choice, acquisition);
+    if (!species)
+        return species.error();
     QList<PlaneSource> sources;
-    for (const int s : std::get<QList<int>>(species))
+    for (const int s : *species)
         sources << PlaneSource{s, std::nullopt};
     return sources;
 }
 
-std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
-                                                const Acquisition& acquisition)
+Result<QList<int>> chosenSpecies(const PlaneChoice& choice, const Acquisition& acquisition)
 {
     const int count = acquisition.speciesCount();
     QList<int> species;
@@ -687,8 +678,8 @@ std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
     return QList<int>{s - 1};
 }
 
-std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice& choice,
-                                                               const Acquisition& acquisition)
+Result<QList<std::pair<int, int>>> chosenLayers(const PlaneChoice& choice,
+                                                const Acquisition& acquisition)
 {
     const int count = acquisition.layerCount();
     auto outOfRange = [&](const QString& option) {
@@ -740,23 +731,23 @@ bool ModeSession::start(const QString& mode, AllSpecies allSpecies)
 
 bool ModeSession::readFile(const QString& mode)
 {
-    std::variant<QString, Failure> file = onlyFile(m_parser, mode);
-    if (const Failure* f = std::get_if<Failure>(&file)) {
-        fail(*f);
+    Result<QString> file = onlyFile(m_parser, mode);
+    if (!file) {
+        fail(file.error());
         return false;
     }
-    m_path = std::get<QString>(std::move(file));
+    m_path = *std::move(file);
     return true;
 }
 
 bool ModeSession::readChoice(AllSpecies allSpecies)
 {
-    std::variant<PlaneChoice, Failure> choice = readPlaneChoice(m_parser, allSpecies);
-    if (const Failure* f = std::get_if<Failure>(&choice)) {
-        fail(*f);
+    Result<PlaneChoice> choice = readPlaneChoice(m_parser, allSpecies);
+    if (!choice) {
+        fail(choice.error());
         return false;
     }
-    m_choice = std::get<PlaneChoice>(std::move(choice));
+    m_choice = *std::move(choice);
     return true;
 }
 

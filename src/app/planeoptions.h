@@ -3,6 +3,7 @@
 #include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
 #include "core/model/corrections.h"
+#include "core/result.h"
 
 #include <QString>
 #include <functional>
@@ -21,11 +22,7 @@ namespace isolumen {
 // species (--species N or all), which layers (--plane P, --layers A-B, --sum). Numbers are
 // counted from 1 as the user counts them.
 
-// What went wrong, for standard error; the mode then ends with status 2.
-struct Failure
-{
-    QString message;
-};
+// A mode that meets a Failure ends with this status, after the message on standard error.
 constexpr int kFailureStatus = 2;
 
 // What the options of a command-line mode ask for, before any file is read.
@@ -61,14 +58,13 @@ void addPlaneOptions(QCommandLineParser& parser);
 enum class AllSpecies { Refused, Accepted };
 
 // Reads the options without touching any file.
-std::variant<PlaneChoice, Failure> readPlaneChoice(const QCommandLineParser& parser,
-                                                   AllSpecies allSpecies);
+Result<PlaneChoice> readPlaneChoice(const QCommandLineParser& parser, AllSpecies allSpecies);
 
 // Opens path into the acquisition, expanding a compressed file first (the expanded copy lives
 // as long as the acquisition holds the file). A file that cannot be expanded is a Failure;
 // otherwise the reader's verdict. path may be a chain of runs, FILE+FILE2+... (see
 // chainedFiles()): any file of it that cannot be opened or appended is a Failure naming it.
-std::variant<ImFile::Status, Failure> openFile(Acquisition& acquisition, const QString& path);
+Result<ImFile::Status> openFile(Acquisition& acquisition, const QString& path);
 
 // Whether out names an existing file that path reads: path itself, or any run of its chain.
 bool readsFile(const QString& path, const QString& out);
@@ -79,40 +75,37 @@ Failure notAnImage(const QString& path);
 // Opens an acquisition for a command-line mode. Compressed files are expanded first. Absent,
 // with the reason, for a missing, unreadable or refused file, or one whose frames cannot be
 // shown; the reader's messages about the file go to warn.
-std::optional<Failure> openForMode(Acquisition& acquisition, const QString& path,
-                                   const std::function<void(const QString&)>& warn);
+Result<> openForMode(Acquisition& acquisition, const QString& path,
+                     const std::function<void(const QString&)>& warn);
 
 // The one .im file a mode (--stats, ...) is given, or why not. Without one, --analysis names
 // it: the acquisition of that name beside the analysis.
-std::variant<QString, Failure> onlyFile(const QCommandLineParser& parser, const QString& mode);
+Result<QString> onlyFile(const QCommandLineParser& parser, const QString& mode);
 
 // Puts the choice's analysis (when it was made of this acquisition), then its corrections and
 // its alignment in force on the acquisition; the notes about corrections go to warn.
-std::optional<Failure> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
-                                   const std::function<void(const QString&)>& warn);
+Result<> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
+                     const std::function<void(const QString&)>& warn);
 
 // Puts the choice's excluded layers in force, checked against the file's layers.
-std::optional<Failure> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition);
+Result<> applyExclusion(const PlaneChoice& choice, Acquisition& acquisition);
 
 // Estimates the drift of the layers as the choice's --align-species and --align-layer say
 // (by default the species with most counts in layer 1, against layer 1).
-std::variant<Alignment, Failure> estimateAlignment(const PlaneChoice& choice,
-                                                   const Acquisition& acquisition);
+Result<Alignment> estimateAlignment(const PlaneChoice& choice, const Acquisition& acquisition);
 
 // The sources a choice names, checked against the file: the ratio, or the species (every
 // species for --species all). Species are 0-based here.
-std::variant<QList<PlaneSource>, Failure> chosenSources(const PlaneChoice& choice,
-                                                        const Acquisition& acquisition);
+Result<QList<PlaneSource>> chosenSources(const PlaneChoice& choice, const Acquisition& acquisition);
 
 // The species (0-based) a choice names, checked against the file: every species for
 // --species all.
-std::variant<QList<int>, Failure> chosenSpecies(const PlaneChoice& choice,
-                                                const Acquisition& acquisition);
+Result<QList<int>> chosenSpecies(const PlaneChoice& choice, const Acquisition& acquisition);
 
 // The layer ranges a choice names, checked against the file's complete layers: one range for a
 // single layer or a sum, one range per layer for --layers A-B without --sum.
-std::variant<QList<std::pair<int, int>>, Failure> chosenLayers(const PlaneChoice& choice,
-                                                               const Acquisition& acquisition);
+Result<QList<std::pair<int, int>>> chosenLayers(const PlaneChoice& choice,
+                                                const Acquisition& acquisition);
 
 // A number given to an option, the whole of its text; "." is the decimal point in every locale.
 std::optional<double> realNumber(const QString& text);

@@ -49,7 +49,7 @@ bool readThreshold(const QString& text, SegmentationOptions& o)
     return true;
 }
 
-std::optional<Failure> readShaping(const QCommandLineParser& parser, SegmentationOptions& o)
+Result<> readShaping(const QCommandLineParser& parser, SegmentationOptions& o)
 {
     const auto number = [&](const QString& name, double& into) {
         const std::optional<double> v = realNumber(parser.value(name));
@@ -81,12 +81,12 @@ std::optional<Failure> readShaping(const QCommandLineParser& parser, Segmentatio
         o.splitMinDistance = *d;
     }
     o.excludeEdge = parser.isSet(kExcludeEdge);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-std::variant<QList<Region>, Failure> shapeRegions(const QCommandLineParser& parser)
+Result<QList<Region>> shapeRegions(const QCommandLineParser& parser)
 {
     QList<Region> regions;
     if (parser.isSet(kRois)) {
@@ -119,17 +119,16 @@ bool regionsGiven(const QCommandLineParser& parser)
            parser.isSet(kRegionsMask) || parser.isSet(QStringLiteral("analysis"));
 }
 
-std::variant<QList<Region>, Failure> modeRegions(const QCommandLineParser& parser,
-                                                 const PlaneChoice& choice,
-                                                 const Acquisition& acquisition)
+Result<QList<Region>> modeRegions(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                  const Acquisition& acquisition)
 {
-    std::variant<QList<Region>, Failure> shapes = shapeRegions(parser);
-    if (const Failure* f = std::get_if<Failure>(&shapes))
-        return *f;
-    std::variant<QList<Region>, Failure> pictures = pictureRegions(parser, choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&pictures))
-        return *f;
-    QList<Region> regions = std::get<QList<Region>>(shapes) + std::get<QList<Region>>(pictures);
+    Result<QList<Region>> shapes = shapeRegions(parser);
+    if (!shapes)
+        return shapes.error();
+    Result<QList<Region>> pictures = pictureRegions(parser, choice, acquisition);
+    if (!pictures)
+        return pictures.error();
+    QList<Region> regions = *shapes + *pictures;
     // Regions given beside an analysis take the place of its own; a find that finds nothing
     // gives none.
     if (regions.isEmpty() && !parser.isSet(kFindRegions) && !parser.isSet(kRegionsMask))
@@ -185,8 +184,7 @@ void addRegionOptions(QCommandLineParser& parser)
                       QStringLiteral("OUT.tif")});
 }
 
-std::variant<std::optional<RegionFinding>, Failure>
-readRegionFinding(const QCommandLineParser& parser)
+Result<std::optional<RegionFinding>> readRegionFinding(const QCommandLineParser& parser)
 {
     if (!parser.isSet(kFindRegions)) {
         for (const QString& name : kFindingOptions) {
@@ -200,27 +198,26 @@ readRegionFinding(const QCommandLineParser& parser)
         return Failure{QStringLiteral("--find-regions needs a species (2), a sum (1+2) or a "
                                       "ratio (2/1), from 1: %1")
                            .arg(parser.value(kFindRegions))};
-    if (std::optional<Failure> bad = readShaping(parser, f->options))
-        return *bad;
+    if (Result<> bad = readShaping(parser, f->options); !bad)
+        return bad.error();
     return f;
 }
 
-std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& parser,
-                                                    const PlaneChoice& choice,
-                                                    const Acquisition& acquisition)
+Result<QList<Region>> pictureRegions(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                     const Acquisition& acquisition)
 {
-    std::variant<std::optional<RegionFinding>, Failure> finding = readRegionFinding(parser);
-    if (const Failure* f = std::get_if<Failure>(&finding))
-        return *f;
+    Result<std::optional<RegionFinding>> finding = readRegionFinding(parser);
+    if (!finding)
+        return finding.error();
     QList<Region> regions;
     const int side = acquisition.frameSide().value_or(0);
-    if (const std::optional<RegionFinding>& f = std::get<std::optional<RegionFinding>>(finding)) {
+    if (const std::optional<RegionFinding>& f = *finding) {
         PlaneChoice layers = choice;
         layers.sum = true;
         const auto ranges = chosenLayers(layers, acquisition);
-        if (const Failure* bad = std::get_if<Failure>(&ranges))
-            return *bad;
-        const auto plane = findingPlane(*f, std::get<0>(ranges).first(), acquisition);
+        if (!ranges)
+            return ranges.error();
+        const auto plane = findingPlane(*f, ranges->first(), acquisition);
         if (const QString* bad = std::get_if<QString>(&plane))
             return Failure{*bad};
         regions << foundRegions(*std::get<PlanePtr>(plane), f->options);
@@ -236,16 +233,15 @@ std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& pa
     return regions;
 }
 
-std::optional<Failure> saveRegionsOption(const QCommandLineParser& parser,
-                                         const QList<Region>& regions)
+Result<> saveRegionsOption(const QCommandLineParser& parser, const QList<Region>& regions)
 {
     if (!parser.isSet(kSaveRegions))
-        return std::nullopt;
+        return {};
     ReplacingFile file(parser.value(kSaveRegions));
     if (!file.open() || file.device().write(regionsToJson(regions)) < 0 || !file.commit())
         return Failure{QStringLiteral("Cannot write %1: %2")
                            .arg(parser.value(kSaveRegions), file.errorString())};
-    return std::nullopt;
+    return {};
 }
 
 bool isMaskExportRequested(const QCommandLineParser& parser)
@@ -266,16 +262,16 @@ int runMaskExport(const QCommandLineParser& parser, QTextStream& err)
     const QString& path = session.path();
     const auto& warn = session.warn();
     Acquisition acquisition;
-    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
-        return session.fail(*f);
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return session.fail(*f);
-    const std::variant<QList<Region>, Failure> regions = modeRegions(parser, choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&regions))
-        return session.fail(*f);
-    if (std::optional<Failure> f = saveRegionsOption(parser, std::get<QList<Region>>(regions)))
-        return session.fail(*f);
-    const QList<Region>& found = std::get<QList<Region>>(regions);
+    if (Result<> f = openForMode(acquisition, path, warn); !f)
+        return session.fail(f.error());
+    if (Result<> f = applyChoice(choice, acquisition, warn); !f)
+        return session.fail(f.error());
+    const Result<QList<Region>> regions = modeRegions(parser, choice, acquisition);
+    if (!regions)
+        return session.fail(regions.error());
+    if (Result<> f = saveRegionsOption(parser, *regions); !f)
+        return session.fail(f.error());
+    const QList<Region>& found = *regions;
     QString error;
     if (!writeRegionMask(parser.value(kExportMask), found, *acquisition.frameSide(),
                          acquisition.header().micronsPerPixel(), &error))

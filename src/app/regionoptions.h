@@ -22,28 +22,24 @@ namespace isolumen {
 void addRegionOptions(QCommandLineParser& parser);
 
 // The --find-regions request, if any, checked without touching a file.
-std::variant<std::optional<RegionFinding>, Failure>
-readRegionFinding(const QCommandLineParser& parser);
+Result<std::optional<RegionFinding>> readRegionFinding(const QCommandLineParser& parser);
 
 // The regions the picture options give for the open acquisition, in the layers the choice
 // names (all of them summed when it names none): those found, then those of the mask.
-std::variant<QList<Region>, Failure> pictureRegions(const QCommandLineParser& parser,
-                                                    const PlaneChoice& choice,
-                                                    const Acquisition& acquisition);
+Result<QList<Region>> pictureRegions(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                     const Acquisition& acquisition);
 
 // The regions of --rois and --roi, as given (a file's ids kept).
-std::variant<QList<Region>, Failure> shapeRegions(const QCommandLineParser& parser);
+Result<QList<Region>> shapeRegions(const QCommandLineParser& parser);
 // Whether any option gives regions: shapes, pictures or an analysis.
 bool regionsGiven(const QCommandLineParser& parser);
 // The regions a mode works on, for the open acquisition with the choice in force: the shapes,
 // then those of the pictures, numbered; or else those of the analysis.
-std::variant<QList<Region>, Failure> modeRegions(const QCommandLineParser& parser,
-                                                 const PlaneChoice& choice,
-                                                 const Acquisition& acquisition);
+Result<QList<Region>> modeRegions(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                  const Acquisition& acquisition);
 
 // Writes regions where --save-regions says, if it is given.
-std::optional<Failure> saveRegionsOption(const QCommandLineParser& parser,
-                                         const QList<Region>& regions);
+Result<> saveRegionsOption(const QCommandLineParser& parser, const QList<Region>& regions);
 
 // --export-mask OUT.tif FILE: the regions (of --roi, --rois, --analysis or the picture options)
 // as a 16-bit label image, each region's pixels holding its id.

@@ -35,22 +35,22 @@ int runShifts(const QCommandLineParser& parser, QTextStream& err)
     const auto& warn = session.warn();
     PlaneChoice& choice = session.choice();
     Acquisition acquisition;
-    if (std::optional<Failure> f = openForMode(acquisition, session.path(), warn))
-        return session.fail(*f);
+    if (Result<> f = openForMode(acquisition, session.path(), warn); !f)
+        return session.fail(f.error());
     // An analysis's alignment, unless options ask for another estimate.
     const AlignmentSettings& asked = choice.alignSettings;
     choice.align = choice.alignSpecies || choice.alignLayer || choice.alignSubpixel || asked.bin ||
                    asked.region || asked.minConfidence || asked.maxStep;
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return session.fail(*f);
-    std::variant<Alignment, Failure> estimated = Failure{};
+    if (Result<> f = applyChoice(choice, acquisition, warn); !f)
+        return session.fail(f.error());
+    Result<Alignment> estimated = Failure{};
     if (acquisition.alignment())
         estimated = *acquisition.alignment();
     else
         estimated = estimateAlignment(choice, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&estimated))
-        return session.fail(*f);
-    const Alignment& alignment = std::get<Alignment>(estimated);
+    if (!estimated)
+        return session.fail(estimated.error());
+    const Alignment& alignment = *estimated;
     for (int l = 1; l <= int(alignment.shifts.size()); ++l) {
         const QString why = interpolationReason(alignment.origin(l));
         if (!why.isEmpty())

@@ -75,8 +75,8 @@ bool writeRow(CsvWriter& csv, const Row& row)
 }
 
 // Checks of the options that need no file.
-std::optional<Failure> statsOptionsProblem(const QCommandLineParser& parser,
-                                           const PlaneChoice& choice, bool needRegions)
+Result<> statsOptionsProblem(const QCommandLineParser& parser, const PlaneChoice& choice,
+                             bool needRegions)
 {
     if (parser.isSet(kPerLayer) && (choice.plane || choice.sum))
         return Failure{QStringLiteral("--per-layer goes with --layers A-B or all layers, not "
@@ -85,27 +85,23 @@ std::optional<Failure> statsOptionsProblem(const QCommandLineParser& parser,
         return Failure{QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
                                       "ellipse:, polygon:), --rois FILE.json, --analysis "
                                       "FILE.isolumen, --find-regions or --regions-mask.")};
-    if (const auto finding = readRegionFinding(parser);
-        const Failure* f = std::get_if<Failure>(&finding))
-        return *f;
-    return std::nullopt;
+    if (const auto finding = readRegionFinding(parser); !finding)
+        return finding.error();
+    return {};
 }
 
 // The regions of the open acquisition, each covering a pixel.
-std::variant<QList<Region>, Failure> measuredRegions(const QCommandLineParser& parser,
-                                                     const PlaneChoice& choice,
-                                                     const Acquisition& acquisition,
-                                                     const QString& path)
+Result<QList<Region>> measuredRegions(const QCommandLineParser& parser, const PlaneChoice& choice,
+                                      const Acquisition& acquisition, const QString& path)
 {
-    std::variant<QList<Region>, Failure> regions =
-        modeRegions(parser, choice, acquisition);
-    if (std::holds_alternative<Failure>(regions))
+    Result<QList<Region>> regions = modeRegions(parser, choice, acquisition);
+    if (!regions)
         return regions;
     const QString name = QFileInfo(path).fileName();
-    if (std::get<QList<Region>>(regions).isEmpty())
+    if (regions->isEmpty())
         return Failure{QStringLiteral("%1: no region to measure.").arg(name)};
     const int side = *acquisition.frameSide();
-    for (const Region& r : std::get<QList<Region>>(regions)) {
+    for (const Region& r : *regions) {
         if (regionPixels(r, side).empty())
             return Failure{
                 QStringLiteral("%1: region %2 covers no pixel centre.").arg(name).arg(r.id)};
@@ -114,37 +110,37 @@ std::variant<QList<Region>, Failure> measuredRegions(const QCommandLineParser& p
 }
 
 // Every species (or those of --species), the ratios' rows after them.
-std::variant<QList<PlaneSource>, Failure>
-measuredSources(PlaneChoice choice, const QList<RatioSpec>& ratios, const Acquisition& acquisition)
+Result<QList<PlaneSource>> measuredSources(PlaneChoice choice, const QList<RatioSpec>& ratios,
+                                           const Acquisition& acquisition)
 {
     choice.ratio.reset();
     if (!choice.species)
         choice.allSpecies = true;
-    std::variant<QList<PlaneSource>, Failure> sources = chosenSources(choice, acquisition);
+    Result<QList<PlaneSource>> sources = chosenSources(choice, acquisition);
     for (const RatioSpec& ratio : ratios) {
-        if (std::holds_alternative<Failure>(sources))
+        if (!sources)
             break;
         choice.ratio = ratio;
-        const std::variant<QList<PlaneSource>, Failure> r = chosenSources(choice, acquisition);
-        if (const Failure* f = std::get_if<Failure>(&r))
-            return *f;
-        std::get<QList<PlaneSource>>(sources) << std::get<QList<PlaneSource>>(r);
+        const Result<QList<PlaneSource>> r = chosenSources(choice, acquisition);
+        if (!r)
+            return r.error();
+        *sources << *r;
     }
     return sources;
 }
 
 // One range: a layer or a sum; per layer: each layer of the range (all by default), without
 // the excluded ones.
-std::variant<QList<std::pair<int, int>>, Failure> measuredLayers(PlaneChoice layers, bool perLayer,
-                                                                 const Acquisition& acquisition)
+Result<QList<std::pair<int, int>>> measuredLayers(PlaneChoice layers, bool perLayer,
+                                                  const Acquisition& acquisition)
 {
     if (layers.layers && !perLayer)
         layers.sum = true;
     if (perLayer && !layers.layers)
         layers.layers = std::pair{1, acquisition.layerCount()};
-    std::variant<QList<std::pair<int, int>>, Failure> ranges = chosenLayers(layers, acquisition);
-    if (perLayer && std::holds_alternative<QList<std::pair<int, int>>>(ranges))
-        std::get<QList<std::pair<int, int>>>(ranges).removeIf(
+    Result<QList<std::pair<int, int>>> ranges = chosenLayers(layers, acquisition);
+    if (perLayer && ranges)
+        ranges->removeIf(
             [&](const std::pair<int, int>& r) { return acquisition.isExcluded(r.first); });
     return ranges;
 }
@@ -165,38 +161,35 @@ Row rowOf(const StatsRow& row, const QString& regionClass, const Acquisition& ac
 }
 
 // The rows of one acquisition, its file opened, the choice and the regions put in force.
-std::variant<QList<Row>, Failure> measure(const QCommandLineParser& parser,
-                                          const PlaneChoice& choice, const QList<RatioSpec>& ratios,
-                                          const QString& path,
-                                          const std::function<void(const QString&)>& warn)
+Result<QList<Row>> measure(const QCommandLineParser& parser, const PlaneChoice& choice,
+                           const QList<RatioSpec>& ratios, const QString& path,
+                           const std::function<void(const QString&)>& warn)
 {
     Acquisition acquisition;
-    if (std::optional<Failure> f = openForMode(acquisition, path, warn))
-        return *f;
-    if (std::optional<Failure> f = applyChoice(choice, acquisition, warn))
-        return *f;
+    if (Result<> f = openForMode(acquisition, path, warn); !f)
+        return f.error();
+    if (Result<> f = applyChoice(choice, acquisition, warn); !f)
+        return f.error();
     const auto regions = measuredRegions(parser, choice, acquisition, path);
-    if (const Failure* f = std::get_if<Failure>(&regions))
-        return *f;
-    if (std::optional<Failure> f =
-            saveRegionsOption(parser, std::get<QList<Region>>(regions)))
-        return *f;
+    if (!regions)
+        return regions.error();
+    if (Result<> f = saveRegionsOption(parser, *regions); !f)
+        return f.error();
     const auto sources = measuredSources(choice, ratios, acquisition);
-    if (const Failure* f = std::get_if<Failure>(&sources))
-        return *f;
+    if (!sources)
+        return sources.error();
     const auto ranges = measuredLayers(choice, parser.isSet(kPerLayer), acquisition);
-    if (const Failure* f = std::get_if<Failure>(&ranges))
-        return *f;
+    if (!ranges)
+        return ranges.error();
     QString error;
-    const QList<PlaneSource>& measured = std::get<QList<PlaneSource>>(sources);
+    const QList<PlaneSource>& measured = *sources;
     const std::optional<QList<StatsRow>> rows =
-        regionTable(acquisition, std::get<QList<Region>>(regions), measured,
-                    std::get<QList<std::pair<int, int>>>(ranges),
-                    acquisition.request(measured.first()), nullptr, &error);
+        regionTable(acquisition, *regions, measured, *ranges, acquisition.request(measured.first()),
+                    nullptr, &error);
     if (!rows)
         return Failure{error};
     QHash<int, QString> classes; // by id
-    for (const Region& r : std::get<QList<Region>>(regions))
+    for (const Region& r : *regions)
         classes.insert(r.id, r.regionClass);
     QList<Row> out;
     for (const StatsRow& row : *rows) {
@@ -261,10 +254,10 @@ StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
     }
     part.file = QFileInfo(path).fileName();
     auto rows = measure(parser, choice, ratios, path, [&](const QString& m) { part.notes << m; });
-    if (const Failure* f = std::get_if<Failure>(&rows))
-        part.failure = f->message;
+    if (!rows)
+        part.failure = rows.error().message;
     else
-        part.rows = std::get<QList<Row>>(rows);
+        part.rows = *rows;
     return part;
 }
 
@@ -358,12 +351,12 @@ std::optional<StudyTable> measureStudyTable(const QCommandLineParser& parser,
     StudyTable table;
     table.columns = studyColumns();
     progress.setTotal(inputs.size());
-    const std::variant<PlaneChoice, Failure> parsed = readPlaneChoice(parser, AllSpecies::Accepted);
-    if (const Failure* f = std::get_if<Failure>(&parsed)) {
-        table.problems << f->message;
+    const Result<PlaneChoice> parsed = readPlaneChoice(parser, AllSpecies::Accepted);
+    if (!parsed) {
+        table.problems << parsed.error().message;
         return table;
     }
-    const PlaneChoice& choice = std::get<PlaneChoice>(parsed);
+    const PlaneChoice& choice = *parsed;
     QList<RatioSpec> ratios = choice.ratios;
     for (const QString& text : ratioTexts) {
         QString why;
@@ -399,8 +392,8 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
     if (!session.readChoice(AllSpecies::Accepted))
         return kFailureStatus;
     const PlaneChoice& choice = session.choice();
-    if (std::optional<Failure> f = statsOptionsProblem(parser, choice, false))
-        return session.fail(*f);
+    if (Result<> f = statsOptionsProblem(parser, choice, false); !f)
+        return session.fail(f.error());
     const std::optional<int> jobs =
         parser.isSet(kJobs) ? wholeNumber(parser.value(kJobs), 1, 1024)
                             : std::optional<int>(std::max(1, QThread::idealThreadCount()));
@@ -439,11 +432,11 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (!session.start(QStringLiteral("--stats"), AllSpecies::Accepted))
         return kFailureStatus;
     const PlaneChoice& choice = session.choice();
-    if (std::optional<Failure> f = statsOptionsProblem(parser, choice, true))
-        return session.fail(*f);
+    if (Result<> f = statsOptionsProblem(parser, choice, true); !f)
+        return session.fail(f.error());
     const auto rows = measure(parser, choice, choice.ratios, session.path(), session.warn());
-    if (const Failure* f = std::get_if<Failure>(&rows))
-        return session.fail(*f);
+    if (!rows)
+        return session.fail(rows.error());
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
         return session.fail(QStringLiteral("Cannot write to standard output."));
@@ -452,7 +445,7 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     for (const QString& column : kColumns)
         header << column;
     writeRow(csv, header);
-    for (const Row& row : std::get<QList<Row>>(rows)) {
+    for (const Row& row : *rows) {
         if (!writeRow(csv, row))
             return session.fail(QStringLiteral("Cannot write to standard output."));
     }
