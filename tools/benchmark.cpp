@@ -1486,11 +1486,11 @@ void expandTable(const QTemporaryDir& dir, int)
             resetPeakMemory();
             const double peakBefore = statusMiB("VmHWM:");
             t.start();
-            const ExpandedFile::Result r = ExpandedFile::expand(dir.filePath(f.archive), cache);
+            const Result<std::unique_ptr<ExpandedFile>> r =
+                ExpandedFile::expand(dir.filePath(f.archive), cache);
             expandRuns.push_back(t.nsecsElapsed() / 1e9);
             peakGrowth = std::max(peakGrowth, statusMiB("VmHWM:") - peakBefore);
-            ok = ok && std::holds_alternative<std::unique_ptr<ExpandedFile>>(r) &&
-                 std::get<0>(r)->size() == b.expectedFileSize();
+            ok = ok && r && (*r)->size() == b.expectedFileSize();
         }
         const double toolSeconds = median(toolRuns);
         const double expandSeconds = median(expandRuns);

@@ -40,8 +40,8 @@ void findCells(Acquisition& acquisition)
     options.minArea = 40;
     options.excludeEdge = true;
     const auto plane = isolumen::findingPlane(*cells, {1, 1}, acquisition);
-    if (const PlanePtr* p = std::get_if<PlanePtr>(&plane))
-        acquisition.setRegions(isolumen::foundRegions(**p, options));
+    if (plane)
+        acquisition.setRegions(isolumen::foundRegions(**plane, options));
 }
 
 // 12C in red, 13C/12C in green and 32S in blue, each over its 0.1 to 99.9 percentiles.

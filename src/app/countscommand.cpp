@@ -2,6 +2,7 @@
 
 #include "app/planeoptions.h"
 #include "core/io/countpage.h"
+#include "core/result.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

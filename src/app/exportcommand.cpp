@@ -9,6 +9,7 @@
 #include "core/render/displaysettings.h"
 #include "core/render/figure.h"
 #include "core/render/hsi.h"
+#include "core/result.h"
 #include "core/text/numbertext.h"
 
 #include <QCommandLineParser>

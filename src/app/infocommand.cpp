@@ -3,6 +3,7 @@
 #include "app/planeoptions.h"
 #include "core/imfile/summary.h"
 #include "core/model/acquisition.h"
+#include "core/result.h"
 
 #include <QTextStream>
 

@@ -122,9 +122,9 @@ Result<QImage> overlayPictureOf(const QCommandLineParser& parser, const PlaneCho
                                          ? OverlayColours::MagentaGreenCyan
                                          : OverlayColours::RedGreenBlue};
     const auto planes = overlayPlanes(spec, layers->first(), acquisition);
-    if (const QString* problem = std::get_if<QString>(&planes))
-        return Failure{*problem};
-    const QList<OverlayChannel> channels = overlayChannels(spec, std::get<QList<PlanePtr>>(planes));
+    if (!planes)
+        return planes.error();
+    const QList<OverlayChannel> channels = overlayChannels(spec, *planes);
     return overlayPicture(channels);
 }
 

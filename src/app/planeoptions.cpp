@@ -415,12 +415,10 @@ Result<> readAnalysisAndAlignment(const QCommandLineParser& parser, PlaneChoice&
 {
     if (parser.isSet(kAnalysis)) {
         c.analysisPath = parser.value(kAnalysis);
-        std::variant<AnalysisFile, QString> read =
-            readAnalysisFile(c.analysisPath);
-        if (const QString* why = std::get_if<QString>(&read))
-            return Failure{*why};
-        c.analysis = std::make_shared<const AnalysisFile>(
-            std::move(std::get<AnalysisFile>(read)));
+        Result<AnalysisFile> read = readAnalysisFile(c.analysisPath);
+        if (!read)
+            return read.error();
+        c.analysis = std::make_shared<const AnalysisFile>(std::move(*read));
     }
     c.align = parser.isSet(kAlign);
     c.alignSubpixel = parser.isSet(kAlignSubpixel);
@@ -453,10 +451,10 @@ namespace {
 // Opens or appends one file of a chain, expanded first when compressed.
 Result<ImFile::Status> openRun(Acquisition& acquisition, const QString& path, bool append)
 {
-    std::variant<ReadableFile, QString> readable = readableFile(path);
-    if (const QString* why = std::get_if<QString>(&readable))
-        return Failure{*why};
-    ReadableFile& file = std::get<ReadableFile>(readable);
+    Result<ReadableFile> readable = readableFile(path);
+    if (!readable)
+        return readable.error();
+    ReadableFile& file = *readable;
     return append ? acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
                   : acquisition.open(file.path, file.displayName, std::move(file.keepAlive));
 }
@@ -524,12 +522,11 @@ Result<QString> onlyFile(const QCommandLineParser& parser, const QString& mode)
 {
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty() && parser.isSet(kAnalysis)) {
-        const std::variant<AnalysisFile, QString> read =
-            readAnalysisFile(parser.value(kAnalysis));
-        if (const QString* why = std::get_if<QString>(&read))
-            return Failure{*why};
-        const QString acquisition = acquisitionArgument(
-            std::get<AnalysisFile>(read), QFileInfo(parser.value(kAnalysis)).path());
+        const Result<AnalysisFile> read = readAnalysisFile(parser.value(kAnalysis));
+        if (!read)
+            return read.error();
+        const QString acquisition =
+            acquisitionArgument(*read, QFileInfo(parser.value(kAnalysis)).path());
         if (acquisition.isEmpty())
             return Failure{QStringLiteral("%1 names no acquisition: give the .im file.")
                                .arg(parser.value(kAnalysis))};

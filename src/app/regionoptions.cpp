@@ -218,9 +218,9 @@ Result<QList<Region>> pictureRegions(const QCommandLineParser& parser, const Pla
         if (!ranges)
             return ranges.error();
         const auto plane = findingPlane(*f, ranges->first(), acquisition);
-        if (const QString* bad = std::get_if<QString>(&plane))
-            return Failure{*bad};
-        regions << foundRegions(*std::get<PlanePtr>(plane), f->options);
+        if (!plane)
+            return plane.error();
+        regions << foundRegions(**plane, f->options);
     }
     if (parser.isSet(kRegionsMask)) {
         QString error;

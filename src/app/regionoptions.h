@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/planeoptions.h"
+#include "core/result.h"
 #include "core/stats/findregions.h"
 
 #include <QList>

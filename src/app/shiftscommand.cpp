@@ -3,6 +3,7 @@
 #include "app/planeoptions.h"
 #include "core/io/csvwriter.h"
 #include "core/model/alignlayers.h"
+#include "core/result.h"
 
 #include <QCommandLineParser>
 #include <QFile>

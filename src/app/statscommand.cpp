@@ -8,6 +8,7 @@
 #include "core/io/csvwriter.h"
 #include "core/io/replacingfile.h"
 #include "core/progress.h"
+#include "core/result.h"
 #include "core/stats/profiles.h"
 #include "core/stats/studytable.h"
 
@@ -235,13 +236,12 @@ StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
     StudyPart part;
     QString path = input;
     if (input.endsWith(QLatin1String(".isolumen"))) {
-        std::variant<AnalysisFile, QString> read = readAnalysisFile(input);
-        if (const QString* why = std::get_if<QString>(&read)) {
-            part.failure = *why;
+        Result<AnalysisFile> read = readAnalysisFile(input);
+        if (!read) {
+            part.failure = read.error().message;
             return part;
         }
-        auto analysis = std::make_shared<const AnalysisFile>(
-            std::move(std::get<AnalysisFile>(read)));
+        auto analysis = std::make_shared<const AnalysisFile>(std::move(*read));
         path = acquisitionArgument(*analysis, QFileInfo(input).path());
         part.treatment = analysis->read.value(QStringLiteral("treatment")).toString();
         choice.analysis = analysis;

@@ -3,6 +3,7 @@
 #include "core/imfile/filetypes.h"
 #include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
+#include "core/result.h"
 #include "ui/analysishistory.h"
 #include "ui/dialogs.h"
 #include "ui/imagewindow.h"
@@ -174,8 +175,8 @@ void AnalysisSession::offerRecovery()
 {
     if (m_recoveryPath.isEmpty() || !QFileInfo::exists(m_recoveryPath))
         return;
-    const std::variant<AnalysisFile, QString> read = readAnalysisFile(m_recoveryPath);
-    const auto* analysis = std::get_if<AnalysisFile>(&read);
+    const Result<AnalysisFile> read = readAnalysisFile(m_recoveryPath);
+    const AnalysisFile* analysis = read ? &*read : nullptr;
     enum { Restore, Discard };
     const int answer =
         analysis && sameAcquisition(*analysis, m_acquisition)
@@ -203,12 +204,12 @@ void AnalysisSession::openAnalysis()
 
 void AnalysisSession::openAnalysisFile(const QString& path)
 {
-    const std::variant<AnalysisFile, QString> read = readAnalysisFile(path);
-    if (const QString* why = std::get_if<QString>(&read)) {
-        showMessage(*why);
+    const Result<AnalysisFile> read = readAnalysisFile(path);
+    if (!read) {
+        showMessage(read.error().message);
         return;
     }
-    const AnalysisFile& analysis = std::get<AnalysisFile>(read);
+    const AnalysisFile& analysis = *read;
     if (analysis.regionsOnly) {
         if (m_acquisition.isOpen())
             m_acquisition.setRegions(analysis.regions);

@@ -1,5 +1,6 @@
 #include "ui/classifydialog.h"
 
+#include "core/result.h"
 #include "ui/measurechooser.h"
 #include "ui/messagebox.h"
 
@@ -49,7 +50,7 @@ RuleRow addRuleRow(QDialog& dialog, QGridLayout* grid, int row, const QStringLis
 }
 
 // The rule of a row, or the reason it is none.
-std::variant<ClassRule, QString> ruleOf(const RuleRow& r)
+Result<ClassRule> ruleOf(const RuleRow& r)
 {
     ClassRule rule;
     rule.measure = r.measure->measure();
@@ -57,7 +58,7 @@ std::variant<ClassRule, QString> ruleOf(const RuleRow& r)
     bool ok = false;
     rule.value = r.value->text().trimmed().toDouble(&ok); // "." whatever the locale
     if (!ok)
-        return QStringLiteral("\"%1\" is not a number.").arg(r.value->text());
+        return Failure{QStringLiteral("\"%1\" is not a number.").arg(r.value->text())};
     return rule;
 }
 
@@ -88,9 +89,9 @@ std::optional<Classification> classifyDialog(QWidget* parent, const QStringList&
             if (!r.used->isChecked())
                 continue;
             const auto rule = ruleOf(r);
-            if (const QString* problem = std::get_if<QString>(&rule))
-                return showMessage(*problem);
-            result.rules << std::get<ClassRule>(rule);
+            if (!rule)
+                return showMessage(rule.error().message);
+            result.rules << *rule;
         }
         dialog.accept();
     });

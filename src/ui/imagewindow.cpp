@@ -4,6 +4,7 @@
 #include "core/render/colourmapping.h"
 #include "core/render/displaypictures.h"
 #include "core/render/scalebar.h"
+#include "core/result.h"
 #include "core/text/numbertext.h"
 #include "ui/canvas.h"
 #include "ui/colourselector.h"
@@ -886,10 +887,10 @@ void ImageWindow::reloadOverlay()
         for (const PlaneRequest& r : findingRequests(s.source, layers, m_acquisition))
             quick = quick && m_acquisition.isQuick(r);
     }
-    std::variant<QList<PlanePtr>, QString> planes;
+    Result<QList<PlanePtr>> planes = Failure{};
     const auto load = [&](Progress* progress) {
         planes = overlayPlanes(*m_overlay, layers, m_acquisition, progress);
-        return std::holds_alternative<QList<PlanePtr>>(planes);
+        return planes.has_value();
     };
     if (quick) {
         load(nullptr);
@@ -902,11 +903,11 @@ void ImageWindow::reloadOverlay()
         if (!done)
             return;
     }
-    if (const QString* problem = std::get_if<QString>(&planes)) {
-        showMessage(*problem);
+    if (!planes) {
+        showMessage(planes.error().message);
         return;
     }
-    m_overlayPlanes = std::get<QList<PlanePtr>>(planes);
+    m_overlayPlanes = *planes;
     m_overlayChannels = isolumen::overlayChannels(*m_overlay, m_overlayPlanes);
     m_planes = PlaneResult{};
     m_planes.shown = m_overlayPlanes.first();

@@ -6,6 +6,7 @@
 #include "core/model/acquisition.h"
 #include "core/progress.h"
 #include "core/render/zoom.h"
+#include "core/result.h"
 #include "ui/analysiscommands.h"
 #include "ui/analysissession.h"
 #include "ui/dialogs.h"
@@ -424,24 +425,24 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 std::optional<ImFile::Status> MainWindow::openRun(const QString& path, bool append)
 {
-    std::variant<ReadableFile, QString> readable = ReadableFile{path, {}, {}};
+    Result<ReadableFile> readable = ReadableFile{path, {}, {}};
     if (needsExpanding(path)) {
         // Expanded once into the cache folder, off the GUI thread; a file that cannot be
         // expanded leaves the open acquisition as it was.
-        readable = QString();
+        readable = Failure{};
         const bool done = Dialogs::runLongWork(
             this, QStringLiteral("Expanding %1...").arg(QFileInfo(path).fileName()),
             [&](Progress& progress) {
                 readable = readableFile(path, &progress);
-                return std::holds_alternative<ReadableFile>(readable);
+                return readable.has_value();
             });
         if (!done) {
-            if (const QString* why = std::get_if<QString>(&readable); why && !why->isEmpty())
-                showMessage(*why);
+            if (!readable && !readable.error().message.isEmpty())
+                showMessage(readable.error().message);
             return std::nullopt;
         }
     }
-    ReadableFile& file = std::get<ReadableFile>(readable);
+    ReadableFile& file = *readable;
     const ImFile::Status status =
         append ? m_acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
                : m_acquisition.open(file.path, file.displayName, std::move(file.keepAlive));

@@ -5,6 +5,7 @@
 #include "core/io/replacingfile.h"
 #include "core/model/acquisition.h"
 #include "core/progress.h"
+#include "core/result.h"
 #include "core/stats/findregions.h"
 #include "core/stats/profiles.h"
 #include "ui/depthprofilewindow.h"
@@ -365,14 +366,13 @@ namespace {
 const QString kMaskFilter = QStringLiteral("Label images (*.tif *.tiff *.png)");
 
 // The cells of a choice in the acquisition's current layer or sum; or why there are none.
-std::variant<QList<Region>, QString> cellsOf(const Acquisition& acquisition,
-                                             const FindRegionsChoice& choice)
+Result<QList<Region>> cellsOf(const Acquisition& acquisition, const FindRegionsChoice& choice)
 {
     const auto plane = findingPlane(
         choice.finding, {acquisition.firstLayer(), acquisition.lastLayer()}, acquisition);
-    if (const QString* problem = std::get_if<QString>(&plane))
-        return *problem;
-    return foundRegions(*std::get<PlanePtr>(plane), choice.finding.options);
+    if (!plane)
+        return plane.error();
+    return foundRegions(**plane, choice.finding.options);
 }
 
 } // namespace
@@ -386,28 +386,27 @@ void RegionCommands::findRegions()
         labels << m_acquisition.speciesName(s);
     RegionTools& tools = RegionTools::instance();
     const auto preview = [&](const std::optional<FindRegionsChoice>& choice) {
-        const auto cells = choice ? cellsOf(m_acquisition, *choice)
-                                  : std::variant<QList<Region>, QString>(QList<Region>());
-        const QList<Region>* found = std::get_if<QList<Region>>(&cells);
-        tools.setPreview(found ? *found : QList<Region>());
+        const auto cells =
+            choice ? cellsOf(m_acquisition, *choice) : Result<QList<Region>>(QList<Region>());
+        tools.setPreview(cells ? *cells : QList<Region>());
     };
     const std::optional<FindRegionsChoice> choice =
         Dialogs::findRegions(m_dialogParent, labels, preview);
     tools.setPreview({});
     if (!choice)
         return;
-    std::variant<QList<Region>, QString> cells;
+    Result<QList<Region>> cells = Failure{};
     if (!Dialogs::runLongWork(m_dialogParent, QStringLiteral("Finding regions..."), [&](Progress&) {
             cells = cellsOf(m_acquisition, *choice);
             return true;
         }))
         return; // cancelled: nothing changes
-    if (const QString* problem = std::get_if<QString>(&cells)) {
-        showMessage(*problem);
+    if (!cells) {
+        showMessage(cells.error().message);
         return;
     }
     QList<Region> regions = choice->replace ? QList<Region>() : m_acquisition.regions();
-    regions += std::get<QList<Region>>(cells);
+    regions += *cells;
     tools.clearSelection();
     m_acquisition.setRegions(regions); // one step of the history
 }

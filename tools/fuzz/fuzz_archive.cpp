@@ -30,12 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.close();
     // A small disk keeps inputs that expand enormously quick.
     const auto smallDisk = [](const QString&) { return qint64(64) << 20; };
-    ExpandedFile::Result result = ExpandedFile::expand(input, cache, nullptr, smallDisk);
-    if (auto* expanded = std::get_if<std::unique_ptr<ExpandedFile>>(&result)) {
-        if (QFileInfo((*expanded)->path()).size() != (*expanded)->size())
+    Result<std::unique_ptr<ExpandedFile>> result =
+        ExpandedFile::expand(input, cache, nullptr, smallDisk);
+    if (result) {
+        if (QFileInfo((*result)->path()).size() != (*result)->size())
             __builtin_trap();
-        expanded->reset();
-    } else if (std::get<QString>(result).isEmpty()) {
+        result->reset();
+    } else if (result.error().message.isEmpty()) {
         __builtin_trap(); // every refusal says why
     }
     if (!cacheIsEmpty(cache))

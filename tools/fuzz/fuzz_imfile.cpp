@@ -72,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             again->denominator != ratio->denominator)
             __builtin_trap();
     }
-    const std::variant<isolumen::AnalysisFile, QString> analysis = isolumen::readAnalysis(bytes);
-    if (const auto* a = std::get_if<isolumen::AnalysisFile>(&analysis))
-        (void)isolumen::writeAnalysis(*a);
+    const Result<AnalysisFile> analysis = readAnalysis(bytes);
+    if (analysis)
+        (void)writeAnalysis(*analysis);
     {
         QFile file(inputPath());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -88,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)detailRows(h, acquisition.layerCount());
     if (!acquisition.unshowableReason().isEmpty())
         return 0;
-    if (const auto* a = std::get_if<isolumen::AnalysisFile>(&analysis)) {
-        (void)isolumen::applyAnalysis(*a, acquisition);
-        (void)isolumen::writeAnalysis(isolumen::analysisOf(acquisition));
+    if (analysis) {
+        (void)applyAnalysis(*analysis, acquisition);
+        (void)writeAnalysis(analysisOf(acquisition));
     }
     const int last = acquisition.layerCount();
     const int species = acquisition.speciesCount();

@@ -108,7 +108,7 @@ QString listed(const QStringList& names)
 // Index of the one .im entry of the zip whose first entry `entry` is, or the reason there is not
 // exactly one. Only files count: not folders or links, nor the resource forks macOS adds under
 // __MACOSX/.
-std::variant<int, QString> findImEntry(archive* a, archive_entry* entry, const QString& name)
+Result<int> findImEntry(archive* a, archive_entry* entry, const QString& name)
 {
     QStringList images;
     QStringList others;
@@ -131,22 +131,23 @@ std::variant<int, QString> findImEntry(archive* a, archive_entry* entry, const Q
         if (r == ARCHIVE_EOF)
             break;
         if (r < ARCHIVE_WARN)
-            return readFailure(name, QString::fromUtf8(archive_error_string(a)));
+            return Failure{readFailure(name, QString::fromUtf8(archive_error_string(a)))};
     }
     if (images.size() == 1)
         return found;
     if (images.isEmpty() && !special.isEmpty())
-        return QStringLiteral("%1 holds no .im file that can be read: %2 %3.")
-            .arg(name, listed(special),
-                 special.size() == 1 ? QStringLiteral("is not a regular file")
-                                     : QStringLiteral("are not regular files"));
+        return Failure{QStringLiteral("%1 holds no .im file that can be read: %2 %3.")
+                           .arg(name, listed(special),
+                                special.size() == 1 ? QStringLiteral("is not a regular file")
+                                                    : QStringLiteral("are not regular files"))};
     if (images.isEmpty()) {
-        return others.isEmpty()
-                   ? QStringLiteral("%1 holds no .im file: the zip is empty.").arg(name)
-                   : QStringLiteral("%1 holds no .im file, only: %2.").arg(name, listed(others));
+        return Failure{
+            others.isEmpty()
+                ? QStringLiteral("%1 holds no .im file: the zip is empty.").arg(name)
+                : QStringLiteral("%1 holds no .im file, only: %2.").arg(name, listed(others))};
     }
-    return QStringLiteral("%1 holds several .im files (%2); it must hold exactly one.")
-        .arg(name, listed(images));
+    return Failure{QStringLiteral("%1 holds several .im files (%2); it must hold exactly one.")
+                       .arg(name, listed(images))};
 }
 
 // Where and how much the expansion may write, and what it reports.
@@ -212,16 +213,17 @@ constexpr qint64 kSizeSlack = 1024 * 1024;
 
 // The most bytes the expansion of an acquisition that starts with `head` may give, or the reason
 // it is not one. Absent when its header's counts do not fit 64 bits: then only the disk limits.
-std::variant<std::optional<qint64>, QString> sizeLimit(const QByteArray& head, const Destination& d)
+Result<std::optional<qint64>> sizeLimit(const QByteArray& head, const Destination& d)
 {
     QBuffer buffer;
     buffer.setData(head);
     buffer.open(QIODevice::ReadOnly);
     const HeaderReadResult read = readImHeader(buffer, head.size(), d.archiveName);
     if (!read.header)
-        return QStringLiteral("%1 is not an image file: its expanded data does not start like an "
-                              "acquisition.")
-            .arg(d.archiveName);
+        return Failure{
+            QStringLiteral("%1 is not an image file: its expanded data does not start like an "
+                           "acquisition.")
+                .arg(d.archiveName)};
     const ImHeader& h = *read.header;
     const std::optional<qint64> data =
         product({qint64(h.planeCount), qint64(h.speciesCount), h.frameSize});
@@ -261,10 +263,10 @@ private:
     QString checkHead()
     {
         m_checked = true;
-        std::variant<std::optional<qint64>, QString> limit = sizeLimit(m_head, m_d);
-        if (const QString* why = std::get_if<QString>(&limit))
-            return *why;
-        m_limit = std::get<0>(limit);
+        Result<std::optional<qint64>> limit = sizeLimit(m_head, m_d);
+        if (!limit)
+            return limit.error().message;
+        m_limit = *limit;
         m_head.clear();
         return {};
     }
@@ -491,13 +493,13 @@ QString openImData(Destination& d, ArchiveReader& reader, archive_entry** entry)
         d.gzip = archive_filter_count(a) == 2 && archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
         return {};
     }
-    const std::variant<int, QString> found = findImEntry(a, *entry, d.archiveName);
-    if (const QString* why = std::get_if<QString>(&found))
-        return *why;
+    const Result<int> found = findImEntry(a, *entry, d.archiveName);
+    if (!found)
+        return found.error().message;
     // The listing read past the entry; a fresh reader steps to it.
     reader = openAt(d.archivePath, entry, &error);
     a = reader.get();
-    for (int i = 0; a && i < std::get<int>(found); ++i) {
+    for (int i = 0; a && i < *found; ++i) {
         if (archive_read_next_header(a, entry) < ARCHIVE_WARN) {
             error = QString::fromUtf8(archive_error_string(a));
             a = nullptr;
@@ -557,44 +559,48 @@ ExpandedFile::~ExpandedFile()
     QFile::remove(m_path);
 }
 
-ExpandedFile::Result ExpandedFile::expand(const QString& archivePath, const QString& cacheFolder,
-                                          Progress* progress, const AvailableBytes& availableBytes)
+Result<std::unique_ptr<ExpandedFile>> ExpandedFile::expand(const QString& archivePath,
+                                                           const QString& cacheFolder,
+                                                           Progress* progress,
+                                                           const AvailableBytes& availableBytes)
 {
     const QFileInfo info(archivePath);
     Destination d{archivePath, info.fileName(), cacheFolder, -1, info.size()};
     if (QString problem = archiveFileProblem(archivePath, info); !problem.isEmpty())
-        return problem;
+        return Failure{problem};
     if (!QDir().mkpath(cacheFolder))
-        return QStringLiteral("Could not create the folder %1 to expand %2.")
-            .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName);
+        return Failure{QStringLiteral("Could not create the folder %1 to expand %2.")
+                           .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName)};
     if (availableBytes)
         d.budget = availableBytes(cacheFolder);
     if (progress)
         progress->setTotal(d.compressedSize);
 
     if (d.compressedSize == 0)
-        return unsupportedArchive(d.archiveName);
+        return Failure{unsupportedArchive(d.archiveName)};
     archive_entry* entry = nullptr;
     ArchiveReader reader(nullptr, &archive_read_free);
     if (QString why = openImData(d, reader, &entry); !why.isEmpty())
-        return why;
+        return Failure{why};
     // Zips record the expanded size. gzip's trailer holds it only modulo 2^32, and xz and
     // zstd, where they record it, leave it unread by libarchive: those stop when the disk is.
     if (archive_entry_size_is_set(entry) && d.budget >= 0 && archive_entry_size(entry) > d.budget)
-        return noSpace(d, QStringLiteral("it needs %1, %2 are free")
-                              .arg(sizeText(archive_entry_size(entry)), sizeText(d.budget)));
+        return Failure{
+            noSpace(d, QStringLiteral("it needs %1, %2 are free")
+                           .arg(sizeText(archive_entry_size(entry)), sizeText(d.budget)))};
 
     QTemporaryFile out(copyTemplate(cacheFolder, d.archiveName));
     out.setAutoRemove(false);
     if (!out.open())
-        return QStringLiteral("Could not create a file in %1 to expand %2: %3.")
-            .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName, out.errorString());
+        return Failure{
+            QStringLiteral("Could not create a file in %1 to expand %2: %3.")
+                .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName, out.errorString())};
     std::unique_ptr<ExpandedFile> expanded(new ExpandedFile(out.fileName()));
     const QString error = writeData(reader.get(), out, d, progress);
     expanded->m_size = out.size();
     out.close(); // before a failure deletes the file
     if (!error.isEmpty())
-        return error;
+        return Failure{error};
     return expanded;
 }
 
@@ -603,14 +609,15 @@ bool needsExpanding(const QString& path)
     return isCompressedName(path) && QFileInfo(path).isFile();
 }
 
-std::variant<ReadableFile, QString> readableFile(const QString& path, Progress* progress)
+Result<ReadableFile> readableFile(const QString& path, Progress* progress)
 {
     if (!needsExpanding(path))
         return ReadableFile{path, {}, {}};
-    ExpandedFile::Result expanded = ExpandedFile::expand(path, expansionFolder(), progress);
-    if (QString* why = std::get_if<QString>(&expanded))
-        return std::move(*why);
-    std::shared_ptr<ExpandedFile> file = std::move(std::get<0>(expanded));
+    Result<std::unique_ptr<ExpandedFile>> expanded =
+        ExpandedFile::expand(path, expansionFolder(), progress);
+    if (!expanded)
+        return expanded.error();
+    std::shared_ptr<ExpandedFile> file = std::move(*expanded);
     const QString expandedPath = file->path();
     return ReadableFile{expandedPath, QFileInfo(path).fileName(), std::move(file)};
 }

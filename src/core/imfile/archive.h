@@ -1,4 +1,5 @@
 #pragma once
+#include "core/result.h"
 
 #include <QString>
 #include <functional>
@@ -33,14 +34,12 @@ int removeOrphanedCopies(const QString& folder);
 class ExpandedFile
 {
 public:
-    using Result = std::variant<std::unique_ptr<ExpandedFile>, QString>;
-
     // Decompresses archivePath (gzip, bzip2, xz or zstd data, or a zip holding exactly one .im)
     // into a new file in cacheFolder, streaming. Progress counts compressed bytes read and can
     // cancel. On failure or cancel returns the reason, naming the file, and leaves no file behind.
-    static Result expand(const QString& archivePath, const QString& cacheFolder,
-                         Progress* progress = nullptr,
-                         const AvailableBytes& availableBytes = storageAvailableBytes);
+    static Result<std::unique_ptr<ExpandedFile>>
+    expand(const QString& archivePath, const QString& cacheFolder, Progress* progress = nullptr,
+           const AvailableBytes& availableBytes = storageAvailableBytes);
 
     ~ExpandedFile();
     ExpandedFile(const ExpandedFile&) = delete;
@@ -73,6 +72,6 @@ bool needsExpanding(const QString& path);
 
 // The file to read for path, expanded first when needsExpanding() (long work: progress counts
 // and can cancel). On failure or cancel returns the reason, naming the file.
-std::variant<ReadableFile, QString> readableFile(const QString& path, Progress* progress = nullptr);
+Result<ReadableFile> readableFile(const QString& path, Progress* progress = nullptr);
 
 } // namespace isolumen

@@ -374,12 +374,12 @@ QByteArray writeAnalysis(const AnalysisFile& a)
     return QJsonDocument(merged(read, fresh).toObject()).toJson();
 }
 
-std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json)
+Result<AnalysisFile> readAnalysis(const QByteArray& json)
 {
     QJsonParseError parse;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
     if (parse.error != QJsonParseError::NoError)
-        return parse.errorString();
+        return Failure{parse.errorString()};
     const QJsonObject o = doc.object();
     AnalysisFile a;
     a.read = o;
@@ -388,17 +388,19 @@ std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json)
         // A regions file serves where an analysis is asked for.
         std::optional<QList<Region>> regions = regionsFromJson(json, &why);
         if (!regions)
-            return QStringLiteral("it is neither an analysis nor a regions file (%1)").arg(why);
+            return Failure{
+                QStringLiteral("it is neither an analysis nor a regions file (%1)").arg(why)};
         a.regions = *regions;
         a.regionsOnly = true;
         return a;
     }
     const double version = o.value(QStringLiteral("version")).toDouble();
     if (version > AnalysisFile::kVersion)
-        return QStringLiteral("it was written by a later version of Isolumen (analysis format "
-                              "%1; this version reads %2). Update Isolumen to open it.")
-            .arg(version)
-            .arg(AnalysisFile::kVersion);
+        return Failure{
+            QStringLiteral("it was written by a later version of Isolumen (analysis format "
+                           "%1; this version reads %2). Update Isolumen to open it.")
+                .arg(version)
+                .arg(AnalysisFile::kVersion)};
     takeAcquisitions(o, a);
     const QJsonObject layers = o.value(QStringLiteral("layers")).toObject();
     a.firstLayer = countOf(layers.value(QStringLiteral("first")), 1);
@@ -410,26 +412,26 @@ std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json)
     std::optional<QList<Region>> regions =
         regionsFromJsonArray(o.value(QStringLiteral("regions")).toArray(), &why);
     if (!regions)
-        return why;
+        return Failure{why};
     a.regions = *regions;
     a.nextRegionId = countOf(o.value(QStringLiteral("nextRegionId")), 0);
     readCorrections(o.value(QStringLiteral("corrections")).toObject(), a);
     if (const std::optional<QString> bad = readAlignment(o.value(QStringLiteral("alignment")), a))
-        return *bad;
+        return Failure{*bad};
     readWindows(o.value(QStringLiteral("windows")).toArray(), a);
     return a;
 }
 
-std::variant<AnalysisFile, QString> readAnalysisFile(const QString& path)
+Result<AnalysisFile> readAnalysisFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+        return Failure{QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString())};
     if (file.size() > kLargestFile)
-        return QStringLiteral("%1 is not an analysis: it is far too large.").arg(path);
-    std::variant<AnalysisFile, QString> read = readAnalysis(file.readAll());
-    if (const QString* why = std::get_if<QString>(&read))
-        return QStringLiteral("%1 cannot be opened: %2").arg(path, *why);
+        return Failure{QStringLiteral("%1 is not an analysis: it is far too large.").arg(path)};
+    Result<AnalysisFile> read = readAnalysis(file.readAll());
+    if (!read)
+        return Failure{QStringLiteral("%1 cannot be opened: %2").arg(path, read.error().message)};
     return read;
 }
 

@@ -3,6 +3,7 @@
 #include "core/model/alignment.h"
 #include "core/model/ratiospec.h"
 #include "core/render/overlay.h"
+#include "core/result.h"
 #include "core/stats/region.h"
 
 #include <QByteArray>
@@ -103,9 +104,9 @@ struct AnalysisFile
 QByteArray writeAnalysis(const AnalysisFile& analysis);
 // An analysis file, or a regions file (regionsOnly); else why not. A file of a later version
 // is refused.
-std::variant<AnalysisFile, QString> readAnalysis(const QByteArray& json);
+Result<AnalysisFile> readAnalysis(const QByteArray& json);
 // Reads the file at path (refusing any far larger than an analysis can be).
-std::variant<AnalysisFile, QString> readAnalysisFile(const QString& path);
+Result<AnalysisFile> readAnalysisFile(const QString& path);
 // The acquisition an analysis names, as the command line and the viewer open it: its file in
 // folder, or its chain of runs, FILE+FILE2+...; empty when it names none.
 QString acquisitionArgument(const AnalysisFile& analysis, const QString& folder);

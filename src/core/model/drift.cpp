@@ -2,6 +2,7 @@
 
 #include "core/parallel.h"
 #include "core/progress.h"
+#include "core/result.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -730,7 +731,7 @@ public:
     }
 
     // The median counts per pixel of up to kCountSamples included layers.
-    std::variant<double, QString> typicalCounts() const
+    Result<double> typicalCounts() const
     {
         std::vector<int> included;
         for (int l = 0; l < m_layers; ++l) {
@@ -743,7 +744,7 @@ public:
         for (int k = 0; k < std::min(n, kCountSamples); ++k) {
             const int l = included[std::size_t(qint64(k) * n / std::min(n, kCountSamples))];
             if (const QString why = read(l, layer); !why.isEmpty())
-                return why;
+                return Failure{why};
             if (!isFlat(layer))
                 counts.push_back(areaMean(layer, m_side, m_area));
         }
@@ -1052,13 +1053,13 @@ std::optional<DriftEstimate> DriftRun::run(QString* problem)
     };
     int bin = m_options.bin;
     if (bin <= 0) {
-        const std::variant<double, QString> counts = typicalCounts();
-        if (const QString* why = std::get_if<QString>(&counts))
-            return refuse(*why);
+        const Result<double> counts = typicalCounts();
+        if (!counts)
+            return refuse(counts.error().message);
         int included = 0;
         for (int l = 0; l < m_layers; ++l)
             included += !excluded(l);
-        bin = automaticBin(std::get<double>(counts), included);
+        bin = automaticBin(*counts, included);
     }
     if (!makeBins(bin))
         return refuse(QStringLiteral("The reference layer %1 is excluded.")

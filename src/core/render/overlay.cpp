@@ -95,17 +95,15 @@ QImage overlayLegend(const QList<FigureLegendEntry>& channels, QSize size)
     return legend;
 }
 
-std::variant<QList<PlanePtr>, QString> overlayPlanes(const OverlaySpec& spec,
-                                                     std::pair<int, int> layers,
-                                                     const Acquisition& acquisition,
-                                                     Progress* progress)
+Result<QList<PlanePtr>> overlayPlanes(const OverlaySpec& spec, std::pair<int, int> layers,
+                                      const Acquisition& acquisition, Progress* progress)
 {
     QList<PlanePtr> planes;
     for (const OverlaySource& s : spec.sources) {
         auto plane = findingPlane(s.source, layers, acquisition, progress);
-        if (const QString* problem = std::get_if<QString>(&plane))
-            return *problem;
-        planes << std::get<PlanePtr>(plane);
+        if (!plane)
+            return plane.error();
+        planes << *plane;
     }
     return planes;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/render/figure.h"
+#include "core/result.h"
 #include "core/stats/autorange.h"
 #include "core/stats/findregions.h"
 
@@ -67,10 +68,8 @@ struct OverlaySpec
 
 // The planes of the sources over the layers first..last, under the acquisition's corrections and
 // alignment; or why there are none. A sum of layers not yet computed reports to progress.
-std::variant<QList<PlanePtr>, QString> overlayPlanes(const OverlaySpec& spec,
-                                                     std::pair<int, int> layers,
-                                                     const Acquisition& acquisition,
-                                                     Progress* progress = nullptr);
+Result<QList<PlanePtr>> overlayPlanes(const OverlaySpec& spec, std::pair<int, int> layers,
+                                      const Acquisition& acquisition, Progress* progress = nullptr);
 // The channels of those planes, each in the set's colour of its place and over its range.
 QList<OverlayChannel> overlayChannels(const OverlaySpec& spec, const QList<PlanePtr>& planes);
 

@@ -46,15 +46,15 @@ QString findingSourceText(const RegionFinding& f, const QStringList& labels)
     return terms.join(QLatin1Char('+'));
 }
 
-std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
-                                             const Acquisition& acquisition, Progress* progress)
+Result<PlanePtr> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
+                              const Acquisition& acquisition, Progress* progress)
 {
     for (const int s : f.terms.species()) {
         if (s >= acquisition.speciesCount())
-            return QStringLiteral("There is no species %1: %2 has %3.")
-                .arg(s + 1)
-                .arg(acquisition.header().fileName)
-                .arg(acquisition.speciesCount());
+            return Failure{QStringLiteral("There is no species %1: %2 has %3.")
+                               .arg(s + 1)
+                               .arg(acquisition.header().fileName)
+                               .arg(acquisition.speciesCount())};
     }
     const QList<PlaneRequest> requests = findingRequests(f, layers, acquisition);
     if (progress)
@@ -63,10 +63,14 @@ std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<i
     if (f.terms.denominator.isEmpty()) {
         const std::optional<BuiltPlane> sum =
             acquisition.termPlane(requests.first(), f.terms.numerator, progress, &error);
-        return sum ? std::variant<PlanePtr, QString>(PlanePtr(sum->plane)) : error;
+        if (!sum)
+            return Failure{error};
+        return PlanePtr(sum->plane);
     }
     const PlaneResult ratio = acquisition.plane(requests.first(), progress);
-    return ratio.shown ? std::variant<PlanePtr, QString>(ratio.shown) : ratio.error;
+    if (!ratio.shown)
+        return Failure{ratio.error};
+    return ratio.shown;
 }
 
 QList<Region> foundRegions(const Plane& plane, const SegmentationOptions& options)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/acquisition.h"
+#include "core/result.h"
 #include "core/stats/segmentation.h"
 
 #include <QList>
@@ -27,9 +28,8 @@ std::optional<RegionFinding> parseFindingSource(const QString& text, const QStri
 // The plane of a finding's source over the layers first..last (a sum when they differ), under
 // the acquisition's corrections and alignment; or why there is none. A sum of layers not yet
 // computed reports to progress and stops when it is cancelled.
-std::variant<PlanePtr, QString> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
-                                             const Acquisition& acquisition,
-                                             Progress* progress = nullptr);
+Result<PlanePtr> findingPlane(const RegionFinding& f, std::pair<int, int> layers,
+                              const Acquisition& acquisition, Progress* progress = nullptr);
 // The requests findingPlane asks the acquisition for, to tell whether it answers at once.
 QList<PlaneRequest> findingRequests(const RegionFinding& f, std::pair<int, int> layers,
                                     const Acquisition& acquisition);
