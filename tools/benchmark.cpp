@@ -1549,7 +1549,7 @@ void findRegionsTable(const QTemporaryDir& dir, int)
                               options);
     });
     auto cells = [&](const QString& mask) {
-        const auto regions = isolumen::readRegionMask(mask, side, nullptr);
+        const auto regions = isolumen::readRegionMask(mask, side);
         return regions ? QString::number(regions->size()) : QStringLiteral("?");
     };
     out << "Cells in a 2048 x 2048 layer (4,096 on a grid of 32 pixels, one in five with a "

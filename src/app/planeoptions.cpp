@@ -337,8 +337,8 @@ Result<> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
             return f.error();
         // Every --ratio (a study takes several), with the same scale, thresholds and unit.
         for (const QString& text : parser.values(kRatio)) {
-            QString why;
-            const std::optional<RatioSpec> terms = parseRatioTerms(text, {}, &why);
+            const Result<RatioSpec> terms = parseRatioTerms(text, {});
+            const QString why = terms ? QString() : terms.error().message;
             if (!terms || terms->denominator.isEmpty())
                 return Failure{
                     QStringLiteral("--ratio needs species numbers from 1 as N/D, "

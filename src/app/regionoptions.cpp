@@ -96,18 +96,16 @@ Result<QList<Region>> shapeRegions(const QCommandLineParser& parser)
         if (!file.open(QIODevice::ReadOnly))
             return Failure{
                 QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
-        QString error;
-        const std::optional<QList<Region>> loaded = regionsFromJson(file.readAll(), &error);
+        const Result<QList<Region>> loaded = regionsFromJson(file.readAll());
         if (!loaded)
-            return Failure{
-                QStringLiteral("%1 is not a regions file: %2").arg(file.fileName(), error)};
+            return Failure{QStringLiteral("%1 is not a regions file: %2")
+                               .arg(file.fileName(), loaded.error().message)};
         regions = *loaded;
     }
     for (const QString& shape : parser.values(kRoi)) {
-        QString error;
-        const std::optional<Region> r = parseRegion(shape, &error);
+        const Result<Region> r = parseRegion(shape);
         if (!r)
-            return Failure{QStringLiteral("--roi %1: %2").arg(shape, error)};
+            return Failure{QStringLiteral("--roi %1: %2").arg(shape, r.error().message)};
         regions << *r;
     }
     return regions;
@@ -223,11 +221,9 @@ Result<QList<Region>> pictureRegions(const QCommandLineParser& parser, const Pla
         regions << foundRegions(**plane, f->options);
     }
     if (parser.isSet(kRegionsMask)) {
-        QString error;
-        const std::optional<QList<Region>> mask =
-            readRegionMask(parser.value(kRegionsMask), side, &error);
+        const Result<QList<Region>> mask = readRegionMask(parser.value(kRegionsMask), side);
         if (!mask)
-            return Failure{error};
+            return mask.error();
         regions << *mask;
     }
     return regions;
@@ -272,10 +268,11 @@ int runMaskExport(const QCommandLineParser& parser, QTextStream& err)
     if (Result<> f = saveRegionsOption(parser, *regions); !f)
         return session.fail(f.error());
     const QList<Region>& found = *regions;
-    QString error;
-    if (!writeRegionMask(parser.value(kExportMask), found, *acquisition.frameSide(),
-                         acquisition.header().micronsPerPixel(), &error))
-        return session.fail(error);
+    if (const Result<> written =
+            writeRegionMask(parser.value(kExportMask), found, *acquisition.frameSide(),
+                            acquisition.header().micronsPerPixel());
+        !written)
+        return session.fail(written.error());
     if (found.isEmpty())
         warn(QStringLiteral("%1: no region was found; the mask is empty.")
                  .arg(QFileInfo(path).fileName()));

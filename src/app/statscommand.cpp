@@ -359,8 +359,8 @@ std::optional<StudyTable> measureStudyTable(const QCommandLineParser& parser,
     const PlaneChoice& choice = *parsed;
     QList<RatioSpec> ratios = choice.ratios;
     for (const QString& text : ratioTexts) {
-        QString why;
-        const std::optional<RatioSpec> ratio = parseRatioTerms(text, {}, &why);
+        const Result<RatioSpec> ratio = parseRatioTerms(text, {});
+        const QString why = ratio ? QString() : ratio.error().message;
         if (!ratio || ratio->denominator.isEmpty()) {
             table.problems
                 << QStringLiteral("The ratio %1 is not N/D of species numbers: %2").arg(text, why);

@@ -316,7 +316,7 @@ void AnalysisSession::openWindows(const AnalysisFile& analysis)
             continue;
         }
         // The source as the acquisition named it, its scale and unit after the terms.
-        std::optional<RatioSpec> terms = parseRatioTerms(ratioTermsText(record.source), labels);
+        Result<RatioSpec> terms = parseRatioTerms(ratioTermsText(record.source), labels);
         if (!terms || (terms->denominator.isEmpty() && !labels.contains(record.source.trimmed())))
             continue; // a species this acquisition lacks
         const QList<int> species = terms->species();
@@ -327,7 +327,7 @@ void AnalysisSession::openWindows(const AnalysisFile& analysis)
             terms->scale = record.scale;
             terms->unit = record.unit;
             terms->standard = record.standard;
-            source.ratio = terms;
+            source.ratio = *terms;
         }
         ImageWindow* window = m_openWindow(source);
         if (!window)

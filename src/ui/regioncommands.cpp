@@ -351,10 +351,10 @@ void RegionCommands::loadRegions()
         showMessage(QStringLiteral("%1 is not a regions file: it is far too large.").arg(path));
         return;
     }
-    QString error;
-    const std::optional<QList<Region>> regions = regionsFromJson(file.readAll(), &error);
+    const Result<QList<Region>> regions = regionsFromJson(file.readAll());
     if (!regions) {
-        showMessage(QStringLiteral("%1 is not a regions file: %2.").arg(path, error));
+        showMessage(
+            QStringLiteral("%1 is not a regions file: %2.").arg(path, regions.error().message));
         return;
     }
     RegionTools::instance().clearSelection();
@@ -423,10 +423,11 @@ void RegionCommands::exportMask()
             .first;
     if (path.isEmpty())
         return;
-    QString error;
-    if (!writeRegionMask(path, m_acquisition.regions(), *m_acquisition.frameSide(),
-                                   m_acquisition.header().micronsPerPixel(), &error))
-        showMessage(error);
+    const Result<> written =
+        writeRegionMask(path, m_acquisition.regions(), *m_acquisition.frameSide(),
+                        m_acquisition.header().micronsPerPixel());
+    if (!written)
+        showMessage(written.error().message);
 }
 
 void RegionCommands::importMask()
@@ -437,11 +438,9 @@ void RegionCommands::importMask()
         Dialogs::openFile(m_dialogParent, QStringLiteral("Import Region Mask"), kMaskFilter);
     if (path.isEmpty())
         return;
-    QString error;
-    const std::optional<QList<Region>> regions =
-        readRegionMask(path, *m_acquisition.frameSide(), &error);
+    const Result<QList<Region>> regions = readRegionMask(path, *m_acquisition.frameSide());
     if (!regions) {
-        showMessage(error);
+        showMessage(regions.error().message);
         return;
     }
     RegionTools::instance().clearSelection();

@@ -392,7 +392,7 @@ private slots:
         QCOMPARE(valuesOf(chain, 1, 6), valuesOf(one, 1, 6));
 
         // Saved as a list of acquisitions, and known again only by the same chain.
-        chain.addRegion(*parseRegion("rect:1,1,5,5", nullptr));
+        chain.addRegion(*parseRegion("rect:1,1,5,5"));
         const QByteArray saved = isolumen::writeAnalysis(isolumen::analysisOf(chain));
         const QJsonObject doc = QJsonDocument::fromJson(saved).object();
         QVERIFY(!doc.contains("acquisition"));

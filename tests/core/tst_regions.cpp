@@ -28,7 +28,7 @@ Plane planeOf(std::vector<double> values)
 
 Region region(const QString& text)
 {
-    return parseRegion(text, nullptr).value();
+    return parseRegion(text).value();
 }
 
 } // namespace
@@ -176,8 +176,8 @@ void TestRegions::ratioOfSumsWithPoissonError()
 void TestRegions::ratioTermsAsText()
 {
     const QStringList labels{"12C", "13C", "14N"};
-    const std::optional<RatioSpec> numbers = parseRatioTerms("2/1+2", {});
-    const std::optional<RatioSpec> named = parseRatioTerms(" 13C /( 12C+13C)", labels);
+    const Result<RatioSpec> numbers = parseRatioTerms("2/1+2", {});
+    const Result<RatioSpec> named = parseRatioTerms(" 13C /( 12C+13C)", labels);
     QVERIFY(numbers && named);
     QCOMPARE(numbers->numerator, QList<int>{1});
     QCOMPARE(numbers->denominator, (QList<int>{0, 1}));
@@ -260,9 +260,8 @@ void TestRegions::jsonRoundTrip()
     regions[1].regionClass = QStringLiteral("Kern");
     regions[0].id = 7;
     regions[2].id = 3;
-    QString error;
-    const std::optional<QList<Region>> back = regionsFromJson(regionsToJson(regions), &error);
-    QVERIFY2(back, qPrintable(error));
+    const Result<QList<Region>> back = regionsFromJson(regionsToJson(regions));
+    QVERIFY2(back, qPrintable(back ? QString() : back.error().message));
     QCOMPARE(*back, regions);
 }
 

@@ -155,10 +155,9 @@ private slots:
         QList<LabelledRegion> regions = regionsFromLabels(found, QStringLiteral("Cell "));
         regions[0].label = 300; // ids need not be small or in order
         const LabelImage written = labelsFromRegions(regions, kSide);
-        QString error;
-        QVERIFY2(writeLabelMask(dir.filePath("m.tif"), written, 0.1, &error), qPrintable(error));
-        const std::optional<LabelImage> read = readLabelMask(dir.filePath("m.tif"), kSide, &error);
-        QVERIFY2(read, qPrintable(error));
+        QVERIFY(writeLabelMask(dir.filePath("m.tif"), written, 0.1));
+        const Result<LabelImage> read = readLabelMask(dir.filePath("m.tif"), kSide);
+        QVERIFY(read);
         QCOMPARE(read->labels, written.labels);
         QCOMPARE(labelsFromRegions(regionsFromLabels(*read, {}), kSide).labels, written.labels);
 
@@ -168,12 +167,14 @@ private slots:
         png.setPixel(2, 1, qRgb(7, 7, 7));
         png.setPixel(3, 3, qRgb(9, 9, 9));
         QVERIFY(png.save(dir.filePath("m.png")));
-        const std::optional<LabelImage> fromPng = readLabelMask(dir.filePath("m.png"), 4, &error);
-        QVERIFY2(fromPng, qPrintable(error));
+        const Result<LabelImage> fromPng = readLabelMask(dir.filePath("m.png"), 4);
+        QVERIFY(fromPng);
         QCOMPARE(fromPng->labels,
                  (std::vector<int>{0, 0, 0, 0, 0, 7, 7, 0, 0, 0, 0, 0, 0, 0, 0, 9}));
-        QVERIFY(!readLabelMask(dir.filePath("m.png"), 8, &error));
-        QCOMPARE(error, QStringLiteral("m.png is 4 x 4 pixels, but the frames are 8 x 8."));
+        const Result<LabelImage> wrongSide = readLabelMask(dir.filePath("m.png"), 8);
+        QVERIFY(!wrongSide);
+        QCOMPARE(wrongSide.error().message,
+                 QStringLiteral("m.png is 4 x 4 pixels, but the frames are 8 x 8."));
     }
 };
 

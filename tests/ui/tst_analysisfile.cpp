@@ -50,7 +50,7 @@ ImBuilder builder(qint16 planes)
 
 Region rect(const char* text)
 {
-    return *parseRegion(QString::fromLatin1(text), nullptr);
+    return *parseRegion(QString::fromLatin1(text));
 }
 
 struct ModelState

@@ -423,7 +423,7 @@ void TestAnalysisWindows::automaticRange()
     QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "19 604");
     QCOMPARE(Menu::instance().item("viewAutoPercentile")->text(), "Percentile 50\u2013100 %");
     // Shown (1, 0) to (2, 1): counts 1, 2, 65 % 40 and 66 % 40.
-    m_acquisition->addRegion(parseRegion("rect:1,0,2,2", nullptr).value());
+    m_acquisition->addRegion(parseRegion("rect:1,0,2,2").value());
     RegionTools::instance().select(0, false);
     QVERIFY(Menu::run("viewAutoRegion"));
     QCOMPARE(w->minField()->text() + " " + w->maxField()->text(), "1 26");

@@ -87,7 +87,7 @@ class TestRegionsWindow : public QObject
     ImageWindow* m_window = nullptr;
     RegionOverlay* m_overlay = nullptr;
 
-    void add(const char* region) { m_acquisition->addRegion(*parseRegion(region, nullptr)); }
+    void add(const char* region) { m_acquisition->addRegion(*parseRegion(region)); }
     // Presses at the first point (overlay pixels), moves through the rest, releases at the last.
     void drag(Tool tool, const QList<QPoint>& path)
     {

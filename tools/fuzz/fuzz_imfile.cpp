@@ -54,20 +54,20 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    if (const std::optional<QList<Region>> regions = regionsFromJson(bytes, nullptr)) {
+    if (const Result<QList<Region>> regions = regionsFromJson(bytes)) {
         for (const Region& r : *regions)
             (void)regionPixels(r, 64);
     }
-    if (const std::optional<Region> r = parseRegion(QString::fromLatin1(bytes.left(200)), nullptr))
+    if (const Result<Region> r = parseRegion(QString::fromLatin1(bytes.left(200))))
         (void)regionPixels(*r, 64);
     // A ratio expression as --ratio and the dialogs take it, by number or label.
     const QString expression = QString::fromUtf8(bytes.left(200));
-    if (const std::optional<RatioSpec> ratio =
+    if (const Result<RatioSpec> ratio =
             parseRatioTerms(expression, {QStringLiteral("12C"), QStringLiteral("13C")});
         ratio && !ratio->denominator.isEmpty()) {
         // Its label, by species numbers, reads back as the same terms.
         const QString label = ratioLabel(*ratio, [](int s) { return QString::number(s + 1); });
-        const std::optional<RatioSpec> again = parseRatioTerms(ratioTermsText(label), {});
+        const Result<RatioSpec> again = parseRatioTerms(ratioTermsText(label), {});
         if (!again || again->numerator != ratio->numerator ||
             again->denominator != ratio->denominator)
             __builtin_trap();

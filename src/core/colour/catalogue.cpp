@@ -58,9 +58,10 @@ Catalogue buildCatalogue()
     QFile file(QStringLiteral(":/colour/colourtables.txt"));
     QString error;
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        if (std::optional<Catalogue> c =
-                parseCatalogue(QString::fromLatin1(file.readAll()), &error))
+        Result<Catalogue> c = parseCatalogue(QString::fromLatin1(file.readAll()));
+        if (c)
             return *std::move(c);
+        error = c.error().message;
     } else {
         error = file.errorString();
     }
@@ -70,13 +71,8 @@ Catalogue buildCatalogue()
 
 } // namespace
 
-std::optional<Catalogue> parseCatalogue(const QString& text, QString* error)
+Result<Catalogue> parseCatalogue(const QString& text)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     QStringList lines = text.split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -85,26 +81,27 @@ std::optional<Catalogue> parseCatalogue(const QString& text, QString* error)
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     if (lines.size() != kTableCount)
-        return fail(QStringLiteral("%1 tables instead of %2").arg(lines.size()).arg(kTableCount));
+        return Failure{
+            QStringLiteral("%1 tables instead of %2").arg(lines.size()).arg(kTableCount)};
 
     Catalogue c;
     for (int i = 0; i < kTableCount; ++i) {
         const QStringList fields = lines[i].split(QLatin1Char(','));
         if (fields.size() != kEntries + 1)
-            return fail(QStringLiteral("table %1 has %2 fields instead of %3")
-                            .arg(i + 1)
-                            .arg(fields.size())
-                            .arg(kEntries + 1));
+            return Failure{QStringLiteral("table %1 has %2 fields instead of %3")
+                               .arg(i + 1)
+                               .arg(fields.size())
+                               .arg(kEntries + 1)};
         if (fields[0].isEmpty())
-            return fail(QStringLiteral("table %1 has no name").arg(i + 1));
+            return Failure{QStringLiteral("table %1 has no name").arg(i + 1)};
         c.lutname[i] = fields[0];
         for (int j = 0; j < kEntries; ++j) {
             const std::optional<quint32> v = entryValue(fields[j + 1]);
             if (!v)
-                return fail(QStringLiteral("entry %1 of table %2 is not a colour: \"%3\"")
-                                .arg(j)
-                                .arg(i + 1)
-                                .arg(fields[j + 1]));
+                return Failure{QStringLiteral("entry %1 of table %2 is not a colour: \"%3\"")
+                                   .arg(j)
+                                   .arg(i + 1)
+                                   .arg(fields[j + 1])};
             c.lut[i][j] = colour(*v);
         }
     }

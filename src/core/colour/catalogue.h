@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QRgb>
 #include <QString>
 #include <array>
@@ -21,7 +23,7 @@ struct Catalogue
 // Reads the twenty table texts, one a line: the name, then entries 0 to 255 as decimal
 // 0xRRGGBB values, 257 fields separated by ",". Returns nothing, and the first fault found in
 // error, when the text is not exactly that.
-std::optional<Catalogue> parseCatalogue(const QString& text, QString* error = nullptr);
+Result<Catalogue> parseCatalogue(const QString& text);
 
 constexpr int kTableCount = 20;
 

@@ -383,13 +383,12 @@ Result<AnalysisFile> readAnalysis(const QByteArray& json)
     const QJsonObject o = doc.object();
     AnalysisFile a;
     a.read = o;
-    QString why;
     if (o.value(QStringLiteral("format")).toString() != kFormat) {
         // A regions file serves where an analysis is asked for.
-        std::optional<QList<Region>> regions = regionsFromJson(json, &why);
+        Result<QList<Region>> regions = regionsFromJson(json);
         if (!regions)
-            return Failure{
-                QStringLiteral("it is neither an analysis nor a regions file (%1)").arg(why)};
+            return Failure{QStringLiteral("it is neither an analysis nor a regions file (%1)")
+                               .arg(regions.error().message)};
         a.regions = *regions;
         a.regionsOnly = true;
         return a;
@@ -409,10 +408,10 @@ Result<AnalysisFile> readAnalysis(const QByteArray& json)
         if (const int layer = countOf(l, 0))
             a.excludedLayers << layer;
     }
-    std::optional<QList<Region>> regions =
-        regionsFromJsonArray(o.value(QStringLiteral("regions")).toArray(), &why);
+    Result<QList<Region>> regions =
+        regionsFromJsonArray(o.value(QStringLiteral("regions")).toArray());
     if (!regions)
-        return Failure{why};
+        return regions.error();
     a.regions = *regions;
     a.nextRegionId = countOf(o.value(QStringLiteral("nextRegionId")), 0);
     readCorrections(o.value(QStringLiteral("corrections")).toObject(), a);

@@ -12,13 +12,12 @@
 
 namespace isolumen {
 
-bool writeLabelMask(const QString& path, const LabelImage& labels, double micronsPerPixel,
-                    QString* error)
+Result<> writeLabelMask(const QString& path, const LabelImage& labels, double micronsPerPixel)
 {
     const auto largest = std::max_element(labels.labels.begin(), labels.labels.end());
     if (largest != labels.labels.end() && *largest > std::numeric_limits<quint16>::max()) {
-        *error = QStringLiteral("Region %1 has an id too large for a 16-bit mask.").arg(*largest);
-        return false;
+        return Failure{
+            QStringLiteral("Region %1 has an id too large for a 16-bit mask.").arg(*largest)};
     }
     std::vector<quint16> samples(labels.labels.begin(), labels.labels.end());
     CountStack stack;
@@ -27,29 +26,27 @@ bool writeLabelMask(const QString& path, const LabelImage& labels, double micron
     stack.names = QStringList{QStringLiteral("Region labels")};
     CountTiffWriter writer(path, stack, CountType::UInt16);
     if (!writer.addPage(CountType::UInt16, samples.data()) || !writer.commit()) {
-        *error = writer.error();
-        return false;
+        return Failure{writer.error()};
     }
-    return true;
+    return {};
 }
 
-std::optional<LabelImage> readLabelMask(const QString& path, int side, QString* error)
+Result<LabelImage> readLabelMask(const QString& path, int side)
 {
     const QString name = QFileInfo(path).fileName();
     QImageReader reader(path);
     reader.setAutoTransform(false);
     const QImage image = reader.read();
     if (image.isNull()) {
-        *error = QStringLiteral("Cannot read %1 as a mask: %2").arg(name, reader.errorString());
-        return std::nullopt;
+        return Failure{
+            QStringLiteral("Cannot read %1 as a mask: %2").arg(name, reader.errorString())};
     }
     if (image.width() != side || image.height() != side) {
-        *error = QStringLiteral("%1 is %2 x %3 pixels, but the frames are %4 x %4.")
-                     .arg(name)
-                     .arg(image.width())
-                     .arg(image.height())
-                     .arg(side);
-        return std::nullopt;
+        return Failure{QStringLiteral("%1 is %2 x %3 pixels, but the frames are %4 x %4.")
+                           .arg(name)
+                           .arg(image.width())
+                           .arg(image.height())
+                           .arg(side)};
     }
     LabelImage labels{side, std::vector<int>(size_t(side) * size_t(side), 0)};
     const QImage::Format format = image.format();
@@ -62,33 +59,32 @@ std::optional<LabelImage> readLabelMask(const QString& path, int side, QString* 
             const uchar* in = image.constScanLine(y);
             std::copy(in, in + side, out);
         } else {
-            *error = QStringLiteral("%1 is not a label image: it needs one channel of 8 or 16 "
-                                    "bits per pixel.")
-                         .arg(name);
-            return std::nullopt;
+            return Failure{
+                QStringLiteral("%1 is not a label image: it needs one channel of 8 or 16 "
+                               "bits per pixel.")
+                    .arg(name)};
         }
     }
     return labels;
 }
 
-bool writeRegionMask(const QString& path, const QList<Region>& regions, int side,
-                     double micronsPerPixel, QString* error)
+Result<> writeRegionMask(const QString& path, const QList<Region>& regions, int side,
+                         double micronsPerPixel)
 {
     QList<LabelledRegion> labelled;
     for (const Region& r : regions)
         labelled << LabelledRegion{r.id, r};
-    return writeLabelMask(path, labelsFromRegions(labelled, side), micronsPerPixel, error);
+    return writeLabelMask(path, labelsFromRegions(labelled, side), micronsPerPixel);
 }
 
-std::optional<QList<Region>> readRegionMask(const QString& path, int side, QString* error)
+Result<QList<Region>> readRegionMask(const QString& path, int side)
 {
     if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
-        *error = problem;
-        return std::nullopt;
+        return Failure{problem};
     }
-    const std::optional<LabelImage> mask = readLabelMask(path, side, error);
+    const Result<LabelImage> mask = readLabelMask(path, side);
     if (!mask)
-        return std::nullopt;
+        return mask.error();
     QList<Region> regions;
     for (LabelledRegion& r : regionsFromLabels(*mask, {})) {
         r.region.id = r.label;

@@ -22,7 +22,7 @@ std::optional<int> speciesNamed(const QString& text, const QStringList& labels)
     return ok && number >= 1 ? std::optional<int>(number - 1) : std::nullopt;
 }
 
-std::optional<QList<int>> parseTerm(QString text, const QStringList& labels, QString* error)
+Result<QList<int>> parseTerm(QString text, const QStringList& labels)
 {
     text = text.trimmed();
     if (text.startsWith(QLatin1Char('(')) && text.endsWith(QLatin1Char(')')))
@@ -31,12 +31,10 @@ std::optional<QList<int>> parseTerm(QString text, const QStringList& labels, QSt
     for (const QString& part : text.split(QLatin1Char('+'))) {
         const std::optional<int> s = speciesNamed(part, labels);
         if (!s) {
-            *error = QStringLiteral("\"%1\" is no species").arg(part.trimmed());
-            return std::nullopt;
+            return Failure{QStringLiteral("\"%1\" is no species").arg(part.trimmed())};
         }
         if (species.contains(*s)) {
-            *error = QStringLiteral("\"%1\" is summed twice").arg(part.trimmed());
-            return std::nullopt;
+            return Failure{QStringLiteral("\"%1\" is summed twice").arg(part.trimmed())};
         }
         species << *s;
     }
@@ -82,8 +80,7 @@ QList<int> RatioSpec::species() const
     return all;
 }
 
-std::optional<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels,
-                                         QString* error)
+Result<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels)
 {
     QString why;
     const QStringList terms = text.split(QLatin1Char('/'));
@@ -91,17 +88,19 @@ std::optional<RatioSpec> parseRatioTerms(const QString& text, const QStringList&
     ratio.denominator.clear();
     if (terms.size() > 2)
         why = QStringLiteral("a ratio has one \"/\"");
-    else if (std::optional<QList<int>> n = parseTerm(terms.first(), labels, &why))
+    else if (const Result<QList<int>> n = parseTerm(terms.first(), labels); n)
         ratio.numerator = *n;
+    else
+        why = n.error().message;
     if (why.isEmpty() && terms.size() == 2) {
-        if (std::optional<QList<int>> d = parseTerm(terms.last(), labels, &why))
+        if (const Result<QList<int>> d = parseTerm(terms.last(), labels); d)
             ratio.denominator = *d;
+        else
+            why = d.error().message;
     }
     if (why.isEmpty())
         return ratio;
-    if (error)
-        *error = why;
-    return std::nullopt;
+    return Failure{why};
 }
 
 QString ratioTermsLabel(const RatioSpec& ratio, const std::function<QString(int)>& name)

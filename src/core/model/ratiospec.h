@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,8 +40,7 @@ struct RatioSpec
 // around it ignored) or its number from 1. Without "/" the text is a numerator alone (a species
 // or a sum), with an empty denominator. Absent, with why in error, when the text is none of
 // these or names a species twice in a term.
-std::optional<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels,
-                                         QString* error = nullptr);
+Result<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels);
 
 // The terms as the user reads them: "13C/12C", "13C/(12C+13C)"; a term of several species in
 // parentheses. name gives a species' label.

@@ -9,7 +9,7 @@ namespace isolumen {
 
 std::optional<RegionFinding> parseFindingSource(const QString& text, const QStringList& labels)
 {
-    const std::optional<RatioSpec> terms = parseRatioTerms(text, labels);
+    const Result<RatioSpec> terms = parseRatioTerms(text, labels);
     if (!terms)
         return std::nullopt;
     return RegionFinding{*terms, {}};

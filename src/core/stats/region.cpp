@@ -196,27 +196,23 @@ const char* shapeName(Region::Shape s)
     return "";
 }
 
-std::optional<Region> regionOf(const QString& shape, const QList<double>& v, QString* error)
+Result<Region> regionOf(const QString& shape, const QList<double>& v)
 {
-    auto fail = [error](const QString& why) -> std::optional<Region> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     // Frames are at most 2048 pixels wide; far beyond, a coordinate is a mistake.
     constexpr double kFarthest = 1e6;
     for (const double x : v) {
         if (!std::isfinite(x))
-            return fail(QStringLiteral("coordinates must be numbers"));
+            return Failure{QStringLiteral("coordinates must be numbers")};
         if (std::abs(x) > kFarthest)
-            return fail(QStringLiteral("coordinates must lie within 1000000 pixels of the frame"));
+            return Failure{
+                QStringLiteral("coordinates must lie within 1000000 pixels of the frame")};
     }
     Region r;
     if (shape == QLatin1String("rect") || shape == QLatin1String("ellipse")) {
         if (v.size() != 4)
-            return fail(QStringLiteral("%1 needs X,Y,W,H").arg(shape));
+            return Failure{QStringLiteral("%1 needs X,Y,W,H").arg(shape)};
         if (v[2] < 0 || v[3] < 0)
-            return fail(QStringLiteral("%1 needs a width and height of at least 0").arg(shape));
+            return Failure{QStringLiteral("%1 needs a width and height of at least 0").arg(shape)};
         r.shape =
             shape == QLatin1String("rect") ? Region::Shape::Rectangle : Region::Shape::Ellipse;
         r.bounds = QRectF(v[0], v[1], v[2], v[3]);
@@ -224,17 +220,17 @@ std::optional<Region> regionOf(const QString& shape, const QList<double>& v, QSt
     }
     if (shape == QLatin1String("polygon")) {
         if (v.size() % 2)
-            return fail(QStringLiteral("a polygon needs its numbers in pairs x,y: %1 is an odd "
-                                       "count")
-                            .arg(v.size()));
+            return Failure{QStringLiteral("a polygon needs its numbers in pairs x,y: %1 is an odd "
+                                          "count")
+                               .arg(v.size())};
         if (v.size() < 6)
-            return fail(QStringLiteral("a polygon needs at least three points x,y"));
+            return Failure{QStringLiteral("a polygon needs at least three points x,y")};
         r.shape = Region::Shape::Polygon;
         for (qsizetype i = 0; i < v.size(); i += 2)
             r.polygon << QPointF(v[i], v[i + 1]);
         return r;
     }
-    return fail(QStringLiteral("the shape is rect, ellipse or polygon, not \"%1\"").arg(shape));
+    return Failure{QStringLiteral("the shape is rect, ellipse or polygon, not \"%1\"").arg(shape)};
 }
 
 QList<double> coordinates(const Region& r)
@@ -249,26 +245,22 @@ QList<double> coordinates(const Region& r)
 
 } // namespace
 
-std::optional<Region> parseRegion(const QString& text, QString* error)
+Result<Region> parseRegion(const QString& text)
 {
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0) {
-        if (error)
-            *error = QStringLiteral("a region is shape:coordinates, e.g. rect:10,10,20,20");
-        return std::nullopt;
+        return Failure{QStringLiteral("a region is shape:coordinates, e.g. rect:10,10,20,20")};
     }
     QList<double> values;
     for (const QString& field : text.mid(colon + 1).split(QLatin1Char(','))) {
         bool ok = false;
         const double v = field.trimmed().toDouble(&ok); // "." is the point in every locale
         if (!ok) {
-            if (error)
-                *error = QStringLiteral("\"%1\" is not a number").arg(field);
-            return std::nullopt;
+            return Failure{QStringLiteral("\"%1\" is not a number").arg(field)};
         }
         values << v;
     }
-    return regionOf(text.left(colon).trimmed(), values, error);
+    return regionOf(text.left(colon).trimmed(), values);
 }
 
 QJsonArray regionsToJsonArray(const QList<Region>& regions)
@@ -293,48 +285,38 @@ QByteArray regionsToJson(const QList<Region>& regions)
         .toJson();
 }
 
-std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* error)
+Result<QList<Region>> regionsFromJson(const QByteArray& json)
 {
-    auto fail = [error](const QString& why) -> std::optional<QList<Region>> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     QJsonParseError parse;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
     if (parse.error != QJsonParseError::NoError)
-        return fail(parse.errorString());
+        return Failure{parse.errorString()};
     const QJsonValue list = doc.object().value(QStringLiteral("regions"));
     if (!list.isArray())
-        return fail(QStringLiteral("there is no list \"regions\""));
-    return regionsFromJsonArray(list.toArray(), error);
+        return Failure{QStringLiteral("there is no list \"regions\"")};
+    return regionsFromJsonArray(list.toArray());
 }
 
-std::optional<QList<Region>> regionsFromJsonArray(const QJsonArray& list, QString* error)
+Result<QList<Region>> regionsFromJsonArray(const QJsonArray& list)
 {
-    auto fail = [error](const QString& why) -> std::optional<QList<Region>> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     QList<Region> regions;
     for (const QJsonValue& item : list) {
         const QJsonObject o = item.toObject();
         const QJsonValue coords = o.value(QStringLiteral("coords"));
         if (!coords.isArray())
-            return fail(QStringLiteral("region %1 has no list \"coords\"").arg(regions.size() + 1));
+            return Failure{
+                QStringLiteral("region %1 has no list \"coords\"").arg(regions.size() + 1)};
         QList<double> values;
         for (const QJsonValue& v : coords.toArray()) {
             if (!v.isDouble())
-                return fail(QStringLiteral("region %1: coordinates must be numbers")
-                                .arg(regions.size() + 1));
+                return Failure{QStringLiteral("region %1: coordinates must be numbers")
+                                   .arg(regions.size() + 1)};
             values << v.toDouble();
         }
-        QString why;
-        std::optional<Region> r =
-            regionOf(o.value(QStringLiteral("shape")).toString(), values, &why);
+        Result<Region> r = regionOf(o.value(QStringLiteral("shape")).toString(), values);
         if (!r)
-            return fail(QStringLiteral("region %1: %2").arg(regions.size() + 1).arg(why));
+            return Failure{
+                QStringLiteral("region %1: %2").arg(regions.size() + 1).arg(r.error().message)};
         r->name = o.value(QStringLiteral("name")).toString();
         r->regionClass = o.value(QStringLiteral("class")).toString();
         const double id = o.value(QStringLiteral("id")).toDouble();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -46,15 +48,15 @@ std::vector<qint64> regionPixels(const Region& region, int side);
 // A region from the command line's text: "rect:X,Y,W,H", "ellipse:X,Y,W,H" or
 // "polygon:x1,y1,x2,y2,..." (at least three points); numbers may be fractional. The reason in
 // error when the text is none of these.
-std::optional<Region> parseRegion(const QString& text, QString* error);
+Result<Region> parseRegion(const QString& text);
 
 // Regions as a JSON document: {"regions": [{"id": ..., "name": ..., "class": ...,
 // "shape": "rect"|"ellipse"|"polygon", "coords": [...]}]}, the coordinates as in the command
 // line's text. A region without a whole positive id reads with id 0.
 QByteArray regionsToJson(const QList<Region>& regions);
-std::optional<QList<Region>> regionsFromJson(const QByteArray& json, QString* error);
+Result<QList<Region>> regionsFromJson(const QByteArray& json);
 QJsonArray regionsToJsonArray(const QList<Region>& regions);
-std::optional<QList<Region>> regionsFromJsonArray(const QJsonArray& list, QString* error);
+Result<QList<Region>> regionsFromJsonArray(const QJsonArray& list);
 
 // Gives every region without an id, or with one taken before it in the list, the next free id
 // from nextId on; nextId ends beyond every id of the list.

@@ -39,10 +39,10 @@ std::optional<PlaneSource> sourceNamed(const QString& name, QStringList& labels)
         if (!labels.contains(part.trimmed()))
             labels << part.trimmed();
     }
-    std::optional<RatioSpec> ratio = parseRatioTerms(terms, labels);
+    const Result<RatioSpec> ratio = parseRatioTerms(terms, labels);
     if (!ratio)
         return std::nullopt;
-    return PlaneSource{ratio->numerator.first(), ratio};
+    return PlaneSource{ratio->numerator.first(), *ratio};
 }
 
 } // namespace
