@@ -77,7 +77,7 @@ RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& 
     RegionTools& tools = RegionTools::instance();
     for (const auto& [name, tool] : kToolItems)
         m_commands.push_back(menu.setCommand(QLatin1String(name),
-                                             [tool] { RegionTools::instance().setTool(tool); }));
+                                             [tool = tool] { RegionTools::instance().setTool(tool); }));
     connect(&tools, &RegionTools::toolChanged, this, [](Tool tool) {
         for (const auto& [name, itemTool] : kToolItems) {
             if (itemTool == tool)
