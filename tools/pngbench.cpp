@@ -95,7 +95,7 @@ int main(int argc, char** argv)
                     [&] {
                         QBuffer buffer;
                         buffer.open(QIODevice::WriteOnly);
-                        writePng(picture, buffer);
+                        (void)writePng(picture, buffer);
                         return buffer.size();
                     },
                     ownBytes);

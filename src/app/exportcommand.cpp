@@ -300,11 +300,10 @@ Result<> save(const FigureContent& content, const ExportRequest& r)
         return Failure{
             QStringLiteral("The picture would replace the .im file it shows: %1").arg(r.out)};
     // The same writing as "Save Image As...": complete or not at all.
-    QString error;
-    const bool written = r.figure ? writeFigure(content, r.figureOptions, r.out, &error)
-                                  : writePicture(content.picture, r.out, &error);
+    const Result<> written = r.figure ? writeFigure(content, r.figureOptions, r.out)
+                                      : writePicture(content.picture, r.out);
     if (!written)
-        return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, error)};
+        return Failure{QStringLiteral("Cannot write %1: %2").arg(r.out, written.error().message)};
     return {};
 }
 

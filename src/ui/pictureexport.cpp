@@ -33,9 +33,10 @@ void exportPicture(QWidget* parent, const QImage& picture)
         saveFile(parent, QStringLiteral("Save Image As"), QStringLiteral("image.png"), filters);
     if (path.isEmpty())
         return;
-    QString error;
-    if (!writePicture(picture, pictureFileName(path, chosenFilter), &error))
-        showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
+    if (const Result<> written = writePicture(picture, pictureFileName(path, chosenFilter));
+        !written)
+        showMessage(
+            QStringLiteral("The picture could not be saved: %1").arg(written.error().message));
 }
 
 namespace {
@@ -65,15 +66,15 @@ void exportFigure(QWidget* parent, const FigureContent& content)
     // A name of its own for an SVG or PDF stays; else as a picture's.
     const QString name = isFigureFileName(path) ? path : pictureFileName(path, chosenFilter);
     // A large figure at a large scale takes a while to draw and compress.
-    QString error;
-    bool written = false;
+    Result<> written;
     const bool finished =
         runLongWork(parent, QStringLiteral("Saving the figure..."), [&](Progress& progress) {
-            written = writeFigure(content, *options, name, &error, &progress);
+            written = writeFigure(content, *options, name, &progress);
             return true;
         });
     if (finished && !written)
-        showMessage(QStringLiteral("The figure could not be saved: %1").arg(error));
+        showMessage(
+            QStringLiteral("The figure could not be saved: %1").arg(written.error().message));
 }
 
 void copyFigure(QWidget* parent, const FigureContent& content)
@@ -84,7 +85,7 @@ void copyFigure(QWidget* parent, const FigureContent& content)
     const bool finished =
         runLongWork(parent, QStringLiteral("Copying the figure..."), [&](Progress&) {
             figure = figureImage(content, lastFigureOptions());
-            return figure.isNull() || writePng(figure, png, nullptr);
+            return figure.isNull() || writePng(figure, png).has_value();
         });
     if (!finished)
         return;

@@ -112,10 +112,12 @@ void PlotWindow::saveChart()
         return;
     const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) ||
                      (!pictureFormatFor(path) && filter.contains(QStringLiteral("*.svg")));
-    QString error;
     if (!svg) {
-        if (!writePicture(chartPicture(), Dialogs::pictureFileName(path, filter), &error))
-            showMessage(QStringLiteral("The picture could not be saved: %1").arg(error));
+        const Result<> written =
+            writePicture(chartPicture(), Dialogs::pictureFileName(path, filter));
+        if (!written)
+            showMessage(
+                QStringLiteral("The picture could not be saved: %1").arg(written.error().message));
         return;
     }
     ReplacingFile file(path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)

@@ -114,8 +114,8 @@ void TestWriters::png()
     QFETCH(int, colourType);
     QTemporaryDir dir;
     const QString path = dir.filePath("pic.png");
-    QString error;
-    QVERIFY2(writePicture(picture, path, &error), qPrintable(error));
+    const Result<> written = writePicture(picture, path);
+    QVERIFY2(written, qPrintable(written ? QString() : written.error().message));
     const QImage want = picture.convertToFormat(QImage::Format_RGB32);
     QCOMPARE(QImageReader(path).read().convertToFormat(QImage::Format_RGB32), want);
     QCOMPARE(int(contents(path).at(25)), colourType);
@@ -197,7 +197,9 @@ void TestWriters::failedWrite()
     if (writer == "picture") {
         QImage picture(5, 5, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        QVERIFY(!writePicture(picture, dir.filePath(name), &error));
+        const Result<> written = writePicture(picture, dir.filePath(name));
+        QVERIFY(!written);
+        error = written.error().message;
     } else {
         CountTiffWriter counts(dir.filePath(name), CountStack{64, 50.0 / 64, 1, 1, {"page"}},
                                CountType::UInt16);
@@ -258,7 +260,9 @@ void TestWriters::nameAndMode()
     if (writer == "picture") {
         QImage picture(5, 5, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        written = writePicture(picture, path, &error);
+        const Result<> picked = writePicture(picture, path);
+        written = picked.has_value();
+        error = picked ? QString() : picked.error().message;
     } else {
         CountTiffWriter counts(path, CountStack{64, 50.0 / 64, 1, 1, {"page"}}, CountType::UInt16);
         const std::vector<quint16> page(64 * 64, 1);

@@ -46,31 +46,25 @@ bool canWritePictures(PictureFormat format)
            QImageWriter::supportedImageFormats().contains(pictureFormatName(format));
 }
 
-bool writePicture(const QImage& picture, const QString& path, QString* error,
-                  const Progress* progress)
+Result<> writePicture(const QImage& picture, const QString& path, const Progress* progress)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     const std::optional<PictureFormat> format = pictureFormatFor(path);
     if (!format)
-        return fail(QStringLiteral("%1 names no picture format that can be written.")
-                        .arg(QFileInfo(path).fileName()));
+        return Failure{QStringLiteral("%1 names no picture format that can be written.")
+                           .arg(QFileInfo(path).fileName())};
     if (picture.isNull())
-        return fail(QStringLiteral("there is no picture."));
+        return Failure{QStringLiteral("there is no picture.")};
     return writeReplacing(
         path,
-        [&](QIODevice& device, QString* why) {
+        [&](QIODevice& device) -> Result<> {
             if (*format == PictureFormat::Png)
-                return writePng(picture, device, why);
+                return writePng(picture, device);
             QImageWriter writer(&device, pictureFormatName(*format));
-            const bool written = writer.write(picture);
-            *why = writer.errorString();
-            return written;
+            if (!writer.write(picture))
+                return Failure{writer.errorString()};
+            return {};
         },
-        error, progress);
+        progress);
 }
 
 } // namespace isolumen

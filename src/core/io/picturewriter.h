@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <optional>
 
@@ -27,10 +29,10 @@ bool canWritePictures(PictureFormat format);
 
 // Writes picture to path in the format its suffix names: PNG through writePng, the others
 // through Qt's image writers. The file appears only once wholly written; on failure an older
-// file of that name is untouched and nothing new is left. Returns false, with the reason in
-// error, for a suffix naming no format, a null picture, or a file that cannot be written; and
-// leaves everything as it was when progress is cancelled before the file is in place.
-bool writePicture(const QImage& picture, const QString& path, QString* error = nullptr,
-                  const Progress* progress = nullptr);
+// file of that name is untouched and nothing new is left. Fails, saying why, for a suffix
+// naming no format, a null picture, or a file that cannot be written; and leaves everything as
+// it was when progress is cancelled before the file is in place.
+Result<> writePicture(const QImage& picture, const QString& path,
+                      const Progress* progress = nullptr);
 
 } // namespace isolumen

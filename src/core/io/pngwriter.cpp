@@ -174,29 +174,24 @@ struct CompressorDeleter
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-bool writeOpaquePng(const QImage& picture, QIODevice& device, QString* error)
+Result<> writeOpaquePng(const QImage& picture, QIODevice& device)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     const QImage rgb = picture.format() == QImage::Format_RGB32
                            ? picture
                            : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull())
-        return fail(QStringLiteral("not enough memory to encode the picture."));
+        return Failure{QStringLiteral("not enough memory to encode the picture.")};
     const std::optional<ColourIndex> palette = paletteOf(rgb);
     const std::vector<quint8> rows = filteredRows(rgb, palette ? &*palette : nullptr);
     const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(palette ? kIndexedLevel : kRgbLevel));
     if (!compressor)
-        return fail(QStringLiteral("not enough memory to encode the picture."));
+        return Failure{QStringLiteral("not enough memory to encode the picture.")};
     std::vector<quint8> zlib(libdeflate_zlib_compress_bound(compressor.get(), rows.size()));
     zlib.resize(libdeflate_zlib_compress(compressor.get(), rows.data(), rows.size(), zlib.data(),
                                          zlib.size()));
     if (zlib.empty()) // cannot happen with the bound libdeflate gives
-        return fail(QStringLiteral("the picture could not be compressed."));
+        return Failure{QStringLiteral("the picture could not be compressed.")};
 
     quint8 header[13] = {};
     putBigEndian(header, quint32(rgb.width()));
@@ -215,32 +210,27 @@ bool writeOpaquePng(const QImage& picture, QIODevice& device, QString* error)
         written = writeChunk(device, "IDAT", zlib.data() + at,
                              std::min(kIdatPiece, qsizetype(zlib.size()) - at));
     written = written && writeChunk(device, "IEND", nullptr, 0);
-    return written ? true : fail(device.errorString());
+    if (!written)
+        return Failure{device.errorString()};
+    return {};
 }
 
 } // namespace
 
-bool writePng(const QImage& picture, QIODevice& device, QString* error)
+Result<> writePng(const QImage& picture, QIODevice& device)
 {
-    if (picture.isNull()) {
-        if (error)
-            *error = QStringLiteral("there is no picture.");
-        return false;
-    }
+    if (picture.isNull())
+        return Failure{QStringLiteral("there is no picture.")};
     if (picture.hasAlphaChannel()) {
         QImageWriter writer(&device, "png");
         if (writer.write(picture))
-            return true;
-        if (error)
-            *error = writer.errorString();
-        return false;
+            return {};
+        return Failure{writer.errorString()};
     }
     try {
-        return writeOpaquePng(picture, device, error);
+        return writeOpaquePng(picture, device);
     } catch (const std::bad_alloc&) {
-        if (error)
-            *error = QStringLiteral("not enough memory to encode the picture.");
-        return false;
+        return Failure{QStringLiteral("not enough memory to encode the picture.")};
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "core/result.h"
+
 class QIODevice;
 class QImage;
-class QString;
 
 namespace isolumen {
 
@@ -11,6 +12,6 @@ namespace isolumen {
 // compressed by libdeflate. Pictures with an alpha channel go through Qt's PNG writer. Returns
 // false, with the reason in error, for a null picture, when the memory for the encoding cannot
 // be had or when the device does not take the bytes (it may then hold part of the file).
-bool writePng(const QImage& picture, QIODevice& device, QString* error = nullptr);
+Result<> writePng(const QImage& picture, QIODevice& device);
 
 } // namespace isolumen

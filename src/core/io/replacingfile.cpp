@@ -102,32 +102,27 @@ void ReplacingFile::cancel()
     ::unlink(QFile::encodeName(std::exchange(m_tempPath, QString())).constData());
 }
 
-bool writeReplacing(const QString& path,
-                    const std::function<bool(QIODevice& device, QString* why)>& write,
-                    QString* error, const Progress* progress)
+Result<> writeReplacing(const QString& path,
+                        const std::function<Result<>(QIODevice& device)>& write,
+                        const Progress* progress)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     ReplacingFile file(path);
     if (!file.open())
-        return fail(file.errorString());
-    QString why;
-    if (!write(file.device(), &why) || file.device().error() != QFileDevice::NoError) {
-        if (file.device().error() != QFileDevice::NoError)
-            why = file.device().errorString();
+        return Failure{file.errorString()};
+    const Result<> written = write(file.device());
+    if (!written || file.device().error() != QFileDevice::NoError) {
         file.cancel();
-        return fail(why);
+        if (file.device().error() != QFileDevice::NoError)
+            return Failure{file.device().errorString()};
+        return written;
     }
     if (isCancelled(progress)) {
         file.cancel();
-        return fail(QStringLiteral("cancelled."));
+        return Failure{QStringLiteral("cancelled.")};
     }
     if (!file.commit())
-        return fail(file.errorString());
-    return true;
+        return Failure{file.errorString()};
+    return {};
 }
 
 } // namespace isolumen

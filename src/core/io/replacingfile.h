@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QFile>
 #include <QString>
 #include <functional>
@@ -42,11 +44,11 @@ private:
     QString m_error;
 };
 
-// Writes the file at path whole or not at all: `write` fills the device, false with why when it
-// cannot. A failure (the system's reason, "No space left on device", where it has one) or a
-// cancel through progress leaves what was at path as it was. False with why in error then.
-bool writeReplacing(const QString& path,
-                    const std::function<bool(QIODevice& device, QString* why)>& write,
-                    QString* error, const Progress* progress = nullptr);
+// Writes the file at path whole or not at all: `write` fills the device, or fails saying why. A
+// failure (the system's reason, "No space left on device", where it has one) or a cancel through
+// progress leaves what was at path as it was, and is the Failure returned.
+Result<> writeReplacing(const QString& path,
+                        const std::function<Result<>(QIODevice& device)>& write,
+                        const Progress* progress = nullptr);
 
 } // namespace isolumen

@@ -285,31 +285,25 @@ bool writeVector(const FigureContent& c, const FigureOptions& o, const QString& 
 
 } // namespace
 
-bool writeFigure(const FigureContent& content, const FigureOptions& options, const QString& path,
-                 QString* error, const Progress* progress)
+Result<> writeFigure(const FigureContent& content, const FigureOptions& options,
+                     const QString& path, const Progress* progress)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     if (content.picture.isNull())
-        return fail(QStringLiteral("there is no picture."));
+        return Failure{QStringLiteral("there is no picture.")};
     if (!isVectorFigureFileName(path)) {
         const QImage picture = figureImage(content, options);
         if (picture.isNull())
-            return fail(QStringLiteral("not enough memory for the picture."));
-        return writePicture(picture, path, error, progress);
+            return Failure{QStringLiteral("not enough memory for the picture.")};
+        return writePicture(picture, path, progress);
     }
     return writeReplacing(
         path,
-        [&](QIODevice& device, QString* why) {
+        [&](QIODevice& device) -> Result<> {
             if (writeVector(content, options, path, device))
-                return true;
-            *why = QStringLiteral("the figure could not be drawn.");
-            return false;
+                return {};
+            return Failure{QStringLiteral("the figure could not be drawn.")};
         },
-        error, progress);
+        progress);
 }
 
 } // namespace isolumen

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/colour/catalogue.h"
+#include "core/result.h"
 #include "core/stats/region.h"
 
 #include <QImage>
@@ -92,9 +93,9 @@ bool isFigureFileName(const QString& path);
 bool isVectorFigureFileName(const QString& path);
 
 // Writes the figure to path, complete or not at all: SVG or PDF by the suffix .svg or .pdf,
-// else a raster picture as writePicture writes one. False with the reason in error on failure,
-// and with everything as it was when progress is cancelled before the file is in place.
-bool writeFigure(const FigureContent& content, const FigureOptions& options, const QString& path,
-                 QString* error = nullptr, const Progress* progress = nullptr);
+// else a raster picture as writePicture writes one. Fails saying why, with everything as it
+// was, when it cannot be written or progress is cancelled before the file is in place.
+Result<> writeFigure(const FigureContent& content, const FigureOptions& options,
+                     const QString& path, const Progress* progress = nullptr);
 
 } // namespace isolumen
