@@ -1135,8 +1135,8 @@ QList<ScreenWindow> windowsNamed(const QString& pattern)
 std::vector<QRgb> expectedRow(const ImFile& file, int species, int layer, int y)
 {
     std::vector<QRgb> row;
-    const std::optional<BuiltPlane> built =
-        buildSpeciesPlane(file, species - 1, layer, layer, nullptr, nullptr, nullptr, nullptr);
+    const Result<BuiltPlane> built =
+        buildSpeciesPlane(file, species - 1, layer, layer, nullptr, nullptr, nullptr);
     if (!built)
         return row;
     DisplaySettings s;

@@ -347,14 +347,12 @@ qint64 Acquisition::work(const QList<PlaneRequest>& requests) const
     return units;
 }
 
-std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request, int species,
-                                                    Progress* progress, QString* error) const
+Result<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request, int species,
+                                             Progress* progress) const
 {
     const std::shared_ptr<const ImFile> file = m_file; // kept open while this runs
     if (!file) {
-        if (error)
-            *error = QStringLiteral("No file is open.");
-        return std::nullopt;
+        return Failure{QStringLiteral("No file is open.")};
     }
     const CacheKey key = cacheKey(request, species);
     if (request.isSum()) {
@@ -368,9 +366,9 @@ std::optional<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request,
                               it->second.saturated};
         }
     }
-    std::optional<BuiltPlane> built = buildSpeciesPlane(
+    Result<BuiltPlane> built = buildSpeciesPlane(
         *file, species, request.firstLayer, request.lastLayer, request.corrections.get(),
-        request.alignment.get(), progress, error, std::get<5>(key));
+        request.alignment.get(), progress, std::get<5>(key));
     if (!built || !request.isSum())
         return built;
 
@@ -399,12 +397,13 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
 {
     PlaneResult result;
     if (!request.source.ratio) {
-        std::optional<BuiltPlane> built =
-            speciesPlane(request, request.source.species, progress, &result.error);
-        if (built) {
-            result.shown = built->plane;
-            result.saturatedPixels = built->saturatedPixels;
+        Result<BuiltPlane> built = speciesPlane(request, request.source.species, progress);
+        if (!built) {
+            result.error = built.error().message;
+            return result;
         }
+        result.shown = built->plane;
+        result.saturatedPixels = built->saturatedPixels;
         return result;
     }
     const RatioSpec& terms = *request.source.ratio;
@@ -416,9 +415,11 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
     const QList<int> species = terms.species();
     std::vector<BuiltPlane> counts;
     for (const int s : species) {
-        std::optional<BuiltPlane> c = speciesPlane(request, s, progress, &result.error);
-        if (!c)
+        Result<BuiltPlane> c = speciesPlane(request, s, progress);
+        if (!c) {
+            result.error = c.error().message;
             return result;
+        }
         counts.push_back(*c);
     }
     const auto termOf = [&](const QList<int>& term) {
@@ -444,28 +445,23 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
     return result;
 }
 
-std::optional<BuiltPlane> Acquisition::termPlane(const PlaneRequest& request,
-                                                 const QList<int>& species, Progress* progress,
-                                                 QString* error) const
+Result<BuiltPlane> Acquisition::termPlane(const PlaneRequest& request, const QList<int>& species,
+                                          Progress* progress) const
 {
     if (species.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("A sum needs a species.");
-        return std::nullopt;
+        return Failure{QStringLiteral("A sum needs a species.")};
     }
     std::vector<BuiltPlane> parts;
     for (const int s : species) {
-        std::optional<BuiltPlane> c = speciesPlane(request, s, progress, error);
+        Result<BuiltPlane> c = speciesPlane(request, s, progress);
         if (!c)
-            return std::nullopt;
+            return c.error();
         parts.push_back(*c);
     }
     try {
         return sumOf(parts);
     } catch (const std::bad_alloc&) {
-        if (error)
-            *error = QStringLiteral("There is not enough memory for this plane.");
-        return std::nullopt;
+        return Failure{QStringLiteral("There is not enough memory for this plane.")};
     }
 }
 

@@ -5,6 +5,7 @@
 #include "core/model/corrections.h"
 #include "core/model/plane.h"
 #include "core/model/planebuilder.h"
+#include "core/result.h"
 #include "core/stats/region.h"
 
 #include <QList>
@@ -158,8 +159,8 @@ public:
     // The sum of the counts of species (0-based) under a request's layers, corrections and
     // alignment: a species' own plane for one species, doubles for several (no value where any
     // has none). Absent, with why in error, when cancelled or failed.
-    std::optional<BuiltPlane> termPlane(const PlaneRequest& request, const QList<int>& species,
-                                        Progress* progress, QString* error) const;
+    Result<BuiltPlane> termPlane(const PlaneRequest& request, const QList<int>& species,
+                                 Progress* progress) const;
     // Computes and keeps the planes of requests, so that a following change of selection shows
     // them at once. False when cancelled.
     bool prepare(const QList<PlaneRequest>& requests, Progress* progress) const;
@@ -201,8 +202,8 @@ private:
     static CacheKey cacheKey(const PlaneRequest& request, int species);
 
     // The counts of one species under a request's layers, corrections and alignment.
-    std::optional<BuiltPlane> speciesPlane(const PlaneRequest& request, int species,
-                                           Progress* progress, QString* error) const;
+    Result<BuiltPlane> speciesPlane(const PlaneRequest& request, int species,
+                                    Progress* progress) const;
     void clearCache();
     // Makes an accepted file the acquisition, at its start.
     void adopt(std::shared_ptr<const ImFile> file, std::shared_ptr<void> keepAlive);

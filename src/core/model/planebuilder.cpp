@@ -312,20 +312,14 @@ qint64 speciesPlaneWork(int side, int firstLayer, int lastLayer)
     return qint64(side) * std::max(0, lastLayer - firstLayer + 1);
 }
 
-std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
-                                            int lastLayer, const Corrections* corrections,
-                                            const Alignment* alignment, Progress* progress,
-                                            QString* error, const std::vector<int>& excluded)
+Result<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
+                                     const Corrections* corrections, const Alignment* alignment,
+                                     Progress* progress, const std::vector<int>& excluded)
 {
-    auto fail = [error](const QString& why) -> std::optional<BuiltPlane> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     if (!file.isOpen() || !file.frameSide() || species < 0 ||
         species >= file.header().usableSpecies() || firstLayer < 1 || lastLayer < firstLayer ||
         lastLayer > file.completePlanes())
-        return fail(QStringLiteral("There is no such layer or species in this file."));
+        return Failure{QStringLiteral("There is no such layer or species in this file.")};
     BuiltPlane built;
     try {
         built.plane = std::make_shared<Plane>();
@@ -342,9 +336,9 @@ std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int
             done =
                 integerPlane<quint16>(file, species, firstLayer, lastLayer, excluded, p, progress);
         if (!done)
-            return fail(QStringLiteral("Cancelled."));
+            return Failure{QStringLiteral("Cancelled.")};
     } catch (const std::bad_alloc&) {
-        return fail(QStringLiteral("There is not enough memory for this plane."));
+        return Failure{QStringLiteral("There is not enough memory for this plane.")};
     }
     return built;
 }

@@ -2,6 +2,7 @@
 
 #include "core/model/plane.h"
 #include "core/model/ratiospec.h"
+#include "core/result.h"
 
 #include <QString>
 #include <memory>
@@ -37,10 +38,9 @@ struct BuiltPlane
 // double. With a correction or an alignment the values are doubles, and a sum has a value only
 // where every summed layer has one. Absent, with the reason in error, when cancelled or when
 // the memory cannot be had. A sum leaves out the `excluded` layers (from 1, sorted).
-std::optional<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer,
-                                            int lastLayer, const Corrections* corrections,
-                                            const Alignment* alignment, Progress* progress,
-                                            QString* error, const std::vector<int>& excluded = {});
+Result<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstLayer, int lastLayer,
+                                     const Corrections* corrections, const Alignment* alignment,
+                                     Progress* progress, const std::vector<int>& excluded = {});
 
 // The ratio's value (scale x N / D in its unit) at every pixel where D > tD and N >= tN (both
 // with values), N and D the sums of the terms' species; elsewhere no value. A numerator of 0

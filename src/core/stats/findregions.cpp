@@ -59,12 +59,11 @@ Result<PlanePtr> findingPlane(const RegionFinding& f, std::pair<int, int> layers
     const QList<PlaneRequest> requests = findingRequests(f, layers, acquisition);
     if (progress)
         progress->setTotal(acquisition.work(requests));
-    QString error;
     if (f.terms.denominator.isEmpty()) {
-        const std::optional<BuiltPlane> sum =
-            acquisition.termPlane(requests.first(), f.terms.numerator, progress, &error);
+        const Result<BuiltPlane> sum =
+            acquisition.termPlane(requests.first(), f.terms.numerator, progress);
         if (!sum)
-            return Failure{error};
+            return sum.error();
         return PlanePtr(sum->plane);
     }
     const PlaneResult ratio = acquisition.plane(requests.first(), progress);
