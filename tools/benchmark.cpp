@@ -998,8 +998,7 @@ void driftTargetsTable(const QTemporaryDir&, int)
             into = stack.layers[std::size_t(k)];
             return true;
         };
-        const std::optional<DriftEstimate> e =
-            estimateDrift(stack.side, row.drift.layers, source, {});
+        const Result<DriftEstimate> e = estimateDrift(stack.side, row.drift.layers, source, {});
         if (!e) {
             out << "| " << row.name << " | FAILED | | | |\n";
             continue;

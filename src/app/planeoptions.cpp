@@ -628,10 +628,10 @@ Result<Alignment> estimateAlignment(const PlaneChoice& choice, const Acquisition
     request.settings = choice.alignSettings;
     request.excluded = acquisition.exclusionMask();
     request.subpixel = choice.alignSubpixel;
-    QString problem;
-    std::optional<Alignment> alignment = alignLayers(file, request, nullptr, &problem);
+    Result<Alignment> alignment = alignLayers(file, request, nullptr);
     if (!alignment)
-        return Failure{QStringLiteral("The layers cannot be aligned: %1").arg(problem)};
+        return Failure{
+            QStringLiteral("The layers cannot be aligned: %1").arg(alignment.error().message)};
     return *alignment;
 }
 

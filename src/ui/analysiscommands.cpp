@@ -231,16 +231,17 @@ void AnalysisCommands::alignLayers()
     if (request.previous)
         request.settings = request.previous->settings;
     request.settings.region = region;
-    std::optional<Alignment> alignment;
-    QString problem;
+    Result<Alignment> alignment = Failure{};
     const bool done = Dialogs::runLongWork(
         m_dialogParent, QStringLiteral("Estimating the drift..."), [&](Progress& progress) {
-            alignment = isolumen::alignLayers(*file, request, &progress, &problem);
+            alignment = isolumen::alignLayers(*file, request, &progress);
             return alignment.has_value();
         });
     if (!done) {
-        if (!problem.isEmpty())
-            showMessage(QStringLiteral("The layers cannot be aligned: %1").arg(problem));
+        // Cancelled, or a Failure that says why.
+        if (!alignment && !alignment.error().message.isEmpty())
+            showMessage(
+                QStringLiteral("The layers cannot be aligned: %1").arg(alignment.error().message));
         return;
     }
     if (applyAlignment(std::make_shared<Alignment>(*alignment)))

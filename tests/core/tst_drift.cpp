@@ -418,13 +418,13 @@ private slots:
                 progress.cancel();
             return !bad || fault != "refuse";
         };
-        QString why = "stale";
         DriftOptions options;
         options.referenceLayer = reference;
         options.region = optionalRegion(region);
         options.bin = 1;
-        QVERIFY(!estimateDrift(side, layers, source, options, &progress, &why));
-        QCOMPARE(why, problem);
+        const auto drift = estimateDrift(side, layers, source, options, &progress);
+        QVERIFY(!drift);
+        QCOMPARE(drift.error().message, problem);
         if (fault == "cancel")
             QVERIFY(reads < layers); // and stopped early
     }

@@ -381,10 +381,8 @@ private slots:
 
         AlignRequest request;
         request.excluded = one.exclusionMask();
-        QString problem;
-        const std::optional<Alignment> drift = alignLayers(*one.file(), request, nullptr, &problem);
-        const std::optional<Alignment> chained =
-            alignLayers(*chain.file(), request, nullptr, &problem);
+        const Result<Alignment> drift = alignLayers(*one.file(), request, nullptr);
+        const Result<Alignment> chained = alignLayers(*chain.file(), request, nullptr);
         QVERIFY(drift && chained);
         QCOMPARE(chained->shifts, drift->shifts);
         one.setAlignment(std::make_shared<Alignment>(*drift));

@@ -227,9 +227,7 @@ void TestAnalysisFile::roundTrip()
     classed.regionClass = "cyano, large";
     a.replaceRegion(0, classed);
     a.setCorrections(deadTime40(a));
-    QString problem;
-    auto alignment =
-        std::make_shared<Alignment>(*alignLayers(*a.file(), AlignRequest{}, nullptr, &problem));
+    auto alignment = std::make_shared<Alignment>(*alignLayers(*a.file(), AlignRequest{}, nullptr));
     alignment->setByHand(2, {1.5, -2});
     alignment->settings.region = QRect(4, 5, 30, 20);
     a.setAlignment(alignment);

@@ -43,18 +43,14 @@ QString interpolationReason(ShiftOrigin origin)
     return {};
 }
 
-std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& request,
-                                     Progress* progress, QString* problem)
+Result<Alignment> alignLayers(const ImFile& file, const AlignRequest& request, Progress* progress)
 {
     const int side = file.frameSide().value_or(0);
     const int layers = file.completePlanes();
     const int species = request.species;
     if (side <= 0 || species < 0 || species >= file.header().usableSpecies() ||
-        request.referenceLayer < 1 || request.referenceLayer > layers) {
-        if (problem)
-            *problem = QStringLiteral("There is no such layer or species to align on.");
-        return std::nullopt;
-    }
+        request.referenceLayer < 1 || request.referenceLayer > layers)
+        return Failure{QStringLiteral("There is no such layer or species to align on.")};
     const AlignmentSettings& settings = request.settings;
     DriftOptions options;
     options.referenceLayer = request.referenceLayer - 1;
@@ -76,10 +72,9 @@ std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& req
         file.readFrameRows(species + 1, layer + 1, 0, side, into.data(), scratch);
         return true;
     };
-    std::optional<DriftEstimate> drift =
-        estimateDrift(side, layers, source, options, progress, problem);
+    Result<DriftEstimate> drift = estimateDrift(side, layers, source, options, progress);
     if (!drift)
-        return std::nullopt;
+        return drift.error();
     Alignment alignment;
     alignment.shifts = std::move(drift->shifts);
     alignment.confidences = std::move(drift->confidences);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/alignment.h"
+#include "core/result.h"
 
 #include <QRect>
 #include <QString>
@@ -36,9 +37,8 @@ struct AlignRequest
 };
 
 // Estimates the drift of every complete layer of the species against the reference layer.
-// Absent when cancelled (problem empty) or when the drift cannot be estimated (problem says
-// why).
-std::optional<Alignment> alignLayers(const ImFile& file, const AlignRequest& request,
-                                     Progress* progress, QString* problem);
+// A Failure saying why when the drift cannot be estimated, and one without a message when
+// cancelled.
+Result<Alignment> alignLayers(const ImFile& file, const AlignRequest& request, Progress* progress);
 
 } // namespace isolumen

@@ -805,7 +805,7 @@ public:
             e.origin = ShiftOrigin::LowConfidence;
     }
 
-    std::optional<DriftEstimate> run(QString* problem);
+    Result<DriftEstimate> run();
 
 private:
     QString setReference(PhaseCorrelator& correlator);
@@ -1044,26 +1044,21 @@ DriftEstimate DriftRun::assemble() const
     return out;
 }
 
-std::optional<DriftEstimate> DriftRun::run(QString* problem)
+Result<DriftEstimate> DriftRun::run()
 {
-    const auto refuse = [&](const QString& why) -> std::optional<DriftEstimate> {
-        if (problem)
-            *problem = why;
-        return std::nullopt;
-    };
     int bin = m_options.bin;
     if (bin <= 0) {
         const Result<double> counts = typicalCounts();
         if (!counts)
-            return refuse(counts.error().message);
+            return counts.error();
         int included = 0;
         for (int l = 0; l < m_layers; ++l)
             included += !excluded(l);
         bin = automaticBin(*counts, included);
     }
     if (!makeBins(bin))
-        return refuse(QStringLiteral("The reference layer %1 is excluded.")
-                          .arg(m_options.referenceLayer + 1));
+        return Failure{QStringLiteral("The reference layer %1 is excluded.")
+                           .arg(m_options.referenceLayer + 1)};
     // Binned layers are read three times: measured, summed into the reference of all, measured
     // against it.
     if (m_progress)
@@ -1074,62 +1069,54 @@ std::optional<DriftEstimate> DriftRun::run(QString* problem)
             std::accumulate(m_bins[b].begin(), m_bins[b].end(), 0.0) / double(m_bins[b].size());
     PhaseCorrelator correlator(m_side, m_area, int(m_bins.size()));
     if (const QString why = setReference(correlator); !why.isEmpty())
-        return refuse(why);
+        return Failure{why};
     if (const QString why = measureAll(correlator); !why.isEmpty())
-        return refuse(why);
+        return Failure{why};
     if (cancelled())
-        return std::nullopt;
+        return Failure{}; // cancelled
     const std::vector<int> changed = chooseNearestPeaks(m_estimates, m_referenceBin);
     if (const QString why = remeasure(changed, correlator); !why.isEmpty())
-        return refuse(why);
+        return Failure{why};
     if (cancelled())
-        return std::nullopt;
+        return Failure{}; // cancelled
     flagJumps(m_estimates, m_options.maxStep.value_or(m_side / 8.0));
     if (m_bin > 1) {
         if (const QString why = measureOnTemplate(correlator); !why.isEmpty())
-            return refuse(why);
+            return Failure{why};
         if (cancelled())
-            return std::nullopt;
+            return Failure{}; // cancelled
     }
     return assemble();
 }
 
 } // namespace
 
-std::optional<DriftEstimate> estimateDrift(int side, int layerCount, const LayerSource& source,
-                                           const DriftOptions& options, Progress* progress,
-                                           QString* problem)
+Result<DriftEstimate> estimateDrift(int side, int layerCount, const LayerSource& source,
+                                    const DriftOptions& options, Progress* progress)
 {
-    const auto refuse = [&](const QString& why) -> std::optional<DriftEstimate> {
-        if (problem)
-            *problem = why;
-        return std::nullopt;
-    };
-    if (problem)
-        problem->clear();
     if (side < 1 || side > kMaxSide)
-        return refuse(
-            QStringLiteral("The frame side %1 is not between 1 and %2.").arg(side).arg(kMaxSide));
+        return Failure{
+            QStringLiteral("The frame side %1 is not between 1 and %2.").arg(side).arg(kMaxSide)};
     if (layerCount < 1)
-        return refuse(QStringLiteral("There are no layers to align."));
+        return Failure{QStringLiteral("There are no layers to align.")};
     const int reference = options.referenceLayer;
     if (reference < 0 || reference >= layerCount)
-        return refuse(QStringLiteral("The reference layer %1 is not among layers 1 to %2.")
-                          .arg(qint64(reference) + 1)
-                          .arg(layerCount));
+        return Failure{QStringLiteral("The reference layer %1 is not among layers 1 to %2.")
+                           .arg(qint64(reference) + 1)
+                           .arg(layerCount)};
     if (!source)
-        return refuse(QStringLiteral("No layers were given."));
+        return Failure{QStringLiteral("No layers were given.")};
     const QRect frame(0, 0, side, side);
     const QRect area = options.region ? options.region->intersected(frame) : frame;
     if (area.isEmpty())
-        return refuse(QStringLiteral("The region lies outside the frame."));
+        return Failure{QStringLiteral("The region lies outside the frame.")};
     try {
         DriftRun run(side, layerCount, source, options, area, progress);
-        return run.run(problem);
+        return run.run();
     } catch (const std::bad_alloc&) {
-        return refuse(noMemory());
+        return Failure{noMemory()};
     } catch (...) {
-        return refuse(QStringLiteral("The layers cannot be aligned."));
+        return Failure{QStringLiteral("The layers cannot be aligned.")};
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/model/alignment.h"
 #include "core/model/driftsteps.h"
+#include "core/result.h"
 
 #include <QRect>
 #include <QString>
@@ -48,12 +49,10 @@ struct DriftEstimate
 // their content and hold some hundreds of counts per pixel. Layers are summed in bins of
 // consecutive layers when sparse; a layer between bin centres, an empty or excluded layer, and
 // a layer whose estimate is unsure or jumps away from its neighbours' get a shift interpolated
-// from the others. The reference reads exactly (0, 0). Absent when cancelled through progress
-// (problem left empty) or when the input is unusable or a layer cannot be read (problem says
-// why, layers numbered from 1).
-std::optional<DriftEstimate> estimateDrift(int side, int layerCount, const LayerSource& source,
-                                           const DriftOptions& options,
-                                           Progress* progress = nullptr,
-                                           QString* problem = nullptr);
+// from the others. The reference reads exactly (0, 0). A Failure when the input is unusable or
+// a layer cannot be read (saying why, layers numbered from 1), and one without a message when
+// cancelled through progress.
+Result<DriftEstimate> estimateDrift(int side, int layerCount, const LayerSource& source,
+                                    const DriftOptions& options, Progress* progress = nullptr);
 
 } // namespace isolumen
