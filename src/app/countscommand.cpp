@@ -47,11 +47,10 @@ QList<PlaneRequest> countPages(const Acquisition& acquisition, const QList<Plane
     return pages;
 }
 
-// Writes the counts of the choice's sources and layers to out; why not, when it cannot.
-std::optional<QString> writeCounts(const QString& out, Acquisition& acquisition,
-                                   const PlaneChoice& choice, const QList<PlaneSource>& species,
-                                   const QList<std::pair<int, int>>& ranges,
-                                   const std::function<void(const QString&)>& warn)
+// Writes the counts of the choice's sources and layers to out.
+Result<> writeCounts(const QString& out, Acquisition& acquisition, const PlaneChoice& choice,
+                     const QList<PlaneSource>& species, const QList<std::pair<int, int>>& ranges,
+                     const std::function<void(const QString&)>& warn)
 {
     const QList<PlaneRequest> pages = countPages(acquisition, species, ranges);
     QStringList names;
@@ -59,22 +58,16 @@ std::optional<QString> writeCounts(const QString& out, Acquisition& acquisition,
         names << acquisition.title(page);
     const CountStack stack{*acquisition.frameSide(), acquisition.header().micronsPerPixel(),
                            int(species.size()), int(ranges.size()), names};
-    QString error;
-    const bool written = writeCountTiff(
-        out, stack, pages.first(), acquisition.file()->widestSample(),
-        [&](int i, PlanePtr& plane, QString& why) {
-            const PlaneResult result = acquisition.plane(pages[i]);
-            plane = result.shown;
-            if (plane && !plane->hasValues)
-                warn(noValueWarning(acquisition.title(pages[i]), choice,
-                                    bool(pages[i].source.ratio)));
-            why = result.error;
-            return bool(plane);
-        },
-        &error);
-    if (!written)
-        return error;
-    return std::nullopt;
+    return writeCountTiff(out, stack, pages.first(), acquisition.file()->widestSample(),
+                          [&](int i) -> Result<PlanePtr> {
+                              const PlaneResult result = acquisition.plane(pages[i]);
+                              if (!result.shown)
+                                  return Failure{result.error};
+                              if (!result.shown->hasValues)
+                                  warn(noValueWarning(acquisition.title(pages[i]), choice,
+                                                      bool(pages[i].source.ratio)));
+                              return result.shown;
+                          });
 }
 
 } // namespace
@@ -110,9 +103,10 @@ int runCountsExport(const QCommandLineParser& parser, QTextStream& err)
     const Result<QList<std::pair<int, int>>> layers = chosenLayers(choice, acquisition);
     if (!layers)
         return session.fail(layers.error());
-    if (std::optional<QString> why =
-            writeCounts(out, acquisition, choice, *sources, *layers, session.warn()))
-        return session.fail(*why);
+    if (const Result<> written =
+            writeCounts(out, acquisition, choice, *sources, *layers, session.warn());
+        !written)
+        return session.fail(written.error());
     return 0;
 }
 

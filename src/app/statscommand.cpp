@@ -182,13 +182,11 @@ Result<QList<Row>> measure(const QCommandLineParser& parser, const PlaneChoice& 
     const auto ranges = measuredLayers(choice, parser.isSet(kPerLayer), acquisition);
     if (!ranges)
         return ranges.error();
-    QString error;
     const QList<PlaneSource>& measured = *sources;
-    const std::optional<QList<StatsRow>> rows =
-        regionTable(acquisition, *regions, measured, *ranges, acquisition.request(measured.first()),
-                    nullptr, &error);
+    const Result<QList<StatsRow>> rows = regionTable(
+        acquisition, *regions, measured, *ranges, acquisition.request(measured.first()), nullptr);
     if (!rows)
-        return Failure{error};
+        return rows.error();
     QHash<int, QString> classes; // by id
     for (const Region& r : *regions)
         classes.insert(r.id, r.regionClass);

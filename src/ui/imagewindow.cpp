@@ -810,17 +810,12 @@ void ImageWindow::exportCounts()
                            1,
                            1,
                            {m_acquisition.title(m_request)}};
-    QString error;
     const std::shared_ptr<const ImFile> file = m_acquisition.file();
-    const bool written = writeCountTiff(
+    const Result<> written = writeCountTiff(
         path, stack, m_request, file ? file->widestSample() : m_acquisition.header().bytesPerSample,
-        [this](int, PlanePtr& plane, QString&) {
-            plane = m_planes.shown;
-            return true;
-        },
-        &error);
+        [this](int) -> Result<PlanePtr> { return m_planes.shown; });
     if (!written)
-        showMessage(error);
+        showMessage(written.error().message);
 }
 
 void ImageWindow::keyPressEvent(QKeyEvent* event)

@@ -226,21 +226,20 @@ bool RegionCommands::measureDepth()
             requests.last().firstLayer = requests.last().lastLayer = layer;
         }
     }
-    std::optional<QList<StatsRow>> rows;
-    QString error;
+    Result<QList<StatsRow>> rows = Failure{};
     bool cancelled = false;
     const bool done = Dialogs::runLongWork(
         m_dialogParent, QStringLiteral("Measuring %1 layers...").arg(layers),
         [&](Progress& progress) {
             progress.setTotal(m_acquisition.work(requests));
             rows = regionTable(m_acquisition, regions, sources, ranges,
-                               m_acquisition.request(sources.first()), &progress, &error);
+                               m_acquisition.request(sources.first()), &progress);
             cancelled = progress.cancelled();
             return rows.has_value();
         });
     if (!done) {
-        if (!cancelled && !error.isEmpty())
-            showMessage(error);
+        if (!cancelled && !rows && !rows.error().message.isEmpty())
+            showMessage(rows.error().message);
         return false;
     }
     m_depthProfile->setRows(*rows, regionNames, sources, sourceNames);
@@ -468,13 +467,12 @@ RegionCommands::measureRegions(const QList<RegionMeasure>& measures)
         requests << m_acquisition.request(s);
         quick = quick && m_acquisition.isQuick(requests.last());
     }
-    std::optional<QList<StatsRow>> rows;
-    QString error;
+    Result<QList<StatsRow>> rows = Failure{};
     bool cancelled = false;
     auto measure = [&](Progress* progress) {
         rows = regionTable(m_acquisition, regions, sources,
                            {{m_acquisition.firstLayer(), m_acquisition.lastLayer()}},
-                           requests.first(), progress, &error);
+                           requests.first(), progress);
         cancelled = isCancelled(progress);
         return rows.has_value();
     };
@@ -486,8 +484,8 @@ RegionCommands::measureRegions(const QList<RegionMeasure>& measures)
                                          return measure(&progress);
                                      });
     if (!done) {
-        if (!cancelled && !error.isEmpty())
-            showMessage(error);
+        if (!cancelled && !rows && !rows.error().message.isEmpty())
+            showMessage(rows.error().message);
         return std::nullopt;
     }
     return rowsByRegion(regions, *rows);

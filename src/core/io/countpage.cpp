@@ -48,33 +48,31 @@ std::optional<CountType> exportType(const PlaneRequest& like, int fileBytesPerSa
     return std::nullopt;
 }
 
-bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneRequest& like,
-                    int fileBytesPerSample,
-                    const std::function<bool(int, PlanePtr&, QString&)>& planes, QString* error)
+// A writer that fails leaves nothing behind.
+Result<> writeCountTiff(const QString& path, const CountStack& stack, const PlaneRequest& like,
+                        int fileBytesPerSample,
+                        const std::function<Result<PlanePtr>(int i)>& planes)
 {
-    const auto failed = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false; // a writer leaves nothing behind
-    };
     std::optional<CountType> type = exportType(like, fileBytesPerSample, stack.pages());
     std::unique_ptr<CountTiffWriter> writer;
     for (int i = 0; i < stack.pages(); ++i) {
-        PlanePtr plane;
-        QString why;
-        if (!planes(i, plane, why) || !plane)
-            return failed(QStringLiteral("Cannot write %1: %2").arg(path, why));
-        const CountPage page = countPage(*plane, type);
+        const Result<PlanePtr> plane = planes(i);
+        if (!plane || !*plane)
+            return Failure{QStringLiteral("Cannot write %1: %2")
+                               .arg(path, plane ? QString() : plane.error().message)};
+        const CountPage page = countPage(**plane, type);
         if (!writer) {
             type = page.type;
             writer = std::make_unique<CountTiffWriter>(path, stack, page.type);
         }
         if (!writer->addPage(page.type, page.samples))
-            return failed(writer->error());
+            return Failure{writer->error()};
     }
     if (!writer)
-        return failed(QStringLiteral("No page was written to %1.").arg(path));
-    return writer->commit() || failed(writer->error());
+        return Failure{QStringLiteral("No page was written to %1.").arg(path)};
+    if (!writer->commit())
+        return Failure{writer->error()};
+    return {};
 }
 
 } // namespace isolumen

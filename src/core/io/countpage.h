@@ -2,6 +2,7 @@
 
 #include "core/io/counttiff.h"
 #include "core/model/plane.h"
+#include "core/result.h"
 
 #include <QString>
 #include <functional>
@@ -34,11 +35,10 @@ CountPage countPage(const Plane& plane, std::optional<CountType> as);
 std::optional<CountType> exportType(const PlaneRequest& like, int fileBytesPerSample, qint64 pages);
 
 // Writes the pages of stack, each a plane like `like`, as a count TIFF at path, complete or
-// nothing. plane(i, ...) gives the plane of page i, or false with the reason in error. The
-// first page decides the type where exportType does not.
-bool writeCountTiff(const QString& path, const CountStack& stack, const PlaneRequest& like,
-                    int fileBytesPerSample,
-                    const std::function<bool(int i, PlanePtr& plane, QString& error)>& planes,
-                    QString* error);
+// nothing. planes(i) gives the plane of page i, or fails saying why. The first page decides
+// the type where exportType does not.
+Result<> writeCountTiff(const QString& path, const CountStack& stack, const PlaneRequest& like,
+                        int fileBytesPerSample,
+                        const std::function<Result<PlanePtr>(int i)>& planes);
 
 } // namespace isolumen

@@ -22,10 +22,10 @@ StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
     return row;
 }
 
-std::optional<QList<StatsRow>>
-regionTable(const Acquisition& acquisition, const QList<Region>& regions,
-            const QList<PlaneSource>& sources, const QList<std::pair<int, int>>& ranges,
-            const PlaneRequest& base, Progress* progress, QString* error)
+Result<QList<StatsRow>> regionTable(const Acquisition& acquisition, const QList<Region>& regions,
+                                    const QList<PlaneSource>& sources,
+                                    const QList<std::pair<int, int>>& ranges,
+                                    const PlaneRequest& base, Progress* progress)
 {
     const int side = acquisition.frameSide().value_or(0);
     const double micronsPerPixel = acquisition.header().micronsPerPixel();
@@ -42,11 +42,8 @@ regionTable(const Acquisition& acquisition, const QList<Region>& regions,
             request.firstLayer = first;
             request.lastLayer = last;
             const PlaneResult planes = acquisition.plane(request, progress);
-            if (!planes.shown) {
-                if (error)
-                    *error = planes.error;
-                return std::nullopt;
-            }
+            if (!planes.shown)
+                return Failure{planes.error};
             std::vector<StatsRow> rows;
             for (qsizetype r = 0; r < regions.size(); ++r) {
                 StatsRow row = statsRow(planes, sources[s], pixels[size_t(r)], micronsPerPixel);

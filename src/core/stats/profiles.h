@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/acquisition.h"
+#include "core/result.h"
 #include "core/stats/region.h"
 #include "core/stats/statistics.h"
 
@@ -33,12 +34,12 @@ StatsRow statsRow(const PlaneResult& planes, const PlaneSource& source,
 
 // The statistics of every region in the planes of every source over every layer range, under
 // the request's corrections and alignment (taken from `base`). Rows come by region, then
-// source, then range. Each plane is made once and serves all regions. Absent, with the reason,
+// source, then range. Each plane is made once and serves all regions. A Failure with the reason
 // when cancelled or a plane cannot be made.
-std::optional<QList<StatsRow>>
-regionTable(const Acquisition& acquisition, const QList<Region>& regions,
-            const QList<PlaneSource>& sources, const QList<std::pair<int, int>>& ranges,
-            const PlaneRequest& base, Progress* progress, QString* error);
+Result<QList<StatsRow>> regionTable(const Acquisition& acquisition, const QList<Region>& regions,
+                                    const QList<PlaneSource>& sources,
+                                    const QList<std::pair<int, int>>& ranges,
+                                    const PlaneRequest& base, Progress* progress);
 
 // A profile along the line from a to b (shown pixels): a point every pixel of its length, each
 // the mean of the values across the line's width (pixels without a value left out; NaN where
