@@ -298,13 +298,11 @@ QList<StudyPart> measureStudy(const QCommandLineParser& parser, const PlaneChoic
     return parts;
 }
 
-bool writeStudy(const QString& out, const QList<StudyPart>& parts, QString* error)
+Result<> writeStudy(const QString& out, const QList<StudyPart>& parts)
 {
     ReplacingFile file(out);
-    if (!file.open()) {
-        *error = file.errorString();
-        return false;
-    }
+    if (!file.open())
+        return Failure{file.errorString()};
     CsvWriter csv(file.device());
     Row header;
     for (const QString& column : studyColumns())
@@ -314,11 +312,9 @@ bool writeStudy(const QString& out, const QList<StudyPart>& parts, QString* erro
         for (const Row& row : part.rows)
             ok = ok && writeRow(csv, Row{part.file, part.treatment} + row);
     }
-    if (!ok || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (!ok || !file.commit())
+        return Failure{file.errorString()};
+    return {};
 }
 
 } // namespace
@@ -408,12 +404,12 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
             ++failed;
         }
     }
-    QString error;
     if (failed == parts.size())
         return session.fail(QStringLiteral("No input could be measured; %1 is not written.")
                                 .arg(parser.value(kStudy)));
-    if (!writeStudy(parser.value(kStudy), parts, &error))
-        return session.fail(QStringLiteral("Cannot write %1: %2").arg(parser.value(kStudy), error));
+    if (const Result<> written = writeStudy(parser.value(kStudy), parts); !written)
+        return session.fail(QStringLiteral("Cannot write %1: %2")
+                                .arg(parser.value(kStudy), written.error().message));
     if (failed > 0) {
         err << QStringLiteral("%1 of %2 inputs failed; their rows are left out.")
                    .arg(failed)

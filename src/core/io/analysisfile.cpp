@@ -218,18 +218,20 @@ void readCorrections(const QJsonObject& o, AnalysisFile& a)
 
 // Confidences, origins and the estimate's settings; each list, when present, has a value per
 // shift.
-std::optional<QString> readShiftDetails(const QJsonObject& o, AlignmentRecord& r)
+Result<> readShiftDetails(const QJsonObject& o, AlignmentRecord& r)
 {
     const QJsonArray confidences = o.value(QStringLiteral("confidences")).toArray();
     const QJsonArray origins = o.value(QStringLiteral("origins")).toArray();
     for (const QJsonArray& list : {confidences, origins}) {
         if (!list.isEmpty() && list.size() != qsizetype(r.shifts.size()))
-            return QStringLiteral("the alignment's confidences or origins do not match its shifts");
+            return Failure{
+                QStringLiteral("the alignment's confidences or origins do not match its shifts")};
     }
     for (const QJsonValue& c : confidences) {
         const std::optional<double> v = numberOf(c);
         if (!v || *v < 0 || *v > 1)
-            return QStringLiteral("a confidence of the alignment is not a number from 0 to 1");
+            return Failure{
+                QStringLiteral("a confidence of the alignment is not a number from 0 to 1")};
         r.confidences.push_back(*v);
     }
     for (const QJsonValue& name : origins) {
@@ -238,7 +240,7 @@ std::optional<QString> readShiftDetails(const QJsonObject& o, AlignmentRecord& r
             return name.toString() == QLatin1String(n);
         });
         if (it == end)
-            return QStringLiteral("an origin of the alignment's shifts is unknown");
+            return Failure{QStringLiteral("an origin of the alignment's shifts is unknown")};
         r.origins.push_back(ShiftOrigin(it - std::begin(kOriginNames)));
     }
     AlignmentSettings& set = r.settings;
@@ -252,13 +254,13 @@ std::optional<QString> readShiftDetails(const QJsonObject& o, AlignmentRecord& r
     }
     set.minConfidence = numberOf(o.value(QStringLiteral("minConfidence")));
     set.maxStep = numberOf(o.value(QStringLiteral("maxStep")));
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> readAlignment(const QJsonValue& v, AnalysisFile& a)
+Result<> readAlignment(const QJsonValue& v, AnalysisFile& a)
 {
     if (!v.isObject())
-        return std::nullopt;
+        return {};
     const QJsonObject o = v.toObject();
     AlignmentRecord r;
     r.species = o.value(QStringLiteral("species")).toString();
@@ -268,15 +270,15 @@ std::optional<QString> readAlignment(const QJsonValue& v, AnalysisFile& a)
         const std::optional<double> dx = numberOf(s.toArray().at(0));
         const std::optional<double> dy = numberOf(s.toArray().at(1));
         if (!dx || !dy)
-            return QStringLiteral("a shift of the alignment is not two numbers");
+            return Failure{QStringLiteral("a shift of the alignment is not two numbers")};
         if (std::abs(*dx) > kFarthestShift || std::abs(*dy) > kFarthestShift)
-            return QStringLiteral("a shift of the alignment is far beyond any frame");
+            return Failure{QStringLiteral("a shift of the alignment is far beyond any frame")};
         r.shifts.push_back({*dx, *dy});
     }
-    if (std::optional<QString> bad = readShiftDetails(o, r))
-        return bad;
+    if (Result<> details = readShiftDetails(o, r); !details)
+        return details;
     a.alignment = r;
-    return std::nullopt;
+    return {};
 }
 
 void readWindows(const QJsonArray& list, AnalysisFile& a)
@@ -415,8 +417,8 @@ Result<AnalysisFile> readAnalysis(const QByteArray& json)
     a.regions = *regions;
     a.nextRegionId = countOf(o.value(QStringLiteral("nextRegionId")), 0);
     readCorrections(o.value(QStringLiteral("corrections")).toObject(), a);
-    if (const std::optional<QString> bad = readAlignment(o.value(QStringLiteral("alignment")), a))
-        return Failure{*bad};
+    if (Result<> alignment = readAlignment(o.value(QStringLiteral("alignment")), a); !alignment)
+        return alignment.error();
     readWindows(o.value(QStringLiteral("windows")).toArray(), a);
     return a;
 }
