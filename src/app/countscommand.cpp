@@ -1,6 +1,6 @@
 #include "app/countscommand.h"
 
-#include "app/planeoptions.h"
+#include "app/modesession.h"
 #include "core/io/countpage.h"
 #include "core/result.h"
 

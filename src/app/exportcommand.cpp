@@ -1,7 +1,7 @@
 #include "app/exportcommand.h"
 
+#include "app/modesession.h"
 #include "app/overlayexport.h"
-#include "app/planeoptions.h"
 #include "app/regionoptions.h"
 #include "core/io/picturewriter.h"
 #include "core/render/colourmapping.h"

@@ -1,6 +1,6 @@
 #include "app/infocommand.h"
 
-#include "app/planeoptions.h"
+#include "app/modesession.h"
 #include "core/imfile/summary.h"
 #include "core/model/acquisition.h"
 #include "core/result.h"

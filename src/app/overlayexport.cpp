@@ -1,5 +1,6 @@
 #include "app/overlayexport.h"
 
+#include "app/modesession.h"
 #include "core/model/plane.h"
 #include "core/render/overlay.h"
 #include "core/stats/findregions.h"

@@ -1,5 +1,6 @@
 #include "app/regionoptions.h"
 
+#include "app/modesession.h"
 #include "core/imfile/filetypes.h"
 #include "core/io/labelmask.h"
 #include "core/io/replacingfile.h"

@@ -1,6 +1,6 @@
 #include "app/shiftscommand.h"
 
-#include "app/planeoptions.h"
+#include "app/modesession.h"
 #include "core/io/csvwriter.h"
 #include "core/model/alignlayers.h"
 #include "core/result.h"

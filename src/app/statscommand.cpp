@@ -1,6 +1,6 @@
 #include "app/statscommand.h"
 
-#include "app/planeoptions.h"
+#include "app/modesession.h"
 #include "app/regionoptions.h"
 #include "core/imfile/filetypes.h"
 #include "core/imfile/imheader.h"
