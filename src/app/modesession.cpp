@@ -134,12 +134,12 @@ Result<> applyChoice(const PlaneChoice& choice, Acquisition& acquisition,
         const Result<CorrectionSettings> settings = correctionsFor(choice, acquisition.header());
         if (!settings)
             return settings.error();
-        const CorrectionSetup setup = makeCorrections(*acquisition.file(), *settings);
-        if (!setup.error.isEmpty())
-            return Failure{setup.error};
-        for (const QString& note : setup.notes)
+        const Result<CorrectionSetup> setup = makeCorrections(*acquisition.file(), *settings);
+        if (!setup)
+            return setup.error();
+        for (const QString& note : setup->notes)
             warn(note);
-        acquisition.setCorrections(setup.corrections);
+        acquisition.setCorrections(setup->corrections);
     }
     if (!choice.align)
         return {};

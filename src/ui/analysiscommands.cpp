@@ -155,19 +155,19 @@ bool AnalysisCommands::applyCorrections(const CorrectionSettings& settings)
     const std::shared_ptr<const ImFile> file = m_acquisition.file();
     if (!file)
         return false;
-    const CorrectionSetup setup = makeCorrections(*file, settings);
-    if (!setup.error.isEmpty()) {
-        showMessage(setup.error);
+    const Result<CorrectionSetup> setup = makeCorrections(*file, settings);
+    if (!setup) {
+        showMessage(setup.error().message);
         return false;
     }
     const bool done = prepareWindows(QStringLiteral("Correcting counts..."),
-                                     [&](PlaneRequest& r) { r.corrections = setup.corrections; });
+                                     [&](PlaneRequest& r) { r.corrections = setup->corrections; });
     if (!done)
         return false;
-    for (const QString& note : setup.notes)
+    for (const QString& note : setup->notes)
         showMessage(note);
     m_corrections = settings;
-    m_acquisition.setCorrections(setup.corrections);
+    m_acquisition.setCorrections(setup->corrections);
     return true;
 }
 

@@ -152,11 +152,11 @@ void TestPlanes::corrections()
     settings.qsa = beta != 0;
     settings.qsaBeta[0] = beta;
     settings.primaryCurrentPa = 10;
-    const CorrectionSetup setup = makeCorrections(a->header(), settings);
-    QCOMPARE(setup.error.isEmpty(), corrected != -1);
+    const Result<CorrectionSetup> setup = makeCorrections(a->header(), settings);
+    QCOMPARE(setup.has_value(), corrected != -1);
     if (corrected == -1)
         return;
-    a->setCorrections(setup.corrections);
+    a->setCorrections(setup->corrections);
     const PlaneResult result = a->plane(a->request({0, {}}));
     QVERIFY(near(result.shown->value(17, 5), corrected));
     QCOMPARE(result.saturatedPixels, qint64(std::isnan(corrected) ? 64 * 64 : 0));
@@ -190,7 +190,7 @@ void TestPlanes::noValueCounts()
     QVERIFY(a);
     CorrectionSettings settings;
     settings.deadTime = true;
-    a->setCorrections(makeCorrections(a->header(), settings).corrections);
+    a->setCorrections(makeCorrections(a->header(), settings)->corrections);
     PlaneRequest r = a->request(ratio ? PlaneSource{0, RatioSpec{}} : PlaneSource{0, {}});
     r.lastLayer = last;
     QCOMPARE(a->plane(r).saturatedPixels, count);
@@ -212,7 +212,7 @@ void TestPlanes::correctedRealCount()
     const qsizetype at = std::max_element(counts.begin(), counts.end()) - counts.begin();
     CorrectionSettings settings;
     settings.deadTime = true;
-    a.setCorrections(makeCorrections(a.header(), settings).corrections);
+    a.setCorrections(makeCorrections(a.header(), settings)->corrections);
     const PlanePtr corrected = planeOf(a, {0, {}}, 1, 1);
     QVERIFY(near(corrected->value(int(at % 512), int(at / 512)), 2664.668282370258));
 }
@@ -236,7 +236,7 @@ void TestPlanes::chainedDeadTimes()
     };
     CorrectionSettings settings;
     settings.deadTime = true;
-    a.setCorrections(makeCorrections(*a.file(), settings).corrections);
+    a.setCorrections(makeCorrections(*a.file(), settings)->corrections);
     double sum = 0;
     for (int layer = 1; layer <= 6; ++layer) {
         const int r = (layer - 1) / 2;

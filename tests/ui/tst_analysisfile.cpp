@@ -72,7 +72,7 @@ std::shared_ptr<const Corrections> deadTime40(const Acquisition& a)
     CorrectionSettings settings;
     settings.deadTime = true;
     settings.deadTimeAllNs = 40;
-    return makeCorrections(a.header(), settings).corrections;
+    return makeCorrections(a.header(), settings)->corrections;
 }
 
 using Action = std::function<void(Acquisition&)>;

@@ -533,13 +533,13 @@ void applyCorrections(const AnalysisFile& a, Acquisition& acquisition, QStringLi
     const std::shared_ptr<const ImFile> file = acquisition.file();
     if (!file)
         return;
-    const CorrectionSetup setup = makeCorrections(*file, settings);
-    if (!setup.error.isEmpty()) {
-        problems << setup.error;
+    const Result<CorrectionSetup> setup = makeCorrections(*file, settings);
+    if (!setup) {
+        problems << setup.error().message;
         return;
     }
-    problems << setup.notes;
-    acquisition.setCorrections(setup.corrections);
+    problems << setup->notes;
+    acquisition.setCorrections(setup->corrections);
 }
 
 void applyAlignment(const AnalysisFile& a, Acquisition& acquisition, QStringList& problems)

@@ -27,17 +27,15 @@ std::optional<int> recordedDeadTimeNs(const ImHeader& h, int species)
     return h.deadTimesNs[detector - 1];
 }
 
-CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& settings)
+Result<CorrectionSetup> makeCorrections(const ImHeader& h, const CorrectionSettings& settings)
 {
     CorrectionSetup setup;
     if (!settings.any())
         return setup;
     if (settings.deadTime && !h.deadTimesRecorded && !settings.deadTimeAllNs &&
-        settings.deadTimeNs.isEmpty()) {
-        setup.error = QStringLiteral("This file records no dead times: dead-time correction is "
-                                     "possible only with dead times given by hand.");
-        return setup;
-    }
+        settings.deadTimeNs.isEmpty())
+        return Failure{QStringLiteral("This file records no dead times: dead-time correction is "
+                                      "possible only with dead times given by hand.")};
     auto corrections = std::make_shared<Corrections>();
     corrections->settings = settings;
     corrections->runs.resize(1);
@@ -73,7 +71,7 @@ CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& set
     return setup;
 }
 
-CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& settings)
+Result<CorrectionSetup> makeCorrections(const ImFile& file, const CorrectionSettings& settings)
 {
     CorrectionSetup setup;
     if (!file.isOpen() || !settings.any())
@@ -82,15 +80,13 @@ CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& se
     corrections->settings = settings;
     const bool chained = file.runs().size() > 1;
     for (const ImFile::Run& run : file.runs()) {
-        CorrectionSetup ofRun = makeCorrections(run.header, settings);
+        const Result<CorrectionSetup> ofRun = makeCorrections(run.header, settings);
         const QString prefix = chained ? run.header.fileName + QStringLiteral(": ") : QString();
-        if (!ofRun.error.isEmpty()) {
-            setup.error = prefix + ofRun.error;
-            return setup;
-        }
-        for (const QString& note : ofRun.notes)
+        if (!ofRun)
+            return Failure{prefix + ofRun.error().message};
+        for (const QString& note : ofRun->notes)
             setup.notes << prefix + note;
-        corrections->runs.push_back({run.firstLayer, ofRun.corrections->runs.front().species});
+        corrections->runs.push_back({run.firstLayer, ofRun->corrections->runs.front().species});
     }
     setup.corrections = std::move(corrections);
     return setup;

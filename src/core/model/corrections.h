@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -107,7 +109,6 @@ struct CorrectionSetup
 {
     std::shared_ptr<const Corrections> corrections; // null when nothing is corrected
     QStringList notes; // for the user: species left uncorrected and why
-    QString error;     // why the corrections cannot be made at all
 };
 
 // The dwell time per pixel of one layer of a species: its count time spread over the frame's
@@ -120,8 +121,8 @@ std::optional<int> recordedDeadTimeNs(const ImHeader& h, int species);
 
 // The corrections of settings for the species of a header. Secondary electrons are never
 // corrected. Dead-time correction of a file that records no dead times needs them by hand.
-CorrectionSetup makeCorrections(const ImHeader& h, const CorrectionSettings& settings);
+Result<CorrectionSetup> makeCorrections(const ImHeader& h, const CorrectionSettings& settings);
 // The same for every file of an open acquisition, each file's layers by its own header.
-CorrectionSetup makeCorrections(const ImFile& file, const CorrectionSettings& settings);
+Result<CorrectionSetup> makeCorrections(const ImFile& file, const CorrectionSettings& settings);
 
 } // namespace isolumen
