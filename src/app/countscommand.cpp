@@ -60,13 +60,13 @@ Result<> writeCounts(const QString& out, Acquisition& acquisition, const PlaneCh
                            int(species.size()), int(ranges.size()), names};
     return writeCountTiff(out, stack, pages.first(), acquisition.file()->widestSample(),
                           [&](int i) -> Result<PlanePtr> {
-                              const PlaneResult result = acquisition.plane(pages[i]);
-                              if (!result.shown)
-                                  return Failure{result.error};
-                              if (!result.shown->hasValues)
+                              const Result<PlaneResult> result = acquisition.plane(pages[i]);
+                              if (!result)
+                                  return result.error();
+                              if (!result->shown->hasValues)
                                   warn(noValueWarning(acquisition.title(pages[i]), choice,
                                                       bool(pages[i].source.ratio)));
-                              return result.shown;
+                              return result->shown;
                           });
 }
 

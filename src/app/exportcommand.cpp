@@ -261,9 +261,10 @@ Result<FigureContent> drawPicture(ExportRequest& r, const QCommandLineParser& pa
 
     PlaneRequest request = acquisition.request(sources->first());
     std::tie(request.firstLayer, request.lastLayer) = layers->first();
-    const PlaneResult planes = acquisition.plane(request);
-    if (!planes.shown)
-        return Failure{planes.error};
+    const Result<PlaneResult> loaded = acquisition.plane(request);
+    if (!loaded)
+        return loaded.error();
+    const PlaneResult& planes = *loaded;
     settleDisplayRange(r.settings, *planes.shown, r.minText, r.maxText);
     if (!planes.shown->hasValues)
         warn(noValueWarning(acquisition.title(request), r.planes, bool(request.source.ratio)));

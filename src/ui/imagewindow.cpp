@@ -495,7 +495,7 @@ void ImageWindow::scheduleReload()
         Qt::QueuedConnection);
 }
 
-bool ImageWindow::loadPlane(const PlaneRequest& request, PlaneResult& result)
+bool ImageWindow::loadPlane(const PlaneRequest& request, Result<PlaneResult>& result)
 {
     if (m_acquisition.isQuick(request)) {
         result = m_acquisition.plane(request);
@@ -507,7 +507,7 @@ bool ImageWindow::loadPlane(const PlaneRequest& request, PlaneResult& result)
         QStringLiteral("Summing layers %1 to %2...").arg(request.firstLayer).arg(request.lastLayer),
         [&](Progress& progress) {
             result = m_acquisition.plane(request, &progress);
-            return bool(result.shown);
+            return result.has_value();
         });
     m_reloading = false;
     return done;
@@ -534,17 +534,17 @@ void ImageWindow::reload()
     }
 
     const PlaneRequest request = m_acquisition.request(m_source);
-    PlaneResult result;
+    Result<PlaneResult> result = Failure{};
     if (!loadPlane(request, result))
         return;
-    if (!result.shown) {
-        showMessage(result.error);
+    if (!result) {
+        showMessage(result.error().message);
         return;
     }
-    m_planes = result;
+    m_planes = *result;
     m_request = request;
     m_labels = sourceLabels();
-    const int side = result.shown->side;
+    const int side = result->shown->side;
     if (side != m_shownSide)
         sizeForPlane(side); // layers and sums keep the zoom and size
     m_title = m_acquisition.title(request, titleName());
@@ -553,10 +553,10 @@ void ImageWindow::reload()
     settleLimits();
     HistoryWindow::add(QStringLiteral("LoadNewImage calls Update Display"));
     updateDisplay();
-    if (result.saturatedPixels > 0)
+    if (result->saturatedPixels > 0)
         showMessage(QStringLiteral("%1 pixels of %2 have no value: the detector was saturated "
                                    "there (N tau / t >= 1).")
-                        .arg(result.saturatedPixels)
+                        .arg(result->saturatedPixels)
                         .arg(windowTitle()));
 }
 

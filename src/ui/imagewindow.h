@@ -127,7 +127,7 @@ private:
     // What the buttons, fields and canvases do.
     void connectControls();
     // The plane asked for, summed as long work when it is not quick; false when cancelled.
-    bool loadPlane(const PlaneRequest& request, PlaneResult& result);
+    bool loadPlane(const PlaneRequest& request, Result<PlaneResult>& result);
     // reload() for an overlay: the planes of its sources under the current selection.
     void reloadOverlay();
     // The overlay's picture, framed, and its legend.

@@ -212,13 +212,13 @@ bool RegionsWindow::loadPlanes(const QList<PlaneSource>& sources)
     bool cancelled = false;
     auto load = [&](Progress* progress) {
         for (const PlaneRequest& r : requests) {
-            PlaneResult result = m_acquisition.plane(r, progress);
-            if (!result.shown) {
-                error = result.error;
+            Result<PlaneResult> result = m_acquisition.plane(r, progress);
+            if (!result) {
+                error = result.error().message;
                 cancelled = isCancelled(progress);
                 return false;
             }
-            planes << result;
+            planes << *result;
         }
         return true;
     };

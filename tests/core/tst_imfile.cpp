@@ -80,7 +80,8 @@ std::vector<double> valuesOf(const Acquisition& a, int first, int last)
         PlaneRequest r = a.request({s, {}});
         r.firstLayer = first;
         r.lastLayer = last;
-        const PlanePtr p = a.plane(r).shown;
+        const Result<PlaneResult> loaded = a.plane(r);
+        const PlanePtr p = loaded ? loaded->shown : nullptr;
         for (int i = 0; p && i < p->side * p->side; ++i)
             values.push_back(std::isnan(p->value(i % p->side, i / p->side))
                                  ? -1
@@ -307,8 +308,10 @@ private slots:
         QCOMPARE(acquisition.open(path), ImFile::Status::Accepted);
         QVERIFY(acquisition.messages().isEmpty());
         acquisition.setLayerRange(first, last);
-        const PlaneResult result = acquisition.plane(acquisition.request({species - 1, {}}));
-        QVERIFY2(result.shown, qPrintable(result.error));
+        const Result<PlaneResult> loaded =
+            acquisition.plane(acquisition.request({species - 1, {}}));
+        QVERIFY2(loaded, qPrintable(loaded ? QString() : loaded.error().message));
+        const PlaneResult& result = *loaded;
         QCOMPARE(result.shown->side, 64);
         QList<double> got, want; // shown (x, y) at index 64 y + x
         for (int i = 0; i < 64 * 64; ++i) {
@@ -340,9 +343,9 @@ private slots:
         QVERIFY(acquisition.messages().isEmpty());
         QCOMPARE(rowText(acquisition.header(), 4100, "File Size:"), "4,299,163,648 bytes");
         acquisition.setLayer(4100);
-        const PlaneResult r = acquisition.plane(acquisition.request({1, {}}));
-        QVERIFY(r.shown);
-        QCOMPARE(r.shown->value(511 - 5, 3), 26.0); // r * 7 + k with r = 3, k = 5
+        const Result<PlaneResult> r = acquisition.plane(acquisition.request({1, {}}));
+        QVERIFY(r);
+        QCOMPARE(r->shown->value(511 - 5, 3), 26.0); // r * 7 + k with r = 3, k = 5
         f.remove();
     }
 
@@ -481,9 +484,9 @@ private slots:
         QVERIFY2(acquisition.messages().isEmpty(), qPrintable(acquisition.messages().join(' ')));
         QCOMPARE(acquisition.unshowableReason().isEmpty(), !ranges.isEmpty());
         for (int s = 0; s < ranges.size() / 2; ++s) {
-            const PlaneResult r = acquisition.plane(acquisition.request({s, {}}));
-            QVERIFY(r.shown);
-            QCOMPARE(QList<double>({r.shown->min, r.shown->max}), ranges.mid(2 * s, 2));
+            const Result<PlaneResult> r = acquisition.plane(acquisition.request({s, {}}));
+            QVERIFY(r);
+            QCOMPARE(QList<double>({r->shown->min, r->shown->max}), ranges.mid(2 * s, 2));
         }
     }
 

@@ -43,7 +43,7 @@ QImage corePicture(const QString& path, int species, int layer, DisplaySettings 
     Acquisition a;
     a.open(path);
     a.setLayer(layer);
-    const PlaneResult r = a.plane(a.request({species - 1, {}}));
+    const PlaneResult r = *a.plane(a.request({species - 1, {}}));
     settleDisplayRange(s, *r.shown, minText, maxText);
     const std::optional<DisplayPictures> p = displayPictures(*r.shown, s, a.header().micronSize);
     return figure ? figurePicture(*p, r.shown->side) : p->image;

@@ -21,14 +21,14 @@ inline bool useRecordedTexture(DriftCase& c, const QString& folderPath)
         Acquisition a;
         if (path.isEmpty() || a.open(path) != ImFile::Status::Accepted || !a.frameSide())
             return std::pair<std::vector<float>, int>{};
-        const PlaneResult r = a.plane(a.request(PlaneSource{}));
-        if (!r.shown)
+        const Result<PlaneResult> r = a.plane(a.request(PlaneSource{}));
+        if (!r)
             return std::pair<std::vector<float>, int>{};
-        const int side = r.shown->side;
+        const int side = r->shown->side;
         std::vector<float> v(std::size_t(side) * side);
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
-                v[std::size_t(y) * side + x] = float(r.shown->value(x, y));
+                v[std::size_t(y) * side + x] = float(r->shown->value(x, y));
         return std::pair{v, side};
     }();
     c.texture = recorded.first;

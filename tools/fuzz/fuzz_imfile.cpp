@@ -105,10 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PlaneRequest ratio = acquisition.request({0, RatioSpec{{species - 1}, {0}, 1, 0, 0}});
     requests << ratio;
     for (const PlaneRequest& r : requests) {
-        const PlaneResult result = acquisition.plane(r);
-        if (!result.shown)
+        const Result<PlaneResult> result = acquisition.plane(r);
+        if (!result)
             __builtin_trap(); // every offered layer of every species can be read
-        draw(*result.shown, h.micronSize);
+        draw(*result->shown, h.micronSize);
     }
     return 0;
 }

@@ -393,33 +393,27 @@ Result<BuiltPlane> Acquisition::speciesPlane(const PlaneRequest& request, int sp
     return built;
 }
 
-PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) const
+Result<PlaneResult> Acquisition::plane(const PlaneRequest& request, Progress* progress) const
 {
     PlaneResult result;
     if (!request.source.ratio) {
         Result<BuiltPlane> built = speciesPlane(request, request.source.species, progress);
-        if (!built) {
-            result.error = built.error().message;
-            return result;
-        }
+        if (!built)
+            return built.error();
         result.shown = built->plane;
         result.saturatedPixels = built->saturatedPixels;
         return result;
     }
     const RatioSpec& terms = *request.source.ratio;
-    if (terms.numerator.isEmpty() || terms.denominator.isEmpty()) {
-        result.error = QStringLiteral("A ratio needs a numerator and a denominator.");
-        return result;
-    }
+    if (terms.numerator.isEmpty() || terms.denominator.isEmpty())
+        return Failure{QStringLiteral("A ratio needs a numerator and a denominator.")};
     // Each species is read once, however many terms it is in.
     const QList<int> species = terms.species();
     std::vector<BuiltPlane> counts;
     for (const int s : species) {
         Result<BuiltPlane> c = speciesPlane(request, s, progress);
-        if (!c) {
-            result.error = c.error().message;
-            return result;
-        }
+        if (!c)
+            return c.error();
         counts.push_back(*c);
     }
     const auto termOf = [&](const QList<int>& term) {
@@ -436,10 +430,10 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
         result.denominator = d.plane;
         result.saturatedPixels = ratioSaturated(n, d);
     } catch (const std::bad_alloc&) {
-        result = PlaneResult{};
-        result.error = QStringLiteral("There is not enough memory for this plane.");
-        return result;
+        return Failure{QStringLiteral("There is not enough memory for this plane.")};
     }
+    if (!result.shown)
+        return Failure{QStringLiteral("The ratio's terms differ in size.")};
     for (const BuiltPlane& c : counts)
         result.counts << c.plane;
     return result;
@@ -448,9 +442,8 @@ PlaneResult Acquisition::plane(const PlaneRequest& request, Progress* progress) 
 Result<BuiltPlane> Acquisition::termPlane(const PlaneRequest& request, const QList<int>& species,
                                           Progress* progress) const
 {
-    if (species.isEmpty()) {
+    if (species.isEmpty())
         return Failure{QStringLiteral("A sum needs a species.")};
-    }
     std::vector<BuiltPlane> parts;
     for (const int s : species) {
         Result<BuiltPlane> c = speciesPlane(request, s, progress);
@@ -468,7 +461,7 @@ Result<BuiltPlane> Acquisition::termPlane(const PlaneRequest& request, const QLi
 bool Acquisition::prepare(const QList<PlaneRequest>& requests, Progress* progress) const
 {
     for (const PlaneRequest& r : requests) {
-        if (!plane(r, progress).shown)
+        if (!plane(r, progress))
             return false;
     }
     return true;

@@ -58,7 +58,6 @@ struct PlaneResult
     PlanePtr denominator;       // and its denominator
     QList<PlanePtr> counts;     // a ratio's species, in the order of RatioSpec::species()
     qint64 saturatedPixels = 0; // pixels without value because a detector was saturated
-    QString error;              // why there is no plane (cancelled, memory, no such layer)
 };
 
 // The open acquisition: the one object every window and every command-line mode asks for
@@ -154,8 +153,9 @@ public:
     qint64 work(const QList<PlaneRequest>& requests) const;
 
     // The plane of a request. Safe to call from a worker thread while the model stays put;
-    // a cancelled or failed request returns no plane and changes nothing.
-    PlaneResult plane(const PlaneRequest& request, Progress* progress = nullptr) const;
+    // a cancelled or failed request is a Failure saying why (cancelled, memory, no such layer),
+    // and changes nothing. A plane that is given always has its shown plane.
+    Result<PlaneResult> plane(const PlaneRequest& request, Progress* progress = nullptr) const;
     // The sum of the counts of species (0-based) under a request's layers, corrections and
     // alignment: a species' own plane for one species, doubles for several (no value where any
     // has none). Absent, with why in error, when cancelled or failed.

@@ -66,10 +66,10 @@ Result<PlanePtr> findingPlane(const RegionFinding& f, std::pair<int, int> layers
             return sum.error();
         return PlanePtr(sum->plane);
     }
-    const PlaneResult ratio = acquisition.plane(requests.first(), progress);
-    if (!ratio.shown)
-        return Failure{ratio.error};
-    return ratio.shown;
+    const Result<PlaneResult> ratio = acquisition.plane(requests.first(), progress);
+    if (!ratio)
+        return ratio.error();
+    return ratio->shown;
 }
 
 QList<Region> foundRegions(const Plane& plane, const SegmentationOptions& options)

@@ -41,9 +41,10 @@ Result<QList<StatsRow>> regionTable(const Acquisition& acquisition, const QList<
             request.source = sources[s];
             request.firstLayer = first;
             request.lastLayer = last;
-            const PlaneResult planes = acquisition.plane(request, progress);
-            if (!planes.shown)
-                return Failure{planes.error};
+            const Result<PlaneResult> loaded = acquisition.plane(request, progress);
+            if (!loaded)
+                return loaded.error();
+            const PlaneResult& planes = *loaded;
             std::vector<StatsRow> rows;
             for (qsizetype r = 0; r < regions.size(); ++r) {
                 StatsRow row = statsRow(planes, sources[s], pixels[size_t(r)], micronsPerPixel);
