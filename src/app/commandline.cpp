@@ -77,8 +77,8 @@ void addOptions(QCommandLineParser& parser, const GeneralOptions& general)
     parser.addPositionalArgument(QStringLiteral("FILE.im"), QStringLiteral("The file to open."));
 }
 
-// Why the options chosen cannot run together, or nothing.
-std::optional<QString> modeProblem(const QCommandLineParser& parser, const GeneralOptions& general)
+// Whether the options chosen can run together; why not.
+Result<> modeProblem(const QCommandLineParser& parser, const GeneralOptions& general)
 {
     const std::initializer_list<bool> requested = {
         parser.isSet(general.info),      isExportRequested(parser),
@@ -86,8 +86,8 @@ std::optional<QString> modeProblem(const QCommandLineParser& parser, const Gener
         isShiftsRequested(parser),       isMaskExportRequested(parser),
         isStudyRequested(parser)};
     if (std::count(requested.begin(), requested.end(), true) > 1)
-        return QStringLiteral("Choose one of --info, --export, --export-counts, --export-mask, "
-                              "--stats, --study and --shifts.");
+        return Failure{QStringLiteral("Choose one of --info, --export, --export-counts, "
+                                      "--export-mask, --stats, --study and --shifts.")};
     return optionsProblem(parser);
 }
 
@@ -160,8 +160,8 @@ int runChosenMode(int argc, char** argv)
         out << "Isolumen " ISOLUMEN_VERSION << Qt::endl;
         return 0;
     }
-    if (const std::optional<QString> problem = modeProblem(parser, general)) {
-        err << *problem << Qt::endl;
+    if (const Result<> usable = modeProblem(parser, general); !usable) {
+        err << usable.error().message << Qt::endl;
         return 2;
     }
     return runMode(argc, argv, parser, general, out, err);

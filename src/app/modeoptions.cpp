@@ -117,12 +117,12 @@ QString chosenMode(const QCommandLineParser& parser)
     return {};
 }
 
-std::optional<QString> optionsProblem(const QCommandLineParser& parser)
+Result<> optionsProblem(const QCommandLineParser& parser)
 {
     const QStringList given = parser.optionNames();
     for (const QString& name : given) {
         if (answersAtOnce(name))
-            return std::nullopt;
+            return {};
     }
     const QString mode = chosenMode(parser);
     QStringList used;
@@ -136,14 +136,15 @@ std::optional<QString> optionsProblem(const QCommandLineParser& parser)
         const bool repeats = repeatable().contains(name) ||
                              (name == QLatin1String("ratio") && mode == QLatin1String("study"));
         if (seen.contains(name) && !repeats)
-            return QStringLiteral("--%1 is given more than once.").arg(name);
+            return Failure{QStringLiteral("--%1 is given more than once.").arg(name)};
         seen.insert(name);
         const bool isMode = std::any_of(modeTable().begin(), modeTable().end(),
                                         [&](const auto& row) { return row.first == name; });
         if (!isMode && !used.contains(name))
-            return QStringLiteral("--%1 is not an option of %2.").arg(name, modeText(mode));
+            return Failure{
+                QStringLiteral("--%1 is not an option of %2.").arg(name, modeText(mode))};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace isolumen

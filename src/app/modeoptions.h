@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QString>
-#include <optional>
 
 class QCommandLineParser;
 
@@ -15,7 +16,7 @@ namespace isolumen {
 // the viewer.
 QString chosenMode(const QCommandLineParser& parser);
 
-// Why the options of the command line do not fit its mode, or nothing when they do.
-std::optional<QString> optionsProblem(const QCommandLineParser& parser);
+// Whether the options of the command line fit its mode; why not.
+Result<> optionsProblem(const QCommandLineParser& parser);
 
 } // namespace isolumen

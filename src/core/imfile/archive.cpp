@@ -52,25 +52,21 @@ void addStreamFilters(archive* a)
 }
 
 // A reader of the four compressed streams and of zips, opened on path and positioned on its
-// first entry (the whole stream, for a compressed single file); null with libarchive's reason.
-ArchiveReader openAt(const QString& path, archive_entry** entry, QString* error)
+// first entry (the whole stream, for a compressed single file); or libarchive's reason.
+Result<ArchiveReader> openAt(const QString& path, archive_entry** entry)
 {
     ArchiveReader reader(archive_read_new(), &archive_read_free);
     archive* a = reader.get();
-    if (!a) {
-        *error = QStringLiteral("out of memory");
-        return {nullptr, &archive_read_free};
-    }
+    if (!a)
+        return Failure{QStringLiteral("out of memory")};
     addStreamFilters(a);
     archive_read_support_format_zip(a);
     // Data in none of the formats is taken as one unnamed entry, so that a compressed
     // single file can be read at all.
     archive_read_support_format_raw(a);
     if (archive_read_open_filename(a, QFile::encodeName(path).constData(), 1 << 16) != ARCHIVE_OK ||
-        archive_read_next_header(a, entry) < ARCHIVE_WARN) {
-        *error = QString::fromUtf8(archive_error_string(a));
-        return {nullptr, &archive_read_free};
-    }
+        archive_read_next_header(a, entry) < ARCHIVE_WARN)
+        return Failure{QString::fromUtf8(archive_error_string(a))};
     return reader;
 }
 
@@ -363,38 +359,39 @@ QString dataAfterEnd(const Destination& d)
 }
 
 // After the end of the stream: its trailer (gzip) and what follows it in the file.
-QString checkEnd(archive* a, const Destination& d, quint32 crc, qint64 written)
+Result<> checkEnd(archive* a, const Destination& d, quint32 crc, qint64 written)
 {
     // The bytes the decompressor took from the file: where its stream ended.
     const qint64 end = archive_filter_bytes(a, -1);
     if (d.gzip && !gzipTrailerMatches(d.archivePath, end, crc, written))
-        return QStringLiteral("%1 is damaged: its data does not match the checksum stored with it "
-                              "(or it is made of several gzip parts, which the viewer does not "
-                              "read).")
-            .arg(d.archiveName);
+        return Failure{
+            QStringLiteral("%1 is damaged: its data does not match the checksum stored with it "
+                           "(or it is made of several gzip parts, which the viewer does not "
+                           "read).")
+                .arg(d.archiveName)};
     if (end < d.compressedSize && dataAfter(d.archivePath, end, d.gzip))
-        return dataAfterEnd(d);
+        return Failure{dataAfterEnd(d)};
     return {};
 }
 
 // Damage that the next megabyte of output shows, read and dropped: a block format (bzip2)
 // gives a damaged block's bytes before its checksum says they are wrong, and damage is the truer
 // reason to give than what the bytes look like.
-std::optional<QString> damageSoon(archive* a, const Destination& d, std::vector<char>& buffer)
+Result<> damageSoon(archive* a, const Destination& d, std::vector<char>& buffer)
 {
     for (qint64 read = 0; read < kSizeSlack;) {
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n < 0)
-            return readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)));
+            return Failure{readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)))};
         if (n == 0)
             break;
         read += n;
     }
-    return std::nullopt;
+    return {};
 }
 
-// Streams the current entry's data into out; empty on success, else the reason.
-QString writeData(archive* a, QFile& out, const Destination& d, Progress* progress)
+// Streams the current entry's data into out.
+Result<> writeData(archive* a, QFile& out, const Destination& d, Progress* progress)
 {
     std::vector<char> buffer(1 << 18);
     OutputCheck check(d);
@@ -403,21 +400,24 @@ QString writeData(archive* a, QFile& out, const Destination& d, Progress* progre
     uLong crc = crc32(0, nullptr, 0);
     for (;;) {
         if (isCancelled(progress))
-            return QStringLiteral("Expanding %1 was cancelled.").arg(d.archiveName);
+            return Failure{QStringLiteral("Expanding %1 was cancelled.").arg(d.archiveName)};
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n == 0)
             break;
         if (n < 0 && d.raw && endsEarlierWhole(d, archive_filter_bytes(a, -1)))
-            return dataAfterEnd(d); // xz and zstd fail on it; the others stop before it
+            return Failure{dataAfterEnd(d)}; // xz and zstd fail on it; the others stop before it
         if (n < 0)
-            return readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)));
-        if (QString why = check.take(buffer.data(), n); !why.isEmpty())
-            return damageSoon(a, d, buffer).value_or(why);
+            return Failure{readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)))};
+        if (QString why = check.take(buffer.data(), n); !why.isEmpty()) {
+            if (Result<> damage = damageSoon(a, d, buffer); !damage)
+                return damage;
+            return Failure{why};
+        }
         if (d.budget >= 0 && written + n > d.budget)
-            return noSpace(
-                d, QStringLiteral("it needs more than the %1 free").arg(sizeText(d.budget)));
+            return Failure{noSpace(
+                d, QStringLiteral("it needs more than the %1 free").arg(sizeText(d.budget)))};
         if (out.write(buffer.data(), n) != n)
-            return writeFailure(d, out);
+            return Failure{writeFailure(d, out)};
         if (d.gzip)
             crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), uInt(n));
         written += n;
@@ -428,12 +428,12 @@ QString writeData(archive* a, QFile& out, const Destination& d, Progress* progre
         }
     }
     if (QString why = check.finish(); !why.isEmpty())
-        return why;
+        return Failure{why};
     if (!out.flush())
-        return writeFailure(d, out);
+        return Failure{writeFailure(d, out)};
     if (d.raw) {
-        if (QString why = checkEnd(a, d, quint32(crc), written); !why.isEmpty())
-            return why;
+        if (Result<> end = checkEnd(a, d, quint32(crc), written); !end)
+            return end;
     }
     advance(progress, d.compressedSize - reported);
     return {};
@@ -478,38 +478,37 @@ QString unsupportedArchive(const QString& name)
 }
 
 // Opens the archive at the start of its .im data: the one stream of a compressed file, or the
-// .im entry of an archive, and says in d which. The reason when it cannot.
-QString openImData(Destination& d, ArchiveReader& reader, archive_entry** entry)
+// .im entry of an archive, and says in d which.
+Result<> openImData(Destination& d, ArchiveReader& reader, archive_entry** entry)
 {
-    QString error;
-    reader = openAt(d.archivePath, entry, &error);
-    if (!reader)
-        return readFailure(d.archiveName, error);
+    Result<ArchiveReader> opened = openAt(d.archivePath, entry);
+    if (!opened)
+        return Failure{readFailure(d.archiveName, opened.error().message)};
+    reader = std::move(*opened);
     archive* a = reader.get();
     if ((archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) {
         if (archive_filter_code(a, 0) == ARCHIVE_FILTER_NONE)
-            return unsupportedArchive(d.archiveName);
+            return Failure{unsupportedArchive(d.archiveName)};
         d.raw = true;
         d.gzip = archive_filter_count(a) == 2 && archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
         return {};
     }
     const Result<int> found = findImEntry(a, *entry, d.archiveName);
     if (!found)
-        return found.error().message;
+        return found.error();
     // The listing read past the entry; a fresh reader steps to it.
-    reader = openAt(d.archivePath, entry, &error);
+    Result<ArchiveReader> again = openAt(d.archivePath, entry);
+    if (!again)
+        return Failure{readFailure(d.archiveName, again.error().message)};
+    reader = std::move(*again);
     a = reader.get();
-    for (int i = 0; a && i < *found; ++i) {
-        if (archive_read_next_header(a, entry) < ARCHIVE_WARN) {
-            error = QString::fromUtf8(archive_error_string(a));
-            a = nullptr;
-        }
+    for (int i = 0; i < *found; ++i) {
+        if (archive_read_next_header(a, entry) < ARCHIVE_WARN)
+            return Failure{readFailure(d.archiveName, QString::fromUtf8(archive_error_string(a)))};
     }
-    if (!a)
-        return readFailure(d.archiveName, error);
     if (archive_entry_is_encrypted(*entry))
-        return QStringLiteral("%1 is password-protected, which the viewer cannot open.")
-            .arg(d.archiveName);
+        return Failure{QStringLiteral("%1 is password-protected, which the viewer cannot open.")
+                           .arg(d.archiveName)};
     return {};
 }
 
@@ -580,8 +579,8 @@ Result<std::unique_ptr<ExpandedFile>> ExpandedFile::expand(const QString& archiv
         return Failure{unsupportedArchive(d.archiveName)};
     archive_entry* entry = nullptr;
     ArchiveReader reader(nullptr, &archive_read_free);
-    if (QString why = openImData(d, reader, &entry); !why.isEmpty())
-        return Failure{why};
+    if (Result<> opened = openImData(d, reader, &entry); !opened)
+        return opened.error();
     // Zips record the expanded size. gzip's trailer holds it only modulo 2^32, and xz and
     // zstd, where they record it, leave it unread by libarchive: those stop when the disk is.
     if (archive_entry_size_is_set(entry) && d.budget >= 0 && archive_entry_size(entry) > d.budget)
@@ -596,11 +595,11 @@ Result<std::unique_ptr<ExpandedFile>> ExpandedFile::expand(const QString& archiv
             QStringLiteral("Could not create a file in %1 to expand %2: %3.")
                 .arg(QDir::toNativeSeparators(cacheFolder), d.archiveName, out.errorString())};
     std::unique_ptr<ExpandedFile> expanded(new ExpandedFile(out.fileName()));
-    const QString error = writeData(reader.get(), out, d, progress);
+    const Result<> written = writeData(reader.get(), out, d, progress);
     expanded->m_size = out.size();
     out.close(); // before a failure deletes the file
-    if (!error.isEmpty())
-        return Failure{error};
+    if (!written)
+        return written.error();
     return expanded;
 }
 
