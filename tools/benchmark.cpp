@@ -1603,7 +1603,8 @@ void regionsTableRefresh(const QTemporaryDir& dir, int)
         return;
     warmPageCache(path);
     Acquisition acquisition;
-    acquisition.open(path);
+    if (acquisition.open(path) != ImFile::Status::Accepted)
+        return;
     acquisition.setRegions(thousandRegions(side));
     auto* window = new RegionsWindow(acquisition, [] { return QList<PlaneSource>(); });
     window->show();

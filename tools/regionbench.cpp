@@ -65,8 +65,10 @@ int main(int argc, char** argv)
         return 2;
     }
     Acquisition acquisition;
-    if (acquisition.open(path) != ImFile::Status::Accepted) {
-        out << "Cannot open " << path << ": " << acquisition.errorString() << Qt::endl;
+    if (const Result<ImFile::Status> opened = acquisition.open(path);
+        opened != ImFile::Status::Accepted) {
+        out << "Cannot open " << path << ": "
+            << (opened ? QStringLiteral("not an image") : opened.error().message) << Qt::endl;
         return 2;
     }
     QList<PlaneResult> layer;

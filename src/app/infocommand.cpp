@@ -17,12 +17,7 @@ int printInfo(const QString& path, QTextStream& out, QTextStream& err)
         err << opened.error().message << Qt::endl;
         return 2;
     }
-    const ImFile::Status status = *opened;
-    if (status == ImFile::Status::Unusable) {
-        err << acquisition.errorString() << Qt::endl;
-        return 2;
-    }
-    if (status == ImFile::Status::Refused) {
+    if (*opened == ImFile::Status::Refused) {
         err << notAnImage(path).message << Qt::endl;
         return 2;
     }

@@ -37,11 +37,8 @@ Result<ImFile::Status> openFile(Acquisition& acquisition, const QString& path)
         const Result<ImFile::Status> opened = openRun(acquisition, files[i], i > 0);
         if (!opened)
             return opened;
-        const ImFile::Status status = *opened;
-        if (status == ImFile::Status::Refused)
+        if (*opened == ImFile::Status::Refused)
             return notAnImage(files[i]);
-        if (status == ImFile::Status::Unusable)
-            return Failure{acquisition.errorString()};
     }
     return ImFile::Status::Accepted;
 }
@@ -70,10 +67,7 @@ Result<> openForMode(Acquisition& acquisition, const QString& path,
     const Result<ImFile::Status> opened = openFile(acquisition, path);
     if (!opened)
         return opened.error();
-    const ImFile::Status status = *opened;
-    if (status == ImFile::Status::Unusable)
-        return Failure{acquisition.errorString()};
-    if (status == ImFile::Status::Refused)
+    if (*opened == ImFile::Status::Refused)
         return notAnImage(path);
     for (const QString& m : acquisition.messages())
         warn(m);

@@ -37,6 +37,9 @@ public:
 
     const Failure& error() const { return std::get<1>(m_state); }
 
+    // As std::expected: equal to a value when it holds one that is.
+    friend bool operator==(const Result& r, const T& v) { return r.has_value() && *r == v; }
+
 private:
     std::variant<T, Failure> m_state;
 };

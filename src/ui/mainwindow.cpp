@@ -423,7 +423,7 @@ void MainWindow::dropEvent(QDropEvent* event)
     openImage(path);
 }
 
-std::optional<ImFile::Status> MainWindow::openRun(const QString& path, bool append)
+Result<ImFile::Status> MainWindow::openRun(const QString& path, bool append)
 {
     Result<ReadableFile> readable = ReadableFile{path, {}, {}};
     if (needsExpanding(path)) {
@@ -439,19 +439,19 @@ std::optional<ImFile::Status> MainWindow::openRun(const QString& path, bool appe
         if (!done) {
             if (!readable && !readable.error().message.isEmpty())
                 showMessage(readable.error().message);
-            return std::nullopt;
+            return Failure{};
         }
     }
     ReadableFile& file = *readable;
-    const ImFile::Status status =
+    const Result<ImFile::Status> status =
         append ? m_acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
                : m_acquisition.open(file.path, file.displayName, std::move(file.keepAlive));
     // A file that cannot follow leaves the acquisition open as it was: only a message tells.
-    if (append && status == ImFile::Status::Refused)
+    if (append && !status)
+        showMessage(status.error().message);
+    else if (append && status == ImFile::Status::Refused)
         showMessage(QStringLiteral("%1 is not a raw ion image: it cannot be appended.")
                         .arg(QFileInfo(path).fileName()));
-    else if (append && status == ImFile::Status::Unusable)
-        showMessage(m_acquisition.errorString());
     return status;
 }
 
@@ -460,14 +460,14 @@ void MainWindow::openImage(const QString& path)
     if (!path.isEmpty() && !m_session->mayLeave())
         return;
     const QStringList files = chainedFiles(path);
-    std::optional<ImFile::Status> status;
+    Result<ImFile::Status> status = Failure{};
     for (qsizetype i = 0; i < files.size(); ++i) {
         status = openRun(files[i], i > 0);
         if (status != ImFile::Status::Accepted)
             break;
     }
-    if (!status)
-        return;
+    if (!status && status.error().message.isEmpty())
+        return; // no file, or an expansion that failed or was cancelled
     // Open, or the runs of a chain before one that could not follow (a message said so).
     if (m_acquisition.isOpen()) {
         // The summary was shown on fileChanged; the tooltip tells where the file is.
@@ -475,7 +475,7 @@ void MainWindow::openImage(const QString& path)
             QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
         return;
     }
-    m_fileName->setText(*status == ImFile::Status::Refused ? notImageText : noFileText);
+    m_fileName->setText(status == ImFile::Status::Refused ? notImageText : noFileText);
     m_fileName->setToolTip({});
 }
 
@@ -483,7 +483,7 @@ void MainWindow::appendImage(const QString& path)
 {
     if (path.isEmpty() || !m_session->mayLeave())
         return;
-    openRun(path, m_acquisition.isOpen());
+    (void)openRun(path, m_acquisition.isOpen()); // what went wrong was said
 }
 
 void MainWindow::showAcquisition()

@@ -112,9 +112,9 @@ private:
     void layOutDetails();
     void chooseFile();
     void chooseAppendedFile();
-    // Opens or appends one file, expanded first when compressed; absent when the expansion
-    // failed or was cancelled (and said so).
-    std::optional<ImFile::Status> openRun(const QString& path, bool append);
+    // Opens or appends one file, expanded first when compressed. A Failure without a message
+    // when the expansion failed or was cancelled (and said so).
+    Result<ImFile::Status> openRun(const QString& path, bool append);
     void showAcquisition();
     // The layer line, or the sum shown in its place.
     void showLayers();

@@ -435,8 +435,10 @@ private slots:
               {species, "its number of species differs (3, not 2)."},
               {label, "its label 2 differs (13N, not 13C)."}}) {
             QVERIFY(run.write(m_dir.filePath("next.im")));
-            QCOMPARE(a.append(m_dir.filePath("next.im")), ImFile::Status::Unusable);
-            QCOMPARE(a.errorString(), QString("next.im cannot be appended to first.im: ") + why);
+            const Result<ImFile::Status> appended = a.append(m_dir.filePath("next.im"));
+            QVERIFY(!appended);
+            QCOMPARE(appended.error().message,
+                     QString("next.im cannot be appended to first.im: ") + why);
         }
         QCOMPARE(a.layerCount(), 1);
     }

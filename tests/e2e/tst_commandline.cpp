@@ -41,7 +41,8 @@ QImage corePicture(const QString& path, int species, int layer, DisplaySettings 
                    const QString& minText = {}, const QString& maxText = {}, bool figure = false)
 {
     Acquisition a;
-    a.open(path);
+    if (a.open(path) != ImFile::Status::Accepted)
+        return {};
     a.setLayer(layer);
     const PlaneResult r = *a.plane(a.request({species - 1, {}}));
     settleDisplayRange(s, *r.shown, minText, maxText);

@@ -40,38 +40,30 @@ struct ImFile::Opened
     HeaderReadResult read;
 };
 
-ImFile::Status ImFile::openRun(const QString& path, const QString& displayName, Opened& opened)
+Result<ImFile::Status> ImFile::openRun(const QString& path, const QString& displayName,
+                                       Opened& opened)
 {
-    m_error.clear();
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(path);
-    if (path.isEmpty() || !info.exists()) {
-        m_error = QStringLiteral("No such file: %1").arg(shown);
-        return Status::Unusable;
-    }
-    if (info.isDir()) {
-        m_error = QStringLiteral("This is a folder, not a file: %1").arg(shown);
-        return Status::Unusable;
-    }
-    if (const QString problem = specialFileProblem(path); !problem.isEmpty()) {
-        m_error = problem;
-        return Status::Unusable;
-    }
+    if (path.isEmpty() || !info.exists())
+        return Failure{QStringLiteral("No such file: %1").arg(shown)};
+    if (info.isDir())
+        return Failure{QStringLiteral("This is a folder, not a file: %1").arg(shown)};
+    if (const QString problem = specialFileProblem(path); !problem.isEmpty())
+        return Failure{problem};
     opened.file = std::make_unique<QFile>(path);
-    if (!info.isReadable() || !opened.file->open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("Cannot read %1: %2").arg(shown, opened.file->errorString());
-        return Status::Unusable;
-    }
+    if (!info.isReadable() || !opened.file->open(QIODevice::ReadOnly))
+        return Failure{QStringLiteral("Cannot read %1: %2").arg(shown, opened.file->errorString())};
     opened.read = readImHeader(*opened.file, opened.file->size(),
                                displayName.isEmpty() ? info.fileName() : displayName);
     return opened.read.header ? Status::Accepted : Status::Refused;
 }
 
-ImFile::Status ImFile::open(const QString& path, const QString& displayName)
+Result<ImFile::Status> ImFile::open(const QString& path, const QString& displayName)
 {
     close();
     Opened opened;
-    const Status status = openRun(path, displayName, opened);
+    const Result<Status> status = openRun(path, displayName, opened);
     if (status != Status::Accepted)
         return status;
     Run run{path, std::move(*opened.read.header), 1, 0};
@@ -118,21 +110,17 @@ QString chainMismatch(const ImHeader& first, const ImHeader& next)
 
 } // namespace
 
-ImFile::Status ImFile::append(const QString& path, const QString& displayName)
+Result<ImFile::Status> ImFile::append(const QString& path, const QString& displayName)
 {
-    if (!isOpen()) {
-        m_error = QStringLiteral("No file is open to append %1 to.").arg(path);
-        return Status::Unusable;
-    }
+    if (!isOpen())
+        return Failure{QStringLiteral("No file is open to append %1 to.").arg(path)};
     Opened opened;
-    const Status status = openRun(path, displayName, opened);
+    const Result<Status> status = openRun(path, displayName, opened);
     if (status != Status::Accepted)
         return status;
     Run run{path, std::move(*opened.read.header), m_completePlanes + 1, 0};
-    if (const QString mismatch = chainMismatch(header(), run.header); !mismatch.isEmpty()) {
-        m_error = mismatch;
-        return Status::Unusable;
-    }
+    if (const QString mismatch = chainMismatch(header(), run.header); !mismatch.isEmpty())
+        return Failure{mismatch};
     run.layers = wholeLayers(run.header);
     for (const QString& m : opened.read.messages)
         m_messages << QStringLiteral("%1: %2").arg(run.header.fileName, m);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/imfile/imheader.h"
+#include "core/result.h"
 
 #include <QFile>
 #include <QStringList>
@@ -32,10 +33,11 @@ public:
         int layers = 0;     // the layers it holds whole
     };
 
+    // What a readable file turned out to be. A file that cannot be read at all (missing, a
+    // folder, a device, unreadable) is a Failure saying which.
     enum class Status {
         Accepted, // a raw image file; header() holds its values
         Refused,  // readable, but not a raw image file
-        Unusable, // missing, a folder, or not readable; errorString() says which
     };
 
     ImFile();
@@ -45,11 +47,11 @@ public:
 
     // Opens the file at path. displayName, when given, is the name the user sees in its place
     // (the compressed file a temporary file was expanded from).
-    Status open(const QString& path, const QString& displayName = {});
-    // Appends a further run of the same field: its layers follow those open. Unusable, with why
-    // in errorString() and nothing changed, when its side, its number of species or one of its
-    // labels differs from the first file's.
-    Status append(const QString& path, const QString& displayName = {});
+    Result<Status> open(const QString& path, const QString& displayName = {});
+    // Appends a further run of the same field: its layers follow those open. A Failure saying
+    // why, with nothing changed, when its side, its number of species or one of its labels
+    // differs from the first file's.
+    Result<Status> append(const QString& path, const QString& displayName = {});
     void close();
 
     bool isOpen() const { return !m_runs.empty(); }
@@ -68,7 +70,6 @@ public:
     int completePlanes() const { return m_completePlanes; }
     // Inconsistencies the reader found, in order, for the user.
     const QStringList& messages() const { return m_messages; }
-    QString errorString() const { return m_error; }
 
     // Reads up to n bytes at offset of a run's file (from 0) into dst. Returns the bytes read:
     // fewer at the end of the file, 0 for an offset outside it. Safe from several threads at once.
@@ -93,7 +94,7 @@ public:
 
 private:
     struct Opened;
-    Status openRun(const QString& path, const QString& displayName, Opened& opened);
+    Result<Status> openRun(const QString& path, const QString& displayName, Opened& opened);
     // Reads the raw rows into scratch; returns the run they come from.
     const Run& readRawRows(int species, int plane, int firstRow, int rows,
                            std::vector<uchar>& scratch) const;
@@ -103,7 +104,6 @@ private:
     std::optional<int> m_frameSide;
     int m_completePlanes = 0;
     QStringList m_messages;
-    QString m_error;
     mutable std::mutex m_readLock; // only where positional reads are not available
 };
 

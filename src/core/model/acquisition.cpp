@@ -112,28 +112,26 @@ Acquisition::Acquisition(QObject* parent) : QObject(parent), m_cacheBudget(kCach
 
 Acquisition::~Acquisition() = default;
 
-ImFile::Status Acquisition::open(const QString& path, const QString& displayName,
-                                 std::shared_ptr<void> keepAlive)
+Result<ImFile::Status> Acquisition::open(const QString& path, const QString& displayName,
+                                         std::shared_ptr<void> keepAlive)
 {
     close();
     auto file = std::make_shared<ImFile>();
-    const ImFile::Status status = file->open(path, displayName);
-    if (status != ImFile::Status::Accepted) {
-        m_error = file->errorString();
+    const Result<ImFile::Status> status = file->open(path, displayName);
+    if (status != ImFile::Status::Accepted)
         return status;
-    }
     adopt(std::move(file), std::move(keepAlive));
     return status;
 }
 
-ImFile::Status Acquisition::append(const QString& path, const QString& displayName,
-                                   std::shared_ptr<void> keepAlive)
+Result<ImFile::Status> Acquisition::append(const QString& path, const QString& displayName,
+                                           std::shared_ptr<void> keepAlive)
 {
     if (!m_file)
         return open(path, displayName, std::move(keepAlive));
     // A new reader of every run: the one open may be read by workers meanwhile.
     auto file = std::make_shared<ImFile>();
-    ImFile::Status status = ImFile::Status::Accepted;
+    Result<ImFile::Status> status = ImFile::Status::Accepted;
     for (const ImFile::Run& run : m_file->runs()) {
         status = file->isOpen() ? file->append(run.path, run.header.fileName)
                                 : file->open(run.path, run.header.fileName);
@@ -142,10 +140,8 @@ ImFile::Status Acquisition::append(const QString& path, const QString& displayNa
     }
     if (status == ImFile::Status::Accepted)
         status = file->append(path, displayName);
-    if (status != ImFile::Status::Accepted) {
-        m_error = file->errorString();
+    if (status != ImFile::Status::Accepted)
         return status;
-    }
     std::vector<std::shared_ptr<void>> kept = std::move(m_keepAlive);
     close();
     m_keepAlive = std::move(kept);
@@ -155,7 +151,6 @@ ImFile::Status Acquisition::append(const QString& path, const QString& displayNa
 
 void Acquisition::adopt(std::shared_ptr<const ImFile> file, std::shared_ptr<void> keepAlive)
 {
-    m_error.clear();
     m_header = file->header();
     m_file = std::move(file);
     m_keepAlive.push_back(std::move(keepAlive));

@@ -78,13 +78,13 @@ public:
     // open (the expanded file's owner). An accepted file becomes the acquisition, at layer 1
     // without corrections or alignment, and fileChanged() follows. Any other outcome closes
     // the previous file but keeps its header, which windows keep showing.
-    ImFile::Status open(const QString& path, const QString& displayName = {},
-                        std::shared_ptr<void> keepAlive = {});
+    Result<ImFile::Status> open(const QString& path, const QString& displayName = {},
+                                std::shared_ptr<void> keepAlive = {});
     // Appends a further run of the same field, its layers after those open (see ImFile). The
     // longer sequence is a new acquisition, as after open(); a file that cannot follow leaves
-    // the acquisition as it was, with why in errorString().
-    ImFile::Status append(const QString& path, const QString& displayName = {},
-                          std::shared_ptr<void> keepAlive = {});
+    // the acquisition as it was, and is a Failure saying why.
+    Result<ImFile::Status> append(const QString& path, const QString& displayName = {},
+                                  std::shared_ptr<void> keepAlive = {});
     void close();
 
     bool isOpen() const { return m_file != nullptr; }
@@ -92,8 +92,6 @@ public:
     const ImHeader& header() const { return m_header; }
     // The open file; null while none is open.
     std::shared_ptr<const ImFile> file() const { return m_file; }
-    // Why the last open did not succeed.
-    QString errorString() const { return m_error; }
     // Inconsistencies of the last accepted file, for the user.
     QStringList messages() const;
 
@@ -211,7 +209,6 @@ private:
     std::shared_ptr<const ImFile> m_file;
     std::vector<std::shared_ptr<void>> m_keepAlive; // by run
     ImHeader m_header;
-    QString m_error;
     int m_firstLayer = 1;
     int m_lastLayer = 1;
     std::shared_ptr<const Corrections> m_corrections;
