@@ -13,15 +13,19 @@ namespace isolumen {
 
 namespace {
 
+// Whether a file of a chain starts the acquisition or follows the runs open.
+enum class RunPlace { First, Following };
+
 // Opens or appends one file of a chain, expanded first when compressed.
-Result<ImFile::Status> openRun(Acquisition& acquisition, const QString& path, bool append)
+Result<ImFile::Status> openRun(Acquisition& acquisition, const QString& path, RunPlace place)
 {
     Result<ReadableFile> readable = readableFile(path);
     if (!readable)
         return readable.error();
     ReadableFile& file = *readable;
-    return append ? acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
-                  : acquisition.open(file.path, file.displayName, std::move(file.keepAlive));
+    return place == RunPlace::Following
+               ? acquisition.append(file.path, file.displayName, std::move(file.keepAlive))
+               : acquisition.open(file.path, file.displayName, std::move(file.keepAlive));
 }
 
 } // namespace
@@ -30,11 +34,12 @@ Result<ImFile::Status> openFile(Acquisition& acquisition, const QString& path)
 {
     const QStringList files = chainedFiles(path);
     if (files.size() == 1)
-        return openRun(acquisition, path, false);
+        return openRun(acquisition, path, RunPlace::First);
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (files[i].isEmpty())
             return Failure{QStringLiteral("%1: a file name of the chain is empty.").arg(path)};
-        const Result<ImFile::Status> opened = openRun(acquisition, files[i], i > 0);
+        const Result<ImFile::Status> opened =
+            openRun(acquisition, files[i], i > 0 ? RunPlace::Following : RunPlace::First);
         if (!opened)
             return opened;
         if (*opened == ImFile::Status::Refused)

@@ -75,14 +75,17 @@ bool writeRow(CsvWriter& csv, const Row& row)
     return csv.endRow();
 }
 
+// Whether regions must be given on the command line (--stats) or may come with each input.
+enum class RegionOptions { MayBeAbsent, Required };
+
 // Checks of the options that need no file.
 Result<> statsOptionsProblem(const QCommandLineParser& parser, const PlaneChoice& choice,
-                             bool needRegions)
+                             RegionOptions regions)
 {
     if (parser.isSet(kPerLayer) && (choice.plane || choice.sum))
         return Failure{QStringLiteral("--per-layer goes with --layers A-B or all layers, not "
                                       "with --plane or --sum.")};
-    if (needRegions && !regionsGiven(parser))
+    if (regions == RegionOptions::Required && !regionsGiven(parser))
         return Failure{QStringLiteral("--stats needs at least one region: --roi rect:X,Y,W,H (or "
                                       "ellipse:, polygon:), --rois FILE.json, --analysis "
                                       "FILE.isolumen, --find-regions or --regions-mask.")};
@@ -386,7 +389,7 @@ int runStudy(const QCommandLineParser& parser, QTextStream& err)
     if (!session.readChoice(AllSpecies::Accepted))
         return kFailureStatus;
     const PlaneChoice& choice = session.choice();
-    if (Result<> f = statsOptionsProblem(parser, choice, false); !f)
+    if (Result<> f = statsOptionsProblem(parser, choice, RegionOptions::MayBeAbsent); !f)
         return session.fail(f.error());
     const std::optional<int> jobs =
         parser.isSet(kJobs) ? wholeNumber(parser.value(kJobs), 1, 1024)
@@ -426,7 +429,7 @@ int runStats(const QCommandLineParser& parser, QTextStream& err)
     if (!session.start(QStringLiteral("--stats"), AllSpecies::Accepted))
         return kFailureStatus;
     const PlaneChoice& choice = session.choice();
-    if (Result<> f = statsOptionsProblem(parser, choice, true); !f)
+    if (Result<> f = statsOptionsProblem(parser, choice, RegionOptions::Required); !f)
         return session.fail(f.error());
     const auto rows = measure(parser, choice, choice.ratios, session.path(), session.warn());
     if (!rows)

@@ -28,10 +28,10 @@ AnalysisCommands::AnalysisCommands(Acquisition& acquisition, const ImageWindowLi
     m_commands.push_back(menu.setCommand(QStringLiteral("analysisSum"), [this] { sumOfLayers(); }));
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisSingleLayer"), [this] { singleLayer(); }));
-    m_commands.push_back(
-        menu.setCommand(QStringLiteral("analysisRatio"), [this] { ratioImage(false); }));
-    m_commands.push_back(
-        menu.setCommand(QStringLiteral("analysisHsi"), [this] { ratioImage(true); }));
+    m_commands.push_back(menu.setCommand(QStringLiteral("analysisRatio"),
+                                         [this] { ratioImage(Dialogs::RatioKind::Ratio); }));
+    m_commands.push_back(menu.setCommand(QStringLiteral("analysisHsi"),
+                                         [this] { ratioImage(Dialogs::RatioKind::Hsi); }));
     m_commands.push_back(
         menu.setCommand(QStringLiteral("analysisOverlay"), [this] { overlayImage(); }));
     m_commands.push_back(menu.setCommand(QStringLiteral("analysisDeadTime"), [this] {
@@ -127,12 +127,13 @@ void AnalysisCommands::singleLayer()
         m_acquisition.setLayer(m_selectedLayer());
 }
 
-void AnalysisCommands::ratioImage(bool hsi)
+void AnalysisCommands::ratioImage(Dialogs::RatioKind kind)
 {
+    const bool hsi = kind == Dialogs::RatioKind::Hsi;
     if (!m_acquisition.isOpen() || !m_acquisition.unshowableReason().isEmpty())
         return;
     const std::optional<RatioDialogChoice> choice =
-        Dialogs::ratio(m_dialogParent, m_acquisition.header().species, hsi);
+        Dialogs::ratio(m_dialogParent, m_acquisition.header().species, kind);
     if (!choice)
         return;
     const PlaneSource source{choice->ratio.numerator.first(), choice->ratio};

@@ -18,6 +18,10 @@ class QWidget;
 
 namespace isolumen {
 
+namespace Dialogs {
+enum class RatioKind;
+} // namespace Dialogs
+
 class Acquisition;
 class AlignmentWindow;
 struct Alignment;
@@ -53,7 +57,7 @@ public:
     // "Single Layer": back to the layer chosen on the main window.
     void singleLayer();
     // "Ratio Image..." and "HSI Image...": ask for the ratio and open its window.
-    void ratioImage(bool hsi);
+    void ratioImage(Dialogs::RatioKind kind);
     // "Overlay Image...": asks for the sources, ranges and colours and opens the overlay.
     void overlayImage();
     // "Dead-Time Correction": turns the correction of the header's dead times on or off.

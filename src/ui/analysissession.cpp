@@ -81,7 +81,7 @@ QString AnalysisSession::recoveryPath() const
     return m_recoveryPath;
 }
 
-bool AnalysisSession::writeTo(const QString& path, bool recovery)
+bool AnalysisSession::writeTo(const QString& path, Copy copy)
 {
     AnalysisFile analysis = analysisOf(m_acquisition);
     for (const ImageWindow* w : m_windows.windows()) {
@@ -106,7 +106,7 @@ bool AnalysisSession::writeTo(const QString& path, bool recovery)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(writeAnalysis(analysis)) < 0 ||
         !file.commit()) {
-        if (!recovery)
+        if (copy == Copy::Saved)
             showMessage(
                 QStringLiteral("The analysis could not be saved: %1").arg(file.errorString()));
         return false;
@@ -128,7 +128,7 @@ bool AnalysisSession::saveAnalysis()
         return false;
     if (!path.endsWith(kSuffix))
         path += kSuffix;
-    if (!writeTo(path, false))
+    if (!writeTo(path, Copy::Saved))
         return false;
     m_path = path;
     m_history->markSaved();
@@ -166,7 +166,7 @@ void AnalysisSession::writeRecovery()
     if (m_recoveryPath.isEmpty() || !m_acquisition.isOpen())
         return;
     if (m_history->isModified())
-        writeTo(m_recoveryPath, true);
+        writeTo(m_recoveryPath, Copy::Recovery);
     else
         QFile::remove(m_recoveryPath); // back to what was saved
 }

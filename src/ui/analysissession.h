@@ -61,7 +61,9 @@ public:
     QString recoveryPath() const;
 
 private:
-    bool writeTo(const QString& path, bool recovery);
+    // The saved analysis, or the copy kept for recovery after a crash.
+    enum class Copy { Saved, Recovery };
+    bool writeTo(const QString& path, Copy copy);
     void scheduleRecovery();
     void writeRecovery();
     void offerRecovery();

@@ -268,8 +268,10 @@ std::optional<FigureOptions> defaultFigureOptions(QWidget* parent, const FigureO
     return chosen;
 }
 
-std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList& species, bool hsi)
+std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList& species,
+                                              RatioKind kind)
 {
+    const bool hsi = kind == RatioKind::Hsi;
     QDialog dialog(parent);
     dialog.setWindowTitle(hsi ? QStringLiteral("HSI Image") : QStringLiteral("Ratio Image"));
     auto* form = new QFormLayout(&dialog);
@@ -336,20 +338,22 @@ QTableWidget* correctionsTable(QDialog& dialog, const ImHeader& header,
     table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     for (int s = 0; s < header.species.size(); ++s) {
         const std::optional<int> recorded = recordedDeadTimeNs(header, s);
-        auto cell = [&](int column, const QString& text, bool editable) {
+        // Only a dead time by hand can be typed, and not for secondary electrons.
+        auto cell = [&](int column, const QString& text, Qt::ItemFlags flags) {
             auto* item = new QTableWidgetItem(text);
-            if (!editable)
-                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            item->setFlags(flags);
             table->setItem(s, column, item);
         };
-        cell(0, header.species[s], false);
-        cell(1, recorded ? QString::number(*recorded) : QStringLiteral("-"), false);
+        const Qt::ItemFlags editable = QTableWidgetItem().flags();
+        const Qt::ItemFlags shown = editable & ~Qt::ItemIsEditable;
+        cell(0, header.species[s], shown);
+        cell(1, recorded ? QString::number(*recorded) : QStringLiteral("-"), shown);
         cell(2,
              current.deadTimeNs.contains(s) ? QString::number(current.deadTimeNs.value(s))
                                             : QString(),
-             !header.counting.value(s).secondaryElectrons);
+             header.counting.value(s).secondaryElectrons ? shown : editable);
         cell(3, current.qsaBeta.contains(s) ? QString::number(current.qsaBeta.value(s)) : QString(),
-             true);
+             editable);
     }
     return table;
 }
@@ -560,9 +564,9 @@ std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int la
     return seams::slot(LayerRangeSeam(defaultLayerRange))(parent, first, last, layerCount);
 }
 
-std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi)
+std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, RatioKind kind)
 {
-    return seams::slot(RatioSeam(defaultRatio))(parent, species, hsi);
+    return seams::slot(RatioSeam(defaultRatio))(parent, species, kind);
 }
 
 std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,

@@ -72,10 +72,12 @@ using LayerRangeSeam = std::function<std::optional<std::pair<int, int>>(QWidget*
 using AlignSeam = std::function<std::optional<AlignChoice>(
     QWidget* parent, const QStringList& species, int layerCount, const QStringList& regions,
     const AlignChoice& proposed)>;
-// "Ratio Image..." (hsi false) and "HSI Image..." (hsi true): the choice, or nothing when
-// cancelled. species are the labels to choose from.
+// Which of the two ratio windows a dialog sets up.
+enum class RatioKind { Ratio, Hsi };
+// "Ratio Image..." and "HSI Image...": the choice, or nothing when cancelled. species are the
+// labels to choose from.
 using RatioSeam = std::function<std::optional<RatioDialogChoice>(
-    QWidget* parent, const QStringList& species, bool hsi)>;
+    QWidget* parent, const QStringList& species, RatioKind kind)>;
 // "Correction Settings...": dead times by hand and QSA; nothing when cancelled.
 using CorrectionsSeam = std::function<std::optional<CorrectionSettings>(
     QWidget* parent, const ImHeader& header, const CorrectionSettings& current)>;
@@ -132,7 +134,7 @@ std::pair<QString, QString> saveFile(QWidget* parent, const QString& title,
                                      const QString& suggestedName, const QString& filters);
 std::optional<QRgb> selectColour(QWidget* parent, QRgb initial, const QString& prompt);
 std::optional<std::pair<int, int>> layerRange(QWidget* parent, int first, int last, int layerCount);
-std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, bool hsi);
+std::optional<RatioDialogChoice> ratio(QWidget* parent, const QStringList& species, RatioKind kind);
 std::optional<AlignChoice> align(QWidget* parent, const QStringList& species, int layerCount,
                                  const QStringList& regions, const AlignChoice& proposed);
 std::optional<CorrectionSettings> corrections(QWidget* parent, const ImHeader& header,

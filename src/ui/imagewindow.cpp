@@ -625,7 +625,7 @@ void ImageWindow::updateDisplay()
     const double micronSize = m_acquisition.header().micronSize;
     const std::optional<DisplayPictures> pictures =
         m_hsi ? hsiDisplayPictures(m_planes, m_settings, *m_hsi, micronSize)
-              : displayPictures(*m_planes.shown, m_settings, micronSize, false);
+              : displayPictures(*m_planes.shown, m_settings, micronSize, ImagePicture::Skipped);
     if (!pictures)
         return;
     HistoryWindow::add(QStringLiteral("Update Display called"));

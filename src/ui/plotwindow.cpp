@@ -69,7 +69,9 @@ void PlotWindow::setTable(const QStringList& headers, const QList<QVariantList>&
     m_table->setHorizontalHeaderLabels(headers);
     for (int r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows[r].size() && c < headers.size(); ++c)
-            m_table->setItem(r, c, new QTableWidgetItem(TableData::cellText(rows[r][c], false)));
+            m_table->setItem(
+                r, c,
+                new QTableWidgetItem(TableData::cellText(rows[r][c], TableData::Digits::Shown)));
     }
     m_table->resizeColumnsToContents();
 }

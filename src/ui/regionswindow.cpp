@@ -382,7 +382,7 @@ void RegionsWindow::showLegend()
 void RegionsWindow::fillRow(int r, const QVariantList& cells)
 {
     for (int c = 0; c < cells.size(); ++c) {
-        const QString text = TableData::cellText(cells[c], false);
+        const QString text = TableData::cellText(cells[c], TableData::Digits::Shown);
         QTableWidgetItem* item = m_table->item(r, c);
         if (!item) {
             item = new ValueItem;

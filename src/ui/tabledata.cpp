@@ -16,14 +16,14 @@ bool TableData::isNumber(const QVariant& cell)
     return type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong;
 }
 
-QString TableData::cellText(const QVariant& cell, bool exact)
+QString TableData::cellText(const QVariant& cell, Digits digits)
 {
     if (!isNumber(cell))
         return cell.toString();
     const double d = cell.toDouble();
     if (std::isnan(d))
         return {};
-    if (!exact)
+    if (digits == Digits::Shown)
         return valueText(d);
     // Whole numbers (counts, sums of counts) in full: "1566440", not "1.56644e+06".
     if (d == std::round(d) && std::abs(d) < 1e15)
@@ -57,7 +57,7 @@ QString TableData::tabSeparated() const
     for (const QVariantList& row : rows) {
         QStringList cells;
         for (const QVariant& v : row)
-            cells << cellText(v, true);
+            cells << cellText(v, Digits::Exact);
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

@@ -17,9 +17,12 @@ struct TableData
     QStringList headers;
     QList<QVariantList> rows;
 
-    // A cell as the table shows it: whole numbers in full, others to six significant digits
-    // (exact: with every digit that reads back the same double); NaN gives an empty text.
-    static QString cellText(const QVariant& cell, bool exact);
+    // How many digits a number's text keeps: as the table shows it (six significant), or every
+    // digit that reads back the same double (for files).
+    enum class Digits { Shown, Exact };
+    // A cell's text: whole numbers in full, others with the digits asked for; NaN gives an
+    // empty text.
+    static QString cellText(const QVariant& cell, Digits digits);
     static bool isNumber(const QVariant& cell);
 
     bool writeCsv(QIODevice& device) const;

@@ -191,8 +191,9 @@ void TestAnalysisWindows::ratioWindow()
     const RatioSpec ratio{{0}, {1}, 1, 0, 0};
     RatioDialogChoice choice;
     choice.ratio = ratio;
-    Dialogs::setRatio(
-        [choice](QWidget*, const QStringList&, bool) { return std::optional(choice); });
+    Dialogs::setRatio([choice](QWidget*, const QStringList&, Dialogs::RatioKind) {
+        return std::optional(choice);
+    });
     QVERIFY(Menu::run("analysisRatio"));
     ImageWindow* w = m_main->imageWindows().windows().value(0);
     QVERIFY(w && w->source() == PlaneSource({0, ratio}));
@@ -523,7 +524,7 @@ void TestAnalysisWindows::dialogsAndItems()
     };
     Dialogs::setRatio(nullptr);
     QTimer::singleShot(0, inspect);
-    QVERIFY(!Dialogs::ratio(m_main, {"12C", "13C"}, false));
+    QVERIFY(!Dialogs::ratio(m_main, {"12C", "13C"}, Dialogs::RatioKind::Ratio));
     QCOMPARE(std::pair(lineEdits, combos), std::pair(0, 1));
     Dialogs::setCorrections(nullptr);
     QTimer::singleShot(0, inspect);

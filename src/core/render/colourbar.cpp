@@ -23,7 +23,10 @@ std::optional<int> row(double y)
     return static_cast<int>(y);
 }
 
-void addMark(QList<AxisMark>& marks, double value, double y, bool labelled, double baseline)
+// Whether an axis mark carries its number.
+enum class MarkLabel { None, Number };
+
+void addMark(QList<AxisMark>& marks, double value, double y, MarkLabel label, double baseline)
 {
     const std::optional<int> tick = row(y);
     if (!tick)
@@ -31,7 +34,7 @@ void addMark(QList<AxisMark>& marks, double value, double y, bool labelled, doub
     AxisMark m;
     m.value = value;
     m.y = *tick;
-    if (labelled) {
+    if (label == MarkLabel::Number) {
         if (const std::optional<int> b = row(baseline)) {
             m.labelled = true;
             m.baseline = *b;
@@ -62,7 +65,7 @@ void linearMarks(QList<AxisMark>& marks, double top, double bottom, int h, int h
         v = std::round(v / q) * q;
         if (ts * d < v - bottom && ts * d < top - v) {
             const double y = h - (v - bottom) / d + 5;
-            addMark(marks, v, y, true, y + half);
+            addMark(marks, v, y, MarkLabel::Number, y + half);
         }
         v += step;
     }
@@ -88,7 +91,7 @@ void logarithmicMarks(QList<AxisMark>& marks, double top, double bottom, int h, 
             room && (s.contains(QLatin1Char('1')) ||
                      (narrow && (s.contains(QLatin1Char('2')) || s.contains(QLatin1Char('5')))));
         const double y = h - gapLow / L + 5;
-        addMark(marks, v, y, labelled, y + half);
+        addMark(marks, v, y, labelled ? MarkLabel::Number : MarkLabel::None, y + half);
     }
 }
 
@@ -112,8 +115,8 @@ QList<AxisMark> axisMarks(double top, double bottom, int n, bool linear)
     const int h = n - 1;
     const int half = kAxisTextSize / 2;
     QList<AxisMark> marks;
-    addMark(marks, top, 5, true, 5 + half);
-    addMark(marks, bottom, h + 5, true, h + 5 + half);
+    addMark(marks, top, 5, MarkLabel::Number, 5 + half);
+    addMark(marks, bottom, h + 5, MarkLabel::Number, h + 5 + half);
     if (!(bottom < top) || h <= 0)
         return marks;
     if (linear)

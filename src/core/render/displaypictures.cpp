@@ -13,12 +13,12 @@
 namespace isolumen {
 
 std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
-                                               double micronSize, bool withImage)
+                                               double micronSize, ImagePicture image)
 {
     if (!(s.minValue < s.maxValue) || plane.side <= 0)
         return std::nullopt;
     DisplayPictures out;
-    if (withImage) {
+    if (image == ImagePicture::Drawn) {
         out.image = imagePicture(plane, s.minValue, s.maxValue, s.lut, s.noValue);
         if (out.image.isNull())
             return std::nullopt;

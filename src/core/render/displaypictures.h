@@ -24,10 +24,12 @@ struct DisplayPictures
 
 // The pictures of a redraw of a plane for a field of micronSize micrometres. Absent when
 // minValue < maxValue does not hold: nothing is drawn and the window keeps showing its
-// previous pictures. Sizes follow the plane itself. Without withImage the image stays null, for
-// a caller that draws it itself with drawImagePicture.
+// previous pictures. Sizes follow the plane itself. With ImagePicture::Skipped the image stays
+// null, for a caller that draws it itself with drawImagePicture.
+enum class ImagePicture { Drawn, Skipped };
 std::optional<DisplayPictures> displayPictures(const Plane& plane, const DisplaySettings& s,
-                                               double micronSize, bool withImage = true);
+                                               double micronSize,
+                                               ImagePicture image = ImagePicture::Drawn);
 
 // The pictures of an HSI window: the HSI image of a ratio result for the range minValue to
 // maxValue of the settings, the hue bar with the ratio axis in the colour bar's place, and the
