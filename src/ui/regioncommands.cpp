@@ -76,8 +76,8 @@ RegionCommands::RegionCommands(Acquisition& acquisition, const ImageWindowList& 
         menu.setCommand(QStringLiteral("analysisScatter"), [this] { scatterPlot(); }));
     RegionTools& tools = RegionTools::instance();
     for (const auto& [name, tool] : kToolItems)
-        m_commands.push_back(menu.setCommand(QLatin1String(name),
-                                             [tool = tool] { RegionTools::instance().setTool(tool); }));
+        m_commands.push_back(menu.setCommand(
+            QLatin1String(name), [tool = tool] { RegionTools::instance().setTool(tool); }));
     connect(&tools, &RegionTools::toolChanged, this, [](Tool tool) {
         for (const auto& [name, itemTool] : kToolItems) {
             if (itemTool == tool)
@@ -262,8 +262,9 @@ void RegionCommands::lineProfile()
         if (!plane)
             return;
         const std::optional<QLineF> line = tools.line();
-        window->setProfile(line ? isolumen::lineProfile(*plane, line->p1(), line->p2(), tools.lineWidth(),
-                                                m_acquisition.header().micronsPerPixel())
+        window->setProfile(line ? isolumen::lineProfile(*plane, line->p1(), line->p2(),
+                                                        tools.lineWidth(),
+                                                        m_acquisition.header().micronsPerPixel())
                                 : LineProfile{},
                            line ? source->windowTitle() : QString());
         const QSignalBlocker quiet(window->widthBox());
