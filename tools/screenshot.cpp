@@ -45,17 +45,17 @@ void findCells(Acquisition& acquisition)
 }
 
 // 12C in red, 13C/12C in green and 32S in blue, each over its 0.1 to 99.9 percentiles.
-isolumen::OverlaySpec demoOverlay()
+isolumen::OverlayDefinition demoOverlay()
 {
-    isolumen::OverlaySpec spec;
+    isolumen::OverlayDefinition definition;
     const QStringList labels = {QStringLiteral("12C"), QStringLiteral("13C"),
                                 QStringLiteral("12C 14N"), QStringLiteral("32S")};
     for (const char* text : {"12C", "13C/12C", "32S"}) {
         isolumen::OverlaySource s{*isolumen::parseFindingSource(QLatin1String(text), labels), {}};
         s.range.automatic.mode = isolumen::AutoRange::Percentile;
-        spec.sources << s;
+        definition.sources << s;
     }
-    return spec;
+    return definition;
 }
 
 // Opens the windows and puts them side by side: the main window and two image windows above,
@@ -63,7 +63,7 @@ isolumen::OverlaySpec demoOverlay()
 void arrange(MainWindow& main, Acquisition& acquisition)
 {
     ImageWindow* species = main.openImageWindow({0, std::nullopt});
-    ImageWindow* ratio = main.openImageWindow({1, RatioSpec{{1}, {0}}});
+    ImageWindow* ratio = main.openImageWindow({1, RatioDefinition{{1}, {0}}});
     findCells(acquisition);
     ImageWindow* overlay = main.openOverlayWindow(demoOverlay());
     Menu::run(QStringLiteral("analysisRegions"));

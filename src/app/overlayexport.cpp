@@ -119,13 +119,14 @@ Result<QImage> overlayPictureOf(const QCommandLineParser& parser, const PlaneCho
     const auto layers = chosenLayers(choice, acquisition);
     if (!layers)
         return layers.error();
-    const OverlaySpec spec{*sources, parser.value(kOverlayColours) == QLatin1String("mgc")
-                                         ? OverlayColours::MagentaGreenCyan
-                                         : OverlayColours::RedGreenBlue};
-    const auto planes = overlayPlanes(spec, layers->first(), acquisition);
+    const OverlayDefinition definition{*sources,
+                                       parser.value(kOverlayColours) == QLatin1String("mgc")
+                                           ? OverlayColours::MagentaGreenCyan
+                                           : OverlayColours::RedGreenBlue};
+    const auto planes = overlayPlanes(definition, layers->first(), acquisition);
     if (!planes)
         return planes.error();
-    const QList<OverlayChannel> channels = overlayChannels(spec, *planes);
+    const QList<OverlayChannel> channels = overlayChannels(definition, *planes);
     return overlayPicture(channels);
 }
 

@@ -286,7 +286,7 @@ void addPlaneOptions(QCommandLineParser& parser)
 namespace {
 
 // --percent or --delta R_STD: the unit of the ratio's value.
-Result<> readRatioUnit(const QCommandLineParser& parser, RatioSpec& ratio)
+Result<> readRatioUnit(const QCommandLineParser& parser, RatioDefinition& ratio)
 {
     if (parser.isSet(kPercent) && parser.isSet(kDelta))
         return Failure{QStringLiteral("Give either --percent or --delta, not both.")};
@@ -309,7 +309,7 @@ Result<> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
     if (parser.isSet(kRatio)) {
         if (parser.isSet(kSpecies))
             return Failure{QStringLiteral("--ratio takes the place of --species.")};
-        RatioSpec ratio;
+        RatioDefinition ratio;
         // A scale of 0 would make every ratio 0; a negative threshold would let no pixel out.
         for (const auto& [name, into, least] :
              {std::tuple{kScale, &ratio.scale, 0.0},
@@ -330,7 +330,7 @@ Result<> readRatios(const QCommandLineParser& parser, PlaneChoice& c)
             return f.error();
         // Every --ratio (a study takes several), with the same scale, thresholds and unit.
         for (const QString& text : parser.values(kRatio)) {
-            const Result<RatioSpec> terms = parseRatioTerms(text, {});
+            const Result<RatioDefinition> terms = parseRatioTerms(text, {});
             const QString why = terms ? QString() : terms.error().message;
             if (!terms || terms->denominator.isEmpty())
                 return Failure{

@@ -33,8 +33,8 @@ struct PlaneChoice
     std::optional<int> plane;                  // --plane P
     std::optional<std::pair<int, int>> layers; // --layers A-B
     bool sum = false;                          // --sum
-    std::optional<RatioSpec> ratio; // --ratio N/D with --scale, thresholds and unit; 0-based
-    QList<RatioSpec> ratios;        // every --ratio given (only --study takes more than one)
+    std::optional<RatioDefinition> ratio; // --ratio N/D with --scale, thresholds and unit; 0-based
+    QList<RatioDefinition> ratios;        // every --ratio given (only --study takes more than one)
     CorrectionSettings corrections; // --deadtime, --deadtime-ns T; --current-pa I
     // --qsa-beta: beta by species label or number as given; applyChoice finds the species.
     QList<std::pair<QString, double>> qsaBeta;

@@ -114,14 +114,14 @@ Result<QList<Region>> measuredRegions(const QCommandLineParser& parser, const Pl
 }
 
 // Every species (or those of --species), the ratios' rows after them.
-Result<QList<PlaneSource>> measuredSources(PlaneChoice choice, const QList<RatioSpec>& ratios,
+Result<QList<PlaneSource>> measuredSources(PlaneChoice choice, const QList<RatioDefinition>& ratios,
                                            const Acquisition& acquisition)
 {
     choice.ratio.reset();
     if (!choice.species)
         choice.allSpecies = true;
     Result<QList<PlaneSource>> sources = chosenSources(choice, acquisition);
-    for (const RatioSpec& ratio : ratios) {
+    for (const RatioDefinition& ratio : ratios) {
         if (!sources)
             break;
         choice.ratio = ratio;
@@ -166,7 +166,7 @@ Row rowOf(const StatsRow& row, const QString& regionClass, const Acquisition& ac
 
 // The rows of one acquisition, its file opened, the choice and the regions put in force.
 Result<QList<Row>> measure(const QCommandLineParser& parser, const PlaneChoice& choice,
-                           const QList<RatioSpec>& ratios, const QString& path,
+                           const QList<RatioDefinition>& ratios, const QString& path,
                            const std::function<void(const QString&)>& warn)
 {
     Acquisition acquisition;
@@ -232,7 +232,7 @@ struct StudyPart
 };
 
 StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
-                       const QList<RatioSpec>& ratios, const QString& input)
+                       const QList<RatioDefinition>& ratios, const QString& input)
 {
     StudyPart part;
     QString path = input;
@@ -265,8 +265,8 @@ StudyPart measureInput(const QCommandLineParser& parser, PlaneChoice choice,
 // Measures every input on `jobs` threads; the parts come back in input order. Progress, when
 // given, counts inputs and stops the work when cancelled (the parts not measured stay empty).
 QList<StudyPart> measureStudy(const QCommandLineParser& parser, const PlaneChoice& choice,
-                              const QList<RatioSpec>& ratios, const QStringList& inputs, int jobs,
-                              QTextStream& err, Progress* progress = nullptr)
+                              const QList<RatioDefinition>& ratios, const QStringList& inputs,
+                              int jobs, QTextStream& err, Progress* progress = nullptr)
 {
     QList<StudyPart> parts(inputs.size());
     std::atomic<int> next{0}, done{0};
@@ -354,9 +354,9 @@ std::optional<StudyTable> measureStudyTable(const QCommandLineParser& parser,
         return table;
     }
     const PlaneChoice& choice = *parsed;
-    QList<RatioSpec> ratios = choice.ratios;
+    QList<RatioDefinition> ratios = choice.ratios;
     for (const QString& text : ratioTexts) {
-        const Result<RatioSpec> ratio = parseRatioTerms(text, {});
+        const Result<RatioDefinition> ratio = parseRatioTerms(text, {});
         const QString why = ratio ? QString() : ratio.error().message;
         if (!ratio || ratio->denominator.isEmpty()) {
             table.problems

@@ -43,7 +43,7 @@ class AnalysisCommands : public QObject
 public:
     using OpenWindow =
         std::function<ImageWindow*(const PlaneSource&, std::optional<HsiBrightness>)>;
-    using OpenOverlay = std::function<ImageWindow*(const OverlaySpec&)>;
+    using OpenOverlay = std::function<ImageWindow*(const OverlayDefinition&)>;
 
     // selectedLayer gives the layer chosen on the main window; openWindow opens (or raises) the
     // window of a source, openOverlay that of an overlay.

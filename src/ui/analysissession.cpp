@@ -90,7 +90,7 @@ bool AnalysisSession::writeTo(const QString& path, Copy copy)
             continue;
         }
         const DisplaySettings& s = w->settings();
-        const RatioSpec ratio = w->source().ratio.value_or(RatioSpec{});
+        const RatioDefinition ratio = w->source().ratio.value_or(RatioDefinition{});
         analysis.windows << WindowRecord{m_acquisition.sourceName(w->source()).trimmed(),
                                          ratio.scale,
                                          ratio.unit,
@@ -291,9 +291,9 @@ WindowRecord AnalysisSession::overlayRecord(const ImageWindow& window) const
     return record;
 }
 
-std::optional<OverlaySpec> AnalysisSession::overlayOf(const OverlayRecord& record) const
+std::optional<OverlayDefinition> AnalysisSession::overlayOf(const OverlayRecord& record) const
 {
-    OverlaySpec overlay;
+    OverlayDefinition overlay;
     overlay.colours = record.colours;
     for (qsizetype i = 0; i < record.sources.size(); ++i) {
         const std::optional<RegionFinding> f = parseFindingSource(record.sources[i], labels());
@@ -311,12 +311,12 @@ void AnalysisSession::openWindows(const AnalysisFile& analysis)
     const QStringList labels = this->labels();
     for (const WindowRecord& record : analysis.windows) {
         if (record.overlay) {
-            if (const std::optional<OverlaySpec> overlay = overlayOf(*record.overlay))
+            if (const std::optional<OverlayDefinition> overlay = overlayOf(*record.overlay))
                 m_openOverlay(*overlay);
             continue;
         }
         // The source as the acquisition named it, its scale and unit after the terms.
-        Result<RatioSpec> terms = parseRatioTerms(ratioTermsText(record.source), labels);
+        Result<RatioDefinition> terms = parseRatioTerms(ratioTermsText(record.source), labels);
         if (!terms || (terms->denominator.isEmpty() && !labels.contains(record.source.trimmed())))
             continue; // a species this acquisition lacks
         const QList<int> species = terms->species();

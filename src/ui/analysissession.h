@@ -23,7 +23,7 @@ struct PlaneSource;
 class AnalysisHistory;
 struct AnalysisFile;
 struct OverlayRecord;
-struct OverlaySpec;
+struct OverlayDefinition;
 struct WindowRecord;
 
 // Keeps the analysis of the open acquisition: File > "Save Analysis..." and "Open Analysis...",
@@ -38,7 +38,7 @@ class AnalysisSession : public QObject
 
 public:
     using OpenWindow = std::function<ImageWindow*(const PlaneSource&)>;
-    using OpenOverlay = std::function<ImageWindow*(const OverlaySpec&)>;
+    using OpenOverlay = std::function<ImageWindow*(const OverlayDefinition&)>;
 
     // openImage opens an acquisition as File > Open does; openWindow opens (or raises) the
     // image window of a source, openOverlay that of an overlay.
@@ -72,7 +72,7 @@ private:
     QStringList labels() const;
     WindowRecord overlayRecord(const ImageWindow& window) const;
     // The overlay of a record over the open acquisition's species; absent when it lacks one.
-    std::optional<OverlaySpec> overlayOf(const OverlayRecord& record) const;
+    std::optional<OverlayDefinition> overlayOf(const OverlayRecord& record) const;
 
     Acquisition& m_acquisition;
     const ImageWindowList& m_windows;

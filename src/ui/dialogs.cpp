@@ -213,9 +213,9 @@ struct RatioRows
                          [this](int i) { standard->setEnabled(RatioUnit(i) == RatioUnit::Delta); });
     }
 
-    RatioSpec ratio() const
+    RatioDefinition ratio() const
     {
-        RatioSpec r;
+        RatioDefinition r;
         r.numerator = checkedRows(numerator);
         r.denominator = checkedRows(denominator);
         r.scale = scale->value();
@@ -299,7 +299,7 @@ std::optional<RatioDialogChoice> defaultRatio(QWidget* parent, const QStringList
     form->addRow(QStringLiteral("Ratio:"), name);
     form->addRow(buttons);
     const auto showName = [&] {
-        const RatioSpec r = rows.ratio();
+        const RatioDefinition r = rows.ratio();
         const bool whole = !r.numerator.isEmpty() && !r.denominator.isEmpty();
         name->setText(whole ? ratioLabel(r, [&](int s) { return species.value(s); }) : QString());
         buttons->button(QDialogButtonBox::Ok)->setEnabled(whole);
@@ -523,7 +523,7 @@ OverlaySeam setOverlay(OverlaySeam seam)
     return seams::replace(std::move(seam), OverlaySeam(overlayDialog));
 }
 
-std::optional<OverlaySpec> overlay(QWidget* parent, const QStringList& species)
+std::optional<OverlayDefinition> overlay(QWidget* parent, const QStringList& species)
 {
     return seams::slot(OverlaySeam(overlayDialog))(parent, species);
 }

@@ -42,7 +42,7 @@ struct FindRegionsChoice
 // What "Ratio Image..." and "HSI Image..." ask for.
 struct RatioDialogChoice
 {
-    RatioSpec ratio; // species 0-based
+    RatioDefinition ratio; // species 0-based
     HsiBrightness brightness = HsiBrightness::Denominator;
     std::optional<double> rMin; // HSI: absent for the ratio's own range
     std::optional<double> rMax;
@@ -100,8 +100,8 @@ using PercentilesSeam = std::function<std::optional<std::pair<double, double>>(
     QWidget* parent, double low, double high)>;
 // "Overlay Image...": the sources, their ranges and the colour set, or nothing when cancelled.
 // species are the labels to choose from.
-using OverlaySeam = std::function<std::optional<OverlaySpec>(QWidget* parent,
-                                                                       const QStringList& species)>;
+using OverlaySeam =
+    std::function<std::optional<OverlayDefinition>(QWidget* parent, const QStringList& species)>;
 // "Save Figure...": what the figure shows, starting from proposed; nothing when cancelled.
 // hasRegions tells whether there are outlines to offer.
 using FigureOptionsSeam = std::function<std::optional<FigureOptions>(
@@ -145,7 +145,7 @@ std::optional<std::vector<int>> excludeLayers(QWidget* parent, const std::vector
 std::optional<std::pair<double, double>> percentiles(QWidget* parent, double low, double high);
 std::optional<FindRegionsChoice> findRegions(QWidget* parent, const QStringList& species,
                                              const FindRegionsPreview& preview);
-std::optional<OverlaySpec> overlay(QWidget* parent, const QStringList& species);
+std::optional<OverlayDefinition> overlay(QWidget* parent, const QStringList& species);
 std::optional<Classification> classify(QWidget* parent, const QStringList& species);
 std::optional<FigureOptions> figureOptions(QWidget* parent, const FigureOptions& proposed,
                                            bool hasRegions);

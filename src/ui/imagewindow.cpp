@@ -145,7 +145,7 @@ ImageWindow::ImageWindow(Acquisition& acquisition, const PlaneSource& source,
     setUp();
 }
 
-ImageWindow::ImageWindow(Acquisition& acquisition, const OverlaySpec& overlay,
+ImageWindow::ImageWindow(Acquisition& acquisition, const OverlayDefinition& overlay,
                          ImageWindowList& windows, QWidget* parent)
     : QMainWindow(parent, kImageWindowFlags), m_acquisition(acquisition), m_overlay(overlay),
       m_windows(windows)
@@ -432,7 +432,7 @@ void ImageWindow::followFile()
                 if (!labels.contains(label))
                     missing << label;
             }
-            RatioSpec& ratio = *m_source.ratio;
+            RatioDefinition& ratio = *m_source.ratio;
             const QList<int> was = ratio.numerator + ratio.denominator;
             if (!missing.isEmpty()) {
                 const auto oldName = [&](int s) { return m_labels.value(was.indexOf(s)); };

@@ -38,12 +38,12 @@ public:
     // hsi, for a ratio source, shows it as an HSI image with that brightness.
     ImageWindow(Acquisition& acquisition, const PlaneSource& source, ImageWindowList& windows,
                 std::optional<HsiBrightness> hsi = std::nullopt, QWidget* parent = nullptr);
-    ImageWindow(Acquisition& acquisition, const OverlaySpec& overlay,
+    ImageWindow(Acquisition& acquisition, const OverlayDefinition& overlay,
                 ImageWindowList& windows, QWidget* parent = nullptr);
 
     const PlaneSource& source() const { return m_source; }
     std::optional<HsiBrightness> hsi() const { return m_hsi; }
-    const std::optional<OverlaySpec>& overlay() const { return m_overlay; }
+    const std::optional<OverlayDefinition>& overlay() const { return m_overlay; }
     // An overlay's channels as shown: names, colours and ranges; empty for other windows.
     QList<FigureLegendEntry> overlayChannels() const;
     // Fixes the display range's limits given, as typing them in the fields does.
@@ -179,7 +179,7 @@ private:
     PlaneSource m_source; // its species follow their labels to a new file
     QStringList m_labels; // the labels of the source's species in the plane shown
     const std::optional<HsiBrightness> m_hsi;
-    const std::optional<OverlaySpec> m_overlay;
+    const std::optional<OverlayDefinition> m_overlay;
     QList<PlanePtr> m_overlayPlanes;                   // by source
     QList<OverlayChannel> m_overlayChannels; // over those planes, ranges found once
     ImageWindowList& m_windows;

@@ -157,13 +157,13 @@ MainWindow::MainWindow(Acquisition& acquisition)
         [this](const PlaneSource& source, std::optional<HsiBrightness> hsi) {
             return openImageWindow(source, hsi);
         },
-        [this](const OverlaySpec& overlay) { return openOverlayWindow(overlay); });
+        [this](const OverlayDefinition& overlay) { return openOverlayWindow(overlay); });
     connect(&m_acquisition, &Acquisition::fileChanged, this, &MainWindow::showAcquisition);
     connect(&m_acquisition, &Acquisition::layersChanged, this, &MainWindow::showLayers);
     m_session = std::make_unique<AnalysisSession>(
         m_acquisition, m_windows, this, [this](const QString& path) { openImage(path); },
         [this](const PlaneSource& source) { return openImageWindow(source); },
-        [this](const OverlaySpec& overlay) { return openOverlayWindow(overlay); });
+        [this](const OverlayDefinition& overlay) { return openOverlayWindow(overlay); });
     m_study = std::make_unique<StudyCommands>(m_acquisition, *m_session, this);
 
     setWindowTitle(QStringLiteral("Isolumen  " ISOLUMEN_VERSION));
@@ -624,7 +624,7 @@ ImageWindow* MainWindow::openImageWindow(const PlaneSource& source,
     return window;
 }
 
-ImageWindow* MainWindow::openOverlayWindow(const OverlaySpec& overlay)
+ImageWindow* MainWindow::openOverlayWindow(const OverlayDefinition& overlay)
 {
     const QString key = QStringLiteral("overlay");
     const QPoint at = m_places.place(key, int(m_windows.windows().size()), imageRowHeight());

@@ -25,7 +25,7 @@ class Acquisition;
 class AnalysisCommands;
 class AnalysisSession;
 class StudyCommands;
-struct OverlaySpec;
+struct OverlayDefinition;
 class ImageWindow;
 struct ImHeader;
 struct PlaneSource;
@@ -65,7 +65,7 @@ public:
     ImageWindow* openImageWindow(const PlaneSource& source,
                                  std::optional<HsiBrightness> hsi = std::nullopt);
     // Opens a window of an overlay of two or three sources.
-    ImageWindow* openOverlayWindow(const OverlaySpec& overlay);
+    ImageWindow* openOverlayWindow(const OverlayDefinition& overlay);
 
     const ImageWindowList& imageWindows() const { return m_windows; }
     WindowPlaces& places() { return m_places; }

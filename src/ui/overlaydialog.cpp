@@ -96,24 +96,24 @@ SourceRow addRow(QDialog& dialog, QGridLayout* grid, int row, const QStringList&
     return r;
 }
 
-std::optional<OverlaySpec> choiceOf(const QList<SourceRow>& rows, int colours,
-                                              const QStringList& species)
+std::optional<OverlayDefinition> choiceOf(const QList<SourceRow>& rows, int colours,
+                                          const QStringList& species)
 {
-    OverlaySpec spec;
-    spec.colours = OverlayColours(colours);
+    OverlayDefinition definition;
+    definition.colours = OverlayColours(colours);
     bool ok = true;
     for (const SourceRow& r : rows) {
         if (const auto s = r.choice(species, ok))
-            spec.sources << *s;
+            definition.sources << *s;
     }
-    if (!ok || spec.sources.size() < 2)
+    if (!ok || definition.sources.size() < 2)
         return std::nullopt;
-    return spec;
+    return definition;
 }
 
 } // namespace
 
-std::optional<OverlaySpec> overlayDialog(QWidget* parent, const QStringList& species)
+std::optional<OverlayDefinition> overlayDialog(QWidget* parent, const QStringList& species)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Overlay Image"));

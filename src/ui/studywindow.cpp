@@ -176,7 +176,7 @@ ScatterPlotWindow* StudyWindow::showScatterPlot()
     QList<RegionMeasure> ratios;
     for (const RegionRows& region : std::as_const(m_regions.regions)) {
         for (const StatsRow& row : region.rows) {
-            const std::optional<RatioSpec>& r = row.source.ratio;
+            const std::optional<RatioDefinition>& r = row.source.ratio;
             const RegionMeasure m{Statistic::RatioOfSums, r ? r->numerator.first() : 0,
                                   r ? std::optional(r->denominator.first()) : std::nullopt};
             if (r && r->numerator.size() == 1 && r->denominator.size() == 1 && !ratios.contains(m))

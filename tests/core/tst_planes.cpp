@@ -95,7 +95,7 @@ void TestPlanes::ratios()
     Plane numerator{2, std::vector<double>{n, 5, 10, 0}};
     Plane denominator{2, std::vector<double>{d, 10, 10, 0}};
     const std::shared_ptr<Plane> r =
-        buildRatioPlane(numerator, denominator, RatioSpec{{0}, {1}, 1000, tN, tD});
+        buildRatioPlane(numerator, denominator, RatioDefinition{{0}, {1}, 1000, tN, tD});
     QVERIFY(near(r->value(0, 0), ratio));
     // No value is drawn in the no-value colour, whatever the range.
     const QImage picture = imagePicture(*r, r->min, r->max, DisplaySettings().lut, 0x123456);
@@ -192,7 +192,7 @@ void TestPlanes::noValueCounts()
     CorrectionSettings settings;
     settings.deadTime = true;
     a->setCorrections(makeCorrections(a->header(), settings)->corrections);
-    PlaneRequest r = a->request(ratio ? PlaneSource{0, RatioSpec{}} : PlaneSource{0, {}});
+    PlaneRequest r = a->request(ratio ? PlaneSource{0, RatioDefinition{}} : PlaneSource{0, {}});
     r.lastLayer = last;
     QCOMPARE(a->plane(r)->saturatedPixels, count);
 }
@@ -293,11 +293,11 @@ void TestPlanes::alignment()
         drift.shifts.push_back({double(dx), double(dy)});
     const PlanePtr recorded3 = planeOf(*a, {0, {}}, 3, 3);
     const PlanePtr unalignedSum = planeOf(*a, {0, {}}, 1, 3);
-    const PlanePtr unalignedRatio = planeOf(*a, {1, RatioSpec{{1}, {0}, 1, 0, 0}}, 1, 3);
+    const PlanePtr unalignedRatio = planeOf(*a, {1, RatioDefinition{{1}, {0}, 1, 0, 0}}, 1, 3);
     a->setAlignment(std::make_shared<Alignment>(drift));
     const PlanePtr aligned3 = planeOf(*a, {0, {}}, 3, 3);
     const PlanePtr sum = planeOf(*a, {0, {}}, 1, 3);
-    const PlanePtr ratio = planeOf(*a, {1, RatioSpec{{1}, {0}, 1, 0, 0}}, 1, 3);
+    const PlanePtr ratio = planeOf(*a, {1, RatioDefinition{{1}, {0}, 1, 0, 0}}, 1, 3);
     double overlap = 0, shiftedTotal = 0;
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 64; ++x) {

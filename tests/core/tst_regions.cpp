@@ -127,16 +127,16 @@ void TestRegions::ratioOfSumsWithPoissonError()
     const Plane c = planeOf({1, 2, 7, NAN});
     const std::vector<qint64> all = regionPixels(region("rect:0,0,2,2"), 2);
     const double A = 15, B = 10, C = 10, A3 = 15, B3 = 5; // over all pixels; over the first three
-    const auto delta = [](RatioSpec r, double standard) {
+    const auto delta = [](RatioDefinition r, double standard) {
         r.unit = RatioUnit::Delta;
         r.standard = standard;
         return r;
     };
-    RatioSpec percent{{0}, {0, 1}};
+    RatioDefinition percent{{0}, {0, 1}};
     percent.unit = RatioUnit::Percent;
     const struct
     {
-        RatioSpec spec;
+        RatioDefinition definition;
         std::vector<const Plane*> counts;
         double ratio, error;
     } cases[] = {
@@ -155,8 +155,8 @@ void TestRegions::ratioOfSumsWithPoissonError()
                    std::pow(1 / (B3 + C) - (A3 + B3) / std::pow(B3 + C, 2), 2) * B3 +
                    std::pow((A3 + B3) / std::pow(B3 + C, 2), 2) * C)},
     };
-    for (const auto& [spec, counts, ratio, error] : cases) {
-        const RatioOfSums r = ratioOfSums(counts, spec, all);
+    for (const auto& [definition, counts, ratio, error] : cases) {
+        const RatioOfSums r = ratioOfSums(counts, definition, all);
         QVERIFY2(std::abs(r.ratio - ratio) < 1e-12 * std::abs(ratio),
                  qPrintable(QString::number(r.ratio)));
         QVERIFY2(std::abs(r.poissonError - error) < 1e-12 * error,
@@ -165,7 +165,7 @@ void TestRegions::ratioOfSumsWithPoissonError()
     QCOMPARE(ratioOfSums({&a, &b}, {{0}, {1}, 2}, all).poissonError,
              3 * std::sqrt(1.0 / 15 + 1.0 / 10));
 
-    RatioSpec twice;
+    RatioDefinition twice;
     twice.scale = 2;
     const RegionStats pixelRatios = regionStats(*buildRatioPlane(a, b, twice), all, 0.5);
     QCOMPARE(pixelRatios.pixels, 4);
@@ -176,13 +176,13 @@ void TestRegions::ratioOfSumsWithPoissonError()
 void TestRegions::ratioTermsAsText()
 {
     const QStringList labels{"12C", "13C", "14N"};
-    const Result<RatioSpec> numbers = parseRatioTerms("2/1+2", {});
-    const Result<RatioSpec> named = parseRatioTerms(" 13C /( 12C+13C)", labels);
+    const Result<RatioDefinition> numbers = parseRatioTerms("2/1+2", {});
+    const Result<RatioDefinition> named = parseRatioTerms(" 13C /( 12C+13C)", labels);
     QVERIFY(numbers && named);
     QCOMPARE(numbers->numerator, QList<int>{1});
     QCOMPARE(numbers->denominator, (QList<int>{0, 1}));
     QCOMPARE(*named, *numbers);
-    RatioSpec percent = *named;
+    RatioDefinition percent = *named;
     percent.unit = RatioUnit::Percent;
     const auto name = [&](int s) { return labels.value(s); };
     QCOMPARE(ratioLabel(percent, name), "13C/(12C+13C) at-%");
@@ -297,7 +297,7 @@ void TestRegions::rulesClassify()
     n.shown = std::make_shared<Plane>(planeOf({1, 1, 5, 5, 1, 1, 5, 5, 2, 2, 2, 2, 2, 2, 2, 2}));
     ratio.numerator = n.shown;
     ratio.denominator = d.shown;
-    ratio.shown = buildRatioPlane(*n.shown, *d.shown, RatioSpec{{1}, {0}, 1, 0, 0});
+    ratio.shown = buildRatioPlane(*n.shown, *d.shown, RatioDefinition{{1}, {0}, 1, 0, 0});
     ratio.counts = {n.shown, d.shown}; // in the order of the ratio's species
     QList<Region> regions{region("rect:0,0,2,2"), region("rect:2,0,2,2"), region("rect:0,2,4,2")};
     QList<StatsRow> table;

@@ -231,16 +231,16 @@ void TestAnalysisFile::roundTrip()
     alignment->setByHand(2, {1.5, -2});
     alignment->settings.region = QRect(4, 5, 30, 20);
     a.setAlignment(alignment);
-    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}});
+    ImageWindow* ratio = main->openImageWindow(PlaneSource{1, RatioDefinition{{1}, {0}, 1, 0, 0}});
     ratio->setColours(ColourChoice{2});
     ratio->setManualLimits(std::nullopt, 5.0);
     // A δ of a sum, scaled: its source text ends in the scale and the unit.
-    RatioSpec deltaSpec{{1}, {0, 1}, 1000};
-    deltaSpec.unit = RatioUnit::Delta;
-    deltaSpec.standard = 0.5;
-    ImageWindow* delta = main->openImageWindow(PlaneSource{1, deltaSpec});
+    RatioDefinition deltaRatio{{1}, {0, 1}, 1000};
+    deltaRatio.unit = RatioUnit::Delta;
+    deltaRatio.standard = 0.5;
+    ImageWindow* delta = main->openImageWindow(PlaneSource{1, deltaRatio});
     QCOMPARE(delta->windowTitle(), "13C/(12C+13C) \u00d71000 \u03b4 (\u2030) (Layer 1, aligned)");
-    const OverlaySpec overlay{
+    const OverlayDefinition overlay{
         {{*parseFindingSource("1+2", {}), {{}, std::pair{0.0, 9.0}}},
          {*parseFindingSource("2/1", {}), {{AutoRange::Percentile, 1, 99}, std::nullopt}}},
         OverlayColours::MagentaGreenCyan};
@@ -289,9 +289,9 @@ void TestAnalysisFile::roundTrip()
     QCOMPARE(a.regions(), kept.regions);
     const QList<ImageWindow*> reopenedWindows = main->imageWindows().windows();
     QCOMPARE(reopenedWindows.size(), 3);
-    QCOMPARE(reopenedWindows[1]->source(), PlaneSource({1, deltaSpec}));
+    QCOMPARE(reopenedWindows[1]->source(), PlaneSource({1, deltaRatio}));
     const DisplaySettings& shown = reopenedWindows.first()->settings();
-    const OverlaySpec reopened = reopenedWindows.last()->overlay().value();
+    const OverlayDefinition reopened = reopenedWindows.last()->overlay().value();
     QCOMPARE(reopened.sources.size(), 2);
     QCOMPARE(reopened.sources[0].source.terms.numerator, QList({0, 1}));
     QCOMPARE(reopened.sources[0].range.typed, std::optional(std::pair{0.0, 9.0}));

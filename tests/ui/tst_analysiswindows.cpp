@@ -188,7 +188,7 @@ void TestAnalysisWindows::ratioWindow()
     });
     QVERIFY(b.write(work("a.im")));
     m_main->openImage(work("a.im"));
-    const RatioSpec ratio{{0}, {1}, 1, 0, 0};
+    const RatioDefinition ratio{{0}, {1}, 1, 0, 0};
     RatioDialogChoice choice;
     choice.ratio = ratio;
     Dialogs::setRatio([choice](QWidget*, const QStringList&, Dialogs::RatioKind) {
@@ -238,11 +238,12 @@ void TestAnalysisWindows::overlayWindow()
     });
     QVERIFY(b.write(work("a.im")));
     m_main->openImage(work("a.im"));
-    isolumen::OverlaySpec spec;
+    isolumen::OverlayDefinition definition;
     for (const auto& [text, high] : {std::pair{"1", 100.0}, {"2/1", 2.0}})
-        spec.sources << isolumen::OverlaySource{*isolumen::parseFindingSource(text, {}),
-                                                {{}, std::pair{0.0, high}}};
-    Dialogs::setOverlay([spec](QWidget*, const QStringList&) { return std::optional(spec); });
+        definition.sources << isolumen::OverlaySource{*isolumen::parseFindingSource(text, {}),
+                                                      {{}, std::pair{0.0, high}}};
+    Dialogs::setOverlay(
+        [definition](QWidget*, const QStringList&) { return std::optional(definition); });
     QVERIFY(Menu::run("analysisOverlay"));
     Dialogs::setOverlay({});
     ImageWindow* w = m_main->imageWindows().windows().value(0);
@@ -455,7 +456,8 @@ void TestAnalysisWindows::settingsAcrossFiles()
     ImBuilder b = small(2, 1, [](int s, int, int r, int k) { return quint32(s + r + k); });
     QVERIFY(b.write(work("first.im")));
     m_main->openImage(work("first.im"));
-    QPointer<ImageWindow> ratio = m_main->openImageWindow({0, RatioSpec{{1}, {0}, 10000, 0, 0}});
+    QPointer<ImageWindow> ratio =
+        m_main->openImageWindow({0, RatioDefinition{{1}, {0}, 10000, 0, 0}});
     QCOMPARE(ratio->windowTitle(), "13C/12C \u00d710000 (Layer 1)");
     ratio->setManualLimits(40, 150);
     ImageWindow* species = m_main->openImageWindow({0, {}});
@@ -474,7 +476,7 @@ void TestAnalysisWindows::settingsAcrossFiles()
         return;
     }
     QTRY_COMPARE(ratio->windowTitle(), title);
-    QCOMPARE(ratio->source(), PlaneSource({0, RatioSpec{{2}, {1}, 10000, 0, 0}}));
+    QCOMPARE(ratio->source(), PlaneSource({0, RatioDefinition{{2}, {1}, 10000, 0, 0}}));
     QCOMPARE(std::pair(ratio->settings().minValue, ratio->settings().maxValue),
              std::pair(40.0, 150.0));
 }

@@ -168,7 +168,7 @@ private slots:
         Region named = m_acquisition->regions()[0];
         named.name = QStringLiteral("cells, \"bright\"");
         m_acquisition->replaceRegion(0, named);
-        m_main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}}); // 13C/12C
+        m_main->openImageWindow(PlaneSource{1, RatioDefinition{{1}, {0}, 1, 0, 0}}); // 13C/12C
         Menu::run(QStringLiteral("analysisRegions"));
         m_chosenFile = m_dir.filePath("regions.csv");
         window<RegionsWindow>()->findChild<QPushButton*>("exportCsv")->click();
@@ -456,7 +456,7 @@ private slots:
         Region classed = m_acquisition->regions()[1];
         classed.regionClass = "a";
         m_acquisition->replaceRegion(1, classed);
-        m_main->openImageWindow(PlaneSource{1, RatioSpec{{1}, {0}, 1, 0, 0}}); // 13C/12C
+        m_main->openImageWindow(PlaneSource{1, RatioDefinition{{1}, {0}, 1, 0, 0}}); // 13C/12C
         Menu::run(QStringLiteral("analysisRegions"));
         const TableData table = window<RegionsWindow>()->tableData();
         Menu::run(QStringLiteral("analysisScatter"));

@@ -7,7 +7,7 @@
 #include "core/imfile/summary.h"
 #include "core/io/analysisfile.h"
 #include "core/model/acquisition.h"
-#include "core/model/ratiospec.h"
+#include "core/model/ratiodefinition.h"
 #include "core/render/displaypictures.h"
 #include "core/render/displaysettings.h"
 #include "core/stats/region.h"
@@ -62,12 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)regionPixels(*r, 64);
     // A ratio expression as --ratio and the dialogs take it, by number or label.
     const QString expression = QString::fromUtf8(bytes.left(200));
-    if (const Result<RatioSpec> ratio =
+    if (const Result<RatioDefinition> ratio =
             parseRatioTerms(expression, {QStringLiteral("12C"), QStringLiteral("13C")});
         ratio && !ratio->denominator.isEmpty()) {
         // Its label, by species numbers, reads back as the same terms.
         const QString label = ratioLabel(*ratio, [](int s) { return QString::number(s + 1); });
-        const Result<RatioSpec> again = parseRatioTerms(ratioTermsText(label), {});
+        const Result<RatioDefinition> again = parseRatioTerms(ratioTermsText(label), {});
         if (!again || again->numerator != ratio->numerator ||
             again->denominator != ratio->denominator)
             __builtin_trap();
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.lastLayer = end;
         requests << r;
     }
-    PlaneRequest ratio = acquisition.request({0, RatioSpec{{species - 1}, {0}, 1, 0, 0}});
+    PlaneRequest ratio = acquisition.request({0, RatioDefinition{{species - 1}, {0}, 1, 0, 0}});
     requests << ratio;
     for (const PlaneRequest& r : requests) {
         const Result<PlaneResult> result = acquisition.plane(r);

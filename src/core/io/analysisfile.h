@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/model/alignment.h"
-#include "core/model/ratiospec.h"
+#include "core/model/ratiodefinition.h"
 #include "core/render/overlay.h"
 #include "core/result.h"
 #include "core/stats/region.h"

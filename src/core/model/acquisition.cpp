@@ -399,7 +399,7 @@ Result<PlaneResult> Acquisition::plane(const PlaneRequest& request, Progress* pr
         result.saturatedPixels = built->saturatedPixels;
         return result;
     }
-    const RatioSpec& terms = *request.source.ratio;
+    const RatioDefinition& terms = *request.source.ratio;
     if (terms.numerator.isEmpty() || terms.denominator.isEmpty())
         return Failure{QStringLiteral("A ratio needs a numerator and a denominator.")};
     // Each species is read once, however many terms it is in.

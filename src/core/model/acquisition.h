@@ -26,7 +26,7 @@ class Progress;
 struct PlaneSource
 {
     int species = 0; // 0-based, when there is no ratio
-    std::optional<RatioSpec> ratio;
+    std::optional<RatioDefinition> ratio;
 
     bool operator==(const PlaneSource&) const = default;
 };
@@ -56,7 +56,7 @@ struct PlaneResult
     PlanePtr shown;
     PlanePtr numerator;         // a ratio's numerator: the sum of its species
     PlanePtr denominator;       // and its denominator
-    QList<PlanePtr> counts;     // a ratio's species, in the order of RatioSpec::species()
+    QList<PlanePtr> counts;     // a ratio's species, in the order of RatioDefinition::species()
     qint64 saturatedPixels = 0; // pixels without value because a detector was saturated
 };
 

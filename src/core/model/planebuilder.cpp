@@ -344,7 +344,7 @@ Result<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstL
 }
 
 std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
-                                       const RatioSpec& terms)
+                                       const RatioDefinition& terms)
 {
     if (numerator.side != denominator.side)
         return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/model/plane.h"
-#include "core/model/ratiospec.h"
+#include "core/model/ratiodefinition.h"
 #include "core/result.h"
 
 #include <QString>
@@ -46,6 +46,6 @@ Result<BuiltPlane> buildSpeciesPlane(const ImFile& file, int species, int firstL
 // with values), N and D the sums of the terms' species; elsewhere no value. A numerator of 0
 // over a positive denominator is a valid ratio of 0.
 std::shared_ptr<Plane> buildRatioPlane(const Plane& numerator, const Plane& denominator,
-                                       const RatioSpec& terms);
+                                       const RatioDefinition& terms);
 
 } // namespace isolumen

@@ -95,11 +95,12 @@ QImage overlayLegend(const QList<FigureLegendEntry>& channels, QSize size)
     return legend;
 }
 
-Result<QList<PlanePtr>> overlayPlanes(const OverlaySpec& spec, std::pair<int, int> layers,
-                                      const Acquisition& acquisition, Progress* progress)
+Result<QList<PlanePtr>> overlayPlanes(const OverlayDefinition& definition,
+                                      std::pair<int, int> layers, const Acquisition& acquisition,
+                                      Progress* progress)
 {
     QList<PlanePtr> planes;
-    for (const OverlaySource& s : spec.sources) {
+    for (const OverlaySource& s : definition.sources) {
         auto plane = findingPlane(s.source, layers, acquisition, progress);
         if (!plane)
             return plane.error();
@@ -108,12 +109,13 @@ Result<QList<PlanePtr>> overlayPlanes(const OverlaySpec& spec, std::pair<int, in
     return planes;
 }
 
-QList<OverlayChannel> overlayChannels(const OverlaySpec& spec, const QList<PlanePtr>& planes)
+QList<OverlayChannel> overlayChannels(const OverlayDefinition& definition,
+                                      const QList<PlanePtr>& planes)
 {
-    const QList<QRgb> colours = overlayColours(spec.colours);
+    const QList<QRgb> colours = overlayColours(definition.colours);
     QList<OverlayChannel> channels;
-    for (int i = 0; i < planes.size() && i < spec.sources.size() && i < colours.size(); ++i) {
-        const auto [low, high] = overlayRange(*planes[i], spec.sources[i].range);
+    for (int i = 0; i < planes.size() && i < definition.sources.size() && i < colours.size(); ++i) {
+        const auto [low, high] = overlayRange(*planes[i], definition.sources[i].range);
         channels << OverlayChannel{planes[i].get(), colours[i], low, high};
     }
     return channels;

@@ -60,7 +60,7 @@ struct OverlaySource
     RegionFinding source;
     OverlayRange range;
 };
-struct OverlaySpec
+struct OverlayDefinition
 {
     QList<OverlaySource> sources; // two or three
     OverlayColours colours = OverlayColours::RedGreenBlue;
@@ -68,9 +68,11 @@ struct OverlaySpec
 
 // The planes of the sources over the layers first..last, under the acquisition's corrections and
 // alignment; or why there are none. A sum of layers not yet computed reports to progress.
-Result<QList<PlanePtr>> overlayPlanes(const OverlaySpec& spec, std::pair<int, int> layers,
-                                      const Acquisition& acquisition, Progress* progress = nullptr);
+Result<QList<PlanePtr>> overlayPlanes(const OverlayDefinition& definition,
+                                      std::pair<int, int> layers, const Acquisition& acquisition,
+                                      Progress* progress = nullptr);
 // The channels of those planes, each in the set's colour of its place and over its range.
-QList<OverlayChannel> overlayChannels(const OverlaySpec& spec, const QList<PlanePtr>& planes);
+QList<OverlayChannel> overlayChannels(const OverlayDefinition& definition,
+                                      const QList<PlanePtr>& planes);
 
 } // namespace isolumen

@@ -9,7 +9,7 @@ namespace isolumen {
 
 std::optional<RegionFinding> parseFindingSource(const QString& text, const QStringList& labels)
 {
-    const Result<RatioSpec> terms = parseRatioTerms(text, labels);
+    const Result<RatioDefinition> terms = parseRatioTerms(text, labels);
     if (!terms)
         return std::nullopt;
     return RegionFinding{*terms, {}};

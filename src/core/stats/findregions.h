@@ -17,7 +17,7 @@ namespace isolumen {
 // range of layers, with the segmentation's options.
 struct RegionFinding
 {
-    RatioSpec terms; // without a denominator: the numerator's species summed
+    RatioDefinition terms; // without a denominator: the numerator's species summed
     SegmentationOptions options;
 };
 

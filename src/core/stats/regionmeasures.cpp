@@ -31,7 +31,7 @@ PlaneSource RegionMeasure::source() const
 {
     if (!denominator)
         return PlaneSource{species, std::nullopt};
-    return PlaneSource{species, RatioSpec{{species}, {*denominator}, 1, 0, 0}};
+    return PlaneSource{species, RatioDefinition{{species}, {*denominator}, 1, 0, 0}};
 }
 
 QString measureName(const RegionMeasure& measure, const QStringList& labels)

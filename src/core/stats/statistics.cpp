@@ -1,7 +1,7 @@
 #include "core/stats/statistics.h"
 
 #include "core/model/plane.h"
-#include "core/model/ratiospec.h"
+#include "core/model/ratiodefinition.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,7 +56,7 @@ RegionStats regionStats(const Plane& plane, const std::vector<qint64>& pixels,
     return s;
 }
 
-RatioOfSums ratioOfSums(const std::vector<const Plane*>& counts, const RatioSpec& ratio,
+RatioOfSums ratioOfSums(const std::vector<const Plane*>& counts, const RatioDefinition& ratio,
                         const std::vector<qint64>& pixels)
 {
     const QList<int> species = ratio.species();

@@ -6,7 +6,7 @@
 namespace isolumen {
 
 struct Plane;
-struct RatioSpec;
+struct RatioDefinition;
 
 // Statistics of a region's pixels in a plane. Pixels without a value (a ratio without a
 // denominator, a saturated detector, a layer shifted in from outside) are left out of every
@@ -40,7 +40,7 @@ struct RatioOfSums
     double denominatorSum = 0;
 };
 // counts: the planes of ratio.species(), in that order.
-RatioOfSums ratioOfSums(const std::vector<const Plane*>& counts, const RatioSpec& ratio,
+RatioOfSums ratioOfSums(const std::vector<const Plane*>& counts, const RatioDefinition& ratio,
                         const std::vector<qint64>& pixels);
 
 // The values of those of `pixels` that have one, in their order.

@@ -1,6 +1,6 @@
 #include "core/stats/studytable.h"
 
-#include "core/model/ratiospec.h"
+#include "core/model/ratiodefinition.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -39,7 +39,7 @@ std::optional<PlaneSource> sourceNamed(const QString& name, QStringList& labels)
         if (!labels.contains(part.trimmed()))
             labels << part.trimmed();
     }
-    const Result<RatioSpec> ratio = parseRatioTerms(terms, labels);
+    const Result<RatioDefinition> ratio = parseRatioTerms(terms, labels);
     if (!ratio)
         return std::nullopt;
     return PlaneSource{ratio->numerator.first(), *ratio};

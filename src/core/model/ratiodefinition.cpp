@@ -1,4 +1,4 @@
-#include "core/model/ratiospec.h"
+#include "core/model/ratiodefinition.h"
 
 #include "core/text/numbertext.h"
 
@@ -52,7 +52,7 @@ QString termLabel(const QList<int>& species, const std::function<QString(int)>& 
 
 } // namespace
 
-double RatioSpec::gain() const
+double RatioDefinition::gain() const
 {
     switch (unit) {
     case RatioUnit::Percent:
@@ -65,12 +65,12 @@ double RatioSpec::gain() const
     return scale;
 }
 
-double RatioSpec::offset() const
+double RatioDefinition::offset() const
 {
     return unit == RatioUnit::Delta ? -1000 : 0;
 }
 
-QList<int> RatioSpec::species() const
+QList<int> RatioDefinition::species() const
 {
     QList<int> all;
     for (const int s : numerator + denominator) {
@@ -80,11 +80,11 @@ QList<int> RatioSpec::species() const
     return all;
 }
 
-Result<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels)
+Result<RatioDefinition> parseRatioTerms(const QString& text, const QStringList& labels)
 {
     QString why;
     const QStringList terms = text.split(QLatin1Char('/'));
-    RatioSpec ratio;
+    RatioDefinition ratio;
     ratio.denominator.clear();
     if (terms.size() > 2)
         why = QStringLiteral("a ratio has one \"/\"");
@@ -103,12 +103,12 @@ Result<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels
     return Failure{why};
 }
 
-QString ratioTermsLabel(const RatioSpec& ratio, const std::function<QString(int)>& name)
+QString ratioTermsLabel(const RatioDefinition& ratio, const std::function<QString(int)>& name)
 {
     return termLabel(ratio.numerator, name) + QLatin1Char('/') + termLabel(ratio.denominator, name);
 }
 
-QString ratioLabel(const RatioSpec& ratio, const std::function<QString(int)>& name)
+QString ratioLabel(const RatioDefinition& ratio, const std::function<QString(int)>& name)
 {
     QString label = ratioTermsLabel(ratio, name);
     // A scaled ratio says so wherever it is named: "13C/12C ×10000".

@@ -16,7 +16,7 @@ enum class RatioUnit { Plain, Percent, Delta };
 // What makes a ratio: a numerator and a denominator that each add up one or more species, a
 // scale factor, thresholds on the two sums, and the unit of the value. The value at a pixel or
 // over a region is gain() x N/D + offset().
-struct RatioSpec
+struct RatioDefinition
 {
     QList<int> numerator{0};   // species, 0-based, summed
     QList<int> denominator{1}; // species, 0-based, summed
@@ -26,7 +26,7 @@ struct RatioSpec
     RatioUnit unit = RatioUnit::Plain;
     double standard = 1; // R_std of a δ value: scale x N/D of the standard
 
-    bool operator==(const RatioSpec&) const = default;
+    bool operator==(const RatioDefinition&) const = default;
 
     // Percent: 100 x scale; δ: (R / R_std - 1) x 1000 with R = scale x N/D.
     double gain() const;
@@ -40,15 +40,15 @@ struct RatioSpec
 // around it ignored) or its number from 1. Without "/" the text is a numerator alone (a species
 // or a sum), with an empty denominator. Absent, with why in error, when the text is none of
 // these or names a species twice in a term.
-Result<RatioSpec> parseRatioTerms(const QString& text, const QStringList& labels);
+Result<RatioDefinition> parseRatioTerms(const QString& text, const QStringList& labels);
 
 // The terms as the user reads them: "13C/12C", "13C/(12C+13C)"; a term of several species in
 // parentheses. name gives a species' label.
-QString ratioTermsLabel(const RatioSpec& ratio, const std::function<QString(int)>& name);
+QString ratioTermsLabel(const RatioDefinition& ratio, const std::function<QString(int)>& name);
 
 // The terms' label with the scale and unit: "13C/12C ×10000", "13C/(12C+13C) at-%",
 // "13C/12C δ (‰)".
-QString ratioLabel(const RatioSpec& ratio, const std::function<QString(int)>& name);
+QString ratioLabel(const RatioDefinition& ratio, const std::function<QString(int)>& name);
 
 // The terms' part of a label, without what ratioLabel() adds after it.
 QString ratioTermsText(const QString& label);
