@@ -194,4 +194,31 @@ double rmsError(const std::vector<Shift>& estimated, const std::vector<Shift>& t
     return std::sqrt(sum / double(n));
 }
 
+double alignmentError(const std::vector<Shift>& estimated, const std::vector<Shift>& truth)
+{
+    const std::size_t n = std::min(estimated.size(), truth.size());
+    if (n == 0)
+        return 0;
+    double meanX = 0, meanY = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        meanX += (estimated[i].dx - truth[i].dx) / double(n);
+        meanY += (estimated[i].dy - truth[i].dy) / double(n);
+    }
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        sum += std::pow(estimated[i].dx - truth[i].dx - meanX, 2) +
+               std::pow(estimated[i].dy - truth[i].dy - meanY, 2);
+    return std::sqrt(sum / double(n));
+}
+
+double worstError(const std::vector<Shift>& estimated, const std::vector<Shift>& truth)
+{
+    double worst = 0;
+    for (std::size_t i = 0; i < std::min(estimated.size(), truth.size()); ++i)
+        worst = std::max(
+            worst, std::hypot((estimated[i].dx - estimated[0].dx) - (truth[i].dx - truth[0].dx),
+                              (estimated[i].dy - estimated[0].dy) - (truth[i].dy - truth[0].dy)));
+    return worst;
+}
+
 } // namespace isolumen

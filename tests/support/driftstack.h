@@ -46,4 +46,11 @@ DriftStack makeDriftStack(const DriftCase& c);
 double rmsError(const std::vector<Shift>& estimated, const std::vector<Shift>& truth,
                 int reference = 0);
 
+// The RMS distance of estimated shifts from the truth less their mean distance: how far the
+// aligned layers lie from each other, whatever the reference's own error.
+double alignmentError(const std::vector<Shift>& estimated, const std::vector<Shift>& truth);
+
+// The largest distance of a layer's estimated shift from the truth, both relative to layer 0.
+double worstError(const std::vector<Shift>& estimated, const std::vector<Shift>& truth);
+
 } // namespace isolumen

@@ -12,7 +12,9 @@
 #include <atomic>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <fftw3.h>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <new>
@@ -29,6 +31,23 @@ namespace {
 // The tapers take the frame edges out of the correlation; the flat middle keeps the content there
 // at full weight.
 constexpr double kTaperFraction = 0.25;
+
+// The summit is fitted with shorter tapers: the peak is known by then and the window follows the
+// content, so less of the frame need be given up to its edges. Measured on the benchmark's drift
+// cases (the 040702 texture, RMS over twelve random walks), tapers of 0.25, 0.15, 0.1 and 0.05 of
+// the side: 500 counts per pixel, 0.052, 0.049, 0.051 and 0.061 px; 5 counts, 0.53, 0.53, 0.54
+// and 0.53; 2 counts, 0.71, 0.63, 0.59 and 0.57.
+constexpr double kSummitTaperFraction = 0.15;
+
+// The least share of the strongest ring's part in the summit's fit that a ring needs to be
+// included. The many weak rings of a well-exposed layer add up: at 1e-4 the benchmark's drift
+// case of 500 counts per pixel came out at 0.049 px RMS, at 1e-7 0.045 (5000 counts: 0.025 and
+// 0.017).
+constexpr double kBandShare = 1e-7;
+
+// How deep into the summit's tapers, as a share of their length, the frame may cut a moved area
+// before the reference is cut alike: there the window has only reached 0.024.
+constexpr double kShallowCut = 0.1;
 
 // The cross-power is normalised by its magnitude plus this many times the power that counting
 // noise adds to a bin: frequencies where the texture stands well above the noise count fully
@@ -106,11 +125,12 @@ int fastEvenSize(int n)
     }
 }
 
-// The window over n samples, its tapers moved by `offset` pixels to follow content that moved.
-std::vector<float> tukeyWindow(int n, double offset)
+// The window over n samples with tapers of `fraction` of n, moved by `offset` pixels to follow
+// content that moved.
+std::vector<float> tukeyWindow(int n, double fraction, double offset)
 {
     std::vector<float> w(n);
-    const double taper = kTaperFraction * n;
+    const double taper = fraction * n;
     for (int i = 0; i < n; ++i) {
         const double centre = i + 0.5 - offset;
         const double edge = std::min(centre, n - centre); // from the nearer end
@@ -118,6 +138,23 @@ std::vector<float> tukeyWindow(int n, double offset)
                             : edge >= taper
                                 ? 1.0f
                                 : float(0.5 - 0.5 * std::cos(std::numbers::pi * edge / taper));
+    }
+    return w;
+}
+
+// w times a taper from 0 at `first` up to 1 over `taper` samples, and from 1 down to 0 at `end`,
+// where those lie inside w.
+std::vector<float> taperedBetween(std::vector<float> w, int first, int end, double taper)
+{
+    const auto fade = [taper](double from) {
+        return from >= taper ? 1.0f : float(0.5 - 0.5 * std::cos(std::numbers::pi * from / taper));
+    };
+    const int n = int(w.size());
+    for (int i = 0; i < n; ++i) {
+        if (first > 0)
+            w[std::size_t(i)] *= i < first ? 0.0f : fade(i - first + 0.5);
+        if (end < n)
+            w[std::size_t(i)] *= i >= end ? 0.0f : fade(end - i - 0.5);
     }
     return w;
 }
@@ -178,6 +215,7 @@ struct Workspace
     FftwBuffer<fftwf_complex> spectrum;   // the layer's
     FftwBuffer<fftwf_complex> crossPower; // its low frequencies, times the reference's phase
     double noise = 0; // the counting noise's power per frequency in the windowed layer
+    double level = 0; // the layer's window-weighted mean
     std::vector<std::complex<float>> weightedCrossPower; // at full resolution, for the summit
 };
 
@@ -194,9 +232,11 @@ class PhaseCorrelator
 public:
     PhaseCorrelator(int side, QRect area, int layers)
         : m_side(side), m_layers(layers), m_area(area), m_rows(fastEvenSize(area.height())),
-          m_cols(fastEvenSize(area.width())), m_windowX(tukeyWindow(area.width(), 0)),
-          m_windowY(tukeyWindow(area.height(), 0)), m_overlapX(selfOverlap(m_windowX)),
-          m_overlapY(selfOverlap(m_windowY))
+          m_cols(fastEvenSize(area.width())),
+          m_windowX(tukeyWindow(area.width(), kTaperFraction, 0)),
+          m_windowY(tukeyWindow(area.height(), kTaperFraction, 0)),
+          m_overlapX(selfOverlap(m_windowX)), m_overlapY(selfOverlap(m_windowY)),
+          m_ringOf(ringIndices())
     {
     }
 
@@ -241,11 +281,11 @@ public:
                 return false;
         }
         transform(work, {0, 0}, m_windowX, m_windowY);
-        // The conjugate spectrum, which a layer's spectrum multiplies into the cross-power.
-        m_referencePhase.resize(std::size_t(m_rows) * bins());
-        for (qsizetype i = 0; i < qsizetype(m_referencePhase.size()); ++i)
-            m_referencePhase[std::size_t(i)] = {work.spectrum[i][0], -work.spectrum[i][1]};
+        m_referencePhase = conjugateSpectrum(work);
         m_referenceNoise = work.noise;
+        m_referenceLayer = work.layer;
+        m_summitReference = summitReference(work, summitWindow(m_area.width(), 0),
+                                            summitWindow(m_area.height(), 0));
         return true;
     }
 
@@ -265,20 +305,122 @@ public:
     // content, fits the summit. With the window fixed, content under the tapers is weighed
     // differently in the two layers, which moves the estimate by up to a few tenths of a pixel
     // at shifts of ten.
-    Shift refine(Workspace& work, Shift coarse, double sigma) const
+    //
+    // Where the frame cuts the moved area deeper than a tenth of the tapers, the layer stops
+    // short of content the reference holds: an edge that draws the summit (0.2 px at a shift of
+    // a third of the side). Both are then windowed alike up to the cut, which costs a transform
+    // of the reference.
+    Shift refine(Workspace& work, Shift coarse) const
     {
         const QPoint whole(qRound(coarse.dx), qRound(coarse.dy));
-        transform(work, whole, tukeyWindow(m_area.width(), coarse.dx - whole.x()),
-                  tukeyWindow(m_area.height(), coarse.dy - whole.y()));
-        const Shift fine = fineSummit(work, sigma);
+        const QRect moved = m_area.translated(whole);
+        std::vector<float> windowX = summitWindow(m_area.width(), coarse.dx - whole.x());
+        std::vector<float> windowY = summitWindow(m_area.height(), coarse.dy - whole.y());
+        std::vector<float> referenceX = summitWindow(m_area.width(), 0);
+        std::vector<float> referenceY = summitWindow(m_area.height(), 0);
+        bool cut = false;
+        const auto cutAlike = [&](std::vector<float>& w, std::vector<float>& reference, int start) {
+            const int n = int(w.size());
+            const int first = -start;       // the first sample in the frame
+            const int end = m_side - start; // past the last
+            const double taper = kSummitTaperFraction * n;
+            if (std::max(first, n - end) <= kShallowCut * taper)
+                return;
+            w = taperedBetween(std::move(w), first, end, taper);
+            reference = taperedBetween(std::move(reference), first, end, taper);
+            cut = true;
+        };
+        cutAlike(windowX, referenceX, moved.left());
+        cutAlike(windowY, referenceY, moved.top());
+        std::optional<SummitReference> cutReference;
+        if (cut) {
+            Workspace reference;
+            if (!allocate(reference))
+                throw std::bad_alloc();
+            reference.layer = m_referenceLayer;
+            cutReference = summitReference(reference, referenceX, referenceY);
+        }
+        transform(work, whole, windowX, windowY);
+        const Shift fine = fineSummit(work, {coarse.dx - whole.x(), coarse.dy - whole.y()},
+                                      cutReference ? *cutReference : m_summitReference);
         return {whole.x() + fine.dx, whole.y() + fine.dy};
     }
 
 private:
+    // The reference as summits are fitted against it: its spectrum under a window, conjugated
+    // (which a layer's spectrum multiplies into the cross-power), its power by ring and its
+    // window-weighted mean.
+    struct SummitReference
+    {
+        std::vector<std::complex<float>> conjugate;
+        RingPower power;
+        double level = 0;
+    };
+
+    std::vector<float> summitWindow(int n, double offset) const
+    {
+        return tukeyWindow(n, kSummitTaperFraction, offset);
+    }
+
+    std::vector<std::complex<float>> conjugateSpectrum(const Workspace& work) const
+    {
+        std::vector<std::complex<float>> out(std::size_t(m_rows) * bins());
+        for (qsizetype i = 0; i < qsizetype(out.size()); ++i)
+            out[std::size_t(i)] = {work.spectrum[i][0], -work.spectrum[i][1]};
+        return out;
+    }
+
+    // The workspace's layer under the windows as a reference for summits.
+    SummitReference summitReference(Workspace& work, const std::vector<float>& windowX,
+                                    const std::vector<float>& windowY) const
+    {
+        transform(work, {0, 0}, windowX, windowY);
+        return {conjugateSpectrum(work), ringPower(work), work.level};
+    }
+
     int bins() const { return m_cols / 2 + 1; }
     int peakRows() const { return m_rows / 2; }
     int peakCols() const { return m_cols / 2; }
     int peakBins() const { return peakCols() / 2 + 1; }
+    // The number of rings a spectrum's power is averaged in: one per 1 / n cycles per pixel up
+    // to the corner, for n the longer side of the transform.
+    int ringSpan() const { return std::max(m_rows, m_cols); }
+    int rings() const { return int(std::ceil(std::sqrt(0.5) * ringSpan())) + 1; }
+
+    // The ring of each bin of the half spectrum.
+    std::vector<std::uint16_t> ringIndices() const
+    {
+        std::vector<std::uint16_t> ring(std::size_t(m_rows) * bins());
+        for (int r = 0; r < m_rows; ++r) {
+            const double fy = double(signedIndex(r, m_rows)) / m_rows;
+            for (int c = 0; c < bins(); ++c) {
+                const double f = std::hypot(double(c) / m_cols, fy);
+                ring[std::size_t(r) * bins() + c] =
+                    std::uint16_t(std::min(rings() - 1, int(std::lround(f * ringSpan()))));
+            }
+        }
+        return ring;
+    }
+
+    // The power of the workspace's spectrum by ring, and its noise.
+    RingPower ringPower(const Workspace& work) const
+    {
+        RingPower power;
+        power.mean.assign(std::size_t(rings()), 0.0);
+        std::vector<qsizetype> counted(std::size_t(rings()), 0);
+        const qsizetype n = qsizetype(m_rows) * bins();
+        for (qsizetype i = 0; i < n; ++i) {
+            const std::size_t k = m_ringOf[std::size_t(i)];
+            power.mean[k] += double(work.spectrum[i][0]) * work.spectrum[i][0] +
+                             double(work.spectrum[i][1]) * work.spectrum[i][1];
+            ++counted[k];
+        }
+        for (std::size_t k = 0; k < power.mean.size(); ++k)
+            power.mean[k] = counted[k] ? power.mean[k] / double(counted[k]) : 0.0;
+        power.noise = work.noise;
+        return power;
+    }
+
     // The row of the full spectrum that row r of the cropped one takes: the same frequency.
     int spectrumRow(int r) const
     {
@@ -294,6 +436,7 @@ private:
     {
         float* out = work.real.get();
         std::fill(out, out + qsizetype(m_rows) * m_cols, 0.0f);
+        work.noise = work.level = 0;
         const QRect moved = m_area.translated(shift);
         const QRect from = moved.intersected(QRect(0, 0, m_side, m_side));
         if (!from.isEmpty()) {
@@ -328,6 +471,7 @@ private:
                 noise += rowNoise;
             }
             work.noise = noise;
+            work.level = mean;
         }
         fftwf_execute_dft_r2c(m_forward.get(), out, work.spectrum.get());
     }
@@ -369,39 +513,76 @@ private:
                std::numeric_limits<float>::min();
     }
 
-    // The full-resolution cross-power of the transformed layer with the reference, through the
-    // low-pass and over the counting noise (which only keeps the numbers in range), in place of
-    // the layer's spectrum.
-    void fullCrossPower(Workspace& work, double sigma) const
+    // The frequencies the summit is fitted on: the first `columns` columns of the half spectrum
+    // and the rows up to rowsEachWay either side of the constant.
+    struct Band
     {
-        const std::vector<float> weightX = lowPassWeight(m_cols, bins(), sigma);
-        const std::vector<float> weightsY = lowPassWeight(m_rows, m_rows, sigma);
-        // Plain cross-correlation, each bin by its strength: near the summit that weighs each
-        // frequency's phase by how sure it is, where whitening counts noisy bins fully (500
-        // counts per pixel: 0.057 px RMS against 0.080 whitened, see kFineSigma).
-        const float noise = noiseFloor(work);
-        for (int r = 0; r < m_rows; ++r) {
-            fftwf_complex* spectrum = work.spectrum.get() + qsizetype(r) * bins();
-            const std::complex<float>* phase = m_referencePhase.data() + qsizetype(r) * bins();
-            const float weightY = weightsY[std::size_t(r)];
-            for (int c = 0; c < bins(); ++c) {
-                const float re =
-                    spectrum[c][0] * phase[c].real() - spectrum[c][1] * phase[c].imag();
-                const float im =
-                    spectrum[c][0] * phase[c].imag() + spectrum[c][1] * phase[c].real();
-                const float scale = weightY * weightX[std::size_t(c)] / noise;
-                spectrum[c][0] = re * scale;
-                spectrum[c][1] = im * scale;
+        int columns = 0;
+        int rowsEachWay = 0;
+    };
+
+    // The full-resolution cross-power of the transformed layer with the reference over the
+    // band where it counts, each ring by its summitWeights(), in place of the layer's spectrum.
+    // The band reaches as far as rings whose part in the fit (weight times the cross-power's
+    // magnitude) is kBandShare of the strongest's. The rest of the spectrum is left as it
+    // is: see sampledSummit().
+    Band fullCrossPower(Workspace& work, const SummitReference& reference) const
+    {
+        const double ratio = reference.level > 0 ? work.level / reference.level : 0.0;
+        const std::vector<double> weights = summitWeights(reference.power, ratio, work.noise);
+        std::vector<double> part(weights.size(), 0.0);
+        for (std::size_t k = 0; k < weights.size(); ++k)
+            part[k] = weights[k] * ratio * std::max(0.0, reference.power.mean[k]);
+        const double strongest = *std::max_element(part.begin(), part.end());
+        int last = 0;
+        for (int k = 0; k < int(part.size()); ++k) {
+            if (part[std::size_t(k)] > kBandShare * strongest)
+                last = k;
+        }
+        const double reach = double(last + 1) / ringSpan(); // cycles per pixel
+        const Band band{std::min(bins(), int(std::ceil(reach * m_cols)) + 1),
+                        std::min(m_rows / 2, int(std::ceil(reach * m_rows)))};
+        for (int k = -band.rowsEachWay; k <= band.rowsEachWay; ++k) {
+            const qsizetype first = qsizetype(k < 0 ? k + m_rows : k) * bins();
+            for (qsizetype i = first; i < first + band.columns; ++i) {
+                const std::complex<float> phase = reference.conjugate[std::size_t(i)];
+                fftwf_complex& bin = work.spectrum[i];
+                const float re = bin[0] * phase.real() - bin[1] * phase.imag();
+                const float im = bin[0] * phase.imag() + bin[1] * phase.real();
+                const float scale = float(weights[m_ringOf[std::size_t(i)]]);
+                bin[0] = re * scale;
+                bin[1] = im * scale;
             }
         }
         work.spectrum[0][0] = work.spectrum[0][1] = 0;
+        return band;
     }
 
-    // The summit of the full-resolution correlation within a pixel of no shift: the highest
-    // sample there, parabolas through it and its neighbours, then continuousSummit().
-    Shift fineSummit(Workspace& work, double sigma) const
+    // The summit of the full-resolution correlation near `start`, within a pixel of no shift:
+    // continuousSummit() from `start`, or where that does not settle, sampledSummit().
+    Shift fineSummit(Workspace& work, Shift start, const SummitReference& reference) const
     {
-        fullCrossPower(work, sigma);
+        const Band band = fullCrossPower(work, reference);
+        const auto* crossPower = reinterpret_cast<const std::complex<float>*>(work.spectrum.get());
+        // Started a few tenths of a pixel from the summit, as most are, the steps settle without
+        // the correlation being sampled, which costs a whole inverse transform.
+        if (const Summit direct = continuousSummit(crossPower, start, band);
+            direct.settled && std::hypot(direct.at.dx - start.dx, direct.at.dy - start.dy) <= 1)
+            return direct.at;
+        return sampledSummit(work, band);
+    }
+
+    // continuousSummit() from the highest sample of the correlation within a pixel of no
+    // shift, moved by parabolas through it and its neighbours.
+    Shift sampledSummit(Workspace& work, Band band) const
+    {
+        // Only the band holds the cross-power; the rest still holds the layer's spectrum.
+        for (int r = 0; r < m_rows; ++r) {
+            const int k = signedIndex(r, m_rows);
+            const bool inBand = k >= -band.rowsEachWay && k <= band.rowsEachWay;
+            float* row = reinterpret_cast<float*>(work.spectrum.get() + qsizetype(r) * bins());
+            std::fill(row + 2 * (inBand ? band.columns : 0), row + 2 * bins(), 0.0f);
+        }
         // The inverse transform overwrites its input, which the summit's last steps need.
         work.weightedCrossPower.assign(
             reinterpret_cast<const std::complex<float>*>(work.spectrum.get()),
@@ -427,26 +608,29 @@ private:
         const double c0 = at(row, col);
         const double dx = m_cols > 2 ? summitOffset(at(row, col - 1), c0, at(row, col + 1)) : 0.0;
         const double dy = m_rows > 2 ? summitOffset(at(row - 1, col), c0, at(row + 1, col)) : 0.0;
-        return continuousSummit(work.weightedCrossPower, {col + dx, row + dy}, sigma);
+        return continuousSummit(work.weightedCrossPower.data(), {col + dx, row + dy}, band).at;
     }
+
+    struct Summit
+    {
+        Shift at;
+        bool settled = false; // the last step moved less than a ten-thousandth of a pixel
+    };
 
     // The summit of the correlation between samples, which the parabola through three samples
     // only approximates (it pulls towards the nearest sample unless the peak is exactly
     // Gaussian): Newton steps on the correlation as the sum of its frequencies, which is
-    // defined at any displacement, from `start`. `crossPower` is the weighted half spectrum.
-    Shift continuousSummit(const std::vector<std::complex<float>>& crossPower, Shift start,
-                           double sigma) const
+    // defined at any displacement, from `start`. `crossPower` is the weighted half spectrum,
+    // read over `band`.
+    Summit continuousSummit(const std::complex<float>* crossPower, Shift start, Band band) const
     {
         constexpr int kSteps = 5;
         constexpr double kSettled = 1e-4;    // pixels
         constexpr double kLongestStep = 0.5; // pixels: further is no longer the same summit
-        // Frequencies beyond this many sigmas carry a low-pass weight below 2e-8: left out.
-        constexpr double kBand = 6;
-        const int columns = std::min(bins(), int(std::ceil(kBand * sigma * m_cols)) + 1);
-        const int rowsEachWay = std::min(m_rows / 2, int(std::ceil(kBand * sigma * m_rows)));
-        Shift at = start;
-        for (int step = 0; step < kSteps; ++step) {
-            const Slope s = slopeAt(crossPower, at, columns, rowsEachWay);
+        Summit summit{start};
+        Shift& at = summit.at;
+        for (int step = 0; step < kSteps && !summit.settled; ++step) {
+            const Slope s = slopeAt(crossPower, at, band);
             const double det = s.kxx * s.kyy - s.kxy * s.kxy;
             if (!(s.kxx > 0 && det > 0))
                 break; // not near a summit: keep what the samples gave
@@ -456,10 +640,9 @@ private:
             if (!(std::hypot(sx, sy) <= kLongestStep))
                 break;
             at = {at.dx + sx, at.dy + sy};
-            if (std::hypot(sx, sy) < kSettled)
-                break;
+            summit.settled = std::hypot(sx, sy) < kSettled;
         }
-        return at;
+        return summit;
     }
 
     // The correlation's gradient, -2 pi g, and Hessian, -4 pi^2 k, at a displacement.
@@ -468,11 +651,11 @@ private:
         double gx = 0, gy = 0, kxx = 0, kxy = 0, kyy = 0;
     };
 
-    // The slope at `at` from the frequencies of the first `columns` columns and of the rows up
-    // to rowsEachWay either side of the constant.
-    Slope slopeAt(const std::vector<std::complex<float>>& crossPower, Shift at, int columns,
-                  int rowsEachWay) const
+    // The slope at `at` from the frequencies of the band.
+    Slope slopeAt(const std::complex<float>* crossPower, Shift at, Band band) const
     {
+        const int columns = band.columns;
+        const int rowsEachWay = band.rowsEachWay;
         const double twoPi = 2 * std::numbers::pi;
         std::vector<double> cosX(std::size_t(columns), 0.0);
         std::vector<double> sinX(std::size_t(columns), 0.0);
@@ -487,7 +670,7 @@ private:
             if (2 * k == -m_rows)
                 continue; // the Nyquist row is there once, as +m_rows / 2
             const std::complex<float>* row =
-                crossPower.data() + qsizetype(k < 0 ? k + m_rows : k) * bins();
+                crossPower + qsizetype(k < 0 ? k + m_rows : k) * bins();
             // Sums over the row of the bins turned to `at` along x: plain, times fx, times fx
             // squared; real and imaginary parts.
             double sr = 0, si = 0, xr = 0, xi = 0, xxr = 0, xxi = 0;
@@ -618,8 +801,11 @@ private:
     Plan m_forward;
     Plan m_inverse;
     Plan m_inverseFull;
+    std::vector<std::uint16_t> m_ringOf; // by bin of the half spectrum
     std::vector<std::complex<float>> m_referencePhase;
     double m_referenceNoise = 0;
+    std::vector<float> m_referenceLayer;
+    SummitReference m_summitReference; // under the summit's window, uncut
 };
 
 QString unreadable(int layer)
@@ -778,13 +964,14 @@ public:
                            [&](int l) { return m_flat[std::size_t(l)] != 0; });
     }
 
-    // The counts per pixel that decide the low-pass: the sparser of the bin and the reference.
-    LowPass lowPassFor(const Workspace& work) const
+    // The low-pass the peak is looked for through, from the sparser of the bin and the
+    // reference.
+    double lowPassFor(const Workspace& work) const
     {
-        return lowPass(std::min(areaMean(work.layer, m_side, m_area), m_referenceCounts));
+        return peakLowPass(std::min(areaMean(work.layer, m_side, m_area), m_referenceCounts));
     }
 
-    // Estimates bin b (already summed into work) against the reference.
+    // Finds the candidate peaks of bin b (already summed into work) against the reference.
     void measureBin(int b, Workspace& work, const PhaseCorrelator& correlator)
     {
         BlockEstimate& e = m_estimates[std::size_t(b)];
@@ -792,15 +979,13 @@ public:
             e.origin = ShiftOrigin::Empty;
             return;
         }
-        const LowPass sigma = lowPassFor(work);
-        auto [candidates, confidence] = correlator.candidates(work, sigma.coarse);
+        auto [candidates, confidence] = correlator.candidates(work, lowPassFor(work));
         e.candidates = std::move(candidates);
         e.confidence = confidence;
         if (e.candidates.empty()) {
             e.origin = ShiftOrigin::LowConfidence;
             return;
         }
-        e.shift = correlator.refine(work, e.candidates.front().at, sigma.fine);
         if (e.confidence < m_options.minConfidence)
             e.origin = ShiftOrigin::LowConfidence;
     }
@@ -810,9 +995,18 @@ public:
 private:
     QString setReference(PhaseCorrelator& correlator);
     QString measureAll(const PhaseCorrelator& correlator);
-    QString remeasure(const std::vector<int>& bins, const PhaseCorrelator& correlator);
-    QString buildTemplate(std::vector<float>& summed);
-    QString measureOnTemplate(PhaseCorrelator& correlator);
+    QString refineOnReference(const std::vector<int>& bins, const PhaseCorrelator& correlator);
+    // The measured bins, every second one in each.
+    using Halves = std::array<std::vector<int>, 2>;
+    QString buildTemplates(const Halves& halves, std::array<std::vector<float>, 2>& sums);
+    Halves measuredHalves() const;
+    // Every bin of the halves with its half (0 or 1).
+    static std::vector<std::pair<int, int>> byHalf(const Halves& halves);
+    // Runs chunk(begin, end) over [0, count) on all cores. The first failure stops every chunk
+    // (a message, or a throw: out of memory or otherwise); returned is the one of the earliest
+    // chunk, which a run on one core would have met.
+    QString onAllCores(qsizetype count, const std::function<QString(qsizetype, qsizetype)>& chunk);
+    QString measureOnTemplates(const Halves& halves);
     DriftEstimate assemble() const;
     bool cancelled() const { return m_stop || isCancelled(m_progress); }
 
@@ -850,47 +1044,54 @@ QString DriftRun::setReference(PhaseCorrelator& correlator)
     return QString();
 }
 
-QString DriftRun::measureAll(const PhaseCorrelator& correlator)
+QString DriftRun::onAllCores(qsizetype count,
+                             const std::function<QString(qsizetype, qsizetype)>& chunk)
 {
-    QMutex failureMutex;
-    int failedBin = std::numeric_limits<int>::max();
+    QMutex mutex;
+    qsizetype failedAt = std::numeric_limits<qsizetype>::max();
     QString failure;
-    const auto fail = [&](int b, const QString& why) {
-        const QMutexLocker lock(&failureMutex);
-        if (b < failedBin) {
-            failedBin = b;
+    const auto fail = [&](qsizetype at, const QString& why) {
+        const QMutexLocker lock(&mutex);
+        if (at < failedAt) {
+            failedAt = at;
             failure = why;
         }
         m_stop = true;
     };
-    parallelFor(qsizetype(m_bins.size()), 1, [&](qsizetype begin, qsizetype end) {
+    parallelFor(count, 1, [&](qsizetype begin, qsizetype end) {
         // Nothing may leave a worker thread: a throw there would end the program.
-        int b = int(begin);
         try {
-            Workspace work;
-            if (!correlator.allocate(work))
-                return fail(b, noMemory());
-            for (; b < end && !cancelled(); ++b) {
-                if (b == m_referenceBin)
-                    continue;
-                if (const QString why = sumBin(b, work); !why.isEmpty())
-                    return fail(b, why);
-                measureBin(b, work, correlator);
-            }
+            if (const QString why = chunk(begin, end); !why.isEmpty())
+                fail(begin, why);
         } catch (const std::bad_alloc&) {
-            fail(b, noMemory());
+            fail(begin, noMemory());
         } catch (...) {
-            fail(b, QStringLiteral("The layers cannot be aligned."));
+            fail(begin, QStringLiteral("The layers cannot be aligned."));
         }
     });
     return failure;
 }
 
-// Bins whose chosen peak is not their highest are refined again at the chosen one.
-QString DriftRun::remeasure(const std::vector<int>& bins, const PhaseCorrelator& correlator)
+QString DriftRun::measureAll(const PhaseCorrelator& correlator)
 {
-    if (bins.empty())
+    return onAllCores(qsizetype(m_bins.size()), [&](qsizetype begin, qsizetype end) {
+        Workspace work;
+        if (!correlator.allocate(work))
+            return noMemory();
+        for (int b = int(begin); b < end && !cancelled(); ++b) {
+            if (b == m_referenceBin)
+                continue;
+            if (const QString why = sumBin(b, work); !why.isEmpty())
+                return why;
+            measureBin(b, work, correlator);
+        }
         return QString();
+    });
+}
+
+// The summit of every bin in `bins` fitted against the reference, at its chosen peak.
+QString DriftRun::refineOnReference(const std::vector<int>& bins, const PhaseCorrelator& correlator)
+{
     Workspace work;
     if (!correlator.allocate(work))
         return noMemory();
@@ -900,8 +1101,7 @@ QString DriftRun::remeasure(const std::vector<int>& bins, const PhaseCorrelator&
         if (const QString why = sumBin(b, work); !why.isEmpty())
             return why;
         BlockEstimate& e = m_estimates[std::size_t(b)];
-        e.shift =
-            correlator.refine(work, e.candidates[std::size_t(e.chosen)].at, lowPassFor(work).fine);
+        e.shift = correlator.refine(work, e.shift);
     }
     return QString();
 }
@@ -915,93 +1115,141 @@ void addMovedBack(const std::vector<float>& layer, int side, Shift shift,
     const int wholeY = int(std::floor(shift.dy));
     const float fx = float(shift.dx - wholeX);
     const float fy = float(shift.dy - wholeY);
-    const auto at = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < side && y < side ? layer[std::size_t(y) * side + x] : 0.0f;
+    // Pixel x reads columns x + wholeX and the next; both lie in the frame for x in
+    // [inside, insideEnd).
+    const int inside = std::clamp(-wholeX, 0, side);
+    const int insideEnd = std::clamp(side - 1 - wholeX, inside, side);
+    const std::vector<float> outsideRow(std::size_t(side), 0.0f);
+    const auto sourceRow = [&](int y) {
+        return y >= 0 && y < side ? layer.data() + std::size_t(y) * side : outsideRow.data();
     };
-    parallelFor(side, 64, [&](qsizetype begin, qsizetype end) {
-        for (int y = int(begin); y < int(end); ++y) {
-            float* out = summed.data() + std::size_t(y) * side;
-            const int sy = y + wholeY;
-            for (int x = 0; x < side; ++x) {
-                const int sx = x + wholeX;
-                out[x] += (1 - fy) * ((1 - fx) * at(sx, sy) + fx * at(sx + 1, sy)) +
-                          fy * ((1 - fx) * at(sx, sy + 1) + fx * at(sx + 1, sy + 1));
-            }
+    for (int y = 0; y < side; ++y) {
+        float* out = summed.data() + std::size_t(y) * side;
+        const float* above = sourceRow(y + wholeY);
+        const float* below = sourceRow(y + wholeY + 1);
+        const auto add = [&](int x) {
+            const int sx = x + wholeX;
+            const auto at = [&](const float* row, int c) {
+                return c >= 0 && c < side ? row[c] : 0.0f;
+            };
+            out[x] += (1 - fy) * ((1 - fx) * at(above, sx) + fx * at(above, sx + 1)) +
+                      fy * ((1 - fx) * at(below, sx) + fx * at(below, sx + 1));
+        };
+        for (int x = 0; x < inside; ++x)
+            add(x);
+        const float* a = above + wholeX;
+        const float* b = below + wholeX;
+        for (int x = inside; x < insideEnd; ++x)
+            out[x] += (1 - fy) * ((1 - fx) * a[x] + fx * a[x + 1]) +
+                      fy * ((1 - fx) * b[x] + fx * b[x + 1]);
+        for (int x = insideEnd; x < side; ++x)
+            add(x);
+    }
+}
+
+// The bins of each half moved back onto the reference and summed, a half into each of `sums`,
+// on all cores.
+QString DriftRun::buildTemplates(const Halves& halves, std::array<std::vector<float>, 2>& sums)
+{
+    for (std::vector<float>& sum : sums)
+        sum.assign(std::size_t(m_side) * m_side, 0.0f);
+    const std::vector<std::pair<int, int>> bins = byHalf(halves);
+    QMutex mutex;
+    return onAllCores(qsizetype(bins.size()), [&](qsizetype begin, qsizetype end) {
+        Workspace work;
+        std::array<std::vector<float>, 2> own;
+        for (std::vector<float>& sum : own)
+            sum.assign(std::size_t(m_side) * m_side, 0.0f);
+        for (qsizetype i = begin; i < end && !cancelled(); ++i) {
+            const auto [b, h] = bins[std::size_t(i)];
+            if (const QString why = sumBin(b, work); !why.isEmpty())
+                return why;
+            addMovedBack(work.layer, m_side, m_estimates[std::size_t(b)].shift,
+                         own[std::size_t(h)]);
         }
+        const QMutexLocker lock(&mutex);
+        for (std::size_t h = 0; h < 2; ++h)
+            std::transform(own[h].begin(), own[h].end(), sums[h].begin(), sums[h].begin(),
+                           std::plus<>());
+        return QString();
     });
 }
 
-// The measured bins moved back onto the reference and summed: a reference with the counts of
-// all of them.
-QString DriftRun::buildTemplate(std::vector<float>& summed)
+// Every measured bin measured again against the sum of the other half of the measured bins
+// (every second one), then taken relative to the reference bin. Against a reference as sparse
+// as itself, an estimate carries the reference's noise; against a sum that held its own counts,
+// it would be drawn to where it was first measured. The two sums are measured against each
+// other to bring the halves to one origin. Measured on the benchmark's drift cases (the 040702
+// texture, RMS over twelve random walks), against the reference bin and against the halves:
+// 500 counts per pixel, 0.060 and 0.049 px; 5 counts in bins of 4, 0.77 and 0.53; 2 counts in
+// bins of 10, 0.87 and 0.63.
+DriftRun::Halves DriftRun::measuredHalves() const
 {
-    summed.assign(std::size_t(m_side) * m_side, 0.0f);
-    Workspace work;
-    for (std::size_t b = 0; b < m_bins.size(); ++b) {
-        if (cancelled())
-            return QString();
-        if (m_estimates[b].origin != ShiftOrigin::Measured)
-            continue;
-        if (const QString why = sumBin(int(b), work); !why.isEmpty())
-            return why;
-        addMovedBack(work.layer, m_side, m_estimates[b].shift, summed);
-    }
-    return QString();
-}
-
-// Every measured bin measured again against the sum of them all, then taken relative to the
-// reference bin: against a reference as sparse as itself, a sparse bin's estimate also carries
-// the noise of the two layers' counts multiplied together, which the sum of all spreads thin.
-// Measured on the benchmark's drift cases (the 040702 texture), RMS against the reference bin,
-// then against the sum: 5 counts per pixel in bins of 4, 0.35 and 0.27 px; 2 counts in bins of
-// 10, 0.52 and 0.50; a layer at 2 % among them, 0.42 and 0.31. Well-exposed layers, measured
-// one by one, gain nothing (500 counts per pixel: 0.057 and 0.056) and would take twice as
-// long: they are measured once.
-QString DriftRun::measureOnTemplate(PhaseCorrelator& correlator)
-{
-    std::vector<int> measured;
+    Halves halves;
     for (std::size_t b = 0; b < m_bins.size(); ++b) {
         if (m_estimates[b].origin == ShiftOrigin::Measured)
-            measured.push_back(int(b));
+            halves[halves[0].size() > halves[1].size()].push_back(int(b));
     }
-    if (measured.size() < 3)
-        return QString();
-    Workspace work;
-    if (!correlator.allocate(work))
+    return halves;
+}
+
+std::vector<std::pair<int, int>> DriftRun::byHalf(const Halves& halves)
+{
+    std::vector<std::pair<int, int>> bins;
+    for (int h = 0; h < 2; ++h) {
+        for (const int b : halves[std::size_t(h)])
+            bins.emplace_back(b, h);
+    }
+    return bins;
+}
+
+QString DriftRun::measureOnTemplates(const Halves& halves)
+{
+    std::array<PhaseCorrelator, 2> against{PhaseCorrelator(m_side, m_area, int(m_bins.size())),
+                                           PhaseCorrelator(m_side, m_area, int(m_bins.size()))};
+    std::array<Workspace, 2> sums;
+    for (Workspace& w : sums) {
+        if (!against[0].allocate(w))
+            return noMemory();
+    }
+    {
+        std::array<std::vector<float>, 2> summed;
+        if (const QString why = buildTemplates(halves, summed); !why.isEmpty() || cancelled())
+            return why;
+        sums[0].layer = std::move(summed[0]);
+        sums[1].layer = std::move(summed[1]);
+    }
+    if (!against[0].setReference(sums[0]) || !against[1].setReference(sums[1]))
         return noMemory();
-    if (const QString why = buildTemplate(work.layer); !why.isEmpty() || cancelled())
-        return why;
-    if (!correlator.setReference(work))
-        return noMemory();
-    QMutex failureMutex;
-    QString failure;
-    parallelFor(qsizetype(measured.size()), 1, [&](qsizetype begin, qsizetype end) {
-        try {
-            Workspace own;
-            if (!correlator.allocate(own))
-                throw std::bad_alloc();
-            for (qsizetype i = begin; i < end && !cancelled(); ++i) {
-                BlockEstimate& e = m_estimates[std::size_t(measured[std::size_t(i)])];
-                if (const QString why = sumBin(measured[std::size_t(i)], own); !why.isEmpty()) {
-                    const QMutexLocker lock(&failureMutex);
-                    failure = why;
-                    m_stop = true;
-                    return;
-                }
-                e.shift = correlator.refine(own, e.shift, lowPassFor(own).fine);
-            }
-        } catch (...) {
-            const QMutexLocker lock(&failureMutex);
-            failure = noMemory();
-            m_stop = true;
+    // Where the second half's sum lies from the first's.
+    const Shift between = against[0].refine(sums[1], {});
+    const std::vector<std::pair<int, int>> bins = byHalf(halves);
+    const QString failure = onAllCores(qsizetype(bins.size()), [&](qsizetype begin, qsizetype end) {
+        Workspace own;
+        if (!against[0].allocate(own))
+            return noMemory();
+        for (qsizetype i = begin; i < end && !cancelled(); ++i) {
+            const auto [b, h] = bins[std::size_t(i)];
+            if (const QString why = sumBin(b, own); !why.isEmpty())
+                return why;
+            // A bin of the first half is measured against the second's sum, and moved by
+            // where that lies.
+            const Shift origin = h == 0 ? between : Shift{};
+            Shift& shift = m_estimates[std::size_t(b)].shift;
+            const Shift fine = against[std::size_t(1 - h)].refine(
+                own, {shift.dx - origin.dx, shift.dy - origin.dy});
+            shift = {fine.dx + origin.dx, fine.dy + origin.dy};
         }
+        return QString();
     });
     if (!failure.isEmpty() || cancelled())
         return failure;
     const Shift reference = m_estimates[std::size_t(m_referenceBin)].shift;
-    for (const int b : measured) {
-        Shift& shift = m_estimates[std::size_t(b)].shift;
-        shift = {shift.dx - reference.dx, shift.dy - reference.dy};
+    for (const std::vector<int>& half : halves) {
+        for (const int b : half) {
+            Shift& shift = m_estimates[std::size_t(b)].shift;
+            shift = {shift.dx - reference.dx, shift.dy - reference.dy};
+        }
     }
     return QString();
 }
@@ -1059,10 +1307,9 @@ Result<DriftEstimate> DriftRun::run()
     if (!makeBins(bin))
         return Failure{QStringLiteral("The reference layer %1 is excluded.")
                            .arg(m_options.referenceLayer + 1)};
-    // Binned layers are read three times: measured, summed into the reference of all, measured
-    // against it.
+    // Layers are read three times: measured, summed into the halves, measured against them.
     if (m_progress)
-        m_progress->setTotal(qint64(m_layers) * (m_bin > 1 ? 3 : 1));
+        m_progress->setTotal(qint64(m_layers) * 3);
     m_estimates.resize(m_bins.size());
     for (std::size_t b = 0; b < m_bins.size(); ++b)
         m_estimates[b].centre =
@@ -1074,18 +1321,26 @@ Result<DriftEstimate> DriftRun::run()
         return Failure{why};
     if (cancelled())
         return Failure{}; // cancelled
-    const std::vector<int> changed = chooseNearestPeaks(m_estimates, m_referenceBin);
-    if (const QString why = remeasure(changed, correlator); !why.isEmpty())
+    chooseNearestPeaks(m_estimates, m_referenceBin);
+    flagJumps(m_estimates, m_options.maxStep.value_or(m_side / 8.0));
+    // The summits are fitted against halves of the measured bins, or, with too few bins for
+    // two halves of two (one bin is a reference no better than the first), against the
+    // reference.
+    const Halves halves = measuredHalves();
+    QString why;
+    if (halves[1].size() >= 2) {
+        why = measureOnTemplates(halves);
+    } else {
+        std::vector<int> others;
+        for (const std::vector<int>& half : halves)
+            std::copy_if(half.begin(), half.end(), std::back_inserter(others),
+                         [&](int b) { return b != m_referenceBin; });
+        why = refineOnReference(others, correlator);
+    }
+    if (!why.isEmpty())
         return Failure{why};
     if (cancelled())
         return Failure{}; // cancelled
-    flagJumps(m_estimates, m_options.maxStep.value_or(m_side / 8.0));
-    if (m_bin > 1) {
-        if (const QString why = measureOnTemplate(correlator); !why.isEmpty())
-            return Failure{why};
-        if (cancelled())
-            return Failure{}; // cancelled
-    }
     return assemble();
 }
 

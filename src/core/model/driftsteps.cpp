@@ -8,7 +8,7 @@ namespace isolumen {
 namespace {
 
 // The low-pass that suited layers of 2 to 20 counts per pixel (standard deviation in cycles per
-// pixel at kSparseCounts), widened with the square root of the counts, as the frequency up to
+// pixel at kSparseCounts), widened with the fourth root of the counts, as the frequency up to
 // which the texture's power stays above the counting noise grows for a spectrum falling as 1/f^2.
 constexpr double kSparseSigma = 0.05;
 constexpr double kSparseCounts = 5;
@@ -16,14 +16,6 @@ constexpr double kNarrowestSigma = 0.04;
 // The correlation is sampled every second pixel: a wider weight makes the peak narrower than
 // the three samples its summit is fitted through.
 constexpr double kWidestSigma = 0.07;
-// The summit is fitted on the plain cross-correlation, whose noisy high frequencies are not
-// scaled down by their own weakness as in the whitened one: it wants a narrower low-pass, widened
-// only slowly with the counts. Measured on the benchmark's drift cases (the 040702 texture; 5
-// counts per pixel in bins of 4, and 500): 0.042 at 20 counts growing with the eighth root,
-// 0.35 and 0.057 px RMS; the coarse sigma (0.07 for both), 0.44 and 0.056; 0.6 times it, 0.35
-// and 0.065.
-constexpr double kFineSigma = 0.042;
-constexpr double kFineCounts = 20;
 // Sums left at least, so that bins can still be interpolated between.
 constexpr int kLeastBins = 3;
 // Neighbours on each side whose median a shift is compared with.
@@ -63,13 +55,26 @@ int automaticBin(double countsPerPixel, int layers)
     return int(std::clamp(needed, 1.0, double(most)));
 }
 
-LowPass lowPass(double countsPerPixel)
+double peakLowPass(double countsPerPixel)
 {
     const double c = std::max(countsPerPixel, 0.0);
-    return {
-        std::clamp(kSparseSigma * std::sqrt(std::sqrt(c / kSparseCounts)), kNarrowestSigma,
-                   kWidestSigma),
-        std::clamp(kFineSigma * std::pow(c / kFineCounts, 0.125), kNarrowestSigma, kWidestSigma)};
+    return std::clamp(kSparseSigma * std::sqrt(std::sqrt(c / kSparseCounts)), kNarrowestSigma,
+                      kWidestSigma);
+}
+
+std::vector<double> summitWeights(const RingPower& reference, double ratio, double layerNoise)
+{
+    std::vector<double> weights(reference.mean.size(), 0.0);
+    const double n1 = std::max(layerNoise, 0.0);
+    const double n2 = std::max(reference.noise, 0.0);
+    for (std::size_t k = 0; k < weights.size(); ++k) {
+        const double s2 = reference.mean[k] - n2;
+        const double s1 = ratio * ratio * s2;
+        const double spread = s1 * n2 + s2 * n1 + n1 * n2;
+        if (s1 > 0 && s2 > 0 && spread > 0)
+            weights[k] = std::sqrt(s1 * s2) / spread;
+    }
+    return weights;
 }
 
 double peakConfidence(double peak, double mean, double deviation, qsizetype samples)
@@ -81,9 +86,8 @@ double peakConfidence(double peak, double mean, double deviation, qsizetype samp
     return z > noise ? 1 - noise / z : 0.0;
 }
 
-std::vector<int> chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int referenceBlock)
+void chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int referenceBlock)
 {
-    std::vector<int> changed;
     const auto choose = [&](int b, Shift previous) {
         BlockEstimate& block = blocks[std::size_t(b)];
         block.chosen = 0;
@@ -97,8 +101,7 @@ std::vector<int> chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int refe
                     distance(block.candidates[std::size_t(block.chosen)].at, previous))
                 block.chosen = k;
         }
-        if (block.chosen != 0)
-            changed.push_back(b);
+        block.shift = block.candidates[std::size_t(block.chosen)].at;
         return isMeasured(block) ? block.candidates[std::size_t(block.chosen)].at : previous;
     };
     Shift previous;
@@ -107,7 +110,6 @@ std::vector<int> chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int refe
     previous = {};
     for (int b = referenceBlock - 1; b >= 0; --b)
         previous = choose(b, previous);
-    return changed;
 }
 
 void flagJumps(std::vector<BlockEstimate>& blocks, double maxStep)

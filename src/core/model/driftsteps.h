@@ -24,16 +24,30 @@ constexpr double kDefaultMinConfidence = 0.4;
 // `countsPerPixel` (a typical layer), limited so that at least three sums remain of `layers`.
 int automaticBin(double countsPerPixel, int layers);
 
-// Standard deviations, in cycles per pixel, of the Gaussian low-pass weights on the cross-power
-// spectrum of layers with `countsPerPixel`: one for finding the peak among the candidates, one
-// for fitting its summit. Sparse layers need a strong low-pass (counting noise fills the high
-// frequencies); well-exposed ones keep their fine structure.
-struct LowPass
+// Standard deviation, in cycles per pixel, of the Gaussian low-pass weight on the cross-power
+// spectrum in which the peak is looked for, for layers with `countsPerPixel`: sparse layers
+// need a strong low-pass (counting noise fills the high frequencies); well-exposed ones keep
+// their fine structure.
+double peakLowPass(double countsPerPixel);
+
+// A spectrum's power in rings around the constant (ring k holds the bins whose frequency
+// rounds to k / n cycles per pixel, for a transform n wide), and the power that counting noise
+// adds to every bin (the sum of the squared window times the counts).
+struct RingPower
 {
-    double coarse = 0;
-    double fine = 0;
+    std::vector<double> mean; // by ring
+    double noise = 0;
 };
-LowPass lowPass(double countsPerPixel);
+
+// Weights, by ring, of the cross-power of a layer and a reference for fitting the summit. The
+// layer holds the reference's texture at `ratio` times its counts, and counting noise of
+// `layerNoise`. With s1 and s2 the texture's power in a ring of the layer and of the reference
+// (the reference's ring mean less its noise, times ratio squared for the layer) and n1 and n2
+// their noise, a bin's phase wanders by about (s1 n2 + s2 n1 + n1 n2) / (2 s1 s2) squared
+// radians. The cross-power, whose magnitude is about sqrt(s1 s2), times
+// sqrt(s1 s2) / (s1 n2 + s2 n1 + n1 n2) weighs each phase by how sure it is, which fits the
+// shift by least squares over the phases. 0 where the reference holds no texture.
+std::vector<double> summitWeights(const RingPower& reference, double ratio, double layerNoise);
 
 // How far a correlation peak stands out of the surface's noise, 0 to 1: 1 - z0 / z, where z is
 // the peak's height over the surface's mean in standard deviations and z0 = sqrt(2 ln N) is the
@@ -66,8 +80,8 @@ constexpr double kCandidateShare = 0.5;
 // For every block, walking out from the reference block, takes the candidate nearest the
 // previous block's shift among those at least kCandidateShare of the highest: periodic
 // structure gives peaks a period apart, and the drift between neighbours is small. Sets
-// chosen; returns the blocks whose choice is not their highest peak.
-std::vector<int> chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int referenceBlock);
+// chosen, and the shift of every block with candidates to the chosen one's.
+void chooseNearestPeaks(std::vector<BlockEstimate>& blocks, int referenceBlock);
 
 // Marks Jump every measured block more than maxStep pixels (on either axis) from the median
 // of up to two measured neighbours on each side.
