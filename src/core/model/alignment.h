@@ -14,6 +14,8 @@ struct Shift
     double dy = 0;
 
     bool operator==(const Shift&) const = default;
+    Shift operator+(Shift other) const { return {dx + other.dx, dy + other.dy}; }
+    Shift operator-(Shift other) const { return {dx - other.dx, dy - other.dy}; }
 };
 
 // Where a layer's shift comes from. Every origin but Measured and Hand means the shift was

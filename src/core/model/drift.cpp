@@ -1001,8 +1001,7 @@ private:
     using Halves = std::array<std::vector<int>, 2>;
     QString buildTemplates(const Halves& halves, std::array<std::vector<float>, 2>& sums);
     Halves measuredHalves() const;
-    Result<std::optional<Shift>> measureReferenceLayer(const PhaseCorrelator& against,
-                                                       Shift origin) const;
+    Result<bool> readReferenceLayer(Workspace& work) const;
     // Every bin of the halves with its half (0 or 1).
     static std::vector<std::pair<int, int>> byHalf(const Halves& halves);
     // Runs chunk(begin, end) over [0, count) on all cores. The first failure stops every chunk
@@ -1188,22 +1187,16 @@ QString DriftRun::buildTemplates(const Halves& halves, std::array<std::vector<fl
 // texture, RMS over twelve random walks), against the reference bin and against the halves:
 // 500 counts per pixel, 0.060 and 0.049 px; 5 counts in bins of 4, 0.77 and 0.53; 2 counts in
 // bins of 10, 0.87 and 0.63.
-// The reference layer on its own, against the sum of the half its bin is not in (whose place
-// is `origin`), when it holds at least half a typical layer's counts.
-Result<std::optional<Shift>> DriftRun::measureReferenceLayer(const PhaseCorrelator& against,
-                                                             Shift origin) const
+// Reads the reference layer on its own into work, outliers clipped. False when it holds less
+// than half a typical layer's counts: too few to place it by itself.
+Result<bool> DriftRun::readReferenceLayer(Workspace& work) const
 {
-    Workspace work;
-    if (!against.allocate(work))
-        return Failure{noMemory()};
     if (const QString why = read(m_options.referenceLayer, work.layer); !why.isEmpty())
         return Failure{why};
     if (areaMean(work.layer, m_side, m_area) < 0.5 * m_referenceCounts / m_bin)
-        return std::optional<Shift>();
+        return false;
     clipOutliers(work.layer);
-    const Shift bin = m_estimates[std::size_t(m_referenceBin)].shift;
-    const Shift fine = against.refine(work, {bin.dx - origin.dx, bin.dy - origin.dy});
-    return std::optional(Shift{fine.dx + origin.dx, fine.dy + origin.dy});
+    return true;
 }
 
 DriftRun::Halves DriftRun::measuredHalves() const
@@ -1246,6 +1239,12 @@ QString DriftRun::measureOnTemplates(const Halves& halves)
         return noMemory();
     // Where the second half's sum lies from the first's.
     const Shift between = against[0].refine(sums[1], {});
+    // The summit of the layer in `work`, of half h, against the other half's sum, from `start`;
+    // both relative to the first half's sum.
+    const auto onOtherHalf = [&](int h, Workspace& work, Shift start) {
+        const Shift origin = h == 0 ? between : Shift{};
+        return against[std::size_t(1 - h)].refine(work, start - origin) + origin;
+    };
     const std::vector<std::pair<int, int>> bins = byHalf(halves);
     const QString failure = onAllCores(qsizetype(bins.size()), [&](qsizetype begin, qsizetype end) {
         Workspace own;
@@ -1255,13 +1254,8 @@ QString DriftRun::measureOnTemplates(const Halves& halves)
             const auto [b, h] = bins[std::size_t(i)];
             if (const QString why = sumBin(b, own); !why.isEmpty())
                 return why;
-            // A bin of the first half is measured against the second's sum, and moved by
-            // where that lies.
-            const Shift origin = h == 0 ? between : Shift{};
             Shift& shift = m_estimates[std::size_t(b)].shift;
-            const Shift fine = against[std::size_t(1 - h)].refine(
-                own, {shift.dx - origin.dx, shift.dy - origin.dy});
-            shift = {fine.dx + origin.dx, fine.dy + origin.dy};
+            shift = onOtherHalf(h, own, shift);
         }
         return QString();
     });
@@ -1270,18 +1264,18 @@ QString DriftRun::measureOnTemplates(const Halves& halves)
     const Shift reference = m_estimates[std::size_t(m_referenceBin)].shift;
     if (m_bin > 1) {
         const int h = std::count(halves[0].begin(), halves[0].end(), m_referenceBin) ? 0 : 1;
-        const Result<std::optional<Shift>> own =
-            measureReferenceLayer(against[std::size_t(1 - h)], h == 0 ? between : Shift{});
-        if (!own)
-            return own.error().message;
-        if (*own)
-            m_referenceLayerShift = Shift{(*own)->dx - reference.dx, (*own)->dy - reference.dy};
+        Workspace own;
+        if (!against[0].allocate(own))
+            return noMemory();
+        const Result<bool> enough = readReferenceLayer(own);
+        if (!enough)
+            return enough.error().message;
+        if (*enough)
+            m_referenceLayerShift = onOtherHalf(h, own, reference) - reference;
     }
     for (const std::vector<int>& half : halves) {
-        for (const int b : half) {
-            Shift& shift = m_estimates[std::size_t(b)].shift;
-            shift = {shift.dx - reference.dx, shift.dy - reference.dy};
-        }
+        for (const int b : half)
+            m_estimates[std::size_t(b)].shift = m_estimates[std::size_t(b)].shift - reference;
     }
     return QString();
 }
@@ -1313,7 +1307,7 @@ DriftEstimate DriftRun::assemble() const
                   (offset.dy + m_referenceLayerShift->dy) / 2};
     std::vector<ShiftPoint> points;
     for (const ShiftPoint& p : measured)
-        points.push_back({p.at, {p.shift.dx - offset.dx, p.shift.dy - offset.dy}});
+        points.push_back({p.at, p.shift - offset});
     for (int l = 0; l < m_layers; ++l) {
         if (excluded(l))
             out.origins[std::size_t(l)] = ShiftOrigin::Excluded;
